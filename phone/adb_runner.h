@@ -1,0 +1,31 @@
+// Finding and running the Android Debug Bridge client. Callers keep the path findAdb returned
+// and pass it to every call; there is no global adb object.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/process.h"
+
+namespace tov {
+
+// Where adb is looked for, in order: the program's own folder, the system search path,
+// ANDROID_HOME and ANDROID_SDK_ROOT (each + platform-tools), LOCALAPPDATA's Android SDK.
+// Empty when none has it.
+std::wstring findAdb();
+// The same search with `programFolder` standing for the executable's folder.
+std::wstring findAdbFrom(const std::wstring& programFolder);
+
+// Runs `"adbPath" args`. True only when adb started, ended by itself within the limit and
+// exited with 0. `output` (optional) receives stdout and stderr as captured, also on failure.
+bool runAdb(const std::wstring& adbPath, const std::wstring& args, std::string* output,
+            uint32_t timeoutMs);
+
+// Starts a long-lived adb command with its output discarded; null when it could not start.
+std::unique_ptr<ChildProcess> startAdb(const std::wstring& adbPath, const std::wstring& args);
+
+// "-s " + serial + " ": the start of every command aimed at one phone.
+std::wstring adbPrefix(const std::string& serial);
+
+}  // namespace tov

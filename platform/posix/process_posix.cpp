@@ -1,0 +1,164 @@
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/clock.h"
+#include "platform/process.h"
+#include "platform/text.h"
+
+extern char** environ;
+
+namespace tov {
+namespace {
+
+struct Argv {
+    std::vector<std::string> storage;
+    std::vector<char*> pointers;
+    explicit Argv(const std::wstring& commandLine) {
+        for (const std::wstring& a : splitCommandLine(commandLine)) storage.push_back(narrow(a));
+        for (std::string& s : storage) pointers.push_back(s.data());
+        pointers.push_back(nullptr);
+    }
+};
+
+// Spawns with stdout and stderr on `outFd`, stdin on /dev/null. Returns the pid or -1.
+pid_t spawnWithOutput(const std::wstring& commandLine, int outFd) {
+    Argv argv(commandLine);
+    if (argv.storage.empty() || argv.storage[0].empty()) return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+    posix_spawn_file_actions_adddup2(&actions, outFd, 2);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    // A fresh signal mask and default dispositions, whatever the calling thread had.
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &all);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, argv.pointers[0], &actions, &attr, argv.pointers.data(), environ);
+    posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : -1;
+}
+
+void drain(int fd, std::string& capture) {
+    char buffer[4096];
+    while (true) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 0) <= 0 || !(p.revents & (POLLIN | POLLHUP))) return;
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0) return;
+        capture.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+unsigned exitCodeOf(int status) {
+    if (WIFEXITED(status)) return static_cast<unsigned>(WEXITSTATUS(status));
+    return 1;
+}
+
+}  // namespace
+
+RunResult runCommand(const std::wstring& commandLine, std::string* output, uint32_t timeoutMs) {
+    RunResult result;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return result;
+    const pid_t pid = spawnWithOutput(commandLine, fds[1]);
+    close(fds[1]);
+    if (pid < 0) {
+        close(fds[0]);
+        return result;
+    }
+    result.started = true;
+    std::string capture;
+    const uint64_t start = tickMs();
+    while (true) {
+        drain(fds[0], capture);
+        pollfd p{fds[0], POLLIN, 0};
+        poll(&p, 1, 20);  // wakes early when output arrives
+        int status = 0;
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            drain(fds[0], capture);
+            result.exited = true;
+            result.exitCode = exitCodeOf(status);
+            break;
+        }
+        if (tickMs() - start > timeoutMs) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            drain(fds[0], capture);
+            result.exitCode = 1;
+            break;
+        }
+    }
+    close(fds[0]);
+    if (output) *output = std::move(capture);
+    return result;
+}
+
+namespace {
+
+class PosixChild final : public ChildProcess {
+public:
+    explicit PosixChild(pid_t pid) : pid_(pid) {}
+    ~PosixChild() override { reap(false); }
+    bool running() override { return !reap(false); }
+    bool wait(uint32_t ms) override {
+        const uint64_t start = tickMs();
+        while (!reap(false)) {
+            if (tickMs() - start >= ms) return false;
+            sleepMs(2);
+        }
+        return true;
+    }
+    void terminate(unsigned) override {
+        if (reap(false)) return;
+        kill(pid_, SIGKILL);
+        reap(true);
+        exitCode_ = 1;
+    }
+    int exitCode() override { return reap(false) ? exitCode_ : -1; }
+
+private:
+    // True once the child has ended (and been reaped).
+    bool reap(bool block) {
+        if (ended_) return true;
+        int status = 0;
+        const pid_t r = waitpid(pid_, &status, block ? 0 : WNOHANG);
+        if (r == pid_) {
+            ended_ = true;
+            exitCode_ = static_cast<int>(exitCodeOf(status));
+        } else if (r < 0 && errno == ECHILD) {
+            ended_ = true;
+        }
+        return ended_;
+    }
+    pid_t pid_;
+    bool ended_ = false;
+    int exitCode_ = -1;
+};
+
+}  // namespace
+
+std::unique_ptr<ChildProcess> ChildProcess::start(const std::wstring& commandLine,
+                                                  const std::wstring& outputFile) {
+    const std::string target = outputFile.empty() ? "/dev/null" : narrow(outputFile);
+    const int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return nullptr;
+    const pid_t pid = spawnWithOutput(commandLine, fd);
+    close(fd);
+    if (pid < 0) return nullptr;
+    return std::make_unique<PosixChild>(pid);
+}
+
+}  // namespace tov

@@ -1,0 +1,60 @@
+#include "platform/process.h"
+
+namespace tov {
+
+// Splits a command line the way the Windows C runtime builds argv: the program name ends at
+// the next space unless quoted (no backslash rules there); after it, 2n backslashes before a
+// quote give n backslashes and toggle quoting, 2n+1 give n backslashes and a literal quote, and
+// inside quotes a doubled quote is a literal quote.
+std::vector<std::wstring> splitCommandLine(const std::wstring& line) {
+    std::vector<std::wstring> args;
+    size_t i = 0;
+    const size_t n = line.size();
+    const auto isSpace = [](wchar_t c) { return c == L' ' || c == L'\t'; };
+
+    std::wstring program;
+    if (i < n && line[i] == L'"') {
+        ++i;
+        while (i < n && line[i] != L'"') program += line[i++];
+        if (i < n) ++i;
+    } else {
+        while (i < n && !isSpace(line[i])) program += line[i++];
+    }
+    args.push_back(program);
+
+    while (true) {
+        while (i < n && isSpace(line[i])) ++i;
+        if (i >= n) break;
+        std::wstring arg;
+        bool quoted = false;
+        while (i < n && (quoted || !isSpace(line[i]))) {
+            if (line[i] == L'\\') {
+                size_t slashes = 0;
+                while (i < n && line[i] == L'\\') ++slashes, ++i;
+                if (i < n && line[i] == L'"') {
+                    arg.append(slashes / 2, L'\\');
+                    if (slashes % 2 == 1) {
+                        arg += L'"';
+                        ++i;
+                    }
+                } else {
+                    arg.append(slashes, L'\\');
+                }
+            } else if (line[i] == L'"') {
+                if (quoted && i + 1 < n && line[i + 1] == L'"') {
+                    arg += L'"';
+                    i += 2;
+                } else {
+                    quoted = !quoted;
+                    ++i;
+                }
+            } else {
+                arg += line[i++];
+            }
+        }
+        args.push_back(arg);
+    }
+    return args;
+}
+
+}  // namespace tov

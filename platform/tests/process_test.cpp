@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "tests/support/test_support.h"
+
+namespace tov {
+namespace {
+
+std::wstring childLine(const std::wstring& args) {
+    return L"\"" + test::siblingProgram(L"tov_test_child") + L"\" " + args;
+}
+
+TEST(CommandLine, SplitsWithTheWindowsRules) {
+    using V = std::vector<std::wstring>;
+    EXPECT_EQ(splitCommandLine(L"\"C:\\a b\\adb.exe\" -s X shell"),
+              (V{L"C:\\a b\\adb.exe", L"-s", L"X", L"shell"}));
+    EXPECT_EQ(splitCommandLine(L"p \"a b\" c\\d"), (V{L"p", L"a b", L"c\\d"}));
+    EXPECT_EQ(splitCommandLine(L"p a\\\\\"b c\""), (V{L"p", L"a\\b c"}));
+    EXPECT_EQ(splitCommandLine(L"p a\\\"b"), (V{L"p", L"a\"b"}));
+    EXPECT_EQ(splitCommandLine(L"p \"say \"\"hi\"\"\""), (V{L"p", L"say \"hi\""}));
+    EXPECT_EQ(splitCommandLine(L"p   \t x  "), (V{L"p", L"x"}));
+    EXPECT_EQ(splitCommandLine(L"p \"\""), (V{L"p", L""}));
+}
+
+TEST(RunCommand, CapturesLargeOutputWhole) {
+    std::string out;
+    const RunResult r = runCommand(childLine(L"100000 0 0"), &out, 10000);
+    ASSERT_TRUE(r.started);
+    EXPECT_TRUE(r.exited);
+    EXPECT_EQ(r.exitCode, 0u);
+    ASSERT_EQ(out.size(), 100001u);
+    EXPECT_EQ(out.substr(0, 12), "012345678901");
+    EXPECT_EQ(out.back(), '|');
+}
+
+TEST(RunCommand, CombinesStdoutAndStderrInArrivalOrder) {
+    std::string out;
+    ASSERT_TRUE(runCommand(childLine(L"5 0 0 3"), &out, 10000).exited);
+    EXPECT_EQ(out, "01234EEE|");
+}
+
+TEST(RunCommand, ReportsTheExitCode) {
+    std::string out;
+    const RunResult r = runCommand(childLine(L"3 0 7"), &out, 10000);
+    EXPECT_TRUE(r.exited);
+    EXPECT_EQ(r.exitCode, 7u);
+    EXPECT_EQ(out, "012|");
+}
+
+TEST(RunCommand, TerminatesPastTheLimitAndKeepsPartialOutput) {
+    std::string out;
+    const uint64_t start = tickMs();
+    const RunResult r = runCommand(childLine(L"10 20000 0"), &out, 500);
+    const uint64_t elapsed = tickMs() - start;
+    EXPECT_TRUE(r.started);
+    EXPECT_FALSE(r.exited);
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(out, "0123456789|");
+    EXPECT_LT(elapsed, 10000u);
+}
+
+TEST(RunCommand, MissingProgramDoesNotStartAndLeavesOutputAlone) {
+    std::string out = "untouched";
+    const RunResult r =
+        runCommand(L"\"" + test::siblingProgram(L"no_such_program") + L"\" x", &out, 1000);
+    EXPECT_FALSE(r.started);
+    EXPECT_EQ(out, "untouched");
+}
+
+TEST(ChildProcess, RunsPollsAndTerminates) {
+    auto child = ChildProcess::start(childLine(L"0 20000 0"));
+    ASSERT_TRUE(child);
+    EXPECT_TRUE(child->running());
+    EXPECT_EQ(child->exitCode(), -1);
+    child->terminate(1);
+    EXPECT_TRUE(child->wait(5000));
+    EXPECT_FALSE(child->running());
+}
+
+TEST(ChildProcess, ReportsItsExitCodeAndWritesAnOutputFile) {
+    test::TempDir dir;
+    auto child = ChildProcess::start(childLine(L"4 0 3"), dir.file(L"out.txt"));
+    ASSERT_TRUE(child);
+    ASSERT_TRUE(child->wait(10000));
+    EXPECT_EQ(child->exitCode(), 3);
+    child.reset();
+    std::string text;
+    ASSERT_TRUE(readFile(dir.file(L"out.txt"), text));
+    EXPECT_EQ(text, "0123|");
+}
+
+}  // namespace
+}  // namespace tov

@@ -1,0 +1,43 @@
+#include "tests/support/test_support.h"
+
+#include <atomic>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+
+namespace tov::test {
+
+TempDir::TempDir() {
+    static std::atomic<int> counter{0};
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const std::wstring candidate =
+            joinPath(tempFolder(), L"tovtest-" + std::to_wstring(nowMicros()) + L"-" +
+                                       std::to_wstring(counter++));
+        if (!isDirectory(candidate) && createDirectory(candidate)) {
+            path_ = candidate;
+            return;
+        }
+    }
+}
+
+TempDir::~TempDir() {
+    if (!path_.empty()) removeTree(path_);
+}
+
+std::wstring TempDir::file(const std::wstring& name) const { return joinPath(path_, name); }
+
+ScopedEnv::ScopedEnv(const wchar_t* name, const wchar_t* value) : name_(name) {
+    bool present = false;
+    std::wstring old = getEnv(name, &present);
+    if (present) old_ = old;
+    setEnv(name, value);
+}
+
+ScopedEnv::~ScopedEnv() { setEnv(name_.c_str(), old_ ? old_->c_str() : nullptr); }
+
+std::wstring siblingProgram(const wchar_t* name) {
+    return exeFolder() + name + kExeSuffix;
+}
+
+}  // namespace tov::test
