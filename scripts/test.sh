@@ -15,7 +15,7 @@ status=0
 . "$root/scripts/xvfb.sh"
 cleanup() {
     [ -n "${TOV_XVFB_PID:-}" ] && kill "$TOV_XVFB_PID" 2>/dev/null
-    wineserver -k 2>/dev/null || true
+    WINEPREFIX="$root/build/win/wineprefix" wineserver -k 2>/dev/null || true
 }
 trap cleanup EXIT
 
