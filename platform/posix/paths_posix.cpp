@@ -47,9 +47,10 @@ std::wstring searchPath(const wchar_t* fileName) {
     std::string_view rest(path);
     while (true) {
         const size_t colon = rest.find(':');
-        std::string dir(rest.substr(0, colon));
-        if (dir.empty()) dir = ".";
-        const std::string candidate = dir + "/" + name;
+        const std::string_view dir = rest.substr(0, colon);
+        // An empty entry means the current folder.
+        const std::string candidate =
+            (dir.empty() ? std::string(".") : std::string(dir)) + "/" + name;
         struct stat st {};
         if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return widen(candidate);
         if (colon == std::string_view::npos) break;
