@@ -5,7 +5,7 @@
 set -euo pipefail
 
 common=(cmake ninja-build g++ ccache pkg-config g++-mingw-w64-x86-64-posix
-        wine wine64 xvfb xauth x11-utils imagemagick
+        wine wine64 xvfb xauth x11-utils imagemagick xdotool
         gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
         gstreamer1.0-libav pulseaudio pulseaudio-utils
         libssl-dev libcurl4-openssl-dev)

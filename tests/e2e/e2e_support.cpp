@@ -1,0 +1,98 @@
+#include "tests/e2e/e2e_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace tov::e2e {
+namespace {
+
+std::string shell(const std::string& command) {
+    std::string out;
+    runCommand(L"/bin/sh -c \"" + widen(command) + L"\"", &out, 60000);
+    return out;
+}
+
+std::string wineBinary() { return isFile(L"/usr/lib/wine/wine64") ? "/usr/lib/wine/wine64" : "wine"; }
+std::string wineServer() {
+    return isFile(L"/usr/lib/wine/wineserver") ? "/usr/lib/wine/wineserver" : "wineserver";
+}
+
+std::string userName() {
+    const char* u = std::getenv("USER");
+    if (u && *u) return u;
+    const std::string who = shell("id -un");
+    return who.empty() ? "root" : who.substr(0, who.find('\n'));
+}
+
+}  // namespace
+
+std::string windowsProgram(const std::string& name) { return std::string(TOV_WIN_BIN_DIR) + "/" + name; }
+
+std::string artefactPath(const std::string& name) {
+    const std::string dir = std::string(TOV_E2E_WORK_DIR) + "/artefacts";
+    createDirectory(widen(dir));
+    return dir + "/" + name;
+}
+
+WineSession::WineSession() : prefix_(std::string(TOV_E2E_WORK_DIR) + "/wineprefix") {
+    setEnv(L"WINEPREFIX", widen(prefix_).c_str());
+    setEnv(L"WINEDEBUG", L"-all");
+    setEnv(L"WINEDLLOVERRIDES", L"mscoree,mshtml=");
+    setEnv(L"WINEARCH", L"win64");
+    if (!isFile(widen(prefix_ + "/.tovenmar-ready"))) {
+        shell(wineBinary() + " wineboot -i >/dev/null 2>&1; " + wineServer() + " -w");
+        writeFile(widen(prefix_ + "/.tovenmar-ready"), "");
+    }
+    killAll();
+    removeTree(widen(dataFolder()));
+}
+
+WineSession::~WineSession() { killAll(); }
+
+std::string WineSession::dataFolder() const {
+    return prefix_ + "/drive_c/users/" + userName() + "/AppData/Local/Tovenmar";
+}
+
+std::string WineSession::readDataFile(const std::string& name) const {
+    std::string text;
+    readFile(widen(dataFolder() + "/" + name), text);
+    return text;
+}
+
+std::unique_ptr<ChildProcess> WineSession::start(const std::string& program,
+                                                 const std::string& args) {
+    std::wstring line = L"\"" + widen(wineBinary()) + L"\" \"" + widen(program) + L"\"";
+    if (!args.empty()) line += L" " + widen(args);
+    return ChildProcess::start(line, widen(artefactPath("wine-output.txt")));
+}
+
+void WineSession::killAll() { shell(wineServer() + " -k >/dev/null 2>&1; true"); }
+
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const uint64_t end = tickMs() + static_cast<uint64_t>(limit.count());
+    while (true) {
+        if (done()) return true;
+        if (tickMs() >= end) return false;
+        sleepMs(50);
+    }
+}
+
+std::string findWindow(const std::string& title) {
+    std::string out = shell("xdotool search --onlyvisible --name '^" + title + "$' 2>/dev/null");
+    const size_t end = out.find('\n');
+    return end == std::string::npos ? out : out.substr(0, end);
+}
+
+bool screenshot(const std::string& windowId, const std::string& pngPath) {
+    shell("import -window " + (windowId.empty() ? std::string("root") : windowId) + " '" +
+          pngPath + "' 2>/dev/null");
+    return fileSize(widen(pngPath)) > 0;
+}
+
+}  // namespace tov::e2e

@@ -1,0 +1,47 @@
+// Running the real Tovenmar.exe under Wine from a native test: one Wine prefix per test program,
+// a fresh program folder per test, the display from $DISPLAY (the test script starts Xvfb),
+// screenshots and synthetic input through the X server.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/process.h"
+
+namespace tov::e2e {
+
+// Unix path of a Windows program of the Windows build ("Tovenmar.exe", "adb.exe").
+std::string windowsProgram(const std::string& name);
+
+class WineSession {
+public:
+    // Makes (once per test program) a Wine prefix and empties the program's data folder.
+    WineSession();
+    ~WineSession();
+    WineSession(const WineSession&) = delete;
+    WineSession& operator=(const WineSession&) = delete;
+
+    // Unix path of %LOCALAPPDATA%\Tovenmar inside the prefix.
+    std::string dataFolder() const;
+    std::string readDataFile(const std::string& name) const;
+    // Starts a Windows program under Wine with this session's prefix.
+    std::unique_ptr<ChildProcess> start(const std::string& program, const std::string& args = {});
+    // Ends every Wine process of the prefix.
+    void killAll();
+
+private:
+    std::string prefix_;
+};
+
+// Polls `done` every 50 ms until it holds or the time is up; true when it held.
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
+
+// X11 helpers (xdotool, ImageMagick). Window ids are decimal texts; empty when none.
+std::string findWindow(const std::string& title);
+bool screenshot(const std::string& windowId, const std::string& pngPath);
+// Where tests put their screenshots and other artefacts.
+std::string artefactPath(const std::string& name);
+
+}  // namespace tov::e2e
