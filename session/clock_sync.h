@@ -9,7 +9,7 @@
 namespace tov {
 
 class ClockSync {
-public:
+  public:
     // Samples this much slower than the best one still refresh the offset.
     static constexpr int64_t kSlackMicros = 200;
 
@@ -29,7 +29,7 @@ public:
     int64_t smallestRoundTrip() const { return smallest_.load(std::memory_order_relaxed); }
     uint32_t pongCount() const { return pongs_.load(std::memory_order_relaxed); }
 
-private:
+  private:
     std::atomic<int64_t> offset_{0};
     std::atomic<bool> synced_{false};
     std::atomic<int64_t> smallest_{std::numeric_limits<int64_t>::max()};

@@ -4,13 +4,17 @@
 
 namespace tov {
 
-uint16_t readU16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+uint16_t readU16(const uint8_t* p) {
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
 
 uint32_t readU32(const uint8_t* p) {
     return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
 
-uint64_t readU64(const uint8_t* p) { return (uint64_t{readU32(p)} << 32) | readU32(p + 4); }
+uint64_t readU64(const uint8_t* p) {
+    return (uint64_t{readU32(p)} << 32) | readU32(p + 4);
+}
 
 void writeU32(uint8_t* p, uint32_t v) {
     p[0] = static_cast<uint8_t>(v >> 24);

@@ -25,9 +25,12 @@ bool dispatch(const Packet& packet, const SessionCallbacks& callbacks, ClockSync
               int64_t nowPc) {
     const uint8_t* p = packet.payload;
     switch (static_cast<PacketType>(packet.header.type)) {
-        case PacketType::Hello: return deliverMap(packet, callbacks.onHello);
-        case PacketType::StreamState: return deliverMap(packet, callbacks.onStreamState);
-        case PacketType::InputState: return deliverMap(packet, callbacks.onInputState);
+        case PacketType::Hello:
+            return deliverMap(packet, callbacks.onHello);
+        case PacketType::StreamState:
+            return deliverMap(packet, callbacks.onStreamState);
+        case PacketType::InputState:
+            return deliverMap(packet, callbacks.onInputState);
         case PacketType::VideoConfig:
             if (!callbacks.onVideoConfig || packet.size < kConfigHeaderSize) return false;
             callbacks.onVideoConfig(readU16(p), readU16(p + 2), readU16(p + 4), readU16(p + 6),
@@ -52,7 +55,8 @@ bool dispatch(const Packet& packet, const SessionCallbacks& callbacks, ClockSync
             if (packet.size != kPongSize) return false;
             clock.onPong(static_cast<int64_t>(readU64(p)), packet.header.timestamp, nowPc);
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 

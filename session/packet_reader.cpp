@@ -9,10 +9,14 @@ namespace {
 
 ReceiveStatus toStatus(RecvStatus s) {
     switch (s) {
-        case RecvStatus::Data: return ReceiveStatus::Ok;
-        case RecvStatus::Closed: return ReceiveStatus::Closed;
-        case RecvStatus::TimedOut: return ReceiveStatus::TimedOut;
-        case RecvStatus::Failed: break;
+        case RecvStatus::Data:
+            return ReceiveStatus::Ok;
+        case RecvStatus::Closed:
+            return ReceiveStatus::Closed;
+        case RecvStatus::TimedOut:
+            return ReceiveStatus::TimedOut;
+        case RecvStatus::Failed:
+            break;
     }
     return ReceiveStatus::Failed;
 }

@@ -15,7 +15,7 @@ namespace tov {
 enum class ReceiveStatus { Ok, Closed, TimedOut, Failed, TooLong };
 
 class PacketReader {
-public:
+  public:
     // Each socket read asks for at most this much.
     static constexpr size_t kMaxReadSize = 1024 * 1024;
 
@@ -30,7 +30,7 @@ public:
 
     size_t bufferSize() const { return buffer_.size(); }
 
-private:
+  private:
     // Makes `need` unread bytes available at begin_.
     ReceiveStatus fill(TcpSocket& socket, size_t need);
 

@@ -19,7 +19,7 @@ struct PingIntervals {
 };
 
 class Pinger {
-public:
+  public:
     Pinger(StreamSocket& socket, const ClockSync& clock, SessionWaiter& waiter)
         : socket_(socket), clock_(clock), waiter_(waiter) {}
     ~Pinger() { stop(); }
@@ -30,7 +30,7 @@ public:
     // Clears the running flag, wakes the thread and joins it.
     void stop();
 
-private:
+  private:
     void run(PingIntervals intervals);
 
     StreamSocket& socket_;

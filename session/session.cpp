@@ -24,7 +24,9 @@ Session::Session(SessionCallbacks callbacks, SessionPhoneLink phone, SessionConf
       config_(config),
       connection_(callbacks_, waiter_, config_.stream) {}
 
-Session::~Session() { stop(false); }
+Session::~Session() {
+    stop(false);
+}
 
 void Session::start() {
     if (thread_.joinable()) return;
@@ -80,11 +82,13 @@ void Session::sendOptions(const TextMap& options) {
     connection_.socket().send(PacketType::Options, options);
 }
 
-void Session::requestKeyframe() { connection_.socket().send(PacketType::KeyframeRequest, nullptr, 0); }
+void Session::requestKeyframe() {
+    connection_.socket().send(PacketType::KeyframeRequest, nullptr, 0);
+}
 
 void Session::sendInputToggles(bool keyboard, bool mouse) {
-    connection_.socket().send(PacketType::InputMode,
-                              TextMap{{"keyboard", keyboard ? "1" : "0"}, {"mouse", mouse ? "1" : "0"}});
+    connection_.socket().send(PacketType::InputMode, TextMap{{"keyboard", keyboard ? "1" : "0"},
+                                                             {"mouse", mouse ? "1" : "0"}});
 }
 
 void Session::setDecoders(const std::string& decoders) {
@@ -92,7 +96,9 @@ void Session::setDecoders(const std::string& decoders) {
     decoders_ = decoders;
 }
 
-void Session::setNoApp(bool on) { noApp_.store(on); }
+void Session::setNoApp(bool on) {
+    noApp_.store(on);
+}
 
 std::string Session::statusText() const {
     std::lock_guard<std::mutex> lock(statusMutex_);

@@ -20,7 +20,7 @@
 namespace tov {
 
 class Session {
-public:
+  public:
     Session(SessionCallbacks callbacks, SessionPhoneLink phone, SessionConfig config = {});
     ~Session();
     Session(const Session&) = delete;
@@ -64,7 +64,7 @@ public:
     // Returns the count and starts it again from zero (for a bitrate meter).
     uint64_t takeBytesReceived() { return connection_.takeBytesReceived(); }
 
-private:
+  private:
     // Loop-local state.
     struct Pass {
         std::wstring adbPath;

@@ -11,7 +11,7 @@
 namespace tov {
 
 class SessionWaiter {
-public:
+  public:
     // Sleeps until `ms` passed, stopping is set or wake is set; wake is consumed either way.
     void pause(uint32_t ms);
     // Sleeps until `ms` passed, stopping is set or `done()` (read under the wait mutex) holds.
@@ -29,7 +29,7 @@ public:
 
     bool stopping() const { return stopping_.load(); }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable cv_;
     std::atomic<bool> stopping_{false};

@@ -7,11 +7,16 @@ namespace tov {
 
 const char* receiveStatusText(ReceiveStatus status) {
     switch (status) {
-        case ReceiveStatus::Ok: return "ok";
-        case ReceiveStatus::Closed: return "closed by the phone";
-        case ReceiveStatus::TimedOut: return "no data in time";
-        case ReceiveStatus::Failed: return "receive failed";
-        case ReceiveStatus::TooLong: return "payload over the size limit";
+        case ReceiveStatus::Ok:
+            return "ok";
+        case ReceiveStatus::Closed:
+            return "closed by the phone";
+        case ReceiveStatus::TimedOut:
+            return "no data in time";
+        case ReceiveStatus::Failed:
+            return "receive failed";
+        case ReceiveStatus::TooLong:
+            return "payload over the size limit";
     }
     return "?";
 }

@@ -21,7 +21,7 @@ struct StreamTimings {
 };
 
 class StreamConnection {
-public:
+  public:
     static constexpr int kReceiveBufferSize = 4 * 1024 * 1024;
 
     StreamConnection(const SessionCallbacks& callbacks, SessionWaiter& waiter,
@@ -41,7 +41,7 @@ public:
     uint64_t bytesReceived() const { return bytesReceived_.load(); }
     uint64_t takeBytesReceived() { return bytesReceived_.exchange(0); }
 
-private:
+  private:
     const SessionCallbacks& callbacks_;
     SessionWaiter& waiter_;
     StreamTimings timings_;

@@ -12,7 +12,7 @@
 namespace tov {
 
 class StreamSocket {
-public:
+  public:
     void set(std::shared_ptr<TcpSocket> socket);
     // Shuts the socket down and forgets it; a sender still holding it sees its send fail.
     void close();
@@ -26,7 +26,7 @@ public:
     bool send(PacketType type, const void* payload, size_t size);
     bool send(PacketType type, const TextMap& map);
 
-private:
+  private:
     mutable std::mutex socketMutex_;
     std::shared_ptr<TcpSocket> socket_;
     // Keeps packets from different threads from interleaving.

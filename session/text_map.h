@@ -18,6 +18,8 @@ bool travelsInTextMap(const std::string& key, const std::string& value);
 // Splits at "\n" and each line at its first "="; skips lines without "=" or starting with "=";
 // a later line overwrites an earlier one with the same key.
 TextMap readTextMap(const char* data, size_t size);
-inline TextMap readTextMap(const std::string& text) { return readTextMap(text.data(), text.size()); }
+inline TextMap readTextMap(const std::string& text) {
+    return readTextMap(text.data(), text.size());
+}
 
 }  // namespace tov

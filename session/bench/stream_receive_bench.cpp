@@ -58,7 +58,8 @@ Round bareRound(TcpSocket& socket, uint64_t volume, std::vector<uint8_t>& buffer
     const int64_t start = nowMicros();
     uint64_t sink = 0;
     while (r.bytes < volume) {
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), volume - r.bytes));
+        const size_t want =
+            static_cast<size_t>(std::min<uint64_t>(buffer.size(), volume - r.bytes));
         const RecvResult got = socket.receive(buffer.data(), want);
         if (got.status != RecvStatus::Data) break;
         sink += buffer[0];
@@ -94,7 +95,8 @@ int run(int argc, char** argv) {
     initSockets();
 
     auto listener = TcpListener::listenLoopback(0);
-    std::unique_ptr<TcpSocket> pc = listener ? TcpSocket::connectLoopback(listener->port()) : nullptr;
+    std::unique_ptr<TcpSocket> pc =
+        listener ? TcpSocket::connectLoopback(listener->port()) : nullptr;
     std::unique_ptr<TcpSocket> phone = pc ? listener->accept(5000) : nullptr;
     if (!phone) {
         std::fprintf(stderr, "could not open a loopback connection\n");
@@ -105,7 +107,8 @@ int run(int argc, char** argv) {
 
     const std::vector<uint8_t> second = streamSecond();
     // Each round ends on a packet boundary, so the next may start with either reader.
-    const uint64_t perRound = std::max<uint64_t>(1, megabytes * 1000000 / second.size()) * second.size();
+    const uint64_t perRound =
+        std::max<uint64_t>(1, megabytes * 1000000 / second.size()) * second.size();
     const uint64_t total = perRound * (2 * rounds + 1);
     std::thread sender([&] {
         for (uint64_t sent = 0; sent < total; sent += second.size()) {
@@ -115,7 +118,9 @@ int run(int argc, char** argv) {
 
     uint64_t videoBytes = 0;
     SessionCallbacks callbacks;
-    callbacks.onVideoPacket = [&](const uint8_t* d, size_t n, int64_t, bool) { videoBytes += n + d[0]; };
+    callbacks.onVideoPacket = [&](const uint8_t* d, size_t n, int64_t, bool) {
+        videoBytes += n + d[0];
+    };
     callbacks.onAudioPacket = [&](const uint8_t* d, size_t n) { videoBytes += n + d[0]; };
     ClockSync clock;
     PacketReader reader;
@@ -151,4 +156,6 @@ int run(int argc, char** argv) {
 }  // namespace
 }  // namespace tov
 
-int main(int argc, char** argv) { return tov::run(argc, argv); }
+int main(int argc, char** argv) {
+    return tov::run(argc, argv);
+}

@@ -19,8 +19,12 @@ void* operator new(std::size_t size) {
 // The replaced operator new above allocates with malloc, so free is the right match.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 #endif
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace tov::test {
 
@@ -29,8 +33,12 @@ AllocationCount::AllocationCount() {
     tCounting = true;
 }
 
-AllocationCount::~AllocationCount() { tCounting = false; }
+AllocationCount::~AllocationCount() {
+    tCounting = false;
+}
 
-size_t AllocationCount::count() const { return gAllocations.load(); }
+size_t AllocationCount::count() const {
+    return gAllocations.load();
+}
 
 }  // namespace tov::test

@@ -7,7 +7,7 @@
 namespace tov::test {
 
 class AllocationCount {
-public:
+  public:
     // Counting starts on the calling thread.
     AllocationCount();
     ~AllocationCount();

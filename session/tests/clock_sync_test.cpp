@@ -1,9 +1,9 @@
 // The clock offset comes from the fastest ping exchanges only.
+#include "session/clock_sync.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
-
-#include "session/clock_sync.h"
 
 namespace tov {
 namespace {

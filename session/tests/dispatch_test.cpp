@@ -19,7 +19,9 @@ struct Recorder {
             for (const auto& [k, v] : m) s += k + ":" + v + ";";
             return s;
         };
-        callbacks.onHello = [this, mapText](const auto& m) { calls.push_back("hello " + mapText(m)); };
+        callbacks.onHello = [this, mapText](const auto& m) {
+            calls.push_back("hello " + mapText(m));
+        };
         callbacks.onStreamState = [this, mapText](const auto& m) {
             calls.push_back("state " + mapText(m));
         };
@@ -57,7 +59,9 @@ Packet makePacket(uint8_t type, const std::vector<uint8_t>& payload, uint8_t fla
     return p;
 }
 
-std::vector<uint8_t> bytes(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<uint8_t> bytes(const std::string& s) {
+    return {s.begin(), s.end()};
+}
 
 TEST(Dispatch, EachPhonePacketReachesItsCallbackWithItsFieldsDecoded) {
     Recorder r;
@@ -132,7 +136,8 @@ TEST(Dispatch, TypesWithAnEmptyCallbackAreDropped) {
     ClockSync clock;
     const std::vector<uint8_t> eight(8);
     for (int type = 1; type <= 6; ++type) {
-        EXPECT_FALSE(dispatch(makePacket(static_cast<uint8_t>(type), eight), none, clock, 0)) << type;
+        EXPECT_FALSE(dispatch(makePacket(static_cast<uint8_t>(type), eight), none, clock, 0))
+            << type;
     }
     EXPECT_FALSE(dispatch(makePacket(13, eight), none, clock, 0));
 }

@@ -40,16 +40,25 @@ void FakePhone::serve(std::shared_ptr<TcpSocket> socket) {
         if (socket->receiveAll(head, sizeof head).status != RecvStatus::Data) break;
         const PacketHeader h = decodeHeader(head);
         payload.resize(h.length);
-        if (h.length > 0 && socket->receiveAll(payload.data(), h.length).status != RecvStatus::Data) {
+        if (h.length > 0 &&
+            socket->receiveAll(payload.data(), h.length).status != RecvStatus::Data) {
             break;
         }
-        record("packet " + std::to_string(h.type), h.type, std::string(payload.begin(), payload.end()));
+        record("packet " + std::to_string(h.type), h.type,
+               std::string(payload.begin(), payload.end()));
         if (first && h.type == static_cast<uint8_t>(PacketType::Options)) {
             switch (hello.load()) {
-                case Hello::Normal: sendHello(helloText); break;
-                case Hello::Empty: sendHello(""); break;
-                case Hello::WrongType: sendPacket(6, helloText); break;
-                case Hello::None: break;
+                case Hello::Normal:
+                    sendHello(helloText);
+                    break;
+                case Hello::Empty:
+                    sendHello("");
+                    break;
+                case Hello::WrongType:
+                    sendPacket(6, helloText);
+                    break;
+                case Hello::None:
+                    break;
             }
         }
         first = false;
@@ -79,8 +88,8 @@ bool FakePhone::sendRaw(const std::vector<uint8_t>& bytes) {
     return socket && socket->sendAll(bytes.data(), bytes.size());
 }
 
-std::vector<uint8_t> FakePhone::packetBytes(uint8_t type, const std::string& payload,
-                                             uint8_t flags, int64_t ts) {
+std::vector<uint8_t> FakePhone::packetBytes(uint8_t type, const std::string& payload, uint8_t flags,
+                                            int64_t ts) {
     std::vector<uint8_t> bytes(kPacketHeaderSize + payload.size());
     PacketHeader h;
     h.type = type;

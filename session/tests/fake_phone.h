@@ -18,7 +18,7 @@
 namespace tov::test {
 
 class FakePhone {
-public:
+  public:
     enum class Hello { Normal, Empty, None, WrongType };
 
     FakePhone();
@@ -52,7 +52,7 @@ public:
     // Polls `done` until it holds or `ms` passed; true when it held.
     static bool waitFor(const std::function<bool()>& done, uint32_t ms = 15000);
 
-private:
+  private:
     void acceptLoop();
     void serve(std::shared_ptr<TcpSocket> socket);
     void sendHello(const std::string& text);

@@ -27,7 +27,8 @@ SessionPhoneLink FakePhoneLink::link() {
             std::lock_guard<std::mutex> l(mutex_);
             outcome = ensureOutcome;
         }
-        if (outcome.kind == 1 && progress) progress("Installing Tovenmar on your phone\xE2\x80\xA6");
+        if (outcome.kind == 1 && progress)
+            progress("Installing Tovenmar on your phone\xE2\x80\xA6");
         return outcome;
     };
     link.reinstallApp = [this](const std::wstring&, const std::wstring& prefix) {

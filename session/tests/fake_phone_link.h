@@ -11,7 +11,7 @@
 namespace tov::test {
 
 class FakePhoneLink {
-public:
+  public:
     // Change under lock() from the test thread.
     std::mutex& lock() { return mutex_; }
     std::wstring adbPath = L"adb";
@@ -30,7 +30,7 @@ public:
     void attach(const std::string& serial, const std::string& key, const std::string& name);
     void detach();
 
-private:
+  private:
     void record(const std::string& call);
 
     mutable std::mutex mutex_;

@@ -1,19 +1,19 @@
 // Reading packets off a real loopback connection.
+#include "session/packet_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 #include <vector>
 
-#include "session/packet_reader.h"
 #include "allocation_counter.h"
 #include "socket_pair.h"
 
 namespace tov {
 namespace {
 
-std::vector<uint8_t> rawPacket(uint8_t type, uint32_t length, uint8_t fill = 0x5A,
-                               int64_t ts = 0) {
+std::vector<uint8_t> rawPacket(uint8_t type, uint32_t length, uint8_t fill = 0x5A, int64_t ts = 0) {
     std::vector<uint8_t> out(kPacketHeaderSize + length, fill);
     PacketHeader h;
     h.type = type;
@@ -108,7 +108,8 @@ TEST(PacketReader, SteadyStreamAllocatesNothingOnceTheBufferHasGrown) {
     PacketReader reader;
     Packet p;
     // The first round grows the buffer to the largest packet.
-    for (size_t i = 0; i < sizes.size(); ++i) ASSERT_EQ(reader.receive(*pair.pc, p), ReceiveStatus::Ok);
+    for (size_t i = 0; i < sizes.size(); ++i)
+        ASSERT_EQ(reader.receive(*pair.pc, p), ReceiveStatus::Ok);
     size_t packets = 0;
     size_t allocations = 0;
     {

@@ -17,7 +17,7 @@ namespace tov::test {
 std::string logText();
 
 class SessionHarness {
-public:
+  public:
     FakePhone phone;
     FakePhoneLink link;
     SessionConfig config;
@@ -34,7 +34,7 @@ public:
     std::vector<PhoneInfo> phoneInfos() const;
     int hellos() const;
 
-private:
+  private:
     SessionCallbacks callbacks();
 
     mutable std::mutex mutex_;

@@ -74,13 +74,15 @@ TEST(Session, PhoneMovingToWifiWhileLiveReconnectsOnTheNewSerialWithoutAProbe) {
 
     h.link.attach("192.168.1.20:5555", "key1", "Pixel 7");
     s.reconnect();  // what the owner does when the chosen serial changes
-    ASSERT_TRUE(FakePhone::waitFor([&] { return h.phone.count("connect") == 2 && h.lastState() == LinkState::Live; }));
+    ASSERT_TRUE(FakePhone::waitFor(
+        [&] { return h.phone.count("connect") == 2 && h.lastState() == LinkState::Live; }));
     EXPECT_EQ(h.link.count("probe"), 1);
     EXPECT_EQ(h.link.count("ensureApp"), 1);  // checked once per generation
     EXPECT_EQ(h.link.count(forwardCommand("192.168.1.20:5555", h.phone.port())), 1);
     EXPECT_NE(test::logText().find("session: moving to 192.168.1.20:5555"), std::string::npos);
     const auto states = h.states();
-    EXPECT_EQ(states, (std::vector<LinkState>{LinkState::Live, LinkState::WaitingForApp, LinkState::Live}));
+    EXPECT_EQ(states,
+              (std::vector<LinkState>{LinkState::Live, LinkState::WaitingForApp, LinkState::Live}));
 }
 
 TEST(Session, AnAppThatNeverAnswersIsStartedOncePerCycleAndRetried) {
@@ -109,7 +111,8 @@ TEST(Session, EachStartStreamChecksTheAppAgainButStartsItOnlyWhenNotConnected) {
     Session& s = h.start();
     for (int press = 1; press <= 3; ++press) {
         s.setStreaming(true);
-        ASSERT_TRUE(FakePhone::waitFor([&] { return h.phone.count("connect") == press && h.lastState() == LinkState::Live; }));
+        ASSERT_TRUE(FakePhone::waitFor(
+            [&] { return h.phone.count("connect") == press && h.lastState() == LinkState::Live; }));
         s.setStreaming(false);
         ASSERT_TRUE(h.waitForState(LinkState::Ready));
     }
@@ -139,7 +142,8 @@ TEST(Session, ReinstallWhileLiveDropsTheConnectionAndReinstallsAtOnce) {
     ASSERT_TRUE(h.waitForState(LinkState::Live));
     s.reinstall();
     ASSERT_TRUE(FakePhone::waitFor([&] { return h.link.count("reinstallApp") == 1; }));
-    ASSERT_TRUE(FakePhone::waitFor([&] { return h.phone.count("connect") == 2 && h.lastState() == LinkState::Live; }));
+    ASSERT_TRUE(FakePhone::waitFor(
+        [&] { return h.phone.count("connect") == 2 && h.lastState() == LinkState::Live; }));
 }
 
 TEST(Session, InstallOutcomesSetTheStatusAndStopStreamingWhenTheyFail) {
@@ -242,8 +246,10 @@ TEST(Session, SilenceBreaksTheConnectionAndTheSessionReconnects) {
     h.phone.answerPings = false;
     ASSERT_TRUE(FakePhone::waitFor([&] { return h.phone.count("closed") == 1; }));
     h.phone.answerPings = true;
-    ASSERT_TRUE(FakePhone::waitFor([&] { return h.phone.count("connect") == 2 && h.lastState() == LinkState::Live; }));
-    EXPECT_EQ(h.states(), (std::vector<LinkState>{LinkState::Live, LinkState::WaitingForApp, LinkState::Live}));
+    ASSERT_TRUE(FakePhone::waitFor(
+        [&] { return h.phone.count("connect") == 2 && h.lastState() == LinkState::Live; }));
+    EXPECT_EQ(h.states(),
+              (std::vector<LinkState>{LinkState::Live, LinkState::WaitingForApp, LinkState::Live}));
     EXPECT_EQ(h.link.count("-s USB1 forward"), 2);  // re-forwarded after the lost connection
     EXPECT_NE(test::logText().find("session: stream ended (no data in time)"), std::string::npos);
 }
@@ -264,7 +270,8 @@ TEST(Session, OverLongPayloadReconnectsButGarbageTypesDoNot) {
     header[0] = 3;
     writeU32(header.data() + 4, kMaxPayloadSize + 1);
     h.phone.sendRaw(header);
-    ASSERT_TRUE(FakePhone::waitFor([&] { return h.phone.count("connect") == 2 && h.lastState() == LinkState::Live; }));
+    ASSERT_TRUE(FakePhone::waitFor(
+        [&] { return h.phone.count("connect") == 2 && h.lastState() == LinkState::Live; }));
 }
 
 TEST(Session, LiveControlsReachThePhoneAndStatisticsComeBack) {

@@ -1,4 +1,6 @@
 // Handshake, receive loop, pings and clock sync against a fake phone over loopback.
+#include "session/stream_connection.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,7 +9,6 @@
 
 #include "fake_phone.h"
 #include "platform/clock.h"
-#include "session/stream_connection.h"
 
 namespace tov {
 namespace {
@@ -112,7 +113,8 @@ struct LiveLoop {
     std::atomic<bool> done{false};
     std::thread thread;
 
-    explicit LiveLoop(Harness& harness) : h(harness), connection(h.callbacks, h.waiter, h.timings) {}
+    explicit LiveLoop(Harness& harness)
+        : h(harness), connection(h.callbacks, h.waiter, h.timings) {}
     bool start() {
         if (!connection.open(h.phone.port()) || !connection.handshake({})) return false;
         thread = std::thread([this] {

@@ -10,14 +10,14 @@ namespace {
 TEST(PacketHeader, OutgoingPacketIsBigEndianWithZeroFlagsReservedAndTimeStamp) {
     const uint8_t payload[] = {0xAA, 0xBB, 0xCC};
     const std::vector<uint8_t> out = buildOutgoingPacket(PacketType::InputMode, payload, 3);
-    const std::vector<uint8_t> expected = {12, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0,
-                                           0xAA, 0xBB, 0xCC};
+    const std::vector<uint8_t> expected = {12, 0, 0, 0, 0, 0, 0,    3,    0,   0,
+                                           0,  0, 0, 0, 0, 0, 0xAA, 0xBB, 0xCC};
     EXPECT_EQ(out, expected);
     EXPECT_EQ(buildOutgoingPacket(PacketType::Stop, nullptr, 0).size(), kPacketHeaderSize);
 }
 
 TEST(PacketHeader, DecodesEveryFieldAndIgnoresTheReservedBytes) {
-    const uint8_t in[16] = {3, 0x01, 0xFF, 0xEE, 0x01, 0x02, 0x03, 0x04,
+    const uint8_t in[16] = {3,    0x01, 0xFF, 0xEE, 0x01, 0x02, 0x03, 0x04,
                             0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x12, 0x34};
     const PacketHeader h = decodeHeader(in);
     EXPECT_EQ(h.type, 3);
@@ -65,8 +65,11 @@ TEST(TextMap, ReadUsesTheFirstEqualsSignAndTheLastLineWins) {
 }
 
 TEST(TextMap, RoundTripsEveryValueThatCanTravel) {
-    const TextMap map = {{"decoders", "h264,hevc"}, {"encoder", ""}, {"shapeName", "2.35:1"},
-                         {"utf8", "caf\xC3\xA9"}, {"eq", "a=b=c"}};
+    const TextMap map = {{"decoders", "h264,hevc"},
+                         {"encoder", ""},
+                         {"shapeName", "2.35:1"},
+                         {"utf8", "caf\xC3\xA9"},
+                         {"eq", "a=b=c"}};
     EXPECT_EQ(readTextMap(writeTextMap(map)), map);
 }
 
