@@ -38,8 +38,9 @@ SessionHarness::~SessionHarness() {
     if (session_) session_->stop(false);
 }
 
-Session& SessionHarness::start() {
+Session& SessionHarness::start(bool streaming) {
     session_ = std::make_unique<Session>(callbacks(), link.link(), config);
+    if (streaming) session_->setStreaming(true);
     session_->start();
     return *session_;
 }

@@ -25,7 +25,8 @@ class SessionHarness {
     SessionHarness();
     ~SessionHarness();
 
-    Session& start();
+    // With `streaming` the first pass already wants a stream.
+    Session& start(bool streaming = false);
     Session& session() { return *session_; }
 
     std::vector<LinkState> states() const;

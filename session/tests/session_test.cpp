@@ -68,8 +68,8 @@ TEST(Session, StopStreamWhileLiveSendsStopBeforeTheSocketCloses) {
 TEST(Session, PhoneMovingToWifiWhileLiveReconnectsOnTheNewSerialWithoutAProbe) {
     SessionHarness h;
     h.link.attach("USB1", "key1", "Pixel 7");
-    Session& s = h.start();
-    s.setStreaming(true);
+    h.start(true);
+    Session& s = h.session();
     ASSERT_TRUE(h.waitForState(LinkState::Live));
 
     h.link.attach("192.168.1.20:5555", "key1", "Pixel 7");
@@ -240,8 +240,7 @@ TEST(Session, ReportsWhyNoPhoneIsChosenAndForgetsTheLastPhone) {
 TEST(Session, SilenceBreaksTheConnectionAndTheSessionReconnects) {
     SessionHarness h;  // the 4000 ms silence limit as shipped
     h.link.attach("USB1", "key1", "Pixel 7");
-    Session& s = h.start();
-    s.setStreaming(true);
+    h.start(true);
     ASSERT_TRUE(h.waitForState(LinkState::Live));
     h.phone.answerPings = false;
     ASSERT_TRUE(FakePhone::waitFor([&] { return h.phone.count("closed") == 1; }));
