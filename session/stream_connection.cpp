@@ -30,6 +30,7 @@ bool StreamConnection::open(uint16_t port) {
     if (!socket) return false;
     socket->setNoDelay(true);
     socket->setReceiveBufferSize(kReceiveBufferSize);
+    socket->setSendTimeout(timings_.sendTimeoutMs);
     reader_.reset();  // nothing read ahead on the last connection belongs to this one
     socket_.set(std::move(socket));
     return true;

@@ -17,6 +17,9 @@ namespace tov {
 struct StreamTimings {
     uint32_t helloTimeoutMs = 1500;
     uint32_t silenceTimeoutMs = 4000;
+    // A phone that takes nothing for this long is as gone as a silent one; without a limit a
+    // sender (the App's thread among them) could block for good.
+    uint32_t sendTimeoutMs = 4000;
     PingIntervals ping;
 };
 

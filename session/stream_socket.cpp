@@ -31,7 +31,11 @@ bool StreamSocket::send(PacketType type, const void* payload, size_t size) {
     const std::vector<uint8_t> packet = buildOutgoingPacket(type, payload, size);
     std::lock_guard<std::mutex> lock(sendMutex_);
     const std::shared_ptr<TcpSocket> socket = get();
-    return socket && socket->sendAll(packet.data(), packet.size());
+    if (!socket) return false;
+    if (socket->sendAll(packet.data(), packet.size())) return true;
+    // Part of the packet may be out: nothing after it could be framed right any more.
+    socket->shutdown();
+    return false;
 }
 
 bool StreamSocket::send(PacketType type, const TextMap& map) {

@@ -22,7 +22,8 @@ class StreamSocket {
     bool connected() const { return get() != nullptr; }
 
     // One whole packet (header with zero flags and time stamp, then the payload). False when
-    // there is no socket, the payload is over the size limit or the send failed.
+    // there is no socket, the payload is over the size limit or the send failed; a failed send
+    // shuts the connection down.
     bool send(PacketType type, const void* payload, size_t size);
     bool send(PacketType type, const TextMap& map);
 
