@@ -66,6 +66,7 @@ AudioPlayerStats AudioPlayer::stats() const {
     out.deviceOpen = status_.deviceOpen.load();
     out.format = buffer_.format();
     out.buffer = buffer_.counters();
+    out.deviceBufferFrames = status_.deviceBufferFrames.load();
     out.devicePaddingFrames = status_.devicePadding.load();
     out.deviceOpens = status_.deviceOpens.load();
     out.openFailures = status_.openFailures.load();

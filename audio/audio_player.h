@@ -20,6 +20,7 @@ struct AudioPlayerStats {
     bool deviceOpen = false;  // it has a device now
     AudioFormat format;
     PlaybackCounters buffer;
+    uint32_t deviceBufferFrames = 0;
     uint32_t devicePaddingFrames = 0;
     uint64_t deviceOpens = 0;
     uint64_t openFailures = 0;

@@ -50,7 +50,8 @@ void PlaybackBuffer::pushLocked(const int16_t* samples, size_t count, bool skipp
     if (ring_.push(samples, count) > 0 || skippedSome) ++counters_.overflows;
 }
 
-int64_t PlaybackBuffer::fill(uint32_t roomFrames, float volume, const Destination& destination) {
+int64_t PlaybackBuffer::fill(uint32_t queuedFrames, uint32_t deviceFrames, float volume,
+                             const Destination& destination) {
     std::lock_guard<std::mutex> hold(lock_);
     const size_t channels = static_cast<size_t>(format_.channels);
     const size_t low = framesForMs(format_, 30);
@@ -61,19 +62,24 @@ int64_t PlaybackBuffer::fill(uint32_t roomFrames, float volume, const Destinatio
         frames = low;
         ++counters_.trims;
     }
+    // An underrun is a pass that finds both the device and the ring empty. An empty ring alone
+    // is none: a device buffer as long as the priming amount takes the whole ring at every pass
+    // while it still has sound to play, and priming then would hold every pass until 30 ms
+    // gathered, leaving the device on the edge of running dry.
+    if (!priming_ && frames == 0 && queuedFrames == 0) {
+        priming_ = true;
+        ++counters_.reprimes;
+    }
     if (priming_) {
         if (frames < low) return 0;
         priming_ = false;
     }
-    const size_t count = std::min<size_t>(frames, roomFrames);
+    const uint32_t room = queuedFrames < deviceFrames ? deviceFrames - queuedFrames : 0;
+    const size_t count = std::min<size_t>(frames, room);
     if (count > 0) {
         int16_t* out = destination(static_cast<uint32_t>(count));
         if (out == nullptr) return kDestinationFailed;
         ring_.take(out, count * channels, volume);
-    }
-    if (ring_.size() == 0) {
-        priming_ = true;
-        ++counters_.reprimes;
     }
     return static_cast<int64_t>(count);
 }

@@ -20,7 +20,7 @@ struct PlaybackCounters {
     bool priming = true;
     uint64_t overflows = 0;  // pushes that gave up older sound to make room
     uint64_t trims = 0;      // fills that cut an over-long delay back
-    uint64_t reprimes = 0;   // times the ring ran dry while playing and priming began again
+    uint64_t reprimes = 0;   // underruns: ring and device ran dry, and priming began again
 };
 
 class PlaybackBuffer {
@@ -41,11 +41,13 @@ class PlaybackBuffer {
     // frame is ignored. The bytes need no particular alignment.
     void pushBytes(const uint8_t* data, size_t size);
 
-    // One render pass for a device with room for roomFrames: cuts a delay above 90 ms back to
-    // 30 ms, holds output while priming until 30 ms are buffered, then writes as many frames as
-    // are buffered and fit, scaled by volume, and starts priming again when the ring runs dry.
-    // Returns the frames written (0 when nothing was due), or kDestinationFailed.
-    int64_t fill(uint32_t roomFrames, float volume, const Destination& destination);
+    // One render pass for a device buffer of deviceFrames that still holds queuedFrames: cuts a
+    // delay above 90 ms back to 30 ms, holds output while priming until 30 ms are buffered,
+    // then writes as many frames as are buffered and fit, scaled by volume. A pass that finds
+    // the ring and the device both empty starts priming again. Returns the frames written
+    // (0 when nothing was due), or kDestinationFailed.
+    int64_t fill(uint32_t queuedFrames, uint32_t deviceFrames, float volume,
+                 const Destination& destination);
 
     AudioFormat format() const;
     PlaybackCounters counters() const;

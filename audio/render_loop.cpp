@@ -19,10 +19,8 @@ SessionEnd renderSession(AudioEndpoint& endpoint, PlaybackBuffer& buffer,
         endpoint.waitForEvent(kEventWaitMs);
         const std::optional<uint32_t> padding = endpoint.padding();
         if (!padding) return lost();
-        const uint32_t size = endpoint.bufferFrames();
-        const uint32_t room = *padding < size ? size - *padding : 0;
-        const int64_t written =
-            buffer.fill(room, volume.load(std::memory_order_relaxed), destination);
+        const int64_t written = buffer.fill(*padding, endpoint.bufferFrames(),
+                                            volume.load(std::memory_order_relaxed), destination);
         if (written == PlaybackBuffer::kDestinationFailed) return lost();
         if (written > 0) endpoint.releaseBuffer(static_cast<uint32_t>(written));
         status.devicePadding.store(*padding + static_cast<uint32_t>(written));
@@ -45,6 +43,7 @@ void renderUntilStopped(AudioOutput& output, PlaybackBuffer& buffer,
             continue;
         }
         ++status.deviceOpens;
+        status.deviceBufferFrames = endpoint->bufferFrames();
         status.deviceOpen = true;
         const SessionEnd end = renderSession(*endpoint, buffer, volume, stop, status);
         endpoint.reset();

@@ -19,7 +19,8 @@ constexpr uint32_t kEventWaitMs = 100;
 // Written by the render thread, readable from any thread.
 struct RenderStatus {
     std::atomic<bool> deviceOpen{false};
-    std::atomic<uint32_t> devicePadding{0};  // frames queued in the device after the last pass
+    std::atomic<uint32_t> deviceBufferFrames{0};  // of the open device
+    std::atomic<uint32_t> devicePadding{0};       // frames queued in the device after the last pass
     std::atomic<uint64_t> deviceOpens{0};
     std::atomic<uint64_t> openFailures{0};
     std::atomic<uint64_t> deviceLosses{0};

@@ -23,6 +23,8 @@ struct Feed {
     int packetMs = 10;
     double rate = 1.0;  // phone's sound per PC second
     int jitterMs = 0;   // late arrival, up to this much, in order
+    uint32_t deviceFrames = kDeviceFrames;
+    int eventLateMicros = 0;  // the render thread wakes up to this much after the device asks
 };
 
 struct Pass {
@@ -43,15 +45,16 @@ struct SimulatedRun {
 SimulatedRun simulate(const Feed& feed, int seconds) {
     PlaybackBuffer buffer;
     buffer.reset(kFormat);
-    PlayoutQueue device(kFormat.sampleRate, kDeviceFrames);
+    PlayoutQueue device(kFormat.sampleRate, feed.deviceFrames);
     const size_t packetFrames = static_cast<size_t>(48 * feed.packetMs);
     const std::vector<int16_t> packet(packetFrames * 2, 1000);
-    std::vector<int16_t> deviceMemory(kDeviceFrames * 2);
+    std::vector<int16_t> deviceMemory(feed.deviceFrames * 2);
     uint32_t seed = 12345;
     double sentMicros = 0;     // when the phone sends the next packet
     int64_t lastArrival = 0;   // packets stay in order: none arrives before the one ahead
     int64_t nextArrival = -1;  // of the next packet, once drawn
-    int64_t nextEvent = 0;
+    int64_t nextEvent = 0;     // when the device asks for more
+    int64_t nextWake = 0;      // when the render thread gets to it
     SimulatedRun run;
     bool playing = false;
     for (int64_t now = 0; now < seconds * 1000000LL; now += 100) {
@@ -67,13 +70,15 @@ SimulatedRun simulate(const Feed& feed, int seconds) {
             lastArrival = nextArrival;
             nextArrival = -1;
         }
-        if (now < nextEvent) continue;
+        if (now < nextWake) continue;
         nextEvent += kPeriodMicros;
+        seed = seed * 1664525u + 1013904223u;
+        nextWake = nextEvent + (feed.eventLateMicros > 0 ? (seed >> 8) % feed.eventLateMicros : 0);
         Pass pass;
         const uint32_t queued = device.queued(now);
         const PlaybackCounters before = buffer.counters();
         pass.primingBefore = before.priming;
-        pass.written = buffer.fill(kDeviceFrames - queued, 1.0f,
+        pass.written = buffer.fill(queued, feed.deviceFrames, 1.0f,
                                    [&](uint32_t) { return deviceMemory.data(); });
         if (pass.written > 0) {
             device.add(static_cast<uint32_t>(pass.written), now);
@@ -94,7 +99,7 @@ TEST(DelayBound, SteadyFeedAtTheRealRateHoldsBetween30And90Ms) {
     for (const int packetMs : {5, 10, 20}) {
         for (const int jitterMs : {0, 10}) {
             SCOPED_TRACE(testing::Message() << packetMs << " ms packets, jitter " << jitterMs);
-            const SimulatedRun run = simulate({packetMs, 1.0, jitterMs}, 60);
+            const SimulatedRun run = simulate({packetMs, 1.0, jitterMs, kDeviceFrames, 0}, 60);
             size_t lowest = SIZE_MAX, highest = 0;
             for (const Pass& pass : run.passes) {
                 if (!pass.playing) continue;
@@ -102,7 +107,8 @@ TEST(DelayBound, SteadyFeedAtTheRealRateHoldsBetween30And90Ms) {
                 lowest = std::min(lowest, delay);
                 highest = std::max(highest, delay);
             }
-            EXPECT_GE(lowest, kLow);
+            // A packet late by up to the jitter takes at most that much off the 30 ms cushion.
+            EXPECT_GE(lowest, kLow - static_cast<size_t>(48 * jitterMs));
             EXPECT_LE(highest, kHigh);
             EXPECT_EQ(run.counters.trims, 0u);
             EXPECT_EQ(run.starvedFrames, 0u);
@@ -110,8 +116,25 @@ TEST(DelayBound, SteadyFeedAtTheRealRateHoldsBetween30And90Ms) {
     }
 }
 
+TEST(DelayBound, DeviceBuffersOf30MsOrMorePlayWithoutGaps) {
+    // Some devices (and Wine) give a longer buffer than the 20 ms asked for; one of 30 ms takes
+    // the whole ring at every pass. With the render thread waking late by up to 3 ms, the device
+    // must still never run dry.
+    for (const uint32_t deviceFrames : {1056u, 1440u, 2400u}) {
+        SCOPED_TRACE(testing::Message() << deviceFrames << " device frames");
+        const SimulatedRun run = simulate({10, 1.0, 2, deviceFrames, 3000}, 60);
+        EXPECT_EQ(run.starvedFrames, 0u);
+        EXPECT_EQ(run.counters.reprimes, 0u);
+        for (const Pass& pass : run.passes) {
+            if (pass.playing) {
+                EXPECT_LE(pass.ringAfter + pass.queuedAfter, kHigh);
+            }
+        }
+    }
+}
+
 TEST(DelayBound, AFasterPhoneIsCutBackAndNeverStarvesTheDevice) {
-    const SimulatedRun run = simulate({10, 1.01, 10}, 60);
+    const SimulatedRun run = simulate({10, 1.01, 10, kDeviceFrames, 0}, 60);
     EXPECT_GT(run.counters.trims, 0u);
     for (const Pass& pass : run.passes) {
         EXPECT_LE(pass.ringAfter, kHigh);
@@ -121,7 +144,7 @@ TEST(DelayBound, AFasterPhoneIsCutBackAndNeverStarvesTheDevice) {
 }
 
 TEST(DelayBound, ASlowerPhoneRePrimesAndEachRestartHas30Ms) {
-    const SimulatedRun run = simulate({10, 0.99, 0}, 60);
+    const SimulatedRun run = simulate({10, 0.99, 0, kDeviceFrames, 0}, 60);
     EXPECT_GT(run.counters.reprimes, 0u);
     size_t restarts = 0;
     for (const Pass& pass : run.passes) {

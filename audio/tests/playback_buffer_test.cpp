@@ -23,14 +23,17 @@ std::vector<int16_t> numberedFrames(size_t first, size_t count) {
     return out;
 }
 
-// Runs one pass with room for roomFrames and returns what the device got.
-std::vector<int16_t> fillOnce(PlaybackBuffer& buffer, uint32_t roomFrames, float volume = 1.0f) {
+// Runs one pass for a device with room for roomFrames that still holds queuedFrames, and
+// returns what the device got.
+std::vector<int16_t> fillOnce(PlaybackBuffer& buffer, uint32_t roomFrames, float volume = 1.0f,
+                              uint32_t queuedFrames = 0) {
     const size_t channels = static_cast<size_t>(buffer.format().channels);
     std::vector<int16_t> device(roomFrames * channels, 0x7777);
-    const int64_t written = buffer.fill(roomFrames, volume, [&](uint32_t frames) {
-        EXPECT_LE(frames, roomFrames);
-        return device.data();
-    });
+    const int64_t written =
+        buffer.fill(queuedFrames, queuedFrames + roomFrames, volume, [&](uint32_t frames) {
+            EXPECT_LE(frames, roomFrames);
+            return device.data();
+        });
     EXPECT_GE(written, 0);
     device.resize(static_cast<size_t>(written < 0 ? 0 : written) * channels);
     return device;
@@ -90,9 +93,11 @@ TEST_F(PlaybackBufferTest, PrimingHoldsOutputUntil30MsAlsoAfterAnUnderrun) {
     EXPECT_EQ(fillOnce(buffer, 960), numberedFrames(0, 960));
     EXPECT_FALSE(buffer.counters().priming);
 
-    // Less than 30 ms still plays while priming is over.
-    EXPECT_EQ(fillOnce(buffer, 960), numberedFrames(960, 480));
-    // The ring ran dry: priming again, and 20 ms of new sound waits for 10 more.
+    // Less than 30 ms still plays once priming is over.
+    EXPECT_EQ(fillOnce(buffer, 960, 1.0f, 480), numberedFrames(960, 480));
+    // The ring ran dry, then the device too: that underrun primes again, and 20 ms of new
+    // sound waits for 10 more.
+    EXPECT_TRUE(fillOnce(buffer, 960, 1.0f, 0).empty());
     const PlaybackCounters dry = buffer.counters();
     EXPECT_TRUE(dry.priming);
     EXPECT_EQ(dry.reprimes, 1u);
@@ -100,6 +105,19 @@ TEST_F(PlaybackBufferTest, PrimingHoldsOutputUntil30MsAlsoAfterAnUnderrun) {
     EXPECT_TRUE(fillOnce(buffer, 960).empty());
     pushFrames(2400, 480);
     EXPECT_EQ(fillOnce(buffer, 960), numberedFrames(1440, 960));
+}
+
+TEST_F(PlaybackBufferTest, AnEmptyRingIsNoUnderrunWhileTheDeviceStillPlays) {
+    // A 30 ms device buffer takes the whole ring at once.
+    pushFrames(0, 1440);
+    EXPECT_EQ(fillOnce(buffer, 1440), numberedFrames(0, 1440));
+    // Passes that find the ring empty while the device holds sound change nothing...
+    EXPECT_TRUE(fillOnce(buffer, 480, 1.0f, 960).empty());
+    EXPECT_FALSE(buffer.counters().priming);
+    // ...and the next 10 ms plays at once, without waiting for 30.
+    pushFrames(1440, 480);
+    EXPECT_EQ(fillOnce(buffer, 960, 1.0f, 480), numberedFrames(1440, 480));
+    EXPECT_EQ(buffer.counters().reprimes, 0u);
 }
 
 TEST_F(PlaybackBufferTest, WritesNoMoreThanTheDeviceHasRoomFor) {
@@ -111,7 +129,7 @@ TEST_F(PlaybackBufferTest, WritesNoMoreThanTheDeviceHasRoomFor) {
 
 TEST_F(PlaybackBufferTest, AFailedDestinationLosesNoSound) {
     pushFrames(0, 1500);
-    const int64_t result = buffer.fill(960, 1.0f, [](uint32_t) -> int16_t* { return nullptr; });
+    const int64_t result = buffer.fill(0, 960, 1.0f, [](uint32_t) -> int16_t* { return nullptr; });
     EXPECT_EQ(result, PlaybackBuffer::kDestinationFailed);
     EXPECT_EQ(buffer.counters().bufferedFrames, 1500u);
     EXPECT_EQ(fillOnce(buffer, 960), numberedFrames(0, 960));
