@@ -26,6 +26,8 @@ public:
     virtual bool setReceiveBufferSize(int bytes) = 0;
     // 0 means wait forever.
     virtual bool setReceiveTimeout(uint32_t ms) = 0;
+    // 0 means wait forever. A send that times out may have written part of the data.
+    virtual bool setSendTimeout(uint32_t ms) = 0;
     // Sends every byte; false when the connection failed.
     virtual bool sendAll(const void* data, size_t size) = 0;
     // One receive of at most `size` bytes.

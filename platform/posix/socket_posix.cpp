@@ -40,6 +40,10 @@ public:
         timeval tv{static_cast<time_t>(ms / 1000), static_cast<suseconds_t>((ms % 1000) * 1000)};
         return setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) == 0;
     }
+    bool setSendTimeout(uint32_t ms) override {
+        timeval tv{static_cast<time_t>(ms / 1000), static_cast<suseconds_t>((ms % 1000) * 1000)};
+        return setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) == 0;
+    }
     bool sendAll(const void* data, size_t size) override {
         const auto* p = static_cast<const char*>(data);
         while (size > 0) {

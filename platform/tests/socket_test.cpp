@@ -54,6 +54,20 @@ TEST(Socket, ReceiveTimeoutIsReported) {
     EXPECT_EQ(client->receive(&byte, 1).status, RecvStatus::TimedOut);
 }
 
+TEST(Socket, SendTimeoutEndsASendThePeerNeverReads) {
+    auto listener = TcpListener::listenLoopback(0);
+    ASSERT_TRUE(listener);
+    auto client = TcpSocket::connectLoopback(listener->port());
+    auto server = listener->accept(5000);
+    ASSERT_TRUE(client && server);
+    ASSERT_TRUE(client->setSendTimeout(200));
+    // Far more than both ends' buffers hold; without the time-out this would block for good.
+    const std::string chunk(1 << 20, 'x');
+    bool failed = false;
+    for (int i = 0; i < 1024 && !failed; ++i) failed = !client->sendAll(chunk.data(), chunk.size());
+    EXPECT_TRUE(failed);
+}
+
 TEST(Socket, ShutdownFromAnotherThreadWakesAReceive) {
     auto listener = TcpListener::listenLoopback(0);
     ASSERT_TRUE(listener);

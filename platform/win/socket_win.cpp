@@ -51,8 +51,13 @@ public:
         timeoutMs_ = ms;
         return true;
     }
+    bool setSendTimeout(uint32_t ms) override {
+        sendTimeoutMs_ = ms;
+        return true;
+    }
     bool sendAll(const void* data, size_t size) override {
         const auto* p = static_cast<const char*>(data);
+        const ULONGLONG start = GetTickCount64();
         while (size > 0) {
             if (cancelled()) return false;
             const int chunk = static_cast<int>(std::min<size_t>(size, 1 << 30));
@@ -63,7 +68,14 @@ public:
                 continue;
             }
             if (n < 0 && WSAGetLastError() == WSAEWOULDBLOCK) {
-                if (waitForEvent(INFINITE) != Wait::Ready) return false;
+                DWORD wait = INFINITE;
+                if (sendTimeoutMs_ != 0) {
+                    const ULONGLONG spent = GetTickCount64() - start;
+                    if (spent >= sendTimeoutMs_) return false;
+                    wait = static_cast<DWORD>(sendTimeoutMs_ - spent);
+                }
+                const Wait w = waitForEvent(wait);
+                if (w == Wait::Cancelled || w == Wait::Failed) return false;
                 continue;
             }
             return false;
@@ -114,6 +126,7 @@ private:
     WSAEVENT netEvent_;
     HANDLE cancel_;
     uint32_t timeoutMs_ = 0;
+    uint32_t sendTimeoutMs_ = 0;
 };
 
 class WinListener final : public TcpListener {

@@ -1,0 +1,115 @@
+// The stream session: follows the chosen phone, probes each new one, and while a stream is wanted
+// makes sure the phone app is there, forwards the stream port, starts the phone side, connects
+// and receives until the connection ends, then starts over.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "app/link_state.h"
+#include "session/session_callbacks.h"
+#include "session/session_config.h"
+#include "session/session_phone_link.h"
+#include "session/session_waiter.h"
+#include "session/stream_connection.h"
+#include "session/text_map.h"
+
+namespace tov {
+
+class Session {
+  public:
+    Session(SessionCallbacks callbacks, SessionPhoneLink phone, SessionConfig config = {});
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Starts the loop thread unless it runs.
+    void start();
+    // Ends the loop thread; with `sendStop` the phone is told to stop first.
+    void stop(bool sendStop);
+
+    // The user's Start stream / Stop stream. Off tells the phone to stop and drops the connection.
+    void setStreaming(bool on);
+    bool streaming() const { return streaming_.load(); }
+    // Uninstalls and installs the phone app afresh; switches streaming on when it was off.
+    void reinstall();
+    // Drops the connection; the loop forwards and connects again on the chosen connection.
+    void reconnect();
+
+    // The stream options for the next connection.
+    void setOptions(const TextMap& options);
+    // Options a running stream can take, sent on the live connection.
+    void sendOptions(const TextMap& options);
+    void requestKeyframe();
+    void sendInputToggles(bool keyboard, bool mouse);
+
+    // The codecs this PC decodes, sent as "decoders" ("h264" until told otherwise).
+    void setDecoders(const std::string& decoders);
+    void setNoApp(bool on);
+    bool noApp() const { return noApp_.load(); }
+
+    std::string statusText() const;
+    bool signatureMismatch() const { return signatureMismatch_.load(); }
+    LinkState state() const { return state_.load(); }
+
+    // False until the clock is synced on the live connection; else pcUs = phoneUs - offset.
+    bool toPcTime(int64_t phoneUs, int64_t* pcUs) const;
+    int64_t smallestRoundTrip() const { return connection_.clock().smallestRoundTrip(); }
+    uint32_t pongCount() const { return connection_.clock().pongCount(); }
+    // Stream bytes received, headers included.
+    uint64_t bytesReceived() const { return connection_.bytesReceived(); }
+    // Returns the count and starts it again from zero (for a bitrate meter).
+    uint64_t takeBytesReceived() { return connection_.takeBytesReceived(); }
+
+  private:
+    // Loop-local state.
+    struct Pass {
+        std::wstring adbPath;
+        std::string lastSerial;
+        std::string lastKey;
+        uint32_t seenGeneration = 0;
+        bool appChecked = false;
+        bool portForwarded = false;
+        bool appLaunched = false;
+    };
+    enum class Connect { Connected, Failed, Abandoned };
+
+    void loop();
+    void runPass(Pass& pass);
+    // Applies an installer outcome; false when streaming has to stop.
+    bool applyOutcome(const SessionInstallOutcome& outcome);
+    Connect connectAndHandshake(uint16_t port);
+    void setState(LinkState state);
+    void setStatusText(const std::string& text);
+    bool runAdb(const Pass& pass, const std::wstring& args);
+
+    SessionCallbacks callbacks_;
+    SessionPhoneLink phone_;
+    SessionConfig config_;
+
+    std::thread thread_;
+    SessionWaiter waiter_;
+    std::atomic<bool> streaming_{false};
+    std::atomic<uint32_t> generation_{0};
+    std::atomic<bool> reinstall_{false};
+    std::atomic<bool> signatureMismatch_{false};
+    std::atomic<bool> noApp_{false};
+    std::atomic<LinkState> state_{LinkState::Stopped};
+
+    mutable std::mutex statusMutex_;
+    std::string statusText_;
+
+    mutable std::mutex optionsMutex_;
+    TextMap options_;
+    std::string decoders_ = "h264";
+
+    // Loop thread only.
+    std::string phoneName_;
+
+    StreamConnection connection_;
+};
+
+}  // namespace tov

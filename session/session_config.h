@@ -1,0 +1,25 @@
+// The Session's waits, limits and local ports. The defaults are the product's values; tests may
+// shorten them.
+#pragma once
+
+#include <cstdint>
+
+#include "session/stream_connection.h"
+
+namespace tov {
+
+struct SessionConfig {
+    uint32_t noAdbPauseMs = 2000;
+    uint32_t noPhonePauseMs = 1000;
+    uint32_t notStreamingPauseMs = 1500;
+    uint32_t forwardFailedPauseMs = 1000;
+    uint32_t connectFailedPauseMs = 700;
+    // Each forward and activity start.
+    uint32_t adbCommandLimitMs = 10000;
+    StreamTimings stream;
+    // The PC ends of the forwards, in Phone app mode and in No app mode.
+    uint16_t appPort = 27183;
+    uint16_t noAppPort = 27185;
+};
+
+}  // namespace tov

@@ -1,0 +1,48 @@
+// What the Session needs from the phone link. The owner wires these to the adb runner, the phone
+// monitor, the installer and the phone-info probe; tests wire them to stand-ins.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "phone/phone_info.h"
+
+namespace tov {
+
+// The chosen connection, as the phone monitor last decided it.
+struct SessionPhoneChoice {
+    std::string serial;  // empty: no phone chosen
+    std::string key;
+    std::string name;
+    bool adbMissing = false;
+    bool unauthorized = false;
+};
+
+// An installer outcome: kind 0 already current, 1 installed, 2 updated, 3 signed differently,
+// 4 blocked by the phone, 5 failed; with the status text the user should see for it.
+struct SessionInstallOutcome {
+    int kind = 0;
+    std::string statusText;
+};
+
+struct SessionPhoneLink {
+    using Progress = std::function<void(const std::string& text)>;
+
+    // Empty when adb cannot be found.
+    std::function<std::wstring()> findAdb;
+    std::function<SessionPhoneChoice()> choice;
+    // True when the command ran and succeeded within the limit.
+    std::function<bool(const std::wstring& adbPath, const std::wstring& args, uint32_t timeoutMs)>
+        runAdb;
+    std::function<SessionInstallOutcome(const std::wstring& adbPath, const std::wstring& prefix,
+                                        const Progress& progress)>
+        ensureApp;
+    // Uninstalls, then installs afresh.
+    std::function<SessionInstallOutcome(const std::wstring& adbPath, const std::wstring& prefix)>
+        reinstallApp;
+    std::function<PhoneInfo(const std::wstring& adbPath, const std::wstring& prefix)>
+        probePhoneInfo;
+};
+
+}  // namespace tov
