@@ -19,6 +19,12 @@ namespace {
 using test::waitUntil;
 using Bytes = std::vector<uint8_t>;
 
+#ifdef _WIN32
+const std::string kEol = "\r\n";  // the log is a text file
+#else
+const std::string kEol = "\n";
+#endif
+
 const Bytes kCsd = {0, 0, 0, 1, 0x67, 0x42, 0, 0, 0, 1, 0x68};
 
 class VideoPipelineTest : public ::testing::Test {
@@ -270,11 +276,13 @@ TEST_F(VideoPipelineTest, StatisticsAndTimingOncePerSecondAndQuietWithoutVideo) 
     ASSERT_TRUE(waitUntil([&] { return count("timing: ") == 1; }));
     EXPECT_EQ(count("video: rx 3, decoded 3, shown 3, waiting-for-key 0, blt-fail 2 (0x887a0005), "
                     "queue 0 | phone->PC 20.0 ms, decode 0.0 ms, total 20 ms | 320x640 frame "
-                    "320x640 back 800x600\n"),
+                    "320x640 back 800x600" +
+                    kEol),
               1u);
     EXPECT_EQ(count("timing: expect 33.3 | capture gap 10.0 sd 0.0 max 10.0 | arrive gap 0.0 sd "
                     "0.0 max 0.0, bunched 2 | shown 3 of 3, gap 0.0 sd 0.0 max 0.0 | trip spread "
-                    "20.0 ms | monitor 60 Hz\n"),
+                    "20.0 ms | monitor 60 Hz" +
+                    kEol),
               1u);
 
     // Seconds without video: no more summaries, but a resized window is still redrawn.
