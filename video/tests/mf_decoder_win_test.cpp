@@ -1,5 +1,6 @@
 #include "video/mf_decoder_win.h"
 
+#include <d3d11.h>
 #include <gtest/gtest.h>
 #include <mfapi.h>
 
@@ -139,6 +140,74 @@ TEST_F(MfDecoderTest, KnownPicturesComeOutWithTheirLumaWithCsdInFrontOfKeyFrames
             }
         }
     }
+}
+
+// A phone that turns without a new config: the decoder either follows the new size itself
+// (Windows' decoder announces a stream change), or fails loudly so that the pipeline reopens it
+// (Wine's decoder); it never hands out pictures of a size it did not announce.
+TEST_F(MfDecoderTest, NewResolutionMidStreamSwitchesTheOutputOrFailsForAReopen) {
+    const test::SplitStream landscape =
+        test::splitH264(readClip("tests/media/phone_h264_640x360.h264"), false);
+    ASSERT_TRUE(decoder.open(0, 320, 640, 30));
+    int pictures = 0;
+    auto count = [&](bool, int64_t) { ++pictures; };
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_TRUE(
+            decoder.decode(stream.units[i].bytes.data(), stream.units[i].bytes.size(), i, count));
+    }
+    bool failed = false;
+    for (int i = 0; i < 5 && !failed; ++i) {
+        failed = !decoder.decode(landscape.units[i].bytes.data(), landscape.units[i].bytes.size(),
+                                 10 + i, count);
+    }
+    const std::string text = log();
+    if (!failed) {
+        ASSERT_TRUE(decoder.finish(count));
+        EXPECT_EQ(pictures, 10);
+        EXPECT_EQ(decoder.outWidth(), 640u);
+        EXPECT_NE(text.find("decoder: stream change, output now 640x"), std::string::npos) << text;
+        EXPECT_EQ(text.find("decoder: open"), text.rfind("decoder: open"));  // opened once
+        return;
+    }
+    EXPECT_NE(text.find("decoder: ProcessOutput failed 0x"), std::string::npos) << text;
+    // What the pipeline does next: reopen, and the next key frame decodes at the new size.
+    ASSERT_TRUE(decoder.open(0, 640, 360, 30));
+    pictures = 0;
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_TRUE(decoder.decode(landscape.units[i].bytes.data(), landscape.units[i].bytes.size(),
+                                   20 + i, count));
+    }
+    ASSERT_TRUE(decoder.finish(count));
+    EXPECT_EQ(pictures, 5);
+    EXPECT_EQ(decoder.outWidth(), 640u);
+}
+
+TEST_F(MfDecoderTest, WithADeviceManagerADecoderWithoutGpuSupportFallsBackToTheCpu) {
+    ComPtr<ID3D11Device> device;
+    ASSERT_TRUE(SUCCEEDED(D3D11CreateDevice(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr,
+                                            D3D11_CREATE_DEVICE_BGRA_SUPPORT, nullptr, 0,
+                                            D3D11_SDK_VERSION, &device, nullptr, nullptr)));
+    UINT token = 0;
+    ComPtr<IMFDXGIDeviceManager> manager;
+    ASSERT_TRUE(SUCCEEDED(MFCreateDXGIDeviceManager(&token, &manager)));
+    ASSERT_TRUE(SUCCEEDED(manager->ResetDevice(device.Get(), token)));
+    MfDecoder gpuFirst(manager.Get(), nullptr);
+    ASSERT_TRUE(gpuFirst.open(0, 320, 640, 30));
+    int pictures = 0;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(gpuFirst.decode(stream.units[i].bytes.data(), stream.units[i].bytes.size(), i,
+                                    [&](bool, int64_t) { ++pictures; }));
+    }
+    EXPECT_GE(pictures, 2);
+    if (gpuFirst.onGpu()) return;  // a Windows whose decoder takes the device
+    // On the CPU, the log says why, before the decoder opened.
+    const std::string text = log();
+    size_t why = text.find("decoder: not D3D11 aware");
+    if (why == std::string::npos) why = text.find("decoder: SET_D3D_MANAGER failed");
+    if (why == std::string::npos) why = text.find("decoder: SetInputType");
+    if (why == std::string::npos) why = text.find("decoder: no NV12 output type");
+    ASSERT_NE(why, std::string::npos) << text;
+    EXPECT_LT(why, text.find("decoder: open H.264 320x640 @30, CPU"));
 }
 
 TEST_F(MfDecoderTest, GarbageIsRefusedOrSkippedWithoutCrashing) {
