@@ -122,7 +122,6 @@ void VideoPipeline::handleConfig(VideoItem& item) {
     height_ = item.height;
     fps_ = item.fps < 1 ? 60 : item.fps;
     codec_ = item.codec;
-    haveConfig_ = true;
     presenter_.setStream(width_, height_, fps_);
     csd_ = std::move(item.bytes);
     queue_.setWaitingForKey();
@@ -225,7 +224,6 @@ void VideoPipeline::handleReset() {
     onGpu_.store(false);
     width_ = 0;
     height_ = 0;
-    haveConfig_ = false;
     csd_.clear();
     presenter_.setStream(0, 0, fps_);
     presenter_.dropPicture();

@@ -90,7 +90,6 @@ class VideoPipeline {
     int32_t height_ = 0;
     int32_t fps_ = 60;
     int32_t codec_ = 0;
-    bool haveConfig_ = false;
     std::vector<uint8_t> csd_;
     std::vector<uint8_t> keyScratch_;
     FramesCsv csv_;
