@@ -108,7 +108,7 @@ LocalHttpServer::~LocalHttpServer() {
 }
 
 std::string LocalHttpServer::url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(listener_ ? listener_->port() : 0) + path;
+    return "http://127.0.0.1:" + std::to_string(port()) + path;
 }
 
 void LocalHttpServer::setResponse(const std::string& path, HttpResponse response) {

@@ -47,6 +47,7 @@ class LocalHttpServer {
     LocalHttpServer& operator=(const LocalHttpServer&) = delete;
 
     bool listening() const { return listener_ != nullptr; }
+    uint16_t port() const { return listener_ ? listener_->port() : 0; }
     std::string url(const std::string& path) const;
     void setResponse(const std::string& path, HttpResponse response);
     // Lets held responses go; later ones are no longer held.
