@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tov {
 
@@ -21,6 +22,9 @@ bool deleteFile(const std::wstring& path);
 bool moveFile(const std::wstring& from, const std::wstring& to, bool replace);
 // Deletes a folder with everything in it; a missing folder is success.
 bool removeTree(const std::wstring& path);
+// Names (not paths) of the plain files directly in a folder, in no particular order; empty when
+// the folder is missing or unreadable.
+std::vector<std::wstring> listFiles(const std::wstring& folder);
 // Size in bytes, or -1.
 int64_t fileSize(const std::wstring& path);
 // fopen that lets other programs read and write the file while it is open. "wt" gives CR LF

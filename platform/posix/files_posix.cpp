@@ -78,3 +78,25 @@ bool removeTree(const std::wstring& path) {
 }
 
 }  // namespace tov
+
+#include <dirent.h>
+
+namespace tov {
+
+std::vector<std::wstring> listFiles(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    const std::string dir = narrow(folder);
+    DIR* d = opendir(dir.c_str());
+    if (!d) return names;
+    while (const dirent* entry = readdir(d)) {
+        struct stat st {};
+        const std::string path = dir + "/" + entry->d_name;
+        if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            names.push_back(widen(entry->d_name));
+        }
+    }
+    closedir(d);
+    return names;
+}
+
+}  // namespace tov

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -42,6 +44,18 @@ TEST(Files, DirectoriesAreCreatedOnceAndRemovedWhole) {
     ASSERT_TRUE(writeFile(joinPath(sub, L"f.txt"), "1"));
     EXPECT_TRUE(removeTree(sub));
     EXPECT_FALSE(isDirectory(sub));
+}
+
+TEST(Files, ListingNamesOnlyTheFilesDirectlyInTheFolder) {
+    test::TempDir dir;
+    ASSERT_TRUE(writeFile(dir.file(L"a.txt"), "1"));
+    ASSERT_TRUE(writeFile(dir.file(L"b \xE9.bin"), ""));
+    ASSERT_TRUE(createDirectory(dir.file(L"sub")));
+    ASSERT_TRUE(writeFile(joinPath(dir.file(L"sub"), L"inner.txt"), "2"));
+    std::vector<std::wstring> names = listFiles(dir.path());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"a.txt", L"b \xE9.bin"}));
+    EXPECT_TRUE(listFiles(dir.file(L"missing")).empty());
 }
 
 TEST(Files, SharedFileCanBeReadWhileOpen) {

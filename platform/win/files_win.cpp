@@ -3,6 +3,7 @@
 #include <share.h>
 
 #include "platform/files.h"
+#include "platform/paths.h"
 
 namespace tov {
 
@@ -99,6 +100,22 @@ bool removeTree(const std::wstring& path) {
         FindClose(find);
     }
     return RemoveDirectoryW(path.c_str()) != 0;
+}
+
+}  // namespace tov
+
+namespace tov {
+
+std::vector<std::wstring> listFiles(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data{};
+    HANDLE find = FindFirstFileW(joinPath(folder, L"*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
 }
 
 }  // namespace tov

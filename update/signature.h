@@ -1,0 +1,29 @@
+// The detached signature of a build: ECDSA P-256 over the SHA-256 of the whole file, as 64 raw
+// bytes (r then s, big-endian), checked against a public key in the 72-byte ECCPUBLICBLOB form
+// ("ECS1", key length 32, X, Y). CNG on Windows, OpenSSL elsewhere.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tov {
+
+inline constexpr size_t kSignatureBytes = 64;
+inline constexpr size_t kPublicKeyBlobBytes = 72;
+inline constexpr size_t kSha256Bytes = 32;
+// Files are hashed in blocks of this size, so any build is checked in fixed memory.
+inline constexpr size_t kHashBlockBytes = 1 << 20;
+
+// SHA-256 of the file's bytes (opened shared with readers and writers); empty on any failure.
+std::string fileSha256(const std::wstring& path);
+
+// True only for a valid signature of the file under the key. A signature that is not exactly
+// 64 bytes (a DER or Base64 form, say) fails before the file is read.
+bool verifyBuild(const std::wstring& path, std::string_view signature,
+                 std::string_view publicKeyBlob);
+
+// The public half of the release signing key, compiled in.
+std::string releasePublicKey();
+
+}  // namespace tov

@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include "platform/files.h"
+#include "update/tests/update_test_env.h"
+#include "update/updater.h"
+
+namespace tov {
+namespace {
+
+class UpdaterLoopTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(env.server.listening());
+        env.publishFeed({});
+    }
+    int feedRequests() { return env.server.requestCount("/feed"); }
+
+    test::UpdateTestEnv env;
+};
+
+TEST_F(UpdaterLoopTest, AutoChecksAfterTheFirstWaitAndThenAgainAndAgain) {
+    Updater updater({}, env.options());
+    updater.start(true);
+    EXPECT_TRUE(test::waitFor([&] { return feedRequests() >= 3; }));
+    updater.stop();
+    EXPECT_EQ(updater.snapshot().state, kUpdateUpToDate);
+}
+
+TEST_F(UpdaterLoopTest, WithoutAutoOnlyCheckNowChecks) {
+    Updater updater({}, env.options());
+    updater.start(false);
+    sleepMs(300);  // several deadlines pass
+    EXPECT_EQ(feedRequests(), 0);
+    EXPECT_EQ(updater.snapshot().state, kUpdateNotChecked);
+    updater.checkNow();
+    EXPECT_TRUE(test::waitFor([&] { return updater.snapshot().state == kUpdateUpToDate; }));
+    EXPECT_EQ(feedRequests(), 1);
+}
+
+TEST_F(UpdaterLoopTest, TurningAutoOnWaitsForTheNextDeadline) {
+    UpdaterOptions options = env.options();
+    options.firstCheck = std::chrono::hours(1);
+    Updater updater({}, options);
+    updater.start(false);
+    updater.setAuto(true);
+    sleepMs(200);
+    EXPECT_EQ(feedRequests(), 0);
+    updater.checkNow();
+    EXPECT_TRUE(test::waitFor([&] { return feedRequests() == 1; }));
+}
+
+TEST_F(UpdaterLoopTest, StoppingDuringADownloadLeavesNoPartFile) {
+    const std::string content(300000, 'b');
+    env.publishFeed({env.publishRelease("1.2.0", content)});
+    env.server.setResponse("/1.2.0.exe", test::held(content));
+    Updater updater({}, env.options());
+    updater.start(false);
+    updater.checkNow();
+    ASSERT_TRUE(env.server.waitUntilHolding(20000));
+    updater.requestStop();
+    env.server.release();
+    updater.stop();
+    EXPECT_FALSE(isFile(env.folder.partFile("1.2.0")));
+    EXPECT_FALSE(isFile(env.folder.readyFile()));
+    EXPECT_NE(updater.snapshot().state, kUpdateReady);
+}
+
+}  // namespace
+}  // namespace tov

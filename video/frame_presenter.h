@@ -1,0 +1,37 @@
+// What the video thread needs of the renderer. The Direct3D 11 renderer is the real one.
+#pragma once
+
+#include <cstdint>
+
+namespace tov {
+
+struct PresenterInfo {
+    uint32_t textureWidth = 0;
+    uint32_t textureHeight = 0;
+    uint32_t backWidth = 0;
+    uint32_t backHeight = 0;
+    uint32_t lastBltResult = 0;
+};
+
+class FramePresenter {
+  public:
+    virtual ~FramePresenter() = default;
+
+    // The stream size and rate of the current config; 0 x 0 after a reset.
+    virtual void setStream(int32_t width, int32_t height, int32_t fps) = 0;
+    // Called on every config before setStream: the window may take the stream's shape.
+    virtual void configArrived(int32_t width, int32_t height) = 0;
+    // Forgets the held picture; the next present shows black.
+    virtual void dropPicture() = 0;
+    // The window was resized and wants a present (peeked; present takes it).
+    virtual bool resizePending() const = 0;
+    // Draws the held picture fitted with black bars (or black) and shows it.
+    virtual void present() = 0;
+    virtual PresenterInfo info() const = 0;
+    // Failed blits since the last call.
+    virtual int takeBltFailures() = 0;
+    // Refresh rate of the monitor in Hz, 0 when unknown.
+    virtual double monitorRefreshHz() = 0;
+};
+
+}  // namespace tov

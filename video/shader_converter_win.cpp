@@ -1,0 +1,303 @@
+#include "video/shader_converter_win.h"
+
+#include <d3dcompiler.h>
+
+#include <cstring>
+
+#include "app/log.h"
+
+namespace tov {
+namespace {
+
+unsigned long hex(HRESULT hr) {
+    return static_cast<unsigned long>(static_cast<uint32_t>(hr));
+}
+
+// One triangle covers the viewport; the viewport is the picture's rectangle in the back buffer.
+const char kShaderSource[] = R"(
+cbuffer Source : register(b0) {
+    float2 extent;     // the picture's part of the texture, in texture coordinates
+    float2 lumaMax;    // last luma texel centre inside it
+    float2 chromaMax;  // last chroma texel centre inside it
+    float2 unused;
+};
+struct VsOut { float4 pos : SV_Position; float2 uv : TEXCOORD0; };
+VsOut vs(uint id : SV_VertexID) {
+    VsOut o;
+    float2 t = float2((id << 1) & 2, id & 2);
+    o.pos = float4(t * float2(2.0, -2.0) + float2(-1.0, 1.0), 0.0, 1.0);
+    o.uv = t * extent;
+    return o;
+}
+Texture2D<float> luma : register(t0);
+Texture2D<float2> chroma : register(t1);
+SamplerState linearClamp : register(s0);
+float4 ps(VsOut i) : SV_Target {
+    // Clamped to the picture, so that filtering never mixes in the decoder's alignment rows.
+    float y = 1.164384 * (luma.Sample(linearClamp, min(i.uv, lumaMax)) - 16.0 / 255.0);
+    float2 c = chroma.Sample(linearClamp, min(i.uv, chromaMax)) - 128.0 / 255.0;
+    float3 rgb = float3(y + 1.792741 * c.y,
+                        y - 0.213249 * c.x - 0.532909 * c.y,
+                        y + 2.112402 * c.x);
+    return float4(saturate(rgb), 1.0);
+}
+)";
+
+using CompileFn = decltype(&D3DCompile);
+
+// Loaded when first needed, so that the program starts even where the compiler is missing.
+CompileFn compiler() {
+    static const CompileFn fn = [] {
+        HMODULE module = LoadLibraryW(L"d3dcompiler_47.dll");
+        return module ? reinterpret_cast<CompileFn>(
+                            reinterpret_cast<void*>(GetProcAddress(module, "D3DCompile")))
+                      : nullptr;
+    }();
+    return fn;
+}
+
+HRESULT compile(const char* entry, const char* target, ComPtr<ID3DBlob>& code) {
+    const CompileFn fn = compiler();
+    if (!fn) return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+    ComPtr<ID3DBlob> errors;
+    const HRESULT hr = fn(kShaderSource, sizeof kShaderSource - 1, "nv12", nullptr, nullptr, entry,
+                          target, D3DCOMPILE_OPTIMIZATION_LEVEL3, 0, &code, &errors);
+    if (FAILED(hr) && errors) {
+        logLine("render: shader %s: %.*s", entry, static_cast<int>(errors->GetBufferSize()),
+                static_cast<const char*>(errors->GetBufferPointer()));
+    }
+    return hr;
+}
+
+HRESULT makeTexture(ID3D11Device* device, uint32_t width, uint32_t height, DXGI_FORMAT format,
+                    ComPtr<ID3D11Texture2D>& texture) {
+    D3D11_TEXTURE2D_DESC td{};
+    td.Width = width;
+    td.Height = height;
+    td.MipLevels = 1;
+    td.ArraySize = 1;
+    td.Format = format;
+    td.SampleDesc.Count = 1;
+    td.Usage = D3D11_USAGE_DEFAULT;
+    td.BindFlags = D3D11_BIND_SHADER_RESOURCE;
+    return device->CreateTexture2D(&td, nullptr, texture.ReleaseAndGetAddressOf());
+}
+
+HRESULT makeView(ID3D11Device* device, ID3D11Texture2D* texture, DXGI_FORMAT format,
+                 ComPtr<ID3D11ShaderResourceView>& view) {
+    D3D11_SHADER_RESOURCE_VIEW_DESC vd{};
+    vd.Format = format;
+    vd.ViewDimension = D3D11_SRV_DIMENSION_TEXTURE2D;
+    vd.Texture2D.MipLevels = 1;
+    return device->CreateShaderResourceView(texture, &vd, view.ReleaseAndGetAddressOf());
+}
+
+}  // namespace
+
+ShaderConverter::ShaderConverter(ID3D11Device* device, ID3D11DeviceContext* context)
+    : device_(device), context_(context) {}
+
+bool ShaderConverter::init() {
+    ComPtr<ID3DBlob> vsCode;
+    ComPtr<ID3DBlob> psCode;
+    HRESULT hr = compile("vs", "vs_4_0", vsCode);
+    if (SUCCEEDED(hr)) hr = compile("ps", "ps_4_0", psCode);
+    if (SUCCEEDED(hr)) {
+        hr = device_->CreateVertexShader(vsCode->GetBufferPointer(), vsCode->GetBufferSize(),
+                                         nullptr, &vertexShader_);
+    }
+    if (SUCCEEDED(hr)) {
+        hr = device_->CreatePixelShader(psCode->GetBufferPointer(), psCode->GetBufferSize(),
+                                        nullptr, &pixelShader_);
+    }
+    if (SUCCEEDED(hr)) {
+        D3D11_SAMPLER_DESC sd{};
+        sd.Filter = D3D11_FILTER_MIN_MAG_MIP_LINEAR;
+        sd.AddressU = sd.AddressV = sd.AddressW = D3D11_TEXTURE_ADDRESS_CLAMP;
+        sd.MaxLOD = D3D11_FLOAT32_MAX;
+        hr = device_->CreateSamplerState(&sd, &sampler_);
+    }
+    if (SUCCEEDED(hr)) {
+        D3D11_BUFFER_DESC bd{};
+        bd.ByteWidth = 32;
+        bd.Usage = D3D11_USAGE_DEFAULT;
+        bd.BindFlags = D3D11_BIND_CONSTANT_BUFFER;
+        hr = device_->CreateBuffer(&bd, nullptr, &constants_);
+    }
+    if (FAILED(hr)) {
+        logLine("render: pixel shader conversion unavailable 0x%08lx", hex(hr));
+        pixelShader_.Reset();
+        return false;
+    }
+    warmUp();
+    return true;
+}
+
+void ShaderConverter::warmUp() {
+    warming_ = true;
+    // Some drivers (and Wine) translate shaders at their first draw, which takes long enough to
+    // hold up the first pictures of a stream. One tiny draw here moves that to the start.
+    ComPtr<ID3D11Texture2D> target;
+    ComPtr<ID3D11RenderTargetView> view;
+    D3D11_TEXTURE2D_DESC td{};
+    td.Width = td.Height = 2;
+    td.MipLevels = td.ArraySize = 1;
+    td.Format = DXGI_FORMAT_B8G8R8A8_UNORM;
+    td.SampleDesc.Count = 1;
+    td.Usage = D3D11_USAGE_DEFAULT;
+    td.BindFlags = D3D11_BIND_RENDER_TARGET;
+    if (FAILED(device_->CreateTexture2D(&td, nullptr, &target)) ||
+        FAILED(device_->CreateRenderTargetView(target.Get(), nullptr, &view)) ||
+        !ensureInput(2, 2, 0, {})) {
+        warming_ = false;
+        return;
+    }
+    const uint8_t black[6] = {16, 16, 16, 16, 128, 128};
+    copyFromMemory(black, 2, sizeof black);
+    draw({0, 0, 2, 2}, {0, 0, 2, 2}, {2, 2}, view.Get());
+    context_->Flush();
+    warming_ = false;
+    // The first real picture starts afresh.
+    lumaView_.Reset();
+    chromaView_.Reset();
+    lumaTexture_.Reset();
+    chromaTexture_.Reset();
+    planeLuma_.Reset();
+    planeChroma_.Reset();
+    width_ = height_ = 0;
+}
+
+Size ShaderConverter::inputSize() const {
+    return {static_cast<int32_t>(width_), static_cast<int32_t>(height_)};
+}
+
+bool ShaderConverter::ensureInput(uint32_t width, uint32_t height, int32_t, Size) {
+    if (!pixelShader_) return false;
+    if (width == width_ && height == height_ && lumaTexture_) return true;
+    lumaView_.Reset();
+    chromaView_.Reset();
+    nv12Texture_.Reset();
+    nv12Luma_.Reset();
+    nv12Chroma_.Reset();
+    width_ = height_ = 0;
+    if (!makePlaneTextures(width, height)) return false;
+    width_ = width;
+    height_ = height;
+    if (!warming_) {
+        logLine("render: shader conversion ready for %ux%u frames", static_cast<unsigned>(width),
+                static_cast<unsigned>(height));
+    }
+    return true;
+}
+
+bool ShaderConverter::makePlaneTextures(uint32_t width, uint32_t height) {
+    HRESULT hr = makeTexture(device_.Get(), width, height, DXGI_FORMAT_R8_UNORM, lumaTexture_);
+    if (SUCCEEDED(hr)) {
+        hr = makeTexture(device_.Get(), (width + 1) / 2, (height + 1) / 2, DXGI_FORMAT_R8G8_UNORM,
+                         chromaTexture_);
+    }
+    if (SUCCEEDED(hr))
+        hr = makeView(device_.Get(), lumaTexture_.Get(), DXGI_FORMAT_R8_UNORM, planeLuma_);
+    if (SUCCEEDED(hr)) {
+        hr = makeView(device_.Get(), chromaTexture_.Get(), DXGI_FORMAT_R8G8_UNORM, planeChroma_);
+    }
+    if (FAILED(hr)) {
+        logLine("render: plane textures %ux%u failed 0x%08lx", static_cast<unsigned>(width),
+                static_cast<unsigned>(height), hex(hr));
+        lumaTexture_.Reset();
+        chromaTexture_.Reset();
+        planeLuma_.Reset();
+        planeChroma_.Reset();
+        return false;
+    }
+    return true;
+}
+
+bool ShaderConverter::copyFromMemory(const uint8_t* data, uint32_t pitch, size_t length) {
+    if (!lumaTexture_ || pitch < width_ || length < nv12Length(pitch, height_)) return false;
+    context_->UpdateSubresource(lumaTexture_.Get(), 0, nullptr, data, pitch, 0);
+    context_->UpdateSubresource(chromaTexture_.Get(), 0, nullptr,
+                                data + static_cast<size_t>(pitch) * height_, pitch, 0);
+    lumaView_ = planeLuma_;
+    chromaView_ = planeChroma_;
+    return true;
+}
+
+bool ShaderConverter::copyFromTexture(ID3D11Texture2D* texture, UINT subresource) {
+    if (!lumaTexture_) return false;
+    if (!nv12Texture_) {
+        // The decoder's own texture is not readable by shaders; a copy with plane views is.
+        HRESULT hr = makeTexture(device_.Get(), width_, height_, DXGI_FORMAT_NV12, nv12Texture_);
+        if (SUCCEEDED(hr)) {
+            hr = makeView(device_.Get(), nv12Texture_.Get(), DXGI_FORMAT_R8_UNORM, nv12Luma_);
+        }
+        if (SUCCEEDED(hr)) {
+            hr = makeView(device_.Get(), nv12Texture_.Get(), DXGI_FORMAT_R8G8_UNORM, nv12Chroma_);
+        }
+        if (FAILED(hr)) {
+            logLine("render: shader NV12 texture %ux%u failed 0x%08lx",
+                    static_cast<unsigned>(width_), static_cast<unsigned>(height_), hex(hr));
+            nv12Texture_.Reset();
+            nv12Luma_.Reset();
+            nv12Chroma_.Reset();
+            return false;
+        }
+    }
+    context_->CopySubresourceRegion(nv12Texture_.Get(), 0, 0, 0, 0, texture, subresource, nullptr);
+    lumaView_ = nv12Luma_;
+    chromaView_ = nv12Chroma_;
+    return true;
+}
+
+HRESULT ShaderConverter::draw(const Rect& source, const Rect& dest, Size,
+                              ID3D11RenderTargetView* renderTarget) {
+    if (!renderTarget || !readyToDraw() || width_ == 0 || height_ == 0) return E_UNEXPECTED;
+    const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    context_->ClearRenderTargetView(renderTarget, black);
+
+    const float w = static_cast<float>(width_);
+    const float h = static_cast<float>(height_);
+    const float cw = static_cast<float>((width_ + 1) / 2);
+    const float ch = static_cast<float>((height_ + 1) / 2);
+    const float sw = static_cast<float>(source.width());
+    const float sh = static_cast<float>(source.height());
+    const float constants[8] = {sw / w,
+                                sh / h,
+                                (sw - 0.5f) / w,
+                                (sh - 0.5f) / h,
+                                (sw / 2 - 0.5f) / cw,
+                                (sh / 2 - 0.5f) / ch,
+                                0.0f,
+                                0.0f};
+    context_->UpdateSubresource(constants_.Get(), 0, nullptr, constants, 0, 0);
+
+    D3D11_VIEWPORT viewport{};
+    viewport.TopLeftX = static_cast<float>(dest.left);
+    viewport.TopLeftY = static_cast<float>(dest.top);
+    viewport.Width = static_cast<float>(dest.width());
+    viewport.Height = static_cast<float>(dest.height());
+    viewport.MaxDepth = 1.0f;
+    context_->OMSetRenderTargets(1, &renderTarget, nullptr);
+    context_->RSSetViewports(1, &viewport);
+    context_->IASetInputLayout(nullptr);
+    context_->IASetPrimitiveTopology(D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+    context_->VSSetShader(vertexShader_.Get(), nullptr, 0);
+    context_->PSSetShader(pixelShader_.Get(), nullptr, 0);
+    ID3D11ShaderResourceView* views[2] = {lumaView_.Get(), chromaView_.Get()};
+    context_->PSSetShaderResources(0, 2, views);
+    ID3D11SamplerState* sampler = sampler_.Get();
+    context_->PSSetSamplers(0, 1, &sampler);
+    ID3D11Buffer* buffer = constants_.Get();
+    context_->VSSetConstantBuffers(0, 1, &buffer);
+    context_->PSSetConstantBuffers(0, 1, &buffer);
+    context_->Draw(3, 0);
+
+    // Unbound, so that the next picture's copy into these textures is not a hazard.
+    ID3D11ShaderResourceView* none[2] = {nullptr, nullptr};
+    context_->PSSetShaderResources(0, 2, none);
+    ID3D11RenderTargetView* noTarget = nullptr;
+    context_->OMSetRenderTargets(1, &noTarget, nullptr);
+    return S_OK;
+}
+
+}  // namespace tov

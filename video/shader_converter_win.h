@@ -1,0 +1,56 @@
+// The fallback for drivers without Direct3D 11 video processing: the NV12 picture is held as a
+// luma and a chroma texture and converted (BT.709, video range) and scaled by a pixel shader
+// compiled at run time.
+#pragma once
+
+#include "platform/win/com_ptr.h"
+#include "video/picture_converter_win.h"
+
+namespace tov {
+
+class ShaderConverter : public PictureConverter {
+  public:
+    ShaderConverter(ID3D11Device* device, ID3D11DeviceContext* context);
+
+    // Compiles the shaders; false (logged) when the compiler or the device refuses.
+    bool init();
+
+    const char* name() const override { return "pixel shader"; }
+    bool ensureInput(uint32_t width, uint32_t height, int32_t fps, Size back) override;
+    Size inputSize() const override;
+    bool copyFromTexture(ID3D11Texture2D* texture, UINT subresource) override;
+    bool copyFromMemory(const uint8_t* data, uint32_t pitch, size_t length) override;
+    void releaseOutput() override {}
+    void prepareOutput(ID3D11Texture2D*) override {}
+    bool readyToDraw() const override { return pixelShader_ && lumaView_ && chromaView_; }
+    HRESULT draw(const Rect& source, const Rect& dest, Size back,
+                 ID3D11RenderTargetView* renderTarget) override;
+
+  private:
+    bool makePlaneTextures(uint32_t width, uint32_t height);
+    void warmUp();
+
+    ComPtr<ID3D11Device> device_;
+    ComPtr<ID3D11DeviceContext> context_;
+    ComPtr<ID3D11VertexShader> vertexShader_;
+    ComPtr<ID3D11PixelShader> pixelShader_;
+    ComPtr<ID3D11SamplerState> sampler_;
+    ComPtr<ID3D11Buffer> constants_;
+    // Pictures from memory: one texture per plane.
+    ComPtr<ID3D11Texture2D> lumaTexture_;
+    ComPtr<ID3D11Texture2D> chromaTexture_;
+    // Pictures from the GPU decoder: an NV12 copy read through one view per plane.
+    ComPtr<ID3D11Texture2D> nv12Texture_;
+    ComPtr<ID3D11ShaderResourceView> nv12Luma_;
+    ComPtr<ID3D11ShaderResourceView> nv12Chroma_;
+    // The views the next draw reads: whichever pair the last picture went into.
+    ComPtr<ID3D11ShaderResourceView> lumaView_;
+    ComPtr<ID3D11ShaderResourceView> chromaView_;
+    ComPtr<ID3D11ShaderResourceView> planeLuma_;
+    ComPtr<ID3D11ShaderResourceView> planeChroma_;
+    bool warming_ = false;
+    uint32_t width_ = 0;
+    uint32_t height_ = 0;
+};
+
+}  // namespace tov

@@ -1,0 +1,83 @@
+#include "video/tests/fake_video_parts.h"
+
+#include <chrono>
+#include <thread>
+
+namespace tov::test {
+
+bool waitUntil(const std::function<bool()>& done) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > limit) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+bool FakeDecoder::open(int32_t codec, int32_t width, int32_t height, int32_t fps) {
+    std::lock_guard lock(mutex_);
+    opens_.push_back({codec, width, height, fps});
+    open_ = openSucceeds.load();
+    return open_;
+}
+
+void FakeDecoder::close() {
+    open_ = false;
+    ++closes;
+}
+
+bool FakeDecoder::decode(const uint8_t* data, size_t size, int64_t ptsMicros,
+                         const PictureSink& sink) {
+    {
+        std::unique_lock lock(mutex_);
+        inputs_.emplace_back(data, data + size);
+        ++decodes;
+        cv_.wait(lock, [this] { return !held_; });
+    }
+    if (failNextDecodes.load() > 0) {
+        --failNextDecodes;
+        return false;
+    }
+    for (int i = 0; i < picturesPerPacket.load(); ++i) sink(pictureTimeKnown.load(), ptsMicros);
+    return true;
+}
+
+void FakeDecoder::hold() {
+    std::lock_guard lock(mutex_);
+    held_ = true;
+}
+
+void FakeDecoder::release() {
+    {
+        std::lock_guard lock(mutex_);
+        held_ = false;
+    }
+    cv_.notify_all();
+}
+
+std::vector<FakeDecoder::Opened> FakeDecoder::opens() const {
+    std::lock_guard lock(mutex_);
+    return opens_;
+}
+
+std::vector<std::vector<uint8_t>> FakeDecoder::inputs() const {
+    std::lock_guard lock(mutex_);
+    return inputs_;
+}
+
+void FakePresenter::setStream(int32_t width, int32_t height, int32_t fps) {
+    streamWidth = width;
+    streamHeight = height;
+    streamFps = fps;
+}
+
+void FakePresenter::configArrived(int32_t, int32_t) {
+    ++configs;
+}
+
+void FakePresenter::present() {
+    resize = false;
+    ++presents;
+}
+
+}  // namespace tov::test

@@ -1,0 +1,133 @@
+#include "video/frame_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace tov {
+namespace {
+
+VideoItem packet(int64_t pts, bool key = false) {
+    VideoItem i;
+    i.kind = VideoItem::kPacket;
+    i.pts = pts;
+    i.key = key;
+    i.bytes = {1, 2, 3};
+    return i;
+}
+
+VideoItem config(int32_t width) {
+    VideoItem i;
+    i.kind = VideoItem::kConfig;
+    i.width = width;
+    return i;
+}
+
+VideoItem reset() {
+    VideoItem i;
+    i.kind = VideoItem::kReset;
+    return i;
+}
+
+// Pops everything without waiting, in order.
+std::vector<VideoItem> drain(FrameQueue& q) {
+    std::vector<VideoItem> out;
+    VideoItem item;
+    bool more = false;
+    while (q.waitPop(std::chrono::milliseconds(0), {}, &item, &more) == FrameQueue::Wait::kItem) {
+        out.push_back(item);
+    }
+    return out;
+}
+
+TEST(FrameQueue, NinthNonKeyPacketThrowsTheBacklogAwayButKeepsConfigsAndResets) {
+    FrameQueue q;
+    q.waitingForKey(true);  // a key frame arrived earlier: not waiting
+    ASSERT_FALSE(q.isWaitingForKey());
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(q.pushPacket(packet(i)), 0u);
+    q.push(config(720));
+    for (int i = 4; i < 8; ++i) EXPECT_EQ(q.pushPacket(packet(i)), 0u);
+    q.push(reset());
+    EXPECT_EQ(q.packetCount(), 8u);
+
+    EXPECT_EQ(q.pushPacket(packet(8)), 9u);  // the 8 waiting plus this one
+    EXPECT_TRUE(q.isWaitingForKey());
+    const std::vector<VideoItem> left = drain(q);
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(left[0].kind, VideoItem::kConfig);
+    EXPECT_EQ(left[0].width, 720);
+    EXPECT_EQ(left[1].kind, VideoItem::kReset);
+}
+
+TEST(FrameQueue, SevenWaitingIsNoBacklogYet) {
+    FrameQueue q;
+    for (int i = 0; i < 7; ++i) q.pushPacket(packet(i));
+    EXPECT_EQ(q.pushPacket(packet(7)), 0u);
+    EXPECT_EQ(q.packetCount(), 8u);
+}
+
+TEST(FrameQueue, AKeyFrameIsAlwaysQueuedBehindTheBacklog) {
+    FrameQueue q;
+    for (int i = 0; i < 8; ++i) q.pushPacket(packet(i));
+    EXPECT_EQ(q.pushPacket(packet(100, true)), 0u);
+    EXPECT_EQ(q.pushPacket(packet(101, true)), 0u);
+    const std::vector<VideoItem> items = drain(q);
+    ASSERT_EQ(items.size(), 10u);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(items[i].pts, i);
+    EXPECT_EQ(items[8].pts, 100);
+    EXPECT_TRUE(items[9].key);
+}
+
+TEST(FrameQueue, WaitingForKeyEndsOnlyWithAKeyFrame) {
+    FrameQueue q;
+    EXPECT_TRUE(q.isWaitingForKey());  // a fresh queue waits for a key frame
+    EXPECT_TRUE(q.waitingForKey(false));
+    EXPECT_FALSE(q.waitingForKey(true));
+    EXPECT_FALSE(q.waitingForKey(false));
+    q.setWaitingForKey();
+    EXPECT_TRUE(q.waitingForKey(false));
+}
+
+TEST(FrameQueue, PopReportsWhetherMoreWait) {
+    FrameQueue q;
+    q.pushPacket(packet(1));
+    q.pushPacket(packet(2));
+    VideoItem item;
+    bool more = false;
+    ASSERT_EQ(q.waitPop(std::chrono::milliseconds(0), {}, &item, &more), FrameQueue::Wait::kItem);
+    EXPECT_EQ(item.pts, 1);
+    EXPECT_TRUE(more);
+    ASSERT_EQ(q.waitPop(std::chrono::milliseconds(0), {}, &item, &more), FrameQueue::Wait::kItem);
+    EXPECT_EQ(item.pts, 2);
+    EXPECT_FALSE(more);
+    EXPECT_EQ(q.waitPop(std::chrono::milliseconds(0), {}, &item, &more), FrameQueue::Wait::kIdle);
+}
+
+TEST(FrameQueue, WaitEndsOnStopOrOnTheWakeUpCondition) {
+    FrameQueue q;
+    VideoItem item;
+    bool more = false;
+    std::atomic<bool> resized{false};
+    std::thread t([&] {
+        resized = true;
+        q.wake();
+    });
+    // Long limit: only the wake-up condition can end this wait early.
+    EXPECT_EQ(q.waitPop(
+                  std::chrono::hours(1), [&] { return resized.load(); }, &item, &more),
+              FrameQueue::Wait::kIdle);
+    t.join();
+
+    std::thread s([&] { q.stop(); });
+    EXPECT_EQ(q.waitPop(std::chrono::hours(1), {}, &item, &more), FrameQueue::Wait::kStop);
+    s.join();
+    q.restart();
+    q.pushPacket(packet(5));
+    EXPECT_EQ(q.waitPop(std::chrono::hours(1), {}, &item, &more), FrameQueue::Wait::kItem);
+}
+
+}  // namespace
+}  // namespace tov

@@ -1,0 +1,332 @@
+#include "video/video_pipeline.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/log.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "tests/support/test_support.h"
+#include "video/tests/fake_video_parts.h"
+
+namespace tov {
+namespace {
+
+using test::waitUntil;
+using Bytes = std::vector<uint8_t>;
+
+#ifdef _WIN32
+const std::string kEol = "\r\n";  // the log is a text file
+#else
+const std::string kEol = "\n";
+#endif
+
+const Bytes kCsd = {0, 0, 0, 1, 0x67, 0x42, 0, 0, 0, 1, 0x68};
+
+class VideoPipelineTest : public ::testing::Test {
+  protected:
+    VideoPipelineTest() {
+        openLog();
+        VideoPipeline::Callbacks cb;
+        cb.keyFrameWanted = [this] { ++keyRequests; };
+        cb.phoneToPc = [this](int64_t t, int64_t* out) {
+            if (!clockMapped) return false;
+            *out = t;
+            return true;
+        };
+        pipeline = std::make_unique<VideoPipeline>(decoder, presenter, cb,
+                                                   [this] { return clock.load(); });
+        pipeline->start();
+    }
+    ~VideoPipelineTest() override { pipeline.reset(); }
+
+    void config(int32_t w = 320, int32_t h = 640, int32_t fps = 30, int32_t codec = 0,
+                const Bytes& csd = kCsd) {
+        pipeline->onConfig(w, h, fps, codec, csd.data(), csd.size());
+    }
+    // Packet bytes carry their number, so the decoder's inputs tell which packet they were.
+    void packet(uint8_t n, bool key, int64_t pts = 0) {
+        const Bytes b = {0, 0, 0, 1, static_cast<uint8_t>(key ? 0x65 : 0x41), n};
+        pipeline->onPacket(b.data(), b.size(), pts, key);
+    }
+    static Bytes packetBytes(uint8_t n, bool key) {
+        return {0, 0, 0, 1, static_cast<uint8_t>(key ? 0x65 : 0x41), n};
+    }
+    static Bytes withCsd(const Bytes& b) {
+        Bytes out = kCsd;
+        out.insert(out.end(), b.begin(), b.end());
+        return out;
+    }
+    // Feeds one packet and waits until the video thread has dealt with it.
+    void fed(uint8_t n, bool key, int64_t pts = 0) {
+        const int decodes = decoder.decodes;
+        const int64_t dropped = pipeline->snapshot().dropped;
+        packet(n, key, pts);
+        ASSERT_TRUE(waitUntil(
+            [&] { return decoder.decodes > decodes || pipeline->snapshot().dropped > dropped; }));
+    }
+    std::string log() {
+        std::string s;
+        readFile(joinPath(joinPath(dir.path(), L"Tovenmar"), L"tovenmar.log"), s);
+        return s;
+    }
+    size_t count(const std::string& text) {
+        const std::string s = log();
+        size_t n = 0;
+        for (size_t at = s.find(text); at != std::string::npos; at = s.find(text, at + 1)) ++n;
+        return n;
+    }
+    // The next interval summary has run (shownPerSecond is published then).
+    void passASecond() {
+        clock += 1000000;
+        const int presents = presenter.presents;
+        presenter.resize = true;  // a wake-up; the idle pass presents, then the interval ends
+        ASSERT_TRUE(waitUntil([&] { return presenter.presents > presents; }));
+    }
+
+    test::TempDir dir;
+    test::ScopedEnv env{L"LOCALAPPDATA", dir.path()};
+    test::FakeDecoder decoder;
+    test::FakePresenter presenter;
+    std::atomic<int> keyRequests{0};
+    std::atomic<bool> clockMapped{false};
+    std::atomic<int64_t> clock{10000000};
+    std::unique_ptr<VideoPipeline> pipeline;
+};
+
+TEST_F(VideoPipelineTest, WaitsForAKeyFrameAndPutsTheCsdInFrontOfKeyFramesOnly) {
+    ASSERT_TRUE(waitUntil([&] { return presenter.presents == 1; }));  // black at start
+    config(320, 640, 30);
+    fed(1, false);
+    fed(2, false);
+    fed(3, true);
+    fed(4, false);
+    fed(5, true);
+    const std::vector<Bytes> inputs = decoder.inputs();
+    ASSERT_EQ(inputs.size(), 3u);
+    EXPECT_EQ(inputs[0], withCsd(packetBytes(3, true)));
+    EXPECT_EQ(inputs[1], packetBytes(4, false));
+    EXPECT_EQ(inputs[2], withCsd(packetBytes(5, true)));
+    const VideoSnapshot s = pipeline->snapshot();
+    EXPECT_EQ(s.received, 5);
+    EXPECT_EQ(s.dropped, 2);
+    EXPECT_EQ(keyRequests, 0);  // waiting after a config asks the phone for nothing
+    ASSERT_EQ(decoder.opens().size(), 1u);
+    EXPECT_EQ(decoder.opens()[0].width, 320);
+    EXPECT_EQ(decoder.opens()[0].height, 640);
+    EXPECT_EQ(presenter.streamWidth, 320);
+    EXPECT_EQ(presenter.streamHeight, 640);
+    EXPECT_EQ(presenter.presents, 4);
+    EXPECT_NE(log().find("video: config 320x640 @30, csd 11 bytes"), std::string::npos);
+}
+
+TEST_F(VideoPipelineTest, ConfigWithoutAUsableRateRunsAt60AndKeepsTheCodec) {
+    config(1080, 2400, 0, 1);
+    config(1080, 2400, -5, 0, {});
+    ASSERT_TRUE(waitUntil([&] { return decoder.opens().size() == 2; }));
+    EXPECT_EQ(decoder.opens()[0].fps, 60);
+    EXPECT_EQ(decoder.opens()[0].codec, 1);
+    EXPECT_EQ(decoder.opens()[1].fps, 60);
+    EXPECT_EQ(presenter.streamFps, 60);
+    EXPECT_EQ(presenter.configs, 2);
+    EXPECT_NE(log().find("video: config 1080x2400 @60, csd 0 bytes"), std::string::npos);
+    // Without csd a key frame goes to the decoder as it is.
+    fed(1, true);
+    EXPECT_EQ(decoder.inputs().at(0), packetBytes(1, true));
+}
+
+TEST_F(VideoPipelineTest, BacklogIsThrownAwayForTheNextKeyFrameAndAQueuedConfigSurvives) {
+    config();
+    decoder.hold();
+    packet(1, true);
+    ASSERT_TRUE(waitUntil([&] { return decoder.decodes == 1; }));  // stuck in the decoder
+    for (uint8_t n = 2; n <= 5; ++n) packet(n, false);
+    config(640, 360, 30);
+    for (uint8_t n = 6; n <= 9; ++n) packet(n, false);
+    EXPECT_EQ(keyRequests, 0);
+    EXPECT_EQ(pipeline->snapshot().dropped, 0);
+    packet(10, false);  // the ninth waiting packet
+    EXPECT_EQ(keyRequests, 1);
+    EXPECT_EQ(pipeline->snapshot().dropped, 9);
+    decoder.release();
+
+    ASSERT_TRUE(waitUntil([&] { return decoder.opens().size() == 2; }));
+    EXPECT_EQ(decoder.opens()[1].width, 640);
+    fed(11, false);  // still waiting for a key frame
+    fed(12, true);
+    const std::vector<Bytes> inputs = decoder.inputs();
+    ASSERT_EQ(inputs.size(), 2u);
+    EXPECT_EQ(inputs[1], withCsd(packetBytes(12, true)));
+    const VideoSnapshot s = pipeline->snapshot();
+    EXPECT_EQ(s.received, 12);
+    EXPECT_EQ(s.dropped, 10);
+}
+
+TEST_F(VideoPipelineTest, KeyFrameJoinsTheBacklogAndOnlyTheNewestPictureIsShown) {
+    config();
+    ASSERT_TRUE(waitUntil([&] { return decoder.opens().size() == 1; }));
+    decoder.hold();
+    packet(1, true);
+    ASSERT_TRUE(waitUntil([&] { return decoder.decodes == 1; }));
+    const int presentsBefore = presenter.presents;
+    for (uint8_t n = 2; n <= 9; ++n) packet(n, false);
+    packet(10, true);
+    EXPECT_EQ(keyRequests, 0);
+    EXPECT_EQ(pipeline->snapshot().dropped, 0);
+    decoder.release();
+    ASSERT_TRUE(waitUntil([&] { return decoder.decodes == 10; }));
+    ASSERT_TRUE(waitUntil([&] { return presenter.presents == presentsBefore + 2; }));
+    // Every packet is decoded in order; the pictures of 2..9 had newer ones behind them.
+    const std::vector<Bytes> inputs = decoder.inputs();
+    for (uint8_t n = 2; n <= 9; ++n) EXPECT_EQ(inputs[n - 1], packetBytes(n, false));
+    EXPECT_EQ(inputs[9], withCsd(packetBytes(10, true)));
+    EXPECT_EQ(pipeline->snapshot().dropped, 8);
+}
+
+TEST_F(VideoPipelineTest, FailedDecodeReopensAndAsksForAKeyFrame) {
+    config(320, 640, 25);
+    fed(1, true);
+    decoder.failNextDecodes = 1;
+    fed(2, false);
+    ASSERT_TRUE(waitUntil([&] { return keyRequests == 1; }));
+    fed(3, false);  // skipped: waiting for the key frame just asked for
+    fed(4, true);
+    const auto opens = decoder.opens();
+    ASSERT_EQ(opens.size(), 2u);
+    EXPECT_EQ(opens[1].width, 320);
+    EXPECT_EQ(opens[1].fps, 25);
+    EXPECT_EQ(decoder.inputs().size(), 3u);
+    EXPECT_EQ(pipeline->snapshot().dropped, 2);
+    EXPECT_NE(log().find("video: decode failed, reopening and asking for a keyframe"),
+              std::string::npos);
+}
+
+TEST_F(VideoPipelineTest, FailedReopenDropsEverythingUntilTheNextConfig) {
+    config();
+    fed(1, true);
+    decoder.failNextDecodes = 1;
+    decoder.openSucceeds = false;
+    fed(2, false);
+    fed(3, true);  // no decoder: dropped, even though it is a key frame
+    EXPECT_EQ(decoder.inputs().size(), 2u);
+    EXPECT_EQ(pipeline->snapshot().dropped, 2);
+    decoder.openSucceeds = true;
+    config();
+    fed(4, true);
+    EXPECT_EQ(decoder.inputs().size(), 3u);
+}
+
+TEST_F(VideoPipelineTest, DecoderThatWillNotOpenLeavesNoPictureAndNoGpu) {
+    decoder.gpu = true;
+    decoder.openSucceeds = false;
+    config(320, 640, 30, 1);
+    fed(1, true);
+    fed(2, false);
+    EXPECT_EQ(decoder.decodes, 0);
+    EXPECT_EQ(pipeline->snapshot().dropped, 2);
+    EXPECT_FALSE(pipeline->snapshot().onGpu);
+    EXPECT_NE(log().find("video: decoder failed to open"), std::string::npos);
+
+    decoder.openSucceeds = true;
+    config(320, 640, 30, 0);
+    fed(3, true);
+    EXPECT_EQ(decoder.decodes, 1);
+    EXPECT_TRUE(pipeline->snapshot().onGpu);
+}
+
+TEST_F(VideoPipelineTest, ResetForgetsStreamCountersAndCsdAndShowsBlack) {
+    config();
+    fed(1, true);
+    fed(2, false);
+    ASSERT_EQ(pipeline->snapshot().received, 2);
+    const int presents = presenter.presents;
+    pipeline->reset();
+    ASSERT_TRUE(waitUntil([&] { return presenter.streamWidth == 0; }));
+    ASSERT_TRUE(waitUntil([&] { return presenter.presents == presents + 1; }));
+    EXPECT_EQ(presenter.streamHeight, 0);
+    EXPECT_EQ(presenter.drops, 1);
+    EXPECT_FALSE(decoder.isOpen());
+    EXPECT_EQ(pipeline->snapshot().received, 0);
+    EXPECT_EQ(pipeline->snapshot().dropped, 0);
+
+    fed(3, true);  // no decoder after a reset
+    EXPECT_EQ(pipeline->snapshot().dropped, 1);
+    config(320, 640, 30, 0, {});
+    fed(4, true);
+    EXPECT_EQ(decoder.inputs().back(), packetBytes(4, true));  // the old csd is gone
+}
+
+TEST_F(VideoPipelineTest, StatisticsAndTimingOncePerSecondAndQuietWithoutVideo) {
+    clockMapped = true;
+    presenter.presenterInfo = {320, 640, 800, 600, 0x887A0005u};
+    presenter.bltFailures = 2;
+    config(320, 640, 30);
+    const int64_t t = clock;
+    fed(1, true, t - 30000);
+    fed(2, false, t - 20000);
+    fed(3, false, t - 10000);
+    ASSERT_TRUE(waitUntil([&] { return presenter.presents == 4; }));
+    passASecond();
+    ASSERT_TRUE(waitUntil([&] { return pipeline->snapshot().shownPerSecond == 3; }));
+    EXPECT_EQ(pipeline->snapshot().latencyMs, 20);
+    ASSERT_TRUE(waitUntil([&] { return count("timing: ") == 1; }));
+    EXPECT_EQ(count("video: rx 3, decoded 3, shown 3, waiting-for-key 0, blt-fail 2 (0x887a0005), "
+                    "queue 0 | phone->PC 20.0 ms, decode 0.0 ms, total 20 ms | 320x640 frame "
+                    "320x640 back 800x600" +
+                    kEol),
+              1u);
+    EXPECT_EQ(count("timing: expect 33.3 | capture gap 10.0 sd 0.0 max 10.0 | arrive gap 0.0 sd "
+                    "0.0 max 0.0, bunched 2 | shown 3 of 3, gap 0.0 sd 0.0 max 0.0 | trip spread "
+                    "20.0 ms | monitor 60 Hz" +
+                    kEol),
+              1u);
+
+    // Seconds without video: no more summaries, but a resized window is still redrawn.
+    for (int i = 0; i < 3; ++i) passASecond();
+    ASSERT_TRUE(waitUntil([&] { return pipeline->snapshot().shownPerSecond == 0; }));
+    EXPECT_EQ(count("video: rx"), 1u);
+    EXPECT_EQ(count("timing: "), 1u);
+    EXPECT_EQ(pipeline->snapshot().latencyMs, -1);
+}
+
+TEST_F(VideoPipelineTest, FramesCsvHasALinePerDecodedPacketAndRestartsAtEachConfig) {
+    const std::wstring csvPath = joinPath(joinPath(dir.path(), L"Tovenmar"), L"frames.csv");
+    config();
+    fed(1, true, 5000);
+    fed(2, false, 38333);
+    fed(3, false, 71667);
+    passASecond();  // the summary flushes the file
+    std::string text;
+    ASSERT_TRUE(waitUntil(
+        [&] { return readFile(csvPath, text) && text.find("71667,") != std::string::npos; }));
+    const std::string eol = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    EXPECT_EQ(text.substr(0, text.find(eol)),
+              "pts_us,captured_us,arrived_us,decoded_us,shown_us,bytes,key");
+    // Bytes without the csd; no clock mapping, so captured is 0.
+    EXPECT_NE(text.find(eol + "5000,0,10000000,10000000,10000000,6,1" + eol), std::string::npos);
+    EXPECT_NE(text.find(eol + "38333,0,10000000,10000000,10000000,6,0" + eol), std::string::npos);
+
+    config();
+    ASSERT_TRUE(waitUntil([&] { return decoder.opens().size() == 2; }));
+    ASSERT_TRUE(readFile(csvPath, text));
+    EXPECT_EQ(text.find("38333,"), std::string::npos);  // a new config starts a new file
+}
+
+TEST_F(VideoPipelineTest, StopClosesTheDecoderOnTheVideoThread) {
+    config();
+    fed(1, true);
+    EXPECT_TRUE(decoder.threadStarted);
+    pipeline->stop();
+    EXPECT_TRUE(decoder.threadEnded);
+    EXPECT_FALSE(decoder.isOpen());
+    // Stopping twice, and packets after the stop, are harmless.
+    pipeline->stop();
+    packet(2, false);
+}
+
+}  // namespace
+}  // namespace tov

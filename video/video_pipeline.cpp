@@ -1,0 +1,283 @@
+#include "video/video_pipeline.h"
+
+#include <chrono>
+
+#include "app/log.h"
+#include "platform/clock.h"
+#include "platform/paths.h"
+
+namespace tov {
+namespace {
+
+// Bounds every wait so that the once-a-second summaries run even without video.
+constexpr std::chrono::milliseconds kWaitLimit{100};
+constexpr int64_t kIntervalMicros = 1000000;
+
+}  // namespace
+
+VideoPipeline::VideoPipeline(FrameDecoder& decoder, FramePresenter& presenter, Callbacks callbacks,
+                             Clock clock)
+    : decoder_(decoder),
+      presenter_(presenter),
+      callbacks_(std::move(callbacks)),
+      clock_(clock ? std::move(clock) : Clock(nowMicros)) {}
+
+VideoPipeline::~VideoPipeline() {
+    stop();
+    csv_.close();
+}
+
+void VideoPipeline::start() {
+    if (thread_.joinable()) return;
+    queue_.restart();
+    thread_ = std::thread([this] { run(); });
+}
+
+void VideoPipeline::stop() {
+    if (!thread_.joinable()) return;
+    queue_.stop();
+    thread_.join();
+}
+
+void VideoPipeline::onConfig(int32_t width, int32_t height, int32_t fps, int32_t codec,
+                             const uint8_t* csd, size_t csdLength) {
+    VideoItem item;
+    item.kind = VideoItem::kConfig;
+    item.width = width;
+    item.height = height;
+    item.fps = fps;
+    item.codec = codec;
+    if (csd && csdLength) item.bytes.assign(csd, csd + csdLength);
+    queue_.push(std::move(item));
+}
+
+void VideoPipeline::onPacket(const uint8_t* data, size_t size, int64_t pts, bool key) {
+    VideoItem item;
+    item.kind = VideoItem::kPacket;
+    if (data && size) item.bytes.assign(data, data + size);
+    item.pts = pts;
+    item.key = key;
+    item.arrived = now();
+    received_.fetch_add(1);
+    rxInterval_.fetch_add(1);
+    const size_t thrownAway = queue_.pushPacket(std::move(item));
+    if (thrownAway > 0) {
+        dropped_.fetch_add(static_cast<int64_t>(thrownAway));
+        if (callbacks_.keyFrameWanted) callbacks_.keyFrameWanted();
+    }
+}
+
+void VideoPipeline::reset() {
+    VideoItem item;
+    item.kind = VideoItem::kReset;
+    queue_.push(std::move(item));
+}
+
+VideoSnapshot VideoPipeline::snapshot() const {
+    VideoSnapshot s;
+    s.shownPerSecond = shownPerSecond_.load();
+    s.latencyMs = latencyMs_.load();
+    s.received = received_.load();
+    s.dropped = dropped_.load();
+    s.onGpu = onGpu_.load();
+    return s;
+}
+
+void VideoPipeline::run() {
+    decoder_.threadStarting();
+    intervalStart_ = now();
+    presenter_.present();
+    VideoItem item;
+    for (;;) {
+        bool moreQueued = false;
+        const FrameQueue::Wait w = queue_.waitPop(
+            kWaitLimit, [this] { return presenter_.resizePending(); }, &item, &moreQueued);
+        if (w == FrameQueue::Wait::kStop) break;
+        if (w == FrameQueue::Wait::kItem) {
+            switch (item.kind) {
+                case VideoItem::kConfig:
+                    handleConfig(item);
+                    break;
+                case VideoItem::kPacket:
+                    handlePacket(item, moreQueued);
+                    break;
+                case VideoItem::kReset:
+                    handleReset();
+                    break;
+                default:
+                    break;
+            }
+        } else if (presenter_.resizePending()) {
+            presenter_.present();
+        }
+        finishIntervalIfDue();
+    }
+    decoder_.close();
+    decoder_.threadEnding();
+}
+
+void VideoPipeline::handleConfig(VideoItem& item) {
+    presenter_.configArrived(item.width, item.height);
+    width_ = item.width;
+    height_ = item.height;
+    fps_ = item.fps < 1 ? 60 : item.fps;
+    codec_ = item.codec;
+    presenter_.setStream(width_, height_, fps_);
+    csd_ = std::move(item.bytes);
+    queue_.setWaitingForKey();
+    logLine("video: config %dx%d @%d, csd %zu bytes", width_, height_, fps_, csd_.size());
+    records_.clear();
+    csv_.restart(programDataFile(L"frames.csv"));
+    if (openDecoder()) {
+        onGpu_.store(decoder_.onGpu());
+    } else {
+        logLine("video: decoder failed to open");
+        onGpu_.store(false);
+    }
+}
+
+bool VideoPipeline::openDecoder() {
+    if (decoder_.open(codec_, width_, height_, fps_)) return true;
+    // A half-open decoder must not take packets: they count as dropped until the next config.
+    decoder_.close();
+    return false;
+}
+
+void VideoPipeline::handlePacket(VideoItem& item, bool moreQueued) {
+    if (!decoder_.isOpen()) {
+        dropped_.fetch_add(1);
+        return;
+    }
+    if (queue_.waitingForKey(item.key)) {
+        ++waitingForKeyInterval_;
+        dropped_.fetch_add(1);
+        return;
+    }
+
+    FrameRecord record;
+    record.pts = item.pts;
+    record.arrived = item.arrived;
+    record.bytes = item.bytes.size();
+    record.key = item.key;
+    int64_t captured = 0;
+    if (callbacks_.phoneToPc && callbacks_.phoneToPc(item.pts, &captured)) {
+        record.captured = captured;
+        phoneToPc_.add(item.arrived - captured);
+    }
+
+    const uint8_t* data = item.bytes.data();
+    size_t size = item.bytes.size();
+    if (item.key && !csd_.empty()) {
+        keyScratch_.assign(csd_.begin(), csd_.end());
+        keyScratch_.insert(keyScratch_.end(), item.bytes.begin(), item.bytes.end());
+        data = keyScratch_.data();
+        size = keyScratch_.size();
+    }
+
+    bool gotPicture = false;
+    bool pictureTimeKnown = false;
+    int64_t pictureTime = 0;
+    const int64_t start = now();
+    const bool ok = decoder_.decode(data, size, item.pts, [&](bool timeKnown, int64_t time) {
+        gotPicture = true;
+        pictureTimeKnown = timeKnown;
+        pictureTime = time;
+        ++decodedInterval_;
+    });
+    if (!ok) {
+        dropped_.fetch_add(1);
+        recover();
+        return;
+    }
+
+    if (gotPicture) {
+        record.decoded = now();
+        decodeTime_.add(record.decoded - start);
+        if (moreQueued) {
+            // Something newer waits: this picture is decoded (later ones depend on it) but not
+            // shown.
+            dropped_.fetch_add(1);
+        } else {
+            presenter_.present();
+            record.shown = now();
+            ++shownInterval_;
+            int64_t mapped = 0;
+            if (pictureTimeKnown && callbacks_.phoneToPc &&
+                callbacks_.phoneToPc(pictureTime, &mapped)) {
+                latency_.add(record.shown - mapped);
+            }
+        }
+    }
+    records_.push_back(record);
+    csv_.write(record);
+}
+
+void VideoPipeline::recover() {
+    logLine("video: decode failed, reopening and asking for a keyframe");
+    openDecoder();
+    queue_.setWaitingForKey();
+    if (callbacks_.keyFrameWanted) callbacks_.keyFrameWanted();
+}
+
+void VideoPipeline::handleReset() {
+    decoder_.close();
+    onGpu_.store(false);
+    width_ = 0;
+    height_ = 0;
+    csd_.clear();
+    presenter_.setStream(0, 0, fps_);
+    presenter_.dropPicture();
+    received_.store(0);
+    dropped_.store(0);
+    presenter_.present();
+}
+
+void VideoPipeline::finishIntervalIfDue() {
+    const int64_t t = now();
+    const int64_t length = t - intervalStart_;
+    if (length < kIntervalMicros) return;
+
+    shownPerSecond_.store(
+        static_cast<int>(static_cast<int64_t>(shownInterval_) * 1000000 / length));
+    latencyMs_.store(latency_.truncatedMeanMs());
+    const int rx = rxInterval_.exchange(0);
+    const int bltFailures = presenter_.takeBltFailures();
+    if (rx || decodedInterval_ || shownInterval_) {
+        const PresenterInfo info = presenter_.info();
+        IntervalReport r;
+        r.rx = rx;
+        r.decoded = decodedInterval_;
+        r.shown = shownInterval_;
+        r.waitingForKey = waitingForKeyInterval_;
+        r.bltFailures = bltFailures;
+        r.lastBltResult = info.lastBltResult;
+        r.queueLength = queue_.size();
+        r.phoneToPcMs = phoneToPc_.meanMs();
+        r.decodeMs = decodeTime_.meanMs();
+        r.latencyMs = latency_.truncatedMeanMs();
+        r.streamWidth = width_;
+        r.streamHeight = height_;
+        r.frameWidth = info.textureWidth;
+        r.frameHeight = info.textureHeight;
+        r.backWidth = info.backWidth;
+        r.backHeight = info.backHeight;
+        logLine("%s", statisticsLine(r).c_str());
+    }
+    if (records_.size() >= 2) {
+        const std::string timing =
+            timingLine(records_, 1000.0 / fps_, presenter_.monitorRefreshHz());
+        logLine("%s", timing.c_str());
+    }
+    csv_.flush();
+    records_.clear();
+
+    decodedInterval_ = 0;
+    shownInterval_ = 0;
+    waitingForKeyInterval_ = 0;
+    phoneToPc_ = {};
+    decodeTime_ = {};
+    latency_ = {};
+    intervalStart_ = t;
+}
+
+}  // namespace tov

@@ -1,0 +1,203 @@
+#include "video/video_renderer_win.h"
+
+#include <dwmapi.h>
+#include <mfapi.h>
+
+#include "app/log.h"
+#include "video/processor_converter_win.h"
+#include "video/shader_converter_win.h"
+
+namespace tov {
+namespace {
+
+unsigned long hex(HRESULT hr) {
+    return static_cast<unsigned long>(static_cast<uint32_t>(hr));
+}
+
+}  // namespace
+
+VideoRenderer::VideoRenderer(VideoDevice& device,
+                             std::function<void(int32_t, int32_t)> requestShape)
+    : device_(device), requestShape_(std::move(requestShape)) {
+    shaderOnly_ = !device_.videoDevice || !device_.videoContext;
+    // Made now rather than at the first picture: compiling takes a while.
+    if (shaderOnly_) useShader();
+}
+
+VideoRenderer::~VideoRenderer() = default;
+
+void VideoRenderer::setStream(int32_t width, int32_t height, int32_t fps) {
+    streamWidth_.store(width);
+    streamHeight_.store(height);
+    fps_ = fps;
+}
+
+void VideoRenderer::configArrived(int32_t width, int32_t height) {
+    if (reshape_.onConfig(width, height) && requestShape_) requestShape_(width, height);
+}
+
+bool VideoRenderer::useShader() {
+    if (shaderBroken_) return false;
+    auto shader = std::make_unique<ShaderConverter>(device_.device.Get(), device_.context.Get());
+    if (!shader->init()) {
+        converter_.reset();
+        shaderBroken_ = true;  // tried once; the log says why
+        return false;
+    }
+    converter_ = std::move(shader);
+    shaderOnly_ = true;
+    logLine("render: converting pictures with a pixel shader");
+    return true;
+}
+
+bool VideoRenderer::ensureConverter(uint32_t width, uint32_t height) {
+    const Size back{static_cast<int32_t>(backWidth_), static_cast<int32_t>(backHeight_)};
+    if (!converter_) {
+        if (shaderOnly_) {
+            if (!useShader()) return false;
+        } else {
+            converter_ = std::make_unique<ProcessorConverter>(
+                device_.device.Get(), device_.context.Get(), device_.videoDevice.Get(),
+                device_.videoContext.Get());
+            logLine("render: converting pictures with the video processor");
+        }
+    }
+    if (converter_->ensureInput(width, height, fps_, back)) return true;
+    if (shaderOnly_) return false;
+    // No processor for this picture: the shader path draws it the same way.
+    return useShader() && converter_->ensureInput(width, height, fps_, back);
+}
+
+void VideoRenderer::copyPicture(IMFSample* sample, uint32_t outWidth, uint32_t outHeight,
+                                int32_t outStride) {
+    ComPtr<IMFMediaBuffer> buffer;
+    if (!sample || FAILED(sample->GetBufferByIndex(0, &buffer))) return;
+
+    ComPtr<IMFDXGIBuffer> gpuBuffer;
+    if (SUCCEEDED(buffer.As(&gpuBuffer))) {
+        ComPtr<ID3D11Texture2D> texture;
+        UINT subresource = 0;
+        if (FAILED(gpuBuffer->GetResource(IID_PPV_ARGS(&texture))) ||
+            FAILED(gpuBuffer->GetSubresourceIndex(&subresource))) {
+            return;
+        }
+        D3D11_TEXTURE2D_DESC desc{};
+        texture->GetDesc(&desc);
+        if (ensureConverter(desc.Width, desc.Height) &&
+            converter_->copyFromTexture(texture.Get(), subresource)) {
+            hasPicture_ = true;
+        }
+        return;
+    }
+
+    if (!ensureConverter(outWidth, outHeight)) return;
+    bool copied = false;
+    ComPtr<IMF2DBuffer> buffer2d;
+    if (SUCCEEDED(buffer.As(&buffer2d))) {
+        BYTE* scanLine0 = nullptr;
+        LONG pitch = 0;
+        DWORD length = 0;
+        if (SUCCEEDED(buffer2d->GetContiguousLength(&length)) &&
+            SUCCEEDED(buffer2d->Lock2D(&scanLine0, &pitch))) {
+            // A bottom-up picture would be read backwards; NV12 never is.
+            copied = pitch > 0 &&
+                     converter_->copyFromMemory(scanLine0, static_cast<uint32_t>(pitch), length);
+            buffer2d->Unlock2D();
+        }
+    } else {
+        BYTE* data = nullptr;
+        DWORD maxLength = 0;
+        DWORD length = 0;
+        if (SUCCEEDED(buffer->Lock(&data, &maxLength, &length))) {
+            copied = outStride > 0 &&
+                     converter_->copyFromMemory(data, static_cast<uint32_t>(outStride), length);
+            buffer->Unlock();
+        }
+    }
+    if (copied) hasPicture_ = true;
+}
+
+void VideoRenderer::prepareBackBuffer() {
+    IDXGISwapChain1* swapChain = device_.swapChain.Get();
+    if (!swapChain) return;
+    if (resizePending_.exchange(false) || backWidth_ == 0) {
+        if (converter_) converter_->releaseOutput();
+        renderTarget_.Reset();
+        device_.context->ClearState();
+        device_.context->Flush();
+        const HRESULT hr = swapChain->ResizeBuffers(
+            0, 0, 0, DXGI_FORMAT_UNKNOWN, device_.tearing ? DXGI_SWAP_CHAIN_FLAG_ALLOW_TEARING : 0);
+        DXGI_SWAP_CHAIN_DESC1 desc{};
+        if (SUCCEEDED(swapChain->GetDesc1(&desc))) {
+            backWidth_ = desc.Width;
+            backHeight_ = desc.Height;
+        }
+        logLine("render: back buffer %ux%u (resize 0x%08lx)", static_cast<unsigned>(backWidth_),
+                static_cast<unsigned>(backHeight_), hex(hr));
+    }
+    ComPtr<ID3D11Texture2D> backBuffer;
+    if (FAILED(swapChain->GetBuffer(0, IID_PPV_ARGS(&backBuffer)))) return;
+    if (!renderTarget_) {
+        device_.device->CreateRenderTargetView(backBuffer.Get(), nullptr, &renderTarget_);
+    }
+    if (converter_) converter_->prepareOutput(backBuffer.Get());
+}
+
+void VideoRenderer::drawFrame() {
+    prepareBackBuffer();
+    const Size stream = streamSize();
+    const Size back{static_cast<int32_t>(backWidth_), static_cast<int32_t>(backHeight_)};
+    if (hasPicture_ && converter_ && converter_->readyToDraw() && stream.width > 0 &&
+        stream.height > 0 && back.width > 0 && back.height > 0) {
+        const Rect dest = fitWithBars(stream, back);
+        const Rect source = pictureSource(converter_->inputSize(), stream);
+        const HRESULT hr = converter_->draw(source, dest, back, renderTarget_.Get());
+        if (FAILED(hr)) {
+            ++bltFailures_;
+            lastBltResult_ = hr;
+        }
+    } else if (renderTarget_) {
+        const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+        device_.context->ClearRenderTargetView(renderTarget_.Get(), black);
+    }
+}
+
+void VideoRenderer::present() {
+    drawFrame();
+    if (device_.swapChain) {
+        device_.swapChain->Present(0, device_.tearing ? DXGI_PRESENT_ALLOW_TEARING : 0);
+    }
+}
+
+PresenterInfo VideoRenderer::info() const {
+    PresenterInfo i;
+    if (converter_) {
+        const Size s = converter_->inputSize();
+        i.textureWidth = static_cast<uint32_t>(s.width);
+        i.textureHeight = static_cast<uint32_t>(s.height);
+    }
+    i.backWidth = backWidth_;
+    i.backHeight = backHeight_;
+    i.lastBltResult = static_cast<uint32_t>(lastBltResult_);
+    return i;
+}
+
+int VideoRenderer::takeBltFailures() {
+    const int n = bltFailures_;
+    bltFailures_ = 0;
+    return n;
+}
+
+static_assert(sizeof(DWM_TIMING_INFO) == 292, "DwmGetCompositionTimingInfo wants 292 bytes");
+
+double VideoRenderer::monitorRefreshHz() {
+    DWM_TIMING_INFO timing{};
+    timing.cbSize = sizeof timing;
+    if (FAILED(DwmGetCompositionTimingInfo(nullptr, &timing)) ||
+        timing.rateRefresh.uiDenominator == 0) {
+        return 0.0;
+    }
+    return static_cast<double>(timing.rateRefresh.uiNumerator) / timing.rateRefresh.uiDenominator;
+}
+
+}  // namespace tov

@@ -1,0 +1,70 @@
+// Shows decoded pictures in the video window: keeps a copy of the last picture, fits it whole
+// into the back buffer with black bars, and presents without waiting for the vertical blank.
+#pragma once
+
+#include <mfobjects.h>
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+#include "video/fit_math.h"
+#include "video/frame_presenter.h"
+#include "video/picture_converter_win.h"
+#include "video/video_device_win.h"
+
+namespace tov {
+
+class VideoRenderer : public FramePresenter {
+  public:
+    // `requestShape` asks the window (from the video thread) to take a stream's shape.
+    VideoRenderer(VideoDevice& device, std::function<void(int32_t, int32_t)> requestShape);
+    ~VideoRenderer() override;
+
+    // The decoder's output sample (video thread). outWidth/outHeight/outStride describe CPU
+    // pictures; GPU pictures bring their own size.
+    void copyPicture(IMFSample* sample, uint32_t outWidth, uint32_t outHeight, int32_t outStride);
+    // WM_SIZE (window thread): the next present rebuilds the back buffer.
+    void requestResize() { resizePending_.store(true); }
+    // Everything of present() except showing the result: the back buffer holds the frame.
+    void drawFrame();
+    // The size the input side maps mouse positions with (any thread).
+    Size streamSize() const { return {streamWidth_.load(), streamHeight_.load()}; }
+    bool hasPicture() const { return hasPicture_; }
+    // Which conversion the pictures go through, "" before the first picture.
+    const char* pathName() const { return converter_ ? converter_->name() : ""; }
+
+    void setStream(int32_t width, int32_t height, int32_t fps) override;
+    void configArrived(int32_t width, int32_t height) override;
+    void dropPicture() override { hasPicture_ = false; }
+    bool resizePending() const override { return resizePending_.load(); }
+    void present() override;
+    PresenterInfo info() const override;
+    int takeBltFailures() override;
+    double monitorRefreshHz() override;
+
+  private:
+    bool ensureConverter(uint32_t width, uint32_t height);
+    bool useShader();
+    void prepareBackBuffer();
+
+    VideoDevice& device_;
+    std::function<void(int32_t, int32_t)> requestShape_;
+    std::unique_ptr<PictureConverter> converter_;
+    bool shaderOnly_ = false;
+    bool shaderBroken_ = false;
+    ComPtr<ID3D11RenderTargetView> renderTarget_;
+    uint32_t backWidth_ = 0;
+    uint32_t backHeight_ = 0;
+    std::atomic<int32_t> streamWidth_{0};
+    std::atomic<int32_t> streamHeight_{0};
+    int32_t fps_ = 60;
+    bool hasPicture_ = false;
+    std::atomic<bool> resizePending_{false};
+    int bltFailures_ = 0;
+    HRESULT lastBltResult_ = S_OK;
+    ReshapeTracker reshape_;
+};
+
+}  // namespace tov

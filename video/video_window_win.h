@@ -1,0 +1,99 @@
+// The video window (class TovenmarVideo): its Direct3D device, decoder, renderer and frame
+// pipeline, and the window behaviours that do not depend on input. Mouse and key messages go out
+// through callbacks; translating them is the input side's business.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "video/fit_math.h"
+#include "video/video_pipeline.h"
+
+namespace tov {
+
+class MfDecoder;
+class VideoRenderer;
+struct VideoDevice;
+
+struct VideoWindowCallbacks {
+    // From the video thread.
+    std::function<void()> keyFrameWanted;
+    std::function<bool(int64_t phoneMicros, int64_t* pcMicros)> phoneToPc;
+    // From the window thread.
+    std::function<void()> closed;
+    // A key message the window did not use itself; true when it was consumed.
+    std::function<bool(bool down, unsigned virtualKey, int64_t lParam)> key;
+    std::function<void()> focusLost;
+    // Mouse messages, WM_INPUT, WM_SETCURSOR, WM_MOVE, WM_SIZE and WM_KILLFOCUS as they arrive.
+    // True when the input side handled the message (for WM_SETCURSOR: it hid the cursor); false
+    // lets the window do its own default (a double click toggles fullscreen).
+    std::function<bool(uint32_t message, uint64_t wParam, int64_t lParam)> mouse;
+};
+
+class VideoWindow {
+  public:
+    // The private message that reshapes the window to (wParam, lParam).
+    static constexpr UINT kReshapeMessage = WM_APP + 1;
+
+    explicit VideoWindow(VideoWindowCallbacks callbacks);
+    ~VideoWindow();
+    VideoWindow(const VideoWindow&) = delete;
+    VideoWindow& operator=(const VideoWindow&) = delete;
+
+    // Window thread, once. Hidden until show(true). On failure errorText says why.
+    bool create(HINSTANCE instance, std::wstring& errorText);
+    // Stops the video thread, then destroys the window.
+    void destroy();
+
+    void show(bool visible);
+    void setOnTop(bool onTop);
+    void toggleFullscreen();
+    bool isFullscreen() const { return fullscreen_; }
+    // The phone's screen size as its input helper reports it (any thread).
+    void setExpectedSize(int32_t width, int32_t height);
+    Size expectedSize() const;
+    // The stream's picture size, 0 x 0 without a stream (any thread).
+    Size streamSize() const;
+    HWND window() const { return window_; }
+    bool hevcUsable() const { return hevcUsable_; }
+
+    // The stream session's video callbacks (session thread) and the reset (any thread).
+    void onConfig(int32_t width, int32_t height, int32_t fps, int32_t codec, const uint8_t* csd,
+                  size_t csdLength);
+    void onPacket(const uint8_t* data, size_t size, int64_t pts, bool key);
+    void reset();
+    VideoSnapshot snapshot() const;
+
+    // Window thread: the client area takes the stream's shape on this monitor.
+    void fitToShape(int32_t width, int32_t height);
+
+    // For tests of the drawing: the renderer, used only while the video thread is stopped.
+    VideoRenderer* renderer() { return renderer_.get(); }
+    void stopVideoThread();
+
+  private:
+    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handleKey(UINT message, WPARAM wParam, LPARAM lParam);
+    bool forwardMouse(UINT message, WPARAM wParam, LPARAM lParam);
+
+    VideoWindowCallbacks callbacks_;
+    HWND window_ = nullptr;
+    std::unique_ptr<VideoDevice> device_;
+    std::unique_ptr<VideoRenderer> renderer_;
+    std::unique_ptr<MfDecoder> decoder_;
+    std::unique_ptr<VideoPipeline> pipeline_;
+    bool hevcUsable_ = false;
+    bool fullscreen_ = false;
+    WINDOWPLACEMENT savedPlacement_{};
+    mutable std::mutex expectedMutex_;
+    Size expected_;
+};
+
+}  // namespace tov
