@@ -27,7 +27,7 @@ int32_t atolRule(const std::string& text) {
     return static_cast<int32_t>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
 }
 
-const char* flag(bool value) {
+std::string flag(bool value) {
     return value ? "1" : "0";
 }
 
