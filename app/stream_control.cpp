@@ -71,8 +71,13 @@ void StreamControl::setNoApp(bool on) {
 
 void StreamControl::fitSizeToShape(ScreenSize screen, StreamOptionMap& pending) {
     const bool phoneShape = model_.aspect == kShapePhone;
-    const double ratio = phoneShape ? sideRatio(screen.width, screen.height) : shapeRatio(model_);
+    double ratio = phoneShape ? sideRatio(screen.width, screen.height) : shapeRatio(model_);
     if (ratio <= 0 || (phoneShape && model_.customHeight == 0)) return;
+    // A custom size is its own shape, upright or not: width over height keeps a typed 720 x 1280
+    // as it is, where the long-over-short ratio would turn it into 2276 x 1280.
+    if (model_.aspect == kShapeCustomSize) {
+        ratio = static_cast<double>(model_.customWidth) / model_.customHeight;
+    }
     if (model_.customHeight == 0) {
         model_.customHeight = screen.known() ? std::min(screen.width, screen.height) : 1080;
     }

@@ -218,6 +218,17 @@ TEST_F(StreamControlTest, SizeFollowsTheShape) {
         {"width", "2560"}, {"height", "1080"}, {"shape", "2.3704"}, {"shapeName", "2.37:1"}};
     EXPECT_EQ(sent_[0], widthSent);
 
+    // An upright custom size stays upright (only made even).
+    sent_.clear();
+    model_.customHeight = 1280;
+    EXPECT_TRUE(control().setNoAppOption("width", "721"));
+    EXPECT_EQ(model_.customWidth, 720);
+    EXPECT_EQ(model_.customHeight, 1280);
+    EXPECT_EQ(sent_[0].at("width"), "720");
+    EXPECT_EQ(sent_[0].at("shape"), "1.7778");
+    EXPECT_TRUE(control().setNoAppOption("height", "1600"));
+    EXPECT_EQ(model_.customWidth, 720);
+
     // A fixed shape with no height takes the phone's shorter side (the probe's, here).
     model_.customHeight = 0;
     EXPECT_TRUE(control().setNoAppOption("aspect", "2"));
