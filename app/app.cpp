@@ -14,7 +14,9 @@ namespace {
 
 constexpr const char* kThisVersion = "1.1.0";
 
-const char* flagText(bool on) { return on ? "1" : "0"; }
+const char* flagText(bool on) {
+    return on ? "1" : "0";
+}
 
 // The standard stoi rule: leading whitespace, an optional sign, digits; trailing text ignored.
 // False when no digit is there or the number does not fit.
@@ -50,6 +52,7 @@ App::App(AppParts parts)
       inputLink_(makeInputPhoneLink(), parts.inputLink),
       clipboard_(parts.makeClipboard ? parts.makeClipboard() : nullptr),
       shortcuts_(shortcuts::defaults()),
+      keyRouter_(makeKeyTargets()),
       video_(parts.makeVideo(makeVideoEvents())),
       audio_(48000, 2, 1.0f, parts.audioOutput),
       panel_(parts.makePanel()),
@@ -108,11 +111,11 @@ AdbRunFunction App::adbRunner() const {
 }
 
 InputPhoneLink App::makeInputPhoneLink() {
-    InputPhoneLink link = inputPhoneLinkOverAdb(
-        [this] { return phoneMonitor_.serialArgs(); },
-        [this](const std::wstring& adb, const std::wstring& prefix) {
-            return installer_.copyHelper(adb, prefix);
-        });
+    InputPhoneLink link =
+        inputPhoneLinkOverAdb([this] { return phoneMonitor_.serialArgs(); },
+                              [this](const std::wstring& adb, const std::wstring& prefix) {
+                                  return installer_.copyHelper(adb, prefix);
+                              });
     link.findAdb = [this] { return findAdbPath(); };
     link.runAdb = [this](const std::wstring& adb, const std::wstring& args, uint32_t limitMs) {
         std::string output;
@@ -141,6 +144,19 @@ StreamControlHooks App::makeStreamControlHooks() {
 
 std::wstring App::findAdbPath() const {
     return parts_.phoneMonitor.findAdb ? parts_.phoneMonitor.findAdb() : tov::findAdb();
+}
+
+KeyTargets App::makeKeyTargets() {
+    KeyTargets targets;
+    targets.androidKey = [this](bool down, int32_t code, int32_t meta, uint32_t repeat) {
+        inputLink_.androidKey(down, code, meta, repeat);
+    };
+    targets.pressKey = [this](int32_t code) { inputLink_.pressKey(code); };
+    targets.hidKey = [this](uint8_t usage, bool pressed) { inputLink_.hidKey(usage, pressed); };
+    targets.releaseMouse = [this] { video_->releaseCapture(); };
+    targets.toggleFullscreen = [this] { video_->toggleFullscreen(); };
+    targets.switchMode = [this](bool deviceMode) { switchMode(deviceMode); };
+    return targets;
 }
 
 SessionCallbacks App::makeSessionCallbacks() {
@@ -187,6 +203,9 @@ VideoEvents App::makeVideoEvents() {
     ev.deviceMouse = [this](uint8_t buttons, int dx, int dy, int wheel, int hwheel) {
         inputLink_.mouseMotion(buttons, dx, dy, wheel, hwheel);
     };
+    ev.key = [this](bool down, unsigned virtualKey, int64_t lParam, const KeyboardState& state) {
+        return keyRouter_.onKey(down, virtualKey, lParam, state);
+    };
     ev.focusLost = [this] { releaseHeldInput(); };
     ev.changed = [this](bool) { refresh(); };
     return ev;
@@ -201,7 +220,14 @@ bool App::init(std::string& errorText) {
     } else {
         shortcuts::load(shortcuts_);
     }
+    keyRouter_.setShortcuts(shortcuts_);
     settings_.load();
+    ScreenShape::Options shapeOptions;
+    shapeOptions.runAdb = adbRunner();
+    shapeOptions.findAdb = [this] { return findAdbPath(); };
+    screenShape_ = std::make_unique<ScreenShape>(
+        settingsFilePath(), [this] { return phoneMonitor_.serialArgs(); }, shapeOptions);
+    screenShape_->onChange = [this] { refresh(); };
     {
         std::lock_guard<std::mutex> lock(modelLock_);
         phoneMonitor_.setPinned(model_.pinned);
@@ -245,8 +271,13 @@ bool App::init(std::string& errorText) {
     return true;
 }
 
+std::wstring App::settingsFilePath() const {
+    return parts_.settingsPath ? parts_.settingsPath() : settingsPath();
+}
+
 void App::shutdown() {
     updater_.requestStop();
+    if (screenShape_) screenShape_->finish();
     session_.stop(false);
     if (clipboard_) clipboard_->stop();
     inputLink_.stop();
@@ -262,7 +293,9 @@ void App::refresh() {
     if (panel_) panel_->refresh();
 }
 
-void App::save() { settings_.save(); }
+void App::save() {
+    settings_.save();
+}
 
 void App::pushStreamOptions() {
     StreamOptionMap options;
@@ -281,13 +314,41 @@ void App::setter(Setter which, const std::string& text, bool flag, int32_t numbe
     {
         std::lock_guard<std::mutex> lock(modelLock_);
         switch (which) {
-            case Setter::Video: model_.video = flag; key = "video"; value = flagText(flag); break;
-            case Setter::Audio: model_.audio = flag; key = "audio"; value = flagText(flag); break;
-            case Setter::Preset: model_.preset = text; key = "preset"; value = text; break;
-            case Setter::Codec: model_.codecChoice = text; key = "codec"; value = text; break;
-            case Setter::Encoder: model_.encoder = text; key = "encoder"; value = text; break;
-            case Setter::Vbr: model_.vbr = flag; key = "vbr"; value = flagText(flag); break;
-            case Setter::Voice: model_.voice = flag; key = "voice"; value = flagText(flag); break;
+            case Setter::Video:
+                model_.video = flag;
+                key = "video";
+                value = flagText(flag);
+                break;
+            case Setter::Audio:
+                model_.audio = flag;
+                key = "audio";
+                value = flagText(flag);
+                break;
+            case Setter::Preset:
+                model_.preset = text;
+                key = "preset";
+                value = text;
+                break;
+            case Setter::Codec:
+                model_.codecChoice = text;
+                key = "codec";
+                value = text;
+                break;
+            case Setter::Encoder:
+                model_.encoder = text;
+                key = "encoder";
+                value = text;
+                break;
+            case Setter::Vbr:
+                model_.vbr = flag;
+                key = "vbr";
+                value = flagText(flag);
+                break;
+            case Setter::Voice:
+                model_.voice = flag;
+                key = "voice";
+                value = flagText(flag);
+                break;
             case Setter::Bitrate:
                 model_.bitrate = number;
                 key = "bitrate";
@@ -311,13 +372,27 @@ void App::setter(Setter which, const std::string& text, bool flag, int32_t numbe
     refresh();
 }
 
-void App::setVideo(bool on) { setter(Setter::Video, {}, on, 0); }
-void App::setAudio(bool on) { setter(Setter::Audio, {}, on, 0); }
-void App::setPreset(const std::string& preset) { setter(Setter::Preset, preset, false, 0); }
-void App::setEncoder(const std::string& encoder) { setter(Setter::Encoder, encoder, false, 0); }
-void App::setVbr(bool on) { setter(Setter::Vbr, {}, on, 0); }
-void App::setVoice(bool on) { setter(Setter::Voice, {}, on, 0); }
-void App::setBitrate(int32_t bitrate) { setter(Setter::Bitrate, {}, false, bitrate); }
+void App::setVideo(bool on) {
+    setter(Setter::Video, {}, on, 0);
+}
+void App::setAudio(bool on) {
+    setter(Setter::Audio, {}, on, 0);
+}
+void App::setPreset(const std::string& preset) {
+    setter(Setter::Preset, preset, false, 0);
+}
+void App::setEncoder(const std::string& encoder) {
+    setter(Setter::Encoder, encoder, false, 0);
+}
+void App::setVbr(bool on) {
+    setter(Setter::Vbr, {}, on, 0);
+}
+void App::setVoice(bool on) {
+    setter(Setter::Voice, {}, on, 0);
+}
+void App::setBitrate(int32_t bitrate) {
+    setter(Setter::Bitrate, {}, false, bitrate);
+}
 
 void App::setCodec(const std::string& codec) {
     bool noApp;
@@ -363,11 +438,11 @@ void App::setInputToggles(bool keyboard, bool mouse) {
 }
 
 void App::releaseHeldInput() {
-    for (const int32_t code : heldKeys_) inputLink_.androidKey(false, code, 0, 0);
-    if (!heldButtons_.empty()) inputLink_.mouseMotion(0, 0, 0, 0, 0);
-    heldKeys_.clear();
-    heldButtons_.clear();
-    heldShortcutKeys_.clear();
+    keyRouter_.releaseAllKeys();
+}
+
+void App::switchMode(bool deviceMode) {
+    setDeviceMode(deviceMode);
 }
 
 void App::sendClipOptions(bool toPc, bool pictures, bool passwords) {
@@ -393,8 +468,7 @@ void App::applyInput() {
     }
     // A No app stream comes from the helper, so the link runs while one is wanted even with
     // every kind of sharing off.
-    const bool linkWanted =
-        toPhone || toPc || keyboard || mouse || (noApp && session_.streaming());
+    const bool linkWanted = toPhone || toPc || keyboard || mouse || (noApp && session_.streaming());
     if (linkWanted && !inputLink_.running()) {
         inputLink_.start();
     } else if (!linkWanted && inputLink_.running()) {
@@ -413,6 +487,8 @@ void App::applyInput() {
     uint8_t modeBits = 0;
     if (deviceMode) modeBits = static_cast<uint8_t>((mouse ? 1 : 0) | (keyboard ? 2 : 0));
     inputLink_.setMode(modeBits);
+    keyRouter_.setDeviceMode(deviceMode);
+    keyRouter_.setForwarding(inputLink_.state() == InputLink::kReady && keyboard);
     video_->setDeviceMode(deviceMode);
     session_.sendInputToggles(keyboard, mouse);
     save();
@@ -447,10 +523,14 @@ void App::setSpeed(float speed) {
 void App::setClipboardOption(const std::string& key, bool on) {
     {
         std::lock_guard<std::mutex> lock(modelLock_);
-        if (key == "tophone") model_.toPhone = on;
-        else if (key == "topc") model_.toPc = on;
-        else if (key == "pictures") model_.pictures = on;
-        else if (key == "passwords") model_.passwords = on;
+        if (key == "tophone")
+            model_.toPhone = on;
+        else if (key == "topc")
+            model_.toPc = on;
+        else if (key == "pictures")
+            model_.pictures = on;
+        else if (key == "passwords")
+            model_.passwords = on;
     }
     applyInput();
 }
@@ -470,7 +550,9 @@ void App::later() {
     refresh();
 }
 
-void App::checkNow() { updater_.checkNow(); }
+void App::checkNow() {
+    updater_.checkNow();
+}
 
 void App::whatsNewRead() {
     {
@@ -592,7 +674,9 @@ void App::reinstall() {
     applyInput();
 }
 
-void App::setNoApp(bool on) { streamControl_.setNoApp(on); }
+void App::setNoApp(bool on) {
+    streamControl_.setNoApp(on);
+}
 
 bool App::setNoAppOption(const std::string& key, const std::string& value) {
     return streamControl_.setNoAppOption(key, value);
@@ -611,12 +695,14 @@ void App::setShortcut(int index, uint8_t modifiers, uint16_t key) {
         }
         shortcuts_.entries[static_cast<size_t>(index)] = ShortcutEntry{modifiers, key};
     }
+    keyRouter_.setShortcuts(shortcuts_);
     saveShortcuts();
     refresh();
 }
 
 void App::resetShortcuts() {
     shortcuts_ = shortcuts::defaults();
+    keyRouter_.setShortcuts(shortcuts_);
     saveShortcuts();
     refresh();
 }
@@ -685,7 +771,8 @@ void App::onPhoneStateReport(const Report& report) {
             if (const std::string* v = find(report, "encoder")) model_.encoder = *v;
             if (const std::string* v = find(report, "vbr")) model_.vbr = *v == "1";
             if (const std::string* v = find(report, "presets")) model_.presets = parsePresets(*v);
-            if (const std::string* v = find(report, "maxBitrate")) parseDecimal(*v, model_.maxBitrate);
+            if (const std::string* v = find(report, "maxBitrate"))
+                parseDecimal(*v, model_.maxBitrate);
             push = true;
         }
         if (const std::string* v = find(report, "link")) parseDecimal(*v, model_.link);
@@ -716,10 +803,8 @@ void App::onInputReport(const Report& report) {
 void App::onPhoneInfo(const PhoneInfo& info) {
     {
         std::lock_guard<std::mutex> lock(modelLock_);
+        // The record carries no message text of its own, so the detail line is left alone.
         lastPhoneInfo_ = info;
-        if (!info.message.empty() && model_.linkState != LinkState::Live) {
-            model_.detail = info.message;
-        }
     }
     refresh();
 }
@@ -745,7 +830,7 @@ PanelModel App::buildModel() {
         }
         setInputToggles(keyboardOn, mouse == 1);
     }
-    const uint64_t now = parts_.tickMs ? parts_.tickMs() : tickCountMs();
+    const uint64_t now = parts_.tickMs ? parts_.tickMs() : tickMs();
     std::lock_guard<std::mutex> lock(modelLock_);
     bitrateMeter_.add(session_.takeBytesReceived(), now, &model_.rateMbps);
     const VideoStats stats = video_->stats();
@@ -777,12 +862,20 @@ PanelModel App::buildModel() {
     model_.shortcutTexts.clear();
     for (int i = 0; i < kShortcutCount; ++i) {
         model_.shortcutTexts.push_back(
-            {shortcuts::actionName(i), shortcuts::bindingText(shortcuts_.entries[static_cast<size_t>(i)])});
+            {shortcuts::actionName(i),
+             shortcuts::bindingText(shortcuts_.entries[static_cast<size_t>(i)])});
     }
     model_.shapeRatio = shapeRatio(model_);
+    if (screenShape_) {
+        const bool wanted =
+            model_.matchPhone && model_.streaming && model_.linkState == LinkState::Live;
+        screenShape_->setShape(wanted ? model_.shapeRatio : 0.0);
+        model_.shapeText = screenShape_->shapeText();
+    }
 
     const bool inputReady = model_.inputState == InputLink::kReady;
     video_->setCapturePossible(inputReady && model_.mouse);
+    keyRouter_.setForwarding(inputReady && model_.keyboard);
     video_->setPhoneScreen(inputLink_.phoneWidth(), inputLink_.phoneHeight());
     if (inputReady && !deviceInput_ && model_.linkState != LinkState::Live && model_.showVideo) {
         video_->show(true);

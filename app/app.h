@@ -19,10 +19,12 @@
 #include "app/stream_control.h"
 #include "audio/audio_player.h"
 #include "input/input_link.h"
+#include "input/key_router.h"
 #include "input/shortcuts.h"
 #include "phone/app_installer.h"
 #include "phone/phone_info.h"
 #include "phone/phone_monitor.h"
+#include "phone/screen_shape.h"
 #include "session/session.h"
 #include "update/updater.h"
 
@@ -122,6 +124,7 @@ class App {
     enum class Setter { Video, Audio, Preset, Codec, Encoder, Vbr, Voice, Bitrate };
 
     SessionPhoneLink makePhoneLink();
+    KeyTargets makeKeyTargets();
     InputPhoneLink makeInputPhoneLink();
     AdbRunFunction adbRunner() const;
     std::wstring findAdbPath() const;
@@ -134,9 +137,11 @@ class App {
     void pushStreamOptions();
     void setter(Setter which, const std::string& text, bool flag, int32_t number);
     void setInputToggles(bool keyboard, bool mouse);
+    void switchMode(bool deviceMode);
     void releaseHeldInput();
     void sendClipOptions(bool toPc, bool pictures, bool passwords);
     void saveShortcuts();
+    std::wstring settingsFilePath() const;
 
     PhoneMonitor phoneMonitor_;
     AppInstaller installer_;
@@ -147,14 +152,12 @@ class App {
     InputLink inputLink_;
     std::unique_ptr<ClipboardPort> clipboard_;
     Shortcuts shortcuts_;
+    std::unique_ptr<ScreenShape> screenShape_;
     std::atomic<int32_t> pendingKeyboard_{-1};
     std::atomic<int32_t> pendingMouse_{-1};
     bool deviceInput_ = false;
-    // Android key codes and HID usages that are down on the phone, and the key ids whose
-    // key-down ran a shortcut (so their key-up is swallowed). UI thread only.
-    std::set<int32_t> heldKeys_;
-    std::set<uint8_t> heldButtons_;
-    std::set<uint16_t> heldShortcutKeys_;
+    // The keys held on the phone and the shortcut keys, with the key path. UI thread only.
+    KeyRouter keyRouter_;
     std::unique_ptr<VideoPort> video_;
     AudioPlayer audio_;
     std::unique_ptr<PanelPort> panel_;

@@ -13,12 +13,13 @@
 
 #include "app/panel_model.h"
 #include "clipboard/clip_item.h"
+#include "input/key_router.h"
 
 namespace tov {
 
 // The ten events of the video window, in the App's order.
 struct VideoEvents {
-    std::function<void()> keyframeWanted;                         // video thread
+    std::function<void()> keyframeWanted;                           // video thread
     std::function<bool(int64_t phoneUs, int64_t* pcUs)> phoneToPc;  // video thread
     std::function<void()> closed;
     // Touch: action (0 down, 1 move, 2 up), pointer id, point in the frame (0..1).
@@ -26,10 +27,12 @@ struct VideoEvents {
     // Scroll at a point in the frame, horizontal and vertical amounts in notches.
     std::function<void(float x, float y, float horizontal, float vertical)> scroll;
     std::function<void(int which)> systemButton;  // 1 Back, else Home
-    std::function<bool(bool down, unsigned virtualKey, int64_t lParam)> key;
+    std::function<bool(bool down, unsigned virtualKey, int64_t lParam, const KeyboardState& state)>
+        key;
     std::function<void()> focusLost;
     // Device mode: buttons, dx, dy, wheel, horizontal wheel.
     std::function<void(uint8_t buttons, int dx, int dy, int wheel, int hwheel)> deviceMouse;
+    // The mouse capture of Device mode began or ended.
     std::function<void(bool)> changed;
 };
 
@@ -63,6 +66,9 @@ class VideoPort {
     virtual void setCapturePossible(bool possible) = 0;
     virtual void setPhoneScreen(int width, int height) = 0;
     virtual void setDeviceMode(bool deviceMode) = 0;
+    // The Tovenmar key: lets go of a captured mouse.
+    virtual void releaseCapture() = 0;
+    virtual void toggleFullscreen() = 0;
 };
 
 class App;
@@ -78,7 +84,6 @@ class PanelPort {
     // Any thread: asks the window to close (ends the message loop).
     virtual void close() = 0;
 };
-
 
 class ClipboardPort {
   public:

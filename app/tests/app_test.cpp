@@ -1,5 +1,7 @@
 // The App's wiring with stand-ins for the Windows pieces and a scripted adb: the handlers, the
 // setter family, the input settings, shortcuts, the model build and the settings it saves.
+#include "app/app.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,10 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/app.h"
 #include "platform/ini.h"
 #include "platform/text.h"
-#include "test_support.h"
+#include "tests/support/test_support.h"
 
 namespace tov {
 namespace {
@@ -58,6 +59,8 @@ class FakeVideo final : public VideoPort {
     void setCapturePossible(bool possible) override { r_.capturePossible = possible; }
     void setPhoneScreen(int, int) override {}
     void setDeviceMode(bool deviceMode) override { r_.deviceMode = deviceMode; }
+    void releaseCapture() override {}
+    void toggleFullscreen() override {}
 
     VideoRecord& r_;
     VideoEvents events;
@@ -108,9 +111,8 @@ class AppTest : public ::testing::Test {
         p.phoneMonitor.pollIntervalMs = 50;
         p.phoneMonitor.findAdb = [] { return std::wstring(L"adb"); };
         p.phoneMonitor.runAdb = [this](const std::wstring&, const std::wstring& args,
-                                       std::string* output, uint32_t) {
-            return adb_.run(args, output);
-        };
+                                       std::string* output,
+                                       uint32_t) { return adb_.run(args, output); };
         p.installer.runAdb = p.phoneMonitor.runAdb;
         p.installer.loadPackage = [] { return std::string(); };
         p.installer.copyFolder = dir_.path();
@@ -205,6 +207,8 @@ TEST_F(AppTest, APhoneReportInNoAppModeKeepsTheUsersStreamChoices) {
     EXPECT_EQ(model.height, 720);
     EXPECT_EQ(model.note, "hello");
 
+    // Live, so that the derived values of the model build keep what the phone app said.
+    app.onLinkState(LinkState::Live, "");
     app.onPhoneStateReport({{"presetChoice", "fast"},
                             {"bitrateChoice", "12000000x"},
                             {"bitrate", "8000000"},
@@ -340,7 +344,7 @@ TEST_F(AppTest, DeviceModeReachesTheVideoWindowAndIsSaved) {
     ASSERT_TRUE(app.init(error));
     app.setDeviceMode(true);
     EXPECT_TRUE(video_.deviceMode);
-    EXPECT_EQ(setting(L"input", L"mode"), "1");
+    EXPECT_EQ(setting(L"input", L"device"), "1");
     app.shutdown();
 }
 

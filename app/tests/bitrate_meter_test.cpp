@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "app/bitrate_meter.h"
+
+#include <gtest/gtest.h>
 
 namespace tov {
 namespace {
