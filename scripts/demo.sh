@@ -88,7 +88,7 @@ done
 if [ "$live" = 1 ]; then
     sleep 3
     import -window "$panel" "$out/panel.png" 2>/dev/null || true
-    video="$(xdotool search --name 'Tovenmar . Video' 2>/dev/null | head -1 || true)"
+    video="$(xdotool search --name 'Tovenmar.*Video' 2>/dev/null | head -1 || true)"
     [ -n "$video" ] && import -window "$video" "$out/video.png" 2>/dev/null || true
     echo "Live. Screenshots: $(ls "$out"/panel.png "$out"/video.png 2>/dev/null | tr '\n' ' ')"
 else

@@ -18,7 +18,9 @@ std::string shell(const std::string& command) {
     return out;
 }
 
-std::string wineBinary() { return isFile(L"/usr/lib/wine/wine64") ? "/usr/lib/wine/wine64" : "wine"; }
+std::string wineBinary() {
+    return isFile(L"/usr/lib/wine/wine64") ? "/usr/lib/wine/wine64" : "wine";
+}
 std::string wineServer() {
     return isFile(L"/usr/lib/wine/wineserver") ? "/usr/lib/wine/wineserver" : "wineserver";
 }
@@ -32,7 +34,9 @@ std::string userName() {
 
 }  // namespace
 
-std::string windowsProgram(const std::string& name) { return std::string(TOV_WIN_BIN_DIR) + "/" + name; }
+std::string windowsProgram(const std::string& name) {
+    return std::string(TOV_WIN_BIN_DIR) + "/" + name;
+}
 
 std::string artefactPath(const std::string& name) {
     const std::string dir = std::string(TOV_E2E_WORK_DIR) + "/artefacts";
@@ -53,7 +57,9 @@ WineSession::WineSession() : prefix_(std::string(TOV_E2E_WORK_DIR) + "/wineprefi
     removeTree(widen(dataFolder()));
 }
 
-WineSession::~WineSession() { killAll(); }
+WineSession::~WineSession() {
+    killAll();
+}
 
 std::string WineSession::dataFolder() const {
     return prefix_ + "/drive_c/users/" + userName() + "/AppData/Local/Tovenmar";
@@ -72,7 +78,9 @@ std::unique_ptr<ChildProcess> WineSession::start(const std::string& program,
     return ChildProcess::start(line, widen(artefactPath("wine-output.txt")));
 }
 
-void WineSession::killAll() { shell(wineServer() + " -k >/dev/null 2>&1; true"); }
+void WineSession::killAll() {
+    shell(wineServer() + " -k >/dev/null 2>&1; true");
+}
 
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     const uint64_t end = tickMs() + static_cast<uint64_t>(limit.count());
@@ -90,8 +98,8 @@ std::string findWindow(const std::string& title) {
 }
 
 bool screenshot(const std::string& windowId, const std::string& pngPath) {
-    shell("import -window " + (windowId.empty() ? std::string("root") : windowId) + " '" +
-          pngPath + "' 2>/dev/null");
+    shell("import -window " + (windowId.empty() ? std::string("root") : windowId) + " '" + pngPath +
+          "' 2>/dev/null");
     return fileSize(widen(pngPath)) > 0;
 }
 
@@ -110,9 +118,9 @@ void click(const std::string& windowId, int x, int y) {
 
 int findColourInColumn(const std::string& pngPath, int x, int y0, int y1, const std::string& rgb) {
     // ImageMagick's text form: "X,Y: (r,g,b)  #RRGGBB  srgb(...)", one line a pixel.
-    const std::string text = shell("convert '" + pngPath + "' -crop 1x" + std::to_string(y1 - y0) +
-                                   "+" + std::to_string(x) + "+" + std::to_string(y0) +
-                                   " +repage txt:- 2>/dev/null");
+    const std::string text =
+        shell("convert '" + pngPath + "' -crop 1x" + std::to_string(y1 - y0) + "+" +
+              std::to_string(x) + "+" + std::to_string(y0) + " +repage txt:- 2>/dev/null");
     size_t pos = 0;
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
@@ -131,7 +139,8 @@ int findColourInColumn(const std::string& pngPath, int x, int y0, int y1, const 
 
 double brightnessSpread(const std::string& pngPath) {
     const std::string text =
-        shell("convert '" + pngPath + "' -colorspace Gray -format '%[fx:standard_deviation]' info: 2>/dev/null");
+        shell("convert '" + pngPath +
+              "' -colorspace Gray -format '%[fx:standard_deviation]' info: 2>/dev/null");
     return text.empty() ? 0.0 : std::atof(text.c_str());
 }
 

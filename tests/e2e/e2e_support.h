@@ -16,7 +16,7 @@ namespace tov::e2e {
 std::string windowsProgram(const std::string& name);
 
 class WineSession {
-public:
+  public:
     // Makes (once per test program) a Wine prefix and empties the program's data folder.
     WineSession();
     ~WineSession();
@@ -31,7 +31,7 @@ public:
     // Ends every Wine process of the prefix.
     void killAll();
 
-private:
+  private:
     std::string prefix_;
 };
 
