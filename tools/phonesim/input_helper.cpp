@@ -31,6 +31,8 @@ enum : uint8_t {
 };
 
 constexpr size_t kClipChunkSize = 32768;
+// Larger items are not collected: the phone's clipboard would not take them either.
+constexpr uint32_t kMaxClipSize = 20971520;
 
 const uint8_t* bytes(const std::string& s) {
     return reinterpret_cast<const uint8_t*>(s.data());
@@ -209,7 +211,8 @@ bool ClipAssembler::add(uint8_t type, const std::string& payload, ClipRecord& it
         const uint8_t* p = bytes(payload);
         current_ = ClipRecord{p[0], (p[1] & 1) != 0, payload.substr(6), {}};
         total_ = readU32(p + 2);
-        collecting_ = true;
+        collecting_ = total_ <= kMaxClipSize;
+        if (!collecting_) return false;
     } else if (type == kClipChunk && collecting_) {
         const size_t room = total_ - current_.data.size();
         current_.data.append(payload, 0, std::min(room, payload.size()));
