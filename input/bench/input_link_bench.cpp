@@ -118,7 +118,14 @@ int main(int argc, char** argv) {
         ++moves;
         if (moves % 64 == 0) std::this_thread::yield();
     }
-    sleepMs(50);
+    // Let the last reports arrive: every move must be in them.
+    auto reportedDx = [&] {
+        int64_t sum = 0;
+        for (const auto& r : helper.messagesOfType(input_msg::kMouseReport))
+            sum += static_cast<int16_t>(readU16(&r.payload[1]));
+        return sum;
+    };
+    test::eventually([&] { return reportedDx() == moves; }, 2000);
     const auto reports = helper.messagesOfType(input_msg::kMouseReport);
     int64_t sumDx = 0;
     std::vector<int64_t> gaps;

@@ -79,3 +79,31 @@ TEST(TextField, CaretBlinksEveryHalfSecond) {
 
 }  // namespace
 }  // namespace tov::panel
+
+#include "panel/dropdown_list.h"
+
+namespace tov::panel {
+namespace {
+
+TEST(ListPlacement, BelowAboveOrClampedIntoTheWindow) {
+    RectF window{0, 0, 1000, 700};
+    // Fits below its control.
+    ListPlacement p = placeList({600, 100, 850, 134}, 3, window);
+    EXPECT_FLOAT_EQ(p.card.top, 138);
+    EXPECT_FLOAT_EQ(p.card.height(), 3 * 44 + 8);
+    EXPECT_FLOAT_EQ(p.maxScroll, 0);
+    // Near the bottom: opens above.
+    p = placeList({600, 600, 850, 634}, 5, window);
+    EXPECT_FLOAT_EQ(p.card.bottom, 596);
+    // Near the right edge: pulled in.
+    p = placeList({900, 100, 990, 134}, 2, window);
+    EXPECT_FLOAT_EQ(p.card.right, 992);
+    // Too tall for either side: inside the window, scrolling the rest.
+    p = placeList({600, 300, 850, 334}, 20, window);
+    EXPECT_GE(p.card.top, 8);
+    EXPECT_LE(p.card.bottom, 692);
+    EXPECT_FLOAT_EQ(p.maxScroll, 20 * 44 + 8 - p.card.height());
+}
+
+}  // namespace
+}  // namespace tov::panel
