@@ -46,10 +46,13 @@ echo "Starting Tovenmar.exe (display $DISPLAY, prefix $WINEPREFIX)"
 "$wine" "$root/build/win/bin/Tovenmar.exe" > "$out/wine.log" 2>&1 &
 tovenmar=$!
 pids+=($tovenmar)
-log="$WINEPREFIX/drive_c/users/$USER/AppData/Local/Tovenmar/tovenmar.log"
-[ -n "${USER:-}" ] || log="$(find "$WINEPREFIX/drive_c/users" -name tovenmar.log 2>/dev/null | head -1)"
+log=""
+find_log() {
+    [ -n "$log" ] || log="$(find "$WINEPREFIX/drive_c/users" -name tovenmar.log 2>/dev/null | head -1)"
+    [ -n "$log" ]
+}
 
-window_id() { xdotool search --name "^$1\$" 2>/dev/null | head -1; }
+window_id() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true; }
 panel=""
 for _ in $(seq 1 600); do
     panel="$(window_id Tovenmar)"
@@ -81,7 +84,7 @@ fi
 
 live=0
 for _ in $(seq 1 600); do
-    if [ -f "$log" ] && grep -q 'link: live' "$log"; then live=1; break; fi
+    if find_log && grep -q 'link: live' "$log"; then live=1; break; fi
     kill -0 "$tovenmar" 2>/dev/null || break
     sleep 0.1
 done
@@ -101,5 +104,7 @@ else
     echo "Tovenmar is running; close its window to end the demo."
     wait "$tovenmar" || true
 fi
-echo "--- $log"
-cat "$log" 2>/dev/null || true
+find_log || true
+echo "--- ${log:-(no log)}"
+[ -n "$log" ] && cat "$log"
+exit 0
