@@ -61,6 +61,8 @@ class PanelView {
 
     // The window changed size: an open dropdown closes.
     void resized();
+    // The mouse capture went elsewhere mid-press (x: the last known position).
+    void captureLost(float x);
 
     // Full screen is entered or left; the window layer does the moving.
     std::function<void(bool enter)> onFullScreen;

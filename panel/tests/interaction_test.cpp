@@ -419,3 +419,67 @@ TEST(Interaction, ShapeChoices) {
 
 }  // namespace
 }  // namespace tov::panel::test
+
+namespace tov::panel::test {
+namespace {
+
+TEST(Interaction, ALongListScrollsItsItemsInsteadOfThePage) {
+    PanelModel m = connectedModel();
+    PhoneInfo::Encoder e = m.encoders[0];
+    for (int i = 0; i < 30; ++i) {
+        e.name = "encoder." + std::to_string(i);
+        m.encoders.push_back(e);
+    }
+    Harness h(m);
+    h.height = 800;
+    h.paint();
+    h.click(hit::kEncoder);
+    ASSERT_TRUE(h.view().state().dropdown.has_value());
+    // Every visible item lies inside the window; the last one is not visible yet.
+    for (const auto& r : h.view().regions())
+        if (hit::isListItem(r.hit)) {
+            EXPECT_GE(r.rect.top, 0);
+            EXPECT_LE(r.rect.bottom, h.height);
+        }
+    int last = hit::kListItemFirst + 32;
+    EXPECT_EQ(h.region(last), nullptr);
+    float pageScroll = h.view().state().scroll;
+    for (int i = 0; i < 40; ++i) EXPECT_TRUE(h.view().wheel(-120));
+    h.paint();
+    EXPECT_EQ(h.view().state().scroll, pageScroll);
+    ASSERT_NE(h.region(last), nullptr);
+    h.click(last);
+    EXPECT_EQ(h.rec().calls, (std::vector<std::string>{"encoder:encoder.29"}));
+}
+
+TEST(Interaction, LostCaptureEndsADragWithItsValue) {
+    Harness h(connectedModel());
+    h.showPage(Page::Quality);
+    const HitRegion* r = h.region(hit::kBitrateSlider);
+    ASSERT_NE(r, nullptr);
+    float y = (r->rect.top + r->rect.bottom) / 2;
+    h.view().mouseDown(r->rect.left + 8, y, h.now);
+    h.view().captureLost(r->rect.left + 8);
+    EXPECT_EQ(h.rec().calls, (std::vector<std::string>{"bitrate:8000000"}));
+    // Nothing is left pressed or dragged.
+    h.view().mouseMove(r->rect.right, y);
+    h.view().mouseUp(r->rect.right, y, h.now);
+    EXPECT_EQ(h.rec().calls.size(), 1u);
+}
+
+TEST(Interaction, GrowingTheWindowPullsTheScrollBack) {
+    Harness h(connectedModel());
+    h.height = 400;
+    h.paint();
+    h.paint();
+    for (int i = 0; i < 30; ++i) h.view().wheel(-120);
+    h.paint();
+    float content = h.view().state().contentHeight;
+    EXPECT_FLOAT_EQ(h.view().state().scroll, content - 400);
+    h.height = 700;
+    h.paint();
+    EXPECT_FLOAT_EQ(h.view().state().scroll, std::max(0.0f, content - 700));
+}
+
+}  // namespace
+}  // namespace tov::panel::test
