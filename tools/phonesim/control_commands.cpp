@@ -219,6 +219,7 @@ class Control {
             auto p = sim_.find(w[1]);
             if (!p) return fail("no phone " + w[1]);
             p->appRunning = w[2] == "start";
+            p->appServesAtMs = 0;
             id = p->id;
         }
         if (w[2] == "stop") {

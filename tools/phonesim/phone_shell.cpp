@@ -1,5 +1,6 @@
 #include "tools/phonesim/phone_shell.h"
 
+#include "platform/clock.h"
 #include "tools/phonesim/simulator.h"
 
 namespace tov::phonesim {
@@ -113,7 +114,10 @@ int PhoneShell::am(const std::vector<std::string>& w) {
         out_.write("Error type 3\nError: Activity class {" + cls + "} does not exist.\n");
         return 1;
     }
-    p->appRunning = true;
+    if (!p->appRunning) {
+        p->appRunning = true;
+        p->appServesAtMs = tickMs() + static_cast<uint64_t>(p->appStartMs);
+    }
     return 0;
 }
 
