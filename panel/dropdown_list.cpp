@@ -9,18 +9,21 @@ namespace tov::panel {
 namespace {
 constexpr wchar_t kCheckMark[] = L"\uE73E";
 constexpr float kMargin = 8;
+constexpr float kListMaxWidth = 440;
 Color rgb(uint32_t c, float alpha = 1.0f) {
     return {c, alpha};
 }
 }  // namespace
 
-ListPlacement placeList(const RectF& anchor, size_t itemCount, const RectF& window) {
-    float width = std::max(anchor.width(), 250.0f);
+ListPlacement placeList(const RectF& anchor, size_t itemCount, float width, const RectF& window) {
+    width = std::min(std::max(width, anchor.width()),
+                     std::max(window.width() - 2 * kMargin, anchor.width()));
     float full = itemCount * kListItemHeight + 2 * kListInset;
     float room = std::max(window.height() - 2 * kMargin, kListItemHeight + 2 * kListInset);
     float height = std::min(full, room);
-    float left =
-        std::max(window.left + kMargin, std::min(anchor.left, window.right - width - kMargin));
+    // A list wider than its control grows to the left, keeping the control's right edge.
+    float left = std::max(window.left + kMargin,
+                          std::min(anchor.right - width, window.right - width - kMargin));
     float below = window.bottom - kMargin - (anchor.bottom + 4);
     float above = anchor.top - 4 - (window.top + kMargin);
     float top;
@@ -38,7 +41,13 @@ ListPlacement placeList(const RectF& anchor, size_t itemCount, const RectF& wind
 void drawDropdownList(PageContext& ctx, const RectF& window) {
     if (!ctx.state.dropdown) return;
     OpenDropdown& dd = *ctx.state.dropdown;
-    ListPlacement place = placeList(dd.anchor, dd.items.size(), window);
+    // Wide enough for the longest line, within reason.
+    float widest = 0;
+    for (const auto& item : dd.items)
+        widest = std::max({widest, ctx.textWidth(item.title, Font::Text13),
+                           ctx.textWidth(item.second, Font::Text12)});
+    float width = std::min(widest + 2 * kListInset + 32 + 14, kListMaxWidth);
+    ListPlacement place = placeList(dd.anchor, dd.items.size(), width, window);
     dd.maxScroll = place.maxScroll;
     dd.scroll = std::clamp(dd.scroll, 0.0f, place.maxScroll);
     const RectF& card = place.card;

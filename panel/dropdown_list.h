@@ -15,7 +15,8 @@ struct ListPlacement {
 
 // Below its control when it fits, else above when there is more room there; always inside the
 // window, with the items scrolling when the window is too short for all of them.
-ListPlacement placeList(const RectF& anchor, size_t itemCount, const RectF& window);
+// `width` is what the widest item needs; the list is never narrower than its control.
+ListPlacement placeList(const RectF& anchor, size_t itemCount, float width, const RectF& window);
 
 // Items are hits hit::kListItemFirst + index.
 void drawDropdownList(PageContext& ctx, const RectF& window);

@@ -175,6 +175,8 @@ TEST_F(AppPhoneTest, APhoneAttachedLaterStreamsAndTakesClicks) {
         app, [](const PanelModel& m) { return m.linkState == LinkState::Ready; }, 10s);
     EXPECT_EQ(model.linkState, LinkState::Ready);
     EXPECT_GT(video_.resets.load(), resetsBefore);
+    // The phone was told to stop before the connection closed.
+    EXPECT_TRUE(contains(sim_.streamEvents("p"), "stop"));
 
     // Unplugged: no device.
     ASSERT_TRUE(sim_.ok("remove p"));
