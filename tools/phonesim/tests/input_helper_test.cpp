@@ -164,6 +164,24 @@ TEST_F(InputHelper, VersionTenAndScreenChangesAreSent) {
     EXPECT_EQ(readTextMap(size.payload), (TextMap{{"height", "1920"}, {"width", "1080"}}));
 }
 
+TEST_F(InputHelper, AHelperStartedRightAfterAKillKeepsItsConnections) {
+    startHelper();
+    ASSERT_TRUE(adb("-s S1 shell pkill -f com.tovenmar.app.input.InputServer").ok);
+    // The killed helper's shell notices only a moment later; its ending must not touch the
+    // helper that took its place.
+    std::unique_ptr<ChildProcess> second =
+        startAdb(tov::test::siblingProgram(L"adb"),
+                 L"-s S1 shell CLASSPATH=/data/local/tmp/tovenmar.apk app_process / "
+                 L"com.tovenmar.app.input.InputServer");
+    ASSERT_TRUE(second);
+    PacketClient client;
+    ASSERT_TRUE(waitFor([&] { return !connect(client).empty(); }, 3000));
+    EXPECT_FALSE(client.closedWithin(400));
+    EXPECT_TRUE(helper->wait(2000));
+    EXPECT_TRUE(second->running());
+    second->terminate();
+}
+
 TEST_F(InputHelper, RefusedExactMouseAndAHelperThatDies) {
     startHelper("exact=0");
     PacketClient client;
