@@ -214,8 +214,7 @@ LRESULT Panel::Impl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_LBUTTONDOWN:
-            if (view->mouseDown(GET_X_LPARAM(lParam) / s, GET_Y_LPARAM(lParam) / s, tickMs()))
-                SetCapture(w);
+            if (view->mouseDown(GET_X_LPARAM(lParam) / s, GET_Y_LPARAM(lParam) / s)) SetCapture(w);
             repaint();
             return 0;
         case WM_LBUTTONUP:

@@ -89,10 +89,19 @@ for _ in $(seq 1 600); do
     sleep 0.1
 done
 if [ "$live" = 1 ]; then
-    sleep 3
+    # Wait for the first pictures (the decoder takes a few seconds to open under Wine).
+    video="$(xdotool search --onlyvisible --name 'Tovenmar.*Video' 2>/dev/null | head -1 || true)"
+    for _ in $(seq 1 60); do
+        [ -n "$video" ] || break
+        import -window "$video" "$out/video.png" 2>/dev/null || true
+        spread="$(convert "$out/video.png" -colorspace Gray -format '%[fx:standard_deviation]' info: 2>/dev/null || echo 0)"
+        awk -v s="$spread" 'BEGIN { exit !(s > 0.05) }' && break
+        sleep 1
+    done
+    # The video window sits over the panel; bring the panel forward for its picture.
+    xdotool windowraise "$panel" 2>/dev/null || true
+    sleep 2
     import -window "$panel" "$out/panel.png" 2>/dev/null || true
-    video="$(xdotool search --name 'Tovenmar.*Video' 2>/dev/null | head -1 || true)"
-    [ -n "$video" ] && import -window "$video" "$out/video.png" 2>/dev/null || true
     echo "Live. Screenshots: $(ls "$out"/panel.png "$out"/video.png 2>/dev/null | tr '\n' ' ')"
 else
     echo "The stream did not go live; see the log below"

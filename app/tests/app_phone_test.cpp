@@ -188,3 +188,79 @@ TEST_F(AppPhoneTest, APhoneAttachedLaterStreamsAndTakesClicks) {
 
 }  // namespace
 }  // namespace tov
+
+namespace tov {
+namespace {
+
+size_t countContaining(const std::vector<std::string>& lines, const std::string& part) {
+    size_t n = 0;
+    for (const std::string& line : lines) {
+        if (line.find(part) != std::string::npos) ++n;
+    }
+    return n;
+}
+
+TEST_F(AppPhoneTest, APhoneMovingFromTheCableToWifiStaysLiveWithoutASecondProbe) {
+    ASSERT_TRUE(sim_.ok("phone p usb=R58MOVE001 wifi=adb-R58MOVE001-AbCdEf._adb-tls-connect._tcp"));
+    App app(parts());
+    std::string error;
+    ASSERT_TRUE(app.init(error)) << error;
+    app.setWifi(true);
+    app.startOrStop();
+    PanelModel model = modelWhen(
+        app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s);
+    ASSERT_EQ(model.linkState, LinkState::Live);
+    EXPECT_FALSE(model.chosenWifi);  // the cable is preferred
+
+    ASSERT_TRUE(sim_.ok("unplug p usb"));
+    model = modelWhen(
+        app, [](const PanelModel& m) { return m.chosenWifi && m.linkState == LinkState::Live; },
+        30s);
+    EXPECT_TRUE(model.chosenWifi);
+    EXPECT_EQ(model.linkState, LinkState::Live);
+    const std::vector<std::string> commands = sim_.commands();
+    EXPECT_EQ(countContaining(commands, "PhoneInfo"), 1u);  // the same phone is not probed again
+    EXPECT_GE(countContaining(commands, "-s adb-R58MOVE001-AbCdEf._adb-tls-connect._tcp forward"),
+              1u);
+    app.shutdown();
+}
+
+TEST_F(AppPhoneTest, APhoneAppThatNeverAnswersKeepsWaitingAndStartsItOncePerCycle) {
+    ASSERT_TRUE(sim_.ok("phone p usb=R58MUTE001 noHello=1"));
+    App app(parts());
+    std::string error;
+    ASSERT_TRUE(app.init(error)) << error;
+    app.startOrStop();
+    PanelModel model = modelWhen(
+        app, [](const PanelModel& m) { return m.linkState == LinkState::WaitingForApp; }, 30s);
+    ASSERT_EQ(model.linkState, LinkState::WaitingForApp);
+    const size_t startsBefore = countContaining(sim_.commands(), "am start");
+    std::this_thread::sleep_for(6s);
+    EXPECT_EQ(app.buildModel().linkState, LinkState::WaitingForApp);
+    const size_t starts = countContaining(sim_.commands(), "am start") - startsBefore;
+    // Each failed connection (hello wait of 1.5 s, pause of 0.7 s) starts the activity once.
+    EXPECT_GE(starts, 1u);
+    EXPECT_LE(starts, 4u);
+    app.shutdown();
+}
+
+TEST_F(AppPhoneTest, TheClockOffsetLandsWithinAMillisecondOfThePhones) {
+    ASSERT_TRUE(sim_.ok("phone p usb=R58MCLK001 clockOffset=7654321"));
+    App app(parts());
+    std::string error;
+    ASSERT_TRUE(app.init(error)) << error;
+    app.startOrStop();
+    ASSERT_EQ(modelWhen(
+                  app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s)
+                  .linkState,
+              LinkState::Live);
+    const int64_t phoneUs = 1'000'000'000;
+    int64_t pcUs = 0;
+    ASSERT_TRUE(waitFor([&] { return app.session().pongCount() >= 5; }, 10s));
+    ASSERT_TRUE(app.session().toPcTime(phoneUs, &pcUs));
+    EXPECT_NEAR(static_cast<double>(phoneUs - pcUs), 7654321.0, 1000.0);
+    app.shutdown();
+}
+
+}  // namespace
+}  // namespace tov
