@@ -169,7 +169,7 @@ TEST_F(PanelPictures, DropdownListIsDrawnOverThePage) {
     ASSERT_NE(phone, nullptr);
     float x = (phone->rect.left + phone->rect.right) / 2,
           y = (phone->rect.top + phone->rect.bottom) / 2;
-    view->mouseDown(x, y, 0);
+    view->mouseDown(x, y);
     view->mouseUp(x, y, 0);
     draw(m);
     const HitRegion* item = region(hit::kListItemFirst + 1);
@@ -286,10 +286,11 @@ TEST(PanelWindow, ClicksKeysAndRefreshReachTheView) {
     // The refresh message makes the next paint pull a new model.
     int before = run.builds;
     run.model.audio = false;
-    PostMessageW(w, kPanelRefreshMessage, 0, 0);
-    run.pump();
-    EXPECT_GT(run.builds, before);
+    SendMessageW(w, kPanelRefreshMessage, 0, 0);
+    EXPECT_EQ(run.builds, before + 1);
     EXPECT_FALSE(run.panel.view()->model().audio);
+    run.pump();
+    EXPECT_GE(run.builds, before + 2);  // and the paint that follows takes another
 
     run.click(hit::kAudio);
     run.click(hit::kPageFirst + static_cast<int>(Page::Settings));
