@@ -50,6 +50,7 @@ struct Panel::Impl {
     ComPtr<ID2D1HwndRenderTarget> target;
     UINT dpi = 96;
     bool tracking = false;
+    float lastX = 0;  // DIPs, for a drag whose capture is taken away
     WINDOWPLACEMENT saved{};
 
     explicit Impl(Panel& p) : owner(p) {}
@@ -199,7 +200,8 @@ LRESULT Panel::Impl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
                 tme.hwndTrack = w;
                 tracking = TrackMouseEvent(&tme) != FALSE;
             }
-            if (view->mouseMove(GET_X_LPARAM(lParam) / s, GET_Y_LPARAM(lParam) / s)) repaint();
+            lastX = GET_X_LPARAM(lParam) / s;
+            if (view->mouseMove(lastX, GET_Y_LPARAM(lParam) / s)) repaint();
             return 0;
         case WM_MOUSELEAVE:
             tracking = false;
@@ -212,14 +214,20 @@ LRESULT Panel::Impl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_LBUTTONDOWN:
-            if (view->mouseDown(GET_X_LPARAM(lParam) / s, GET_Y_LPARAM(lParam) / s, tickMs()))
-                SetCapture(w);
+            if (view->mouseDown(GET_X_LPARAM(lParam) / s, GET_Y_LPARAM(lParam) / s)) SetCapture(w);
             repaint();
             return 0;
         case WM_LBUTTONUP:
-            if (GetCapture() == w) ReleaseCapture();
+            // The view acts first: releasing the capture afterwards finds no press left to end.
             view->mouseUp(GET_X_LPARAM(lParam) / s, GET_Y_LPARAM(lParam) / s, tickMs());
+            if (GetCapture() == w) ReleaseCapture();
             repaint();
+            return 0;
+        case WM_CAPTURECHANGED:
+            if (reinterpret_cast<HWND>(lParam) != w) {
+                view->captureLost(lastX);
+                repaint();
+            }
             return 0;
         case WM_MOUSEWHEEL:
             if (view->wheel(GET_WHEEL_DELTA_WPARAM(wParam))) repaint();

@@ -1,7 +1,7 @@
 // How fast the input link carries events to the helper, against a bare socket send in the same
 // run, and how it paces a flood of raw mouse motion.
 //
-//   input_link_bench [events per round] [flood seconds]
+//   input_link_bench [events per round] [flood seconds] [raw moves per second]
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -76,6 +76,8 @@ int main(int argc, char** argv) {
     using namespace tov;
     const int events = argc > 1 ? std::atoi(argv[1]) : 2000;
     const double floodSeconds = argc > 2 ? std::atof(argv[2]) : 2.0;
+    // 8,000 a second is the fastest gaming mouse's report rate.
+    const double moveRate = argc > 3 ? std::atof(argv[3]) : 8000.0;
     initSockets();
 
     test::FakeHelper helper;
@@ -113,12 +115,19 @@ int main(int argc, char** argv) {
     int64_t moves = 0;
     const int64_t start = nowMicros();
     const int64_t end = start + static_cast<int64_t>(floodSeconds * 1e6);
-    while (nowMicros() < end) {
-        link.mouseMotion(0, 1, -1, 0, 0);
-        ++moves;
-        if (moves % 64 == 0) std::this_thread::yield();
+    for (int64_t now = start; now < end; now = nowMicros()) {
+        const int64_t due = static_cast<int64_t>((now - start) * moveRate / 1e6);
+        for (; moves < due; ++moves) link.mouseMotion(0, 1, -1, 0, 0);
+        std::this_thread::yield();
     }
-    sleepMs(50);
+    // Let the last reports arrive: every move must be in them.
+    auto reportedDx = [&] {
+        int64_t sum = 0;
+        for (const auto& r : helper.messagesOfType(input_msg::kMouseReport))
+            sum += static_cast<int16_t>(readU16(&r.payload[1]));
+        return sum;
+    };
+    test::eventually([&] { return reportedDx() == moves; }, 2000);
     const auto reports = helper.messagesOfType(input_msg::kMouseReport);
     int64_t sumDx = 0;
     std::vector<int64_t> gaps;

@@ -169,7 +169,7 @@ TEST_F(PanelPictures, DropdownListIsDrawnOverThePage) {
     ASSERT_NE(phone, nullptr);
     float x = (phone->rect.left + phone->rect.right) / 2,
           y = (phone->rect.top + phone->rect.bottom) / 2;
-    view->mouseDown(x, y, 0);
+    view->mouseDown(x, y);
     view->mouseUp(x, y, 0);
     draw(m);
     const HitRegion* item = region(hit::kListItemFirst + 1);

@@ -31,7 +31,14 @@ int main(int argc, char** argv) {
                          localFile.c_str());
             return 1;
         }
-        request.emplace_back(LinkMessage::FileData, std::move(bytes));
+        if (bytes.size() > kMaxFileSize) {
+            std::fprintf(stderr, "adb: error: '%s' is too large for the phone simulator\n",
+                         localFile.c_str());
+            return 1;
+        }
+        for (size_t at = 0; at < bytes.size(); at += kFilePieceSize) {
+            request.emplace_back(LinkMessage::FileData, bytes.substr(at, kFilePieceSize));
+        }
     }
     request.emplace_back(LinkMessage::AdbCommand, joinArguments(args));
     const LinkAnswer answer = exchange(port, request, [](const std::string& text) {

@@ -219,6 +219,7 @@ class Control {
             auto p = sim_.find(w[1]);
             if (!p) return fail("no phone " + w[1]);
             p->appRunning = w[2] == "start";
+            p->appServesAtMs = 0;
             id = p->id;
         }
         if (w[2] == "stop") {
@@ -271,6 +272,8 @@ class Control {
                         " private=" + (c.isPrivate ? "1" : "0") + " mime=" + c.mime +
                         " data=" + hex(c.data) + "\n";
             }
+        } else if (verb == "files") {
+            for (const auto& [path, digest] : p->files) text += digest + "  " + path + "\n";
         } else if (verb == "grants") {
             for (const std::string& g : p->grants) text += g + "\n";
         } else if (verb == "status") {

@@ -2,6 +2,7 @@
 // connection per command, framed like the stream (16-byte header, big-endian length).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -14,13 +15,17 @@ namespace tov::phonesim {
 enum class LinkMessage : uint8_t {
     AdbCommand = 1,  // client to daemon: the adb arguments, NUL-separated
     Control = 2,     // client to daemon: one control command line
-    FileData = 3,    // client to daemon: the bytes of the local file named in the next command
+    FileData = 3,    // client to daemon: the next piece of the local file the command names
     Output = 20,     // daemon to client: bytes for the client's standard output
     Exit = 21,       // daemon to client: 4-byte exit code; the answer is complete
 };
 
 // The environment variable that names the daemon's port; Wine hands it on to adb.exe.
 inline constexpr const wchar_t* kPortVariable = L"TOVENMAR_PHONESIM";
+// Local files travel in pieces of this size, up to the whole limit.
+inline constexpr size_t kFilePieceSize = 4u * 1024 * 1024;
+inline constexpr size_t kMaxFileSize = 512u * 1024 * 1024;
+
 // The fallback: a file beside the adb program holding the port in decimal.
 inline constexpr const wchar_t* kPortFileName = L"phonesim.port";
 

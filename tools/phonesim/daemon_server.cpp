@@ -70,7 +70,8 @@ void DaemonServer::handle(std::shared_ptr<TcpSocket> socket) {
     std::string payload;
     while (receiveLinkMessage(*socket, type, payload)) {
         if (type == LinkMessage::FileData) {
-            file = std::move(payload);
+            if (file.size() + payload.size() > kMaxFileSize) return;  // not a client of ours
+            file += payload;
             continue;
         }
         SocketChannel channel(*socket);

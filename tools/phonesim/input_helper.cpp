@@ -7,6 +7,7 @@
 #include "session/packet.h"
 #include "session/packet_reader.h"
 #include "tools/phonesim/phone_sender.h"
+#include "tools/phonesim/sha256.h"
 #include "tools/phonesim/simulator.h"
 
 namespace tov::phonesim {
@@ -31,6 +32,8 @@ enum : uint8_t {
 };
 
 constexpr size_t kClipChunkSize = 32768;
+// Larger items are not collected: the phone's clipboard would not take them either.
+constexpr uint32_t kMaxClipSize = 20971520;
 
 const uint8_t* bytes(const std::string& s) {
     return reinterpret_cast<const uint8_t*>(s.data());
@@ -56,6 +59,16 @@ std::string framed(uint8_t type, const std::string& payload) {
 
 std::string sizeText(int w, int h) {
     return "width=" + n(w) + "\nheight=" + n(h);
+}
+
+// The phone's clipboard takes the item; a picture is also saved, replacing the previous one.
+void keepClip(SimPhone& phone, const ClipRecord& item) {
+    phone.clipsIn.push_back(item);
+    if (item.kind == 1) return;
+    const std::string folder = kPictureFolder;
+    std::erase_if(phone.files, [&](const auto& f) { return f.first.rfind(folder, 0) == 0; });
+    phone.files[folder + "clip-" + n(static_cast<long long>(phone.clipsIn.size())) + ".png"] =
+        sha256Hex(item.data);
 }
 
 class HelperConnection {
@@ -106,7 +119,7 @@ class HelperConnection {
                 auto p = sim_.find(info_.phoneId);
                 if (!p) return;
                 p->events.push_back(line);
-                if (complete) p->clipsIn.push_back(item);
+                if (complete) keepClip(*p, item);
                 exact = p->exactAccepted;
             }
             if (type == kDeviceModeOn && payload.size() == 4 && (payload[0] & 1)) {
@@ -209,7 +222,8 @@ bool ClipAssembler::add(uint8_t type, const std::string& payload, ClipRecord& it
         const uint8_t* p = bytes(payload);
         current_ = ClipRecord{p[0], (p[1] & 1) != 0, payload.substr(6), {}};
         total_ = readU32(p + 2);
-        collecting_ = true;
+        collecting_ = total_ <= kMaxClipSize;
+        if (!collecting_) return false;
     } else if (type == kClipChunk && collecting_) {
         const size_t room = total_ - current_.data.size();
         current_.data.append(payload, 0, std::min(room, payload.size()));

@@ -1,5 +1,6 @@
 #include "tools/phonesim/phone_shell.h"
 
+#include "platform/clock.h"
 #include "tools/phonesim/simulator.h"
 
 namespace tov::phonesim {
@@ -113,7 +114,10 @@ int PhoneShell::am(const std::vector<std::string>& w) {
         out_.write("Error type 3\nError: Activity class {" + cls + "} does not exist.\n");
         return 1;
     }
-    p->appRunning = true;
+    if (!p->appRunning) {
+        p->appRunning = true;
+        p->appServesAtMs = tickMs() + static_cast<uint64_t>(p->appStartMs);
+    }
     return 0;
 }
 
@@ -223,12 +227,17 @@ int PhoneShell::runHelper() {
         }
         if (out_.clientGone(100)) break;
     }
+    // Whoever ended the run cuts its connections; a newer helper's must stay.
+    bool ownEnd = false;
     {
         std::lock_guard lock(sim_.mutex);
         auto p = sim_.find(phoneId_);
-        if (p && p->helperRun == run) p->helperRun = 0;
+        if (p && p->helperRun == run) {
+            p->helperRun = 0;
+            ownEnd = true;
+        }
     }
-    sim_.helperGone(phoneId_);
+    if (ownEnd) sim_.helperGone(phoneId_);
     return rc;
 }
 

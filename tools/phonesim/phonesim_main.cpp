@@ -24,7 +24,7 @@ void onSignal(int) {
 int usage() {
     std::fprintf(stderr,
                  "usage: phonesim serve [--port N] [--port-file FILE] [--scenario FILE] "
-                 "[--clip FILE]\n"
+                 "[--clip FILE] [--hevc-clip FILE]\n"
                  "       phonesim ctl [--port N] COMMAND WORDS...\n");
     return 2;
 }
@@ -32,6 +32,7 @@ int usage() {
 int serve(int argc, char** argv) {
     uint16_t port = 0;
     std::string portFile, scenario, clip = TOV_PHONESIM_DEFAULT_CLIP;
+    std::string hevcClip = TOV_PHONESIM_DEFAULT_HEVC_CLIP;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
         if (i + 1 >= argc) return usage();
@@ -45,11 +46,13 @@ int serve(int argc, char** argv) {
             scenario = value;
         } else if (arg == "--clip") {
             clip = value;
+        } else if (arg == "--hevc-clip") {
+            hevcClip = value;
         } else {
             return usage();
         }
     }
-    Simulator sim(clip);
+    Simulator sim(clip, hevcClip);
     std::string error;
     if (!sim.loadDefaultClip(error)) {
         std::fprintf(stderr, "phonesim: %s\n", error.c_str());

@@ -89,17 +89,21 @@ std::string probeAnswer(const SimPhone& phone) {
     keys["screen"] =
         std::to_string(phone.screenWidth()) + "x" + std::to_string(phone.screenHeight());
     keys["refresh"] = std::to_string(phone.refresh);
-    keys["codecs"] = "h264,hevc";
+    keys["codecs"] = phone.hevc ? "h264,hevc" : "h264";
     keys["default.h264"] = "c2.qti.avc.encoder";
-    keys["default.hevc"] = "c2.qti.hevc.encoder";
     keys["encoders"] =
         "c2.qti.avc.encoder:h264:1:4096:2176:60:100000000;"
-        "c2.android.avc.encoder:h264:0:2048:2048:30:12000000;"
-        "c2.qti.hevc.encoder:hevc:1:4096:2176:60:100000000";
+        "c2.android.avc.encoder:h264:0:2048:2048:30:12000000";
+    if (phone.hevc) {
+        keys["default.hevc"] = "c2.qti.hevc.encoder";
+        keys["encoders"] += ";c2.qti.hevc.encoder:hevc:1:4096:2176:60:100000000";
+    }
     keys["presets.c2.qti.avc.encoder"] =
         "sharp:Sharp:60:1080:2400;smooth:Smooth:120:720:1600;light:Light:30:540:1200";
     keys["presets.c2.android.avc.encoder"] = "light:Light:30:540:1200";
-    keys["presets.c2.qti.hevc.encoder"] = "sharp:Sharp:60:1080:2400;smooth:Smooth:120:720:1600";
+    if (phone.hevc) {
+        keys["presets.c2.qti.hevc.encoder"] = "sharp:Sharp:60:1080:2400;smooth:Smooth:120:720:1600";
+    }
     for (const auto& [key, value] : phone.probeKeys) keys[key] = value;
     std::string out = "tovenmar-info-begin\n";
     for (const auto& [key, value] : keys) out += key + "=" + value + "\n";
@@ -175,6 +179,10 @@ bool applyPhoneSetting(SimPhone& phone, const std::string& key, const std::strin
         phone.helperVersion = static_cast<int>(n);
     } else if (key == "helloDelay" && parseInt(value, 0, 600000, n)) {
         phone.helloDelayMs = static_cast<int>(n);
+    } else if (key == "appStart" && parseInt(value, 0, 600000, n)) {
+        phone.appStartMs = static_cast<int>(n);
+    } else if (key == "stateFirst" && parseFlag(value, flag)) {
+        phone.stateFirst = flag;
     } else if (key == "noHello" && parseFlag(value, flag)) {
         phone.noHello = flag;
     } else if (key == "audio" && parseFlag(value, flag)) {
@@ -185,6 +193,10 @@ bool applyPhoneSetting(SimPhone& phone, const std::string& key, const std::strin
         phone.probeSilent = flag;
     } else if (key == "clip") {
         phone.clip = value;
+    } else if (key == "hevcClip") {
+        phone.hevcClip = value;
+    } else if (key == "hevc" && parseFlag(value, flag)) {
+        phone.hevc = flag;
     } else if (key == "installFailure") {
         phone.installFailure = value == "none" ? std::string() : value;
     } else if (key == "app") {

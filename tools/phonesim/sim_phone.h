@@ -15,6 +15,8 @@ inline constexpr const char* kAppPackage = "com.tovenmar.app";
 inline constexpr const char* kHelperPath = "/data/local/tmp/tovenmar.apk";
 inline constexpr const char* kInputHelperClass = "com.tovenmar.app.input.InputServer";
 inline constexpr const char* kProbeClass = "com.tovenmar.app.shell.PhoneInfo";
+// Pictures from the PC's clipboard land here; only the latest is kept.
+inline constexpr const char* kPictureFolder = "/sdcard/Pictures/Tovenmar/";
 
 // One way adb reaches the phone.
 struct PhoneLink {
@@ -57,19 +59,24 @@ struct SimPhone {
     std::string installFailure;  // empty: installs succeed
 
     // Stream and helper behaviour.
-    std::string clip;  // H.264 clip file; empty: the daemon's default
+    std::string clip;      // H.264 clip file; empty: the daemon's default
+    std::string hevcClip;  // HEVC clip file; empty: the daemon's default
+    bool hevc = true;      // the phone has an HEVC encoder
     int fps = 30;
     int64_t clockOffsetUs = 0;  // phone clock minus PC clock
     bool audio = true;
     int helperVersion = 11;
     bool exactAccepted = true;
     int helloDelayMs = 0;
+    int appStartMs = 0;  // how long the app takes to serve after "am start"
     bool noHello = false;
+    bool stateFirst = false;  // a state report comes where the hello belongs
 
     // What runs now.
-    bool appRunning = false;  // the phone app's stream server listens on tcp:27183
-    uint64_t helperRun = 0;   // non-zero while an input helper runs (its run number)
-    bool stalled = false;     // stream sends nothing, not even pongs
+    bool appRunning = false;     // the phone app's stream server listens on tcp:27183
+    uint64_t appServesAtMs = 0;  // ... from this tick on
+    uint64_t helperRun = 0;      // non-zero while an input helper runs (its run number)
+    bool stalled = false;        // stream sends nothing, not even pongs
     std::vector<std::string> streamInjections;  // raw bytes the live stream sends next
 
     // What the PC sent.

@@ -1,5 +1,6 @@
 #include "tools/phonesim/simulator.h"
 
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "tools/phonesim/input_helper.h"
@@ -7,36 +8,39 @@
 
 namespace tov::phonesim {
 
-Simulator::Simulator(std::string defaultClipPath)
+Simulator::Simulator(std::string defaultClipPath, std::string defaultHevcClipPath)
     : forwards(
           [this](const std::string& serial, const std::string& remote,
                  std::unique_ptr<TcpSocket> socket) { route(serial, remote, std::move(socket)); }),
-      defaultClipPath_(std::move(defaultClipPath)) {}
+      defaultClipPath_(std::move(defaultClipPath)),
+      defaultHevcClipPath_(std::move(defaultHevcClipPath)) {}
 
 Simulator::~Simulator() {
     stop();
 }
 
 bool Simulator::loadDefaultClip(std::string& error) {
-    return clipFor({}, error) != nullptr;
+    return clipFor(VideoCodec::H264, {}, error) != nullptr;
 }
 
-std::shared_ptr<const H264Clip> Simulator::clipFor(const std::string& path, std::string& error) {
-    const std::string& file = path.empty() ? defaultClipPath_ : path;
+std::shared_ptr<const VideoClip> Simulator::clipFor(VideoCodec codec, const std::string& path,
+                                                    std::string& error) {
+    const bool hevc = codec == VideoCodec::Hevc;
+    const std::string& file = !path.empty() ? path : hevc ? defaultHevcClipPath_ : defaultClipPath_;
     std::lock_guard lock(clipMutex_);
-    auto it = clips_.find(file);
+    auto it = clips_.find({codec, file});
     if (it != clips_.end()) return it->second;
     std::string bytes;
     if (!readFile(widen(file), bytes)) {
         error = "cannot read the clip " + file;
         return nullptr;
     }
-    auto clip = std::make_shared<H264Clip>();
-    if (!parseH264Clip(bytes, *clip, error)) {
+    auto clip = std::make_shared<VideoClip>();
+    if (!parseVideoClip(bytes, codec, *clip, error)) {
         error = file + ": " + error;
         return nullptr;
     }
-    clips_[file] = clip;
+    clips_[{codec, file}] = clip;
     return clip;
 }
 
@@ -78,7 +82,7 @@ void Simulator::route(const std::string& serial, const std::string& remote,
         std::lock_guard lock(mutex);
         phone = attached(serial);
         if (!phone || phone->state != "device") return;  // the connection closes at once
-        if (remote == "tcp:27183" && phone->appRunning) {
+        if (remote == "tcp:27183" && phone->appRunning && tickMs() >= phone->appServesAtMs) {
             kind = ServiceKind::AppStream;
         } else if (remote == "localabstract:tovenmar-stream" && phone->helperRun != 0) {
             kind = ServiceKind::NoAppStream;

@@ -13,9 +13,9 @@
 
 #include "tools/phonesim/connection_set.h"
 #include "tools/phonesim/forwards.h"
-#include "tools/phonesim/h264_clip.h"
 #include "tools/phonesim/sim_phone.h"
 #include "tools/phonesim/thread_set.h"
+#include "tools/phonesim/video_clip.h"
 
 namespace tov::phonesim {
 
@@ -30,12 +30,12 @@ class CommandChannel {
 
 class Simulator {
   public:
-    explicit Simulator(std::string defaultClipPath);
+    Simulator(std::string defaultClipPath, std::string defaultHevcClipPath);
     ~Simulator();
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;
 
-    // Loads the default clip; false with a reason when it is missing or unusable.
+    // Loads the default H.264 clip; false with a reason when it is missing or unusable.
     bool loadDefaultClip(std::string& error);
 
     // One adb command line; `fileData` is the local file that a push or install named.
@@ -66,8 +66,10 @@ class Simulator {
     // Ends a running helper: its connections and No app stream close.
     void helperGone(const std::string& phoneId);
 
-    // The clip a phone streams (its own or the default); null when it cannot be loaded.
-    std::shared_ptr<const H264Clip> clipFor(const std::string& path, std::string& error);
+    // The clip a phone streams in a codec (its own or the default); null when it cannot be
+    // loaded.
+    std::shared_ptr<const VideoClip> clipFor(VideoCodec codec, const std::string& path,
+                                             std::string& error);
 
     ConnectionSet connections;
     ThreadSet workers;
@@ -78,8 +80,9 @@ class Simulator {
                std::unique_ptr<TcpSocket> socket);
 
     std::string defaultClipPath_;
+    std::string defaultHevcClipPath_;
     std::mutex clipMutex_;
-    std::map<std::string, std::shared_ptr<const H264Clip>> clips_;
+    std::map<std::pair<VideoCodec, std::string>, std::shared_ptr<const VideoClip>> clips_;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> quit_{false};
 };

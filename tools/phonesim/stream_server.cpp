@@ -90,14 +90,21 @@ class StreamConnection {
         clockOffset_ = p->clockOffsetUs;
         phoneAudio_ = p->audio;
         noHello_ = p->noHello;
+        stateFirst_ = p->stateFirst;
         helloDelayMs_ = p->helloDelayMs;
-        clipPath_ = p->clip;
+        codec_ = chooseCodec(*p, options_);
+        clipPath_ = codec_ == VideoCodec::Hevc ? p->hevcClip : p->clip;
+        fallbackClipPath_ = p->clip;
         return true;
     }
 
     bool hello() {
         std::string error;
-        clip_ = sim_.clipFor(clipPath_, error);
+        clip_ = sim_.clipFor(codec_, clipPath_, error);
+        if (!clip_ && codec_ == VideoCodec::Hevc) {
+            codec_ = VideoCodec::H264;  // no HEVC clip to hand: the phone sends H.264
+            clip_ = sim_.clipFor(codec_, fallbackClipPath_, error);
+        }
         if (!clip_) return false;
         if (noHello_) {
             // Reads on but never answers: the PC gives up after its hello time-out.
@@ -109,6 +116,7 @@ class StreamConnection {
         }
         if (helloDelayMs_ > 0) sleepMs(static_cast<uint32_t>(helloDelayMs_));
         socket_.setReceiveTimeout(0);
+        if (stateFirst_) sendStateReport();  // out of order: the PC must not take it as a hello
         return sender_.send(static_cast<uint8_t>(PacketType::Hello), TextMap{{"device", name_}});
     }
 
@@ -118,7 +126,7 @@ class StreamConnection {
             std::lock_guard lock(sim_.mutex);
             auto p = phone();
             if (!p) return;
-            report = streamStateReport(*p, options_, noApp(), clip_->width, clip_->height);
+            report = streamStateReport(*p, options_, noApp(), codec_, clip_->width, clip_->height);
         }
         sender_.send(static_cast<uint8_t>(PacketType::StreamState), report);
     }
@@ -188,7 +196,7 @@ class StreamConnection {
             audio = phoneAudio_ && flag(options_, "audio") == "1";
         }
         sender_.send(static_cast<uint8_t>(PacketType::VideoConfig),
-                     videoConfigPayload(clip_->width, clip_->height, fps, clip_->config));
+                     videoConfigPayload(*clip_, fps));
         sendStateReport();
         sender_.send(static_cast<uint8_t>(PacketType::InputState),
                      TextMap{{"keyboard", "0"}, {"mouse", "0"}});
@@ -262,9 +270,12 @@ class StreamConnection {
     int64_t clockOffset_ = 0;
     bool phoneAudio_ = true;
     bool noHello_ = false;
+    bool stateFirst_ = false;
     int helloDelayMs_ = 0;
+    VideoCodec codec_ = VideoCodec::H264;
     std::string clipPath_;
-    std::shared_ptr<const H264Clip> clip_;
+    std::string fallbackClipPath_;
+    std::shared_ptr<const VideoClip> clip_;
     std::atomic<bool> keyframeWanted_{false};
     std::mutex waitMutex_;
     std::condition_variable wake_;
@@ -273,17 +284,28 @@ class StreamConnection {
 
 }  // namespace
 
-std::string videoConfigPayload(int width, int height, int fps, const std::string& parameterSets) {
-    return u16(width) + u16(height) + u16(fps) + u16(0) + parameterSets;
+std::string videoConfigPayload(const VideoClip& clip, int fps) {
+    return u16(clip.width) + u16(clip.height) + u16(fps) + u16(static_cast<int>(clip.codec)) +
+           clip.config;
 }
 
-TextMap streamStateReport(const SimPhone& phone, const TextMap& options, bool noApp, int width,
-                          int height) {
+VideoCodec chooseCodec(const SimPhone& phone, const TextMap& options) {
+    const std::string wanted = valueOr(options, "codec", "auto");
+    const std::string decoders = "," + valueOr(options, "decoders", "h264") + ",";
+    const bool pcHevc = decoders.find(",hevc,") != std::string::npos;
+    return phone.hevc && pcHevc && (wanted == "hevc" || wanted == "auto") ? VideoCodec::Hevc
+                                                                          : VideoCodec::H264;
+}
+
+TextMap streamStateReport(const SimPhone& phone, const TextMap& options, bool noApp,
+                          VideoCodec codec, int width, int height) {
+    const std::string codecName = codec == VideoCodec::Hevc ? "hevc" : "h264";
     const std::string preset = valueOr(options, "preset", "sharp");
     const std::string bitrate = valueOr(options, "bitrate", "8000000");
     const std::string encoder = valueOr(options, "encoder", "");
     const TextMap probe = readTextMap(probeAnswer(phone));
-    const std::string encoderName = encoder.empty() ? valueOr(probe, "default.h264", "") : encoder;
+    const std::string encoderName =
+        encoder.empty() ? valueOr(probe, ("default." + codecName).c_str(), "") : encoder;
     TextMap r;
     r["video"] = flag(options, "video");
     r["audio"] = phone.audio ? flag(options, "audio") : "0";
@@ -292,7 +314,7 @@ TextMap streamStateReport(const SimPhone& phone, const TextMap& options, bool no
     r["presetChoice"] = preset;
     r["bitrate"] = bitrate;
     r["bitrateChoice"] = bitrate;
-    r["codec"] = "h264";
+    r["codec"] = codecName;
     r["codecChoice"] = valueOr(options, "codec", "auto");
     r["codecs"] = valueOr(probe, "codecs", "h264");
     r["encoder"] = encoder;

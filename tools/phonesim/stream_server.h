@@ -8,6 +8,7 @@
 #include "platform/socket.h"
 #include "session/text_map.h"
 #include "tools/phonesim/connection_set.h"
+#include "tools/phonesim/video_clip.h"
 
 namespace tov::phonesim {
 
@@ -17,13 +18,16 @@ struct SimPhone;
 // Serves one forwarded connection until it ends.
 void runStreamServer(Simulator& sim, const ConnectionInfo& info, TcpSocket& socket);
 
-// The phone's state report for the options in force.
-TextMap streamStateReport(const SimPhone& phone, const TextMap& options, bool noApp, int width,
-                          int height);
+// The phone's state report for the options in force and the codec it sends.
+TextMap streamStateReport(const SimPhone& phone, const TextMap& options, bool noApp,
+                          VideoCodec codec, int width, int height);
 
-// Payload of a video configuration packet: width, height, fps, codec (0 H.264) and the
-// parameter sets.
-std::string videoConfigPayload(int width, int height, int fps, const std::string& parameterSets);
+// The codec the phone app picks: HEVC when the PC decodes it, the phone encodes it and the
+// options ask for it or leave the choice to the phone; H.264 otherwise.
+VideoCodec chooseCodec(const SimPhone& phone, const TextMap& options);
+
+// Payload of a video configuration packet: width, height, fps, codec and the parameter sets.
+std::string videoConfigPayload(const VideoClip& clip, int fps);
 
 // Byte strings of deliberately broken packets, by fault name ("malformed", "overlong",
 // "maxsize"); empty for an unknown name.

@@ -185,6 +185,19 @@ TEST_F(AdbAnswers, PushedHelperHasItsDigestAndMakesTheProbeAnswer) {
     EXPECT_EQ(adb(probe).output.find("tovenmar-info"), std::string::npos);
 }
 
+TEST_F(AdbAnswers, LargeFilesTravelInPiecesAndArriveWhole) {
+    startSim("phone p usb=S1\n");
+    tov::test::TempDir dir;
+    std::string big(9 * 1024 * 1024 + 7, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 131 % 251);
+    ASSERT_TRUE(writeFile(dir.file(L"big.apk"), big));
+    const AdbResult r = adb("-s S1 push \"" + narrow(dir.file(L"big.apk")) + "\" /sdcard/", 60000);
+    ASSERT_TRUE(r.ok) << r.output;
+    EXPECT_NE(r.output.find("(" + std::to_string(big.size()) + " bytes"), std::string::npos);
+    EXPECT_EQ(adb("-s S1 shell sha256sum /sdcard/big.apk").output,
+              sha256Hex(big) + "  /sdcard/big.apk\n");
+}
+
 TEST_F(AdbAnswers, WmSizeOverrideAndReset) {
     startSim("phone p usb=S1 screen=1080x2400\n");
     EXPECT_EQ(adb("-s S1 shell wm size").output, "Physical size: 1080x2400\n");

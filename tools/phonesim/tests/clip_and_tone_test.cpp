@@ -2,8 +2,9 @@
 
 #include "platform/files.h"
 #include "platform/text.h"
-#include "tools/phonesim/h264_clip.h"
 #include "tools/phonesim/pcm_tone.h"
+#include "tools/phonesim/sps_size.h"
+#include "tools/phonesim/video_clip.h"
 
 namespace tov::phonesim {
 namespace {
@@ -14,10 +15,11 @@ std::string media(const char* name) {
     return bytes;
 }
 
-TEST(H264Clip, RecordedClipIsCutIntoAccessUnitsWithParameterSetsApart) {
-    H264Clip clip;
+TEST(VideoClip, RecordedClipIsCutIntoAccessUnitsWithParameterSetsApart) {
+    VideoClip clip;
     std::string error;
-    ASSERT_TRUE(parseH264Clip(media("phone_h264_320x640.h264"), clip, error)) << error;
+    ASSERT_TRUE(parseVideoClip(media("phone_h264_320x640.h264"), VideoCodec::H264, clip, error))
+        << error;
     EXPECT_EQ(clip.width, 320);
     EXPECT_EQ(clip.height, 640);
     // 3 seconds at 30 pictures a second, a key picture every 30.
@@ -39,27 +41,28 @@ TEST(H264Clip, RecordedClipIsCutIntoAccessUnitsWithParameterSetsApart) {
     EXPECT_EQ(clip.config.substr(0, 4), std::string("\0\0\0\1", 4));
 }
 
-TEST(H264Clip, LandscapeClipSizeComesFromItsSps) {
-    H264Clip clip;
+TEST(VideoClip, LandscapeClipSizeComesFromItsSps) {
+    VideoClip clip;
     std::string error;
-    ASSERT_TRUE(parseH264Clip(media("phone_h264_640x360.h264"), clip, error)) << error;
+    ASSERT_TRUE(parseVideoClip(media("phone_h264_640x360.h264"), VideoCodec::H264, clip, error))
+        << error;
     // 360 is not a multiple of 16: the SPS crops 368 down.
     EXPECT_EQ(clip.width, 640);
     EXPECT_EQ(clip.height, 360);
     EXPECT_EQ(clip.units.size(), 60u);
 }
 
-TEST(H264Clip, NextKeyWrapsRound) {
-    H264Clip clip;
+TEST(VideoClip, NextKeyWrapsRound) {
+    VideoClip clip;
     std::string error;
-    ASSERT_TRUE(parseH264Clip(media("phone_h264_320x640.h264"), clip, error));
+    ASSERT_TRUE(parseVideoClip(media("phone_h264_320x640.h264"), VideoCodec::H264, clip, error));
     EXPECT_EQ(clip.nextKey(0), 0u);
     EXPECT_EQ(clip.nextKey(1), 30u);
     EXPECT_EQ(clip.nextKey(30), 30u);
     EXPECT_EQ(clip.nextKey(61), 0u);
 }
 
-TEST(H264Clip, StartCodesOfThreeAndFourBytesAndTrailingZeros) {
+TEST(VideoClip, StartCodesOfThreeAndFourBytesAndTrailingZeros) {
     const std::string stream("\0\0\0\1\x67\x11\0\0\1\x68\x22\0\0\0\0\1\x65\x33\x44", 19);
     const std::vector<std::string> nals = splitNalUnits(stream);
     ASSERT_EQ(nals.size(), 3u);
@@ -68,10 +71,10 @@ TEST(H264Clip, StartCodesOfThreeAndFourBytesAndTrailingZeros) {
     EXPECT_EQ(nals[2], std::string("\x65\x33\x44", 3));
 }
 
-TEST(H264Clip, UnusableStreamsAreRefusedWithAReason) {
-    H264Clip clip;
+TEST(VideoClip, UnusableStreamsAreRefusedWithAReason) {
+    VideoClip clip;
     std::string error;
-    EXPECT_FALSE(parseH264Clip("", clip, error));
+    EXPECT_FALSE(parseVideoClip("", VideoCodec::H264, clip, error));
     EXPECT_FALSE(error.empty());
     // Parameter sets but no picture.
     const std::string stream = media("phone_h264_320x640.h264");
@@ -81,12 +84,35 @@ TEST(H264Clip, UnusableStreamsAreRefusedWithAReason) {
         if ((nal[0] & 0x1f) == 7 || (nal[0] & 0x1f) == 8)
             setsOnly += std::string("\0\0\0\1", 4) + nal;
     }
-    EXPECT_FALSE(parseH264Clip(setsOnly, clip, error));
+    EXPECT_FALSE(parseVideoClip(setsOnly, VideoCodec::H264, clip, error));
     EXPECT_NE(error.find("key"), std::string::npos);
     // A truncated SPS cannot give a size.
     int w = 0, h = 0;
-    EXPECT_FALSE(readSpsSize(std::string("\x67\x64", 2), w, h));
-    EXPECT_FALSE(readSpsSize(std::string("\x68\x64\x00\x1e", 4), w, h));
+    EXPECT_FALSE(readH264SpsSize(std::string("\x67\x64", 2), w, h));
+    EXPECT_FALSE(readH264SpsSize(std::string("\x68\x64\x00\x1e", 4), w, h));
+}
+
+TEST(VideoClip, HevcClipKeepsVpsSpsPpsApartAndKeysOnIrapPictures) {
+    VideoClip clip;
+    std::string error;
+    ASSERT_TRUE(parseVideoClip(media("phone_hevc_320x640.h265"), VideoCodec::Hevc, clip, error))
+        << error;
+    EXPECT_EQ(clip.codec, VideoCodec::Hevc);
+    EXPECT_EQ(clip.width, 320);
+    EXPECT_EQ(clip.height, 640);
+    ASSERT_EQ(clip.units.size(), 30u);  // one second at 30 pictures a second
+    EXPECT_TRUE(clip.units[0].key);
+    for (size_t i = 1; i < clip.units.size(); ++i) EXPECT_FALSE(clip.units[i].key) << i;
+    const std::vector<std::string> sets = splitNalUnits(clip.config);
+    ASSERT_EQ(sets.size(), 3u);
+    EXPECT_EQ((sets[0][0] >> 1) & 0x3f, 32);
+    EXPECT_EQ((sets[1][0] >> 1) & 0x3f, 33);
+    EXPECT_EQ((sets[2][0] >> 1) & 0x3f, 34);
+    int w = 0, h = 0;
+    EXPECT_FALSE(readHevcSpsSize(sets[0], w, h)) << "a VPS is not an SPS";
+    EXPECT_FALSE(readHevcSpsSize(sets[1].substr(0, 6), w, h)) << "cut short";
+    // The H.264 reading of an HEVC stream finds no usable parameter sets.
+    EXPECT_FALSE(parseVideoClip(media("phone_hevc_320x640.h265"), VideoCodec::H264, clip, error));
 }
 
 TEST(PcmTone, SixteenBitStereoLittleEndianContinuousAcrossCalls) {

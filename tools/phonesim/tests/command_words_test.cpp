@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "platform/files.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "tests/support/test_support.h"
 #include "tools/phonesim/adb_args.h"
 #include "tools/phonesim/daemon_link.h"
 #include "tools/phonesim/shell_words.h"
@@ -82,6 +84,26 @@ TEST(DaemonLink, PortTexts) {
     EXPECT_EQ(parsePort("12x"), 0);
     EXPECT_EQ(parsePort(""), 0);
     EXPECT_EQ(parsePort("9999999"), 0);
+}
+
+TEST(DaemonLink, PortFromTheEnvironmentElseFromTheFileBesideTheProgram) {
+    tov::test::TempDir dir;
+    {
+        tov::test::ScopedEnv unset(kPortVariable, nullptr);
+        EXPECT_EQ(findDaemonPort(dir.path()), 0);
+        ASSERT_TRUE(writeFile(dir.file(kPortFileName), "41234\n"));
+        EXPECT_EQ(findDaemonPort(dir.path()), 41234);
+    }
+    tov::test::ScopedEnv set(kPortVariable, L"5038");
+    EXPECT_EQ(findDaemonPort(dir.path()), 5038);
+}
+
+TEST(DaemonLink, NoDaemonMeansNoAnswer) {
+    auto listener = TcpListener::listenLoopback(0);
+    ASSERT_TRUE(listener);
+    const uint16_t port = listener->port();
+    listener.reset();  // nothing listens there any more
+    EXPECT_EQ(exchange(port, {{LinkMessage::AdbCommand, "devices"}}).exitCode, -1);
 }
 
 }  // namespace

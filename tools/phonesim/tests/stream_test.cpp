@@ -5,8 +5,9 @@
 #include "platform/text.h"
 #include "session/packet.h"
 #include "tests/support/test_support.h"
-#include "tools/phonesim/h264_clip.h"
+#include "tools/phonesim/sps_size.h"
 #include "tools/phonesim/tests/sim_fixture.h"
+#include "tools/phonesim/video_clip.h"
 
 namespace tov::phonesim::test {
 namespace {
@@ -67,6 +68,19 @@ TEST_F(Stream, UnplugEndsTheLinksForwardsAndConnections) {
     EXPECT_EQ(TcpSocket::connectLoopback(port), nullptr);
 }
 
+TEST_F(Stream, AppThatStartsSlowlyServesOnlyAfterItsStartTime) {
+    startSim("phone p usb=S1 app=old appStart=600\n");
+    port = freePort();
+    ASSERT_TRUE(adb("-s S1 forward tcp:" + std::to_string(port) + " tcp:27183").ok);
+    ASSERT_TRUE(adb("-s S1 shell am start -n com.tovenmar.app/.MainActivity").ok);
+    const uint64_t started = tickMs();
+    PacketClient client;
+    ASSERT_TRUE(client.connect(port));
+    EXPECT_TRUE(client.closedWithin(2000));
+    ASSERT_TRUE(waitFor([&] { return tickMs() - started >= 650; }, 2000));
+    EXPECT_TRUE(openStream(client, port, {}));
+}
+
 TEST_F(Stream, AppWithoutInstallCannotStart) {
     startSim("phone p usb=S1\n");
     const AdbResult r = adb("-s S1 shell am start -n com.tovenmar.app/.MainActivity");
@@ -95,7 +109,7 @@ TEST_F(Stream, ScriptedSessionFromOptionsToStop) {
     const std::vector<std::string> sets = splitNalUnits(r.payload.substr(8));
     ASSERT_EQ(sets.size(), 2u);
     int w = 0, h = 0;
-    ASSERT_TRUE(readSpsSize(sets[0], w, h));
+    ASSERT_TRUE(readH264SpsSize(sets[0], w, h));
     EXPECT_EQ(w, 320);
 
     // Video, audio, state and input reports, then pongs.
@@ -189,6 +203,49 @@ TEST_F(Stream, ScriptedSessionFromOptionsToStop) {
     EXPECT_EQ(events.back(), "stop");
 }
 
+TEST_F(Stream, HevcOnlyWhenThePcDecodesItAndTheChoiceAllows) {
+    startLiveApp();
+    struct Case {
+        TextMap options;
+        int codec;
+    };
+    const std::vector<Case> cases{
+        {{{"codec", "auto"}, {"decoders", "h264,hevc"}}, 1},
+        {{{"codec", "hevc"}, {"decoders", "h264,hevc"}}, 1},
+        {{{"codec", "h264"}, {"decoders", "h264,hevc"}}, 0},
+        {{{"codec", "hevc"}, {"decoders", "h264"}}, 0},
+        {{{"decoders", "h264"}}, 0},
+    };
+    for (const Case& c : cases) {
+        PacketClient client;
+        ASSERT_TRUE(openStream(client, port, c.options));
+        const Received config = client.receiveType(2);
+        ASSERT_TRUE(config.ok);
+        EXPECT_EQ(readU16(u8(config.payload) + 6), c.codec) << writeTextMap(c.options);
+        const Received state = client.receiveType(6);
+        ASSERT_TRUE(state.ok);
+        EXPECT_EQ(readTextMap(state.payload).at("codec"), c.codec ? "hevc" : "h264");
+        const Received picture = client.receiveType(3);
+        ASSERT_TRUE(picture.ok);
+        EXPECT_TRUE(picture.flags & 1);
+        if (c.codec == 1) {
+            bool idr = false;
+            for (const std::string& nal : splitNalUnits(picture.payload)) {
+                const int type = (nal[0] >> 1) & 0x3f;
+                idr = idr || type == 19 || type == 20;
+            }
+            EXPECT_TRUE(idr) << "an IDR picture of HEVC";
+        }
+    }
+    // A phone without an HEVC encoder sends H.264 whatever the PC can do.
+    ASSERT_TRUE(sim.ok("phone p hevc=0"));
+    PacketClient client;
+    ASSERT_TRUE(openStream(client, port, {{"codec", "auto"}, {"decoders", "h264,hevc"}}));
+    const Received config = client.receiveType(2);
+    ASSERT_TRUE(config.ok);
+    EXPECT_EQ(readU16(u8(config.payload) + 6), 0);
+}
+
 TEST_F(Stream, VideoAndSoundOffAreHonoured) {
     startLiveApp("audio=0");
     PacketClient client;
@@ -268,6 +325,32 @@ TEST_F(Stream, HelloCanBeLateOrMissing) {
     PacketClient late;
     ASSERT_TRUE(openStream(late, port, {}));
     EXPECT_GE(tickMs() - start, 280u);
+}
+
+TEST_F(Stream, AStateReportInPlaceOfTheHello) {
+    startLiveApp("stateFirst=1");
+    PacketClient client;
+    ASSERT_TRUE(client.connect(port));
+    client.send(7, "video=1");
+    const Received first = client.receive(1500);
+    ASSERT_TRUE(first.ok);
+    EXPECT_EQ(first.type, 6);
+    EXPECT_EQ(client.receive(1500).type, 1);
+}
+
+TEST_F(Stream, GarbageOnTheDaemonPortLeavesItServing) {
+    startLiveApp();
+    for (const std::string& junk : {std::string("hello there, not a packet"),
+                                    std::string("\x01\0\0\0\x7f\xff\xff\xff\0\0\0\0\0\0\0\0", 16),
+                                    std::string("\x63\0\0\0\0\0\0\x01\0\0\0\0\0\0\0\0x", 17)}) {
+        auto s = TcpSocket::connectLoopback(sim.port());
+        ASSERT_TRUE(s);
+        s->sendAll(junk.data(), junk.size());
+        s->shutdown();
+    }
+    EXPECT_TRUE(adb("devices -l").ok);
+    PacketClient client;
+    EXPECT_TRUE(openStream(client, port, {}));
 }
 
 TEST_F(Stream, NoAppStreamLivesAsLongAsTheHelper) {
