@@ -16,6 +16,10 @@ void ClipboardTransfer::setOptions(bool sharePictures, bool sharePasswords) {
 }
 
 void ClipboardTransfer::readPcCopy(ClipboardSystem& clipboard, PictureCoder& coder) {
+    struct Counted {
+        std::atomic<uint64_t>& reads;
+        ~Counted() { ++reads; }
+    } counted{readsDone_};
     if (ownWrite_.stillOwn(clipboard.sequenceNumber())) return;
     if (!clipboard.open()) return;
     const ShareOptions options{sharePictures_.load(), sharePasswords_.load()};

@@ -28,6 +28,8 @@ class ClipboardTransfer {
     void readPcCopy(ClipboardSystem& clipboard, PictureCoder& coder);
     // Puts the item on the clipboard and remembers the write, so that it is not read back.
     void writePhoneCopy(ClipboardSystem& clipboard, PictureCoder& coder, const ClipItem& item);
+    // How many clipboard changes readPcCopy has looked at, sent or not (from any thread).
+    uint64_t readsDone() const { return readsDone_.load(); }
 
   private:
     Clock nowMs_;
@@ -36,6 +38,7 @@ class ClipboardTransfer {
     std::atomic<bool> sharePasswords_{false};
     OwnWriteMark ownWrite_;
     DuplicateFilter duplicates_;
+    std::atomic<uint64_t> readsDone_{0};
 };
 
 }  // namespace tov
