@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,6 +22,10 @@ std::wstring findAdbFrom(const std::wstring& programFolder);
 // exited with 0. `output` (optional) receives stdout and stderr as captured, also on failure.
 bool runAdb(const std::wstring& adbPath, const std::wstring& args, std::string* output,
             uint32_t timeoutMs);
+
+// The shape of runAdb, so that its users can be handed a stand-in.
+using AdbRunFunction = std::function<bool(const std::wstring& adbPath, const std::wstring& args,
+                                          std::string* output, uint32_t timeoutMs)>;
 
 // Starts a long-lived adb command with its output discarded; null when it could not start.
 std::unique_ptr<ChildProcess> startAdb(const std::wstring& adbPath, const std::wstring& args);

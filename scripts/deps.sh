@@ -17,6 +17,10 @@ case "${1:-test}" in
     *) echo "usage: $0 test|demo" >&2; exit 2 ;;
 esac
 
+# Several builds may ask at once; apt takes one at a time.
+exec 9>/tmp/tovenmar-deps.lock
+flock 9
+
 missing=()
 for p in "${wanted[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -1,0 +1,86 @@
+// A hand-edited settings.ini of arbitrary bytes: loading must never crash, every value must land
+// in its range, and the stream options built from the result (with presets from the same bytes)
+// must stay well formed.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/settings_file.h"
+#include "app/stream_options.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace {
+
+// Names the broken rule before stopping, so a crash report says which one.
+#define REQUIRE(ok)                                           \
+    do {                                                      \
+        if (!(ok)) {                                          \
+            std::fprintf(stderr, "settings_fuzz: %s\n", #ok); \
+            std::abort();                                     \
+        }                                                     \
+    } while (0)
+
+bool sevenBit(const std::string& text, size_t maxSize) {
+    if (text.size() > maxSize) return false;
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 128) return false;
+    }
+    return true;
+}
+
+bool wholeNumber(const std::string& text) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    std::strtoll(text.c_str(), &end, 10);
+    return end == text.c_str() + text.size();
+}
+
+const std::wstring& scratchFile() {
+    static const std::wstring path =
+        tov::widen("/tmp/tovenmar-settings-fuzz-" + std::to_string(getpid()) + ".ini");
+    return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    tov::writeFile(scratchFile(), bytes);
+
+    tov::PanelModel m;
+    tov::SettingsExtras extras;
+    tov::readSettings(scratchFile(), m, extras);
+    REQUIRE(m.speed >= 0.25f && m.speed <= 4.0f);
+    REQUIRE(m.bitrate >= 500000 && m.bitrate <= 2000000000);
+    REQUIRE(m.customWidth >= 0 && m.customWidth <= 8192);
+    REQUIRE(m.customHeight >= 0 && m.customHeight <= 8192);
+    REQUIRE(m.fps >= 1 && m.fps <= 240);
+    REQUIRE(m.mbps >= 1 && m.mbps <= 2000);
+    REQUIRE(m.fit >= 0 && m.fit <= 2);
+    REQUIRE(m.aspect >= 0 && m.aspect <= 5);
+    REQUIRE(m.aspect != 5 || tov::parseTypedRatio(m.ratio) > 0);
+    REQUIRE(sevenBit(m.preset, 31) && sevenBit(m.codecChoice, 31) && sevenBit(m.keyframe, 31));
+    REQUIRE(sevenBit(m.encoder, 127) && sevenBit(m.pinned, 127) && sevenBit(m.pinnedName, 127));
+    REQUIRE(sevenBit(extras.lastPhone, 127) && sevenBit(extras.seenVersion, 31));
+
+    const double ratio = tov::parseTypedRatio(bytes);
+    REQUIRE(ratio == 0 || (ratio >= 1 && ratio <= 10));
+
+    // The same bytes as the phone's preset list, in both modes.
+    m.linkState = tov::LinkState::Live;  // keeps the presets set here
+    m.presets = tov::parsePresets(bytes);
+    for (bool noApp : {false, true}) {
+        m.noApp = noApp;
+        const tov::StreamOptionMap options = tov::buildStreamOptions(m, tov::PhoneInfo{});
+        REQUIRE(wholeNumber(options.at("width")) && wholeNumber(options.at("height")));
+        REQUIRE(wholeNumber(options.at("fps")) && wholeNumber(options.at("bitrate")));
+        const double shape = std::strtod(options.at("shape").c_str(), nullptr);
+        REQUIRE(shape == 0 || shape >= 1);
+    }
+    return 0;
+}

@@ -1,0 +1,421 @@
+#include "input/input_link.h"
+
+#include <utility>
+
+#include "app/log.h"
+#include "phone/adb_runner.h"
+#include "platform/clock.h"
+#include "platform/text.h"
+#include "session/packet.h"
+#include "session/text_map.h"
+
+namespace tov {
+namespace {
+
+constexpr const char* kHelperPath = "/data/local/tmp/tovenmar.apk";
+constexpr const wchar_t* kHelperClass = L"com.tovenmar.app.input.InputServer";
+// Pongs claiming more than this are garbage, not round trips.
+constexpr int64_t kLongestRoundTripMicros = 3600LL * 1000000;
+
+}  // namespace
+
+InputPhoneLink inputPhoneLinkOverAdb(
+    std::function<std::wstring()> serialArgs,
+    std::function<bool(const std::wstring&, const std::wstring&)> copyHelper) {
+    InputPhoneLink link;
+    link.findAdb = [] { return findAdb(); };
+    link.serialArgs = std::move(serialArgs);
+    link.copyHelper = std::move(copyHelper);
+    link.runAdb = [](const std::wstring& adb, const std::wstring& args, uint32_t timeoutMs) {
+        return runAdb(adb, args, nullptr, timeoutMs);
+    };
+    link.startAdb = [](const std::wstring& adb, const std::wstring& args) {
+        return startAdb(adb, args);
+    };
+    return link;
+}
+
+InputLink::InputLink(InputPhoneLink phone, InputLinkTimings timings)
+    : phone_(std::move(phone)), timings_(timings) {}
+
+InputLink::~InputLink() {
+    stop();
+}
+
+void InputLink::start() {
+    std::lock_guard<std::mutex> life(lifeMutex_);
+    if (running_) return;
+    {
+        std::lock_guard<std::mutex> lock(linkMutex_);
+        linkStop_ = false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(queueLock_);
+        senderStop_ = false;
+    }
+    running_ = true;
+    linkThread_ = std::thread([this] { linkLoop(); });
+    senderThread_ = std::thread([this] { senderLoop(); });
+}
+
+void InputLink::stop() {
+    std::lock_guard<std::mutex> life(lifeMutex_);
+    if (!running_) return;
+    {
+        std::lock_guard<std::mutex> lock(linkMutex_);
+        linkStop_ = true;
+    }
+    linkWake_.notify_all();
+    {
+        std::lock_guard<std::mutex> lock(socketLock_);
+        if (socket_) socket_->shutdown();
+    }
+    linkThread_.join();
+    {
+        std::lock_guard<std::mutex> lock(queueLock_);
+        senderStop_ = true;
+    }
+    senderWake_.notify_all();
+    senderThread_.join();
+    state_ = kNoPhone;
+    rttMs_ = -1;
+    running_ = false;
+}
+
+bool InputLink::linkStopping() {
+    std::lock_guard<std::mutex> lock(linkMutex_);
+    return linkStop_;
+}
+
+bool InputLink::pause(uint32_t ms) {
+    std::unique_lock<std::mutex> lock(linkMutex_);
+    return !linkWake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return linkStop_; });
+}
+
+void InputLink::linkLoop() {
+    while (!linkStopping()) {
+        if (adbPath_.empty()) {
+            adbPath_ = phone_.findAdb ? phone_.findAdb() : std::wstring();
+            if (adbPath_.empty()) {
+                pause(timings_.adbRetryMs);
+                continue;
+            }
+        }
+        const std::wstring serialArgs = phone_.serialArgs ? phone_.serialArgs() : std::wstring();
+        if (serialArgs.empty()) {
+            state_ = kNoPhone;
+            stopHelper();
+            currentSerialArgs_.clear();
+            pause(timings_.noPhoneRetryMs);
+            continue;
+        }
+        if (serialArgs != currentSerialArgs_) {
+            if (!currentSerialArgs_.empty()) logLine("input: moving to %ls", serialArgs.c_str());
+            stopHelper();
+            currentSerialArgs_ = serialArgs;
+            attempts_ = 0;
+        }
+        if (!helperProcess_ || !helperProcess_->running() || attempts_ > 2) {
+            state_ = kConnecting;
+            stopHelper();
+            if (!phone_.copyHelper || !phone_.copyHelper(adbPath_, currentSerialArgs_)) {
+                state_ = kHelperMissing;
+                pause(timings_.copyRetryMs);
+                continue;
+            }
+            startHelper();
+            attempts_ = 0;
+            if (!pause(timings_.helperStartMs)) break;
+        }
+        phone_.runAdb(adbPath_,
+                      currentSerialArgs_ + L"forward tcp:" + std::to_wstring(timings_.port) +
+                          L" localabstract:tovenmar-input",
+                      10000);
+        std::unique_ptr<TcpSocket> socket = handshake();
+        if (!socket) {
+            ++attempts_;
+            pause(timings_.connectRetryMs);
+            continue;
+        }
+        TcpSocket* reader = socket.get();
+        {
+            std::lock_guard<std::mutex> lock(socketLock_);
+            socket_ = std::move(socket);
+        }
+        // A stop that came during the handshake found no socket to shut down.
+        if (linkStopping()) reader->shutdown();
+        becomeReady();
+        readLoop(*reader);
+        connectionLost();
+    }
+    {
+        std::lock_guard<std::mutex> lock(socketLock_);
+        socket_.reset();
+    }
+    stopHelper();
+}
+
+void InputLink::startHelper() {
+    const std::wstring command = currentSerialArgs_ + L"shell CLASSPATH=" + widen(kHelperPath) +
+                                 L" app_process / " + kHelperClass;
+    helperProcess_ = phone_.startAdb ? phone_.startAdb(adbPath_, command) : nullptr;
+    logLine("input: started helper from %s", kHelperPath);
+}
+
+void InputLink::stopHelper() {
+    if (helperProcess_) {
+        helperProcess_->terminate(0);
+        helperProcess_.reset();
+    }
+    if (!currentSerialArgs_.empty() && phone_.runAdb) {
+        phone_.runAdb(adbPath_, currentSerialArgs_ + L"shell pkill -f " + kHelperClass, 10000);
+    }
+}
+
+std::unique_ptr<TcpSocket> InputLink::handshake() {
+    std::unique_ptr<TcpSocket> socket = TcpSocket::connectLoopback(timings_.port);
+    if (!socket) return nullptr;
+    socket->setNoDelay(true);
+    socket->setReceiveTimeout(timings_.handshakeTimeoutMs);
+    socket->setSendTimeout(timings_.sendTimeoutMs);
+    uint8_t header[kPacketHeaderSize];
+    if (socket->receiveAll(header, sizeof(header)).status != RecvStatus::Data) return nullptr;
+    const PacketHeader h = decodeHeader(header);
+    if (h.type != input_msg::kHello || h.length >= 4096) return nullptr;
+    std::string payload(h.length, '\0');
+    if (h.length > 0 && socket->receiveAll(payload.data(), h.length).status != RecvStatus::Data)
+        return nullptr;
+    const TextMap hello = readTextMap(payload);
+    phoneWidth_ = textNumber(hello, "width");
+    phoneHeight_ = textNumber(hello, "height");
+    const int32_t version = textNumber(hello, "version");
+    if (version != kInputHelperVersion) {
+        logLine("input: helper version %d, expected %d", version, kInputHelperVersion);
+        phoneWidth_ = 0;
+        phoneHeight_ = 0;
+        return nullptr;
+    }
+    socket->setReceiveTimeout(0);
+    return socket;
+}
+
+void InputLink::becomeReady() {
+    {
+        std::lock_guard<std::mutex> lock(queueLock_);
+        queue_.clear();
+        if (!clipOptionsText_.empty())
+            queue_.queueBulk(frameMessage(input_msg::kClipOptions, clipOptionsText_.data(),
+                                          clipOptionsText_.size()));
+    }
+    senderWake_.notify_all();
+    state_ = kReady;
+    logLine("input: ready");
+    if (mode_ != 0) sendModeMessage();
+}
+
+void InputLink::readLoop(TcpSocket& socket) {
+    std::vector<uint8_t> payload;
+    uint8_t header[kPacketHeaderSize];
+    for (;;) {
+        if (socket.receiveAll(header, sizeof(header)).status != RecvStatus::Data) return;
+        const PacketHeader h = decodeHeader(header);
+        if (h.length > helperPayloadLimit(h.type)) return;
+        payload.resize(h.length);
+        if (h.length > 0 && socket.receiveAll(payload.data(), h.length).status != RecvStatus::Data)
+            return;
+        dispatch(h.type, payload.data(), h.length);
+    }
+}
+
+void InputLink::dispatch(uint8_t type, const uint8_t* payload, size_t size) {
+    switch (type) {
+        case input_msg::kScreenSize: {
+            const TextMap map = readTextMap(reinterpret_cast<const char*>(payload), size);
+            if (map.count("width") && map.count("height")) {
+                phoneWidth_ = textNumber(map, "width");
+                phoneHeight_ = textNumber(map, "height");
+            }
+            return;
+        }
+        case input_msg::kMouseState: {
+            const TextMap map = readTextMap(reinterpret_cast<const char*>(payload), size);
+            const auto it = map.find("exact");
+            exact_ = it != map.end() && it->second == "1" ? 1 : 0;
+            return;
+        }
+        case input_msg::kPong: {
+            if (size != 8) return;
+            const int64_t rtt = nowMicros() - static_cast<int64_t>(readU64(payload));
+            if (rtt < 0 || rtt > kLongestRoundTripMicros) return;
+            int32_t ms = 0;
+            const auto summary = meter_.add(rtt, ms);
+            rttMs_ = ms;
+            if (summary) {
+                logLine(
+                    "input: round trip avg %.1f ms, max %d ms; mouse: %d moves in, %d reports out",
+                    summary->averageMs, summary->maxMs, movesIn_.exchange(0),
+                    reportsOut_.exchange(0));
+            }
+            return;
+        }
+        case input_msg::kClipHeader:
+        case input_msg::kClipChunk: {
+            if (type == input_msg::kClipHeader)
+                clip_.onHeader(payload, size);
+            else
+                clip_.onChunk(payload, size);
+            if (auto item = clip_.takeComplete()) {
+                if (onPhoneClip_) onPhoneClip_(std::move(*item));
+            }
+            return;
+        }
+        default:
+            return;  // the hello again, or a message this program does not know
+    }
+}
+
+void InputLink::connectionLost() {
+    phoneWidth_ = 0;
+    phoneHeight_ = 0;
+    exact_ = -1;
+    rttMs_ = -1;
+    {
+        std::lock_guard<std::mutex> lock(socketLock_);
+        socket_.reset();
+    }
+    state_ = kConnecting;
+    if (!linkStopping()) logLine("input: connection lost");
+    clip_.reset();
+    meter_.reset();
+    attempts_ = 0;
+}
+
+void InputLink::queueEvent(const EventRecord& record) {
+    {
+        std::lock_guard<std::mutex> lock(queueLock_);
+        queue_.queueEvent(record);
+    }
+    senderWake_.notify_all();
+}
+
+void InputLink::touch(TouchAction action, uint8_t pointer, float x, float y) {
+    queueEvent(touchRecord(action, pointer, x, y));
+}
+
+void InputLink::scroll(float x, float y, float horizontal, float vertical) {
+    queueEvent(scrollRecord(x, y, horizontal, vertical));
+}
+
+void InputLink::androidKey(bool down, int32_t keyCode, int32_t meta, uint32_t repeat) {
+    queueEvent(androidKeyRecord(down, keyCode, meta, repeat));
+}
+
+void InputLink::pressKey(int32_t keyCode) {
+    androidKey(true, keyCode, 0, 0);
+    androidKey(false, keyCode, 0, 0);
+}
+
+void InputLink::hidKey(uint8_t usage, bool pressed) {
+    queueEvent(hidKeyRecord(usage, pressed));
+}
+
+void InputLink::mouseMotion(uint8_t buttons, int32_t dx, int32_t dy, int32_t wheel,
+                            int32_t hWheel) {
+    ++movesIn_;
+    {
+        std::lock_guard<std::mutex> lock(queueLock_);
+        queue_.mouseMotion(buttons, dx, dy, wheel, hWheel);
+    }
+    senderWake_.notify_all();
+}
+
+void InputLink::setMode(uint8_t bits) {
+    const uint8_t previous = mode_.exchange(bits);
+    if (previous == bits) return;
+    if (!(bits & 1)) exact_ = -1;
+    if (bits != 0)
+        sendModeMessage();
+    else
+        sendRecord(deviceModeOffRecord());
+}
+
+void InputLink::setMouseOptions(bool exactRequested, float speed) {
+    const bool exactChanged = exactRequested_.exchange(exactRequested) != exactRequested;
+    const float oldSpeed = speed_.exchange(speed);
+    const bool speedChanged = !(oldSpeed == speed);
+    if ((exactChanged || speedChanged) && (mode_ & 1)) sendModeMessage();
+}
+
+void InputLink::sendModeMessage() {
+    sendRecord(deviceModeOnRecord(mode_, exactRequested_, speed_));
+}
+
+void InputLink::setClipOptions(const std::string& text) {
+    {
+        std::lock_guard<std::mutex> lock(queueLock_);
+        if (text == clipOptionsText_) return;
+        clipOptionsText_ = text;
+        if (state_ != kReady) return;
+        queue_.queueBulk(frameMessage(input_msg::kClipOptions, text.data(), text.size()));
+    }
+    senderWake_.notify_all();
+}
+
+void InputLink::sendClip(const ClipItem& item) {
+    if (state_ != kReady) return;
+    std::vector<std::vector<uint8_t>> messages = clipMessages(item);
+    {
+        std::lock_guard<std::mutex> lock(queueLock_);
+        queue_.dropClipItems();
+        for (auto& m : messages) queue_.queueBulk(std::move(m));
+    }
+    senderWake_.notify_all();
+}
+
+bool InputLink::sendBytes(const uint8_t* data, size_t size) {
+    std::lock_guard<std::mutex> lock(socketLock_);
+    if (!socket_) return false;
+    if (socket_->sendAll(data, size)) return true;
+    socket_->shutdown();
+    return false;
+}
+
+bool InputLink::sendRecord(const EventRecord& record) {
+    const std::vector<uint8_t> framed = frameRecord(record);
+    return sendBytes(framed.data(), framed.size());
+}
+
+void InputLink::senderLoop() {
+    std::unique_lock<std::mutex> lock(queueLock_);
+    int64_t nextPing = nowMicros() + timings_.pingIntervalMicros;
+    while (!senderStop_) {
+        const int64_t now = nowMicros();
+        OutgoingQueue::Next next = queue_.takeNext(now, nextPing);
+        switch (next.kind) {
+            case OutgoingQueue::NextKind::Event: {
+                lock.unlock();
+                if (sendRecord(next.record) && next.isMouseReport) ++reportsOut_;
+                lock.lock();
+                break;
+            }
+            case OutgoingQueue::NextKind::Bulk:
+                lock.unlock();
+                sendBytes(next.bulk.data(), next.bulk.size());
+                lock.lock();
+                break;
+            case OutgoingQueue::NextKind::Wait:
+                senderWake_.wait_for(lock, std::chrono::microseconds(next.waitUntil - now));
+                break;
+            case OutgoingQueue::NextKind::Ping:
+                nextPing = now + timings_.pingIntervalMicros;
+                if (state_ == kReady) {
+                    lock.unlock();
+                    sendRecord(pingRecord(nowMicros()));
+                    lock.lock();
+                }
+                break;
+        }
+    }
+}
+
+}  // namespace tov

@@ -1,0 +1,98 @@
+#include "panel/draw_list.h"
+
+#include <algorithm>
+
+namespace tov::panel {
+
+RectF intersect(const RectF& a, const RectF& b) {
+    RectF r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+            std::min(a.bottom, b.bottom)};
+    if (r.right < r.left) r.right = r.left;
+    if (r.bottom < r.top) r.bottom = r.top;
+    return r;
+}
+
+float fontSize(Font font) {
+    switch (font) {
+        case Font::Display15:
+            return 15;
+        case Font::Display18:
+            return 18;
+        case Font::Display24:
+            return 24;
+        case Font::Text12:
+            return 12;
+        case Font::Text13:
+            return 13;
+        case Font::Text13_5:
+            return 13.5f;
+        case Font::Strong12_5:
+            return 12.5f;
+        case Font::Strong13_5:
+            return 13.5f;
+        case Font::Mono13:
+            return 13;
+        case Font::Icon10:
+            return 10;
+        case Font::Icon15:
+            return 15;
+    }
+    return 13;
+}
+
+void DrawList::fill(const RectF& r, Color c, float radius) {
+    DrawOp op;
+    op.kind = DrawOp::Kind::Fill;
+    op.rect = r;
+    op.color = c;
+    op.radius = radius;
+    ops_.push_back(std::move(op));
+}
+
+void DrawList::stroke(const RectF& r, Color c, float radius, float width) {
+    DrawOp op;
+    op.kind = DrawOp::Kind::Stroke;
+    op.rect = r;
+    op.color = c;
+    op.radius = radius;
+    op.width = width;
+    ops_.push_back(std::move(op));
+}
+
+void DrawList::circle(float cx, float cy, float radius, Color c) {
+    DrawOp op;
+    op.kind = DrawOp::Kind::Circle;
+    op.rect = {cx, cy, cx, cy};
+    op.color = c;
+    op.radius = radius;
+    ops_.push_back(std::move(op));
+}
+
+void DrawList::text(const std::wstring& s, const RectF& r, Font f, Color c, bool wrap, Align align,
+                    bool centreVertically) {
+    DrawOp op;
+    op.kind = DrawOp::Kind::Text;
+    op.rect = r;
+    op.color = c;
+    op.text = s;
+    op.font = f;
+    op.wrap = wrap;
+    op.align = align;
+    op.centreVertically = centreVertically;
+    ops_.push_back(std::move(op));
+}
+
+void DrawList::pushClip(const RectF& r) {
+    DrawOp op;
+    op.kind = DrawOp::Kind::PushClip;
+    op.rect = r;
+    ops_.push_back(std::move(op));
+}
+
+void DrawList::popClip() {
+    DrawOp op;
+    op.kind = DrawOp::Kind::PopClip;
+    ops_.push_back(std::move(op));
+}
+
+}  // namespace tov::panel

@@ -1,0 +1,237 @@
+// What each page shows for a given model.
+#include <gtest/gtest.h>
+
+#include "panel/tests/panel_harness.h"
+
+namespace tov::panel::test {
+namespace {
+
+using namespace hit;
+
+TEST(Pages, WithoutAPhoneEveryStreamAndQualityControlIsDisabled) {
+    Harness h;  // link state stopped
+    EXPECT_TRUE(h.hasText(L"Connect your phone to change these settings."));
+    for (int id : {kCaptureWith, kCaptureWith + 1, kVideo, kAudio, kVoice, kKeyboard, kMouse,
+                   kCodec, kCodec + 1, kCodec + 2, kEncoder}) {
+        ASSERT_NE(h.region(id), nullptr) << id;
+        EXPECT_FALSE(h.region(id)->enabled) << id;
+    }
+    h.showPage(Page::Quality);
+    EXPECT_TRUE(h.hasText(L"Connect your phone to change these settings."));
+    for (int id : {kPreset, kBitrateSlider, kVbr, kShape, kFit, kFit + 1, kMatchPhone}) {
+        ASSERT_NE(h.region(id), nullptr) << id;
+        EXPECT_FALSE(h.region(id)->enabled) << id;
+    }
+    // Pressing a disabled toggle does nothing.
+    h.click(kVbr);
+    EXPECT_TRUE(h.rec().calls.empty());
+}
+
+TEST(Pages, NoticeFollowsLinkAndProbe) {
+    Harness h(connectedModel());
+    EXPECT_EQ(h.textOp(L"change these settings"), nullptr);
+    EXPECT_TRUE(h.region(kVideo)->enabled);
+    h.model().linkState = LinkState::Unauthorized;
+    h.paint();
+    EXPECT_TRUE(
+        h.hasText(L"Accept the USB debugging prompt on your phone to change these settings."));
+    h.model().linkState = LinkState::Live;
+    h.model().probeState = 0;
+    h.paint();
+    EXPECT_TRUE(h.hasText(L"Reading what your phone's encoders can do\u2026"));
+    h.model().probeState = -1;
+    h.paint();
+    EXPECT_NE(h.textOp(L"Couldn't read your phone's encoders."), nullptr);
+}
+
+TEST(Pages, VoiceAndHevcHaveTheirOwnConditions) {
+    Harness h(connectedModel());
+    EXPECT_FALSE(h.region(kVoice)->enabled);
+    EXPECT_NE(h.textOp(L"Only works in No app mode."), nullptr);
+    EXPECT_FALSE(h.region(kCodec + 2)->enabled);
+    EXPECT_TRUE(h.hasText(L"This PC can't decode HEVC on its graphics card, so H.264 it is."));
+    h.model().noApp = true;
+    h.model().phoneHevc = true;
+    h.model().pcHevc = true;
+    h.paint();
+    EXPECT_TRUE(h.region(kVoice)->enabled);
+    EXPECT_TRUE(h.region(kCodec + 2)->enabled);
+    EXPECT_TRUE(
+        h.hasText(L"HEVC looks cleaner at the same bitrate. Auto uses it when the phone has it."));
+    h.model().linkState = LinkState::Live;
+    h.model().codec = "hevc";
+    h.paint();
+    EXPECT_TRUE(h.hasText(L"Sending HEVC."));
+}
+
+TEST(Pages, EncoderButtonAndHelp) {
+    PanelModel m = connectedModel();
+    m.encoderName = "c2.qti.avc.encoder";
+    Harness h(m);
+    EXPECT_TRUE(h.hasText(L"Automatic (c2.qti.avc.encoder)"));
+    EXPECT_TRUE(h.hasText(L"The phone picks its own."));
+    h.model().encoder = "c2.android.avc.encoder";
+    h.paint();
+    EXPECT_TRUE(h.hasText(L"c2.android.avc.encoder"));
+    EXPECT_TRUE(
+        h.hasText(L"Software, too slow for games. Lists up to 2048\u00d72048, 30 fps at screen "
+                  L"size, 12 Mbps."));
+    h.model() = PanelModel{};
+    h.paint();
+    EXPECT_TRUE(h.hasText(L"Automatic"));
+    EXPECT_TRUE(h.hasText(L"The phone's encoders show once it's connected."));
+}
+
+TEST(Pages, CustomPresetShowsItsRows) {
+    Harness h(connectedModel());
+    h.showPage(Page::Quality);
+    EXPECT_TRUE(h.hasText(L"Sharp"));
+    EXPECT_NE(h.region(kBitrateSlider), nullptr);
+    EXPECT_EQ(h.region(kCustomWidth), nullptr);
+    EXPECT_FALSE(h.hasText(L"Keyframe interval"));
+    h.model().preset = "custom";
+    h.paint();
+    EXPECT_TRUE(h.hasText(L"Custom"));
+    for (int id : {kCustomWidth, kCustomHeight, kFrameRate, kCustomBitrate, kKeyframe})
+        EXPECT_NE(h.region(id), nullptr) << id;
+    EXPECT_TRUE(h.hasText(L"Size"));
+    EXPECT_TRUE(h.hasText(L"Frame rate"));
+    EXPECT_TRUE(h.hasText(L"Keyframe interval"));
+    EXPECT_EQ(h.region(kBitrateSlider), nullptr);
+    h.model().preset = "unknown";
+    h.paint();
+    EXPECT_TRUE(h.hasText(L"Choose\u2026"));
+}
+
+TEST(Pages, OwnRatioShowsTheRatioRow) {
+    Harness h(connectedModel());
+    h.showPage(Page::Quality);
+    EXPECT_EQ(h.region(kRatio), nullptr);
+    EXPECT_TRUE(h.hasText(L"Phone's screen") || h.hasText(L"Free"));
+    h.model().aspect = 5;
+    h.model().ratio = "32:9";
+    h.paint();
+    ASSERT_NE(h.region(kRatio), nullptr);
+    EXPECT_TRUE(h.hasText(L"32:9"));
+    h.model().aspect = 2;
+    h.paint();
+    EXPECT_EQ(h.region(kRatio), nullptr);
+    EXPECT_TRUE(h.hasText(L"16:9"));
+}
+
+TEST(Pages, QualityPrintsWhatWasMeasured) {
+    PanelModel m = connectedModel();
+    m.encoderName = "c2.qti.avc.encoder";
+    m.link = 30;
+    m.bitrate = 40000000;
+    m.audioNote = "Opus 48 kHz stereo";
+    Harness h(m);
+    h.showPage(Page::Quality);
+    EXPECT_NE(h.textOp(L"The H.264 encoder lists 3840\u00d72160, 60 fps, 100 Mbps. The cable "
+                       L"measured 30 Mbps."),
+              nullptr);
+    EXPECT_NE(h.textOp(L"Past the 30 Mbps the cable measured: expect stutter."), nullptr);
+    EXPECT_TRUE(h.hasText(L"Audio: Opus 48 kHz stereo"));
+    h.model().bitrate = 20000000;
+    h.paint();
+    EXPECT_EQ(h.textOp(L"expect stutter"), nullptr);
+}
+
+TEST(Pages, TouchModeDisablesAccelerationAndSpeed) {
+    Harness h;
+    h.showPage(Page::Input);
+    EXPECT_FALSE(h.region(kAccel)->enabled);
+    EXPECT_FALSE(h.region(kSpeedSlider)->enabled);
+    EXPECT_TRUE(h.hasText(L"Only in Device mode."));
+    EXPECT_TRUE(h.region(kMode)->enabled);
+    h.model().deviceMode = true;
+    h.model().keyName = L"Right Alt";
+    h.paint();
+    EXPECT_TRUE(h.region(kAccel)->enabled);
+    EXPECT_FALSE(h.region(kSpeedSlider)->enabled);  // the phone's acceleration is on
+    EXPECT_TRUE(h.hasText(L"The phone's own Pointer speed setting applies."));
+    EXPECT_NE(h.textOp(L"Click the video to capture the mouse; Right Alt gives it back."), nullptr);
+    h.model().accel = false;
+    h.paint();
+    EXPECT_TRUE(h.region(kSpeedSlider)->enabled);
+    EXPECT_TRUE(h.hasText(L"No acceleration: the same move always goes the same distance."));
+    h.model().deviceAnswer = 0;
+    h.paint();
+    EXPECT_TRUE(h.hasText(L"This phone refused the exact mouse; its acceleration stays on."));
+}
+
+TEST(Pages, UpdateButtonStates) {
+    Harness h;
+    h.showPage(Page::Settings);
+    EXPECT_TRUE(h.hasText(L"Check now"));
+    EXPECT_TRUE(h.region(kUpdateButton)->enabled);
+    for (int state : {1, 2}) {
+        h.model().updater.state = state;
+        h.paint();
+        EXPECT_FALSE(h.region(kUpdateButton)->enabled) << state;
+    }
+    h.model().updater.state = 3;
+    h.model().updater.version = "1.2.0";
+    h.paint();
+    EXPECT_TRUE(h.hasText(L"Restart now"));
+    EXPECT_TRUE(h.region(kUpdateButton)->enabled);
+    h.click(kUpdateButton);
+    h.model().updater.state = 4;
+    h.paint();
+    h.click(kUpdateButton);
+    EXPECT_EQ(h.rec().calls, (std::vector<std::string>{"restartNow", "checkNow"}));
+}
+
+TEST(Pages, ShortcutsListTheirBindings) {
+    PanelModel m;
+    m.keyName = L"Right Alt";
+    m.shortcutTexts = {{L"Home", L"Right Alt + H"}, {L"Back", L"Not set"}};
+    Harness h(m);
+    h.showPage(Page::Shortcuts);
+    EXPECT_TRUE(h.hasText(L"Tovenmar key"));
+    EXPECT_TRUE(h.hasText(L"Right Alt + H"));
+    EXPECT_TRUE(h.hasText(L"Not set"));
+    EXPECT_NE(h.region(kShortcutFirst + 1), nullptr);
+    EXPECT_EQ(h.region(kShortcutFirst + 2), nullptr);
+    EXPECT_TRUE(h.hasText(L"Saved in %LOCALAPPDATA%\\Tovenmar\\shortcuts.ini."));
+    h.click(kResetShortcuts);
+    EXPECT_EQ(h.rec().calls, (std::vector<std::string>{"resetShortcuts"}));
+}
+
+TEST(Pages, SidebarUpdateCardUntilLater) {
+    PanelModel m;
+    m.updater.state = 3;
+    m.updater.version = "1.2.0";
+    Harness h(m);
+    EXPECT_TRUE(h.hasText(L"Update ready"));
+    EXPECT_TRUE(h.hasText(L"Tovenmar 1.2.0 is downloaded."));
+    h.click(kCardLater);
+    EXPECT_EQ(h.rec().calls, (std::vector<std::string>{"later"}));
+    h.model().updateLater = true;
+    h.paint();
+    EXPECT_FALSE(h.hasText(L"Update ready"));
+    EXPECT_EQ(h.region(kCardRestart), nullptr);
+}
+
+TEST(Pages, EveryPageFitsItsTextsInsideTheColumn) {
+    // Long help texts wrap inside the space left of the control instead of running under it.
+    PanelModel m = connectedModel();
+    m.shortcutTexts = {{L"Home", L"Right Alt + H"}};
+    Harness h(m);
+    for (int page = 0; page < kPageCount; ++page) {
+        h.showPage(static_cast<Page>(page));
+        for (const auto& op : h.view().drawList().ops()) {
+            if (op.kind != DrawOp::Kind::Text || op.rect.left < 248) continue;
+            EXPECT_LE(op.rect.right, h.width) << page;
+            if (op.wrap) {
+                FixedMeasurer fm;
+                SizeF s = fm.measure(op.text, op.font, op.rect.width(), true);
+                EXPECT_LE(s.height, op.rect.height() + 0.5f)
+                    << page << " " << std::string(op.text.begin(), op.text.end());
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tov::panel::test

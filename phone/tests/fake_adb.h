@@ -1,0 +1,52 @@
+// A scripted stand-in for runAdb: answers per argument text, records every call.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "phone/adb_runner.h"
+
+namespace tov::test {
+
+class FakeAdb {
+  public:
+    struct Answer {
+        bool ok = true;
+        std::string output;
+    };
+
+    // Answers for an exact argument text.
+    void answer(const std::wstring& args, bool ok, const std::string& output);
+    // Answers for every argument text that begins with `prefix` (exact answers win).
+    void answerPrefix(const std::wstring& prefix, bool ok, const std::string& output);
+    // Called inside each run before it answers (to block, count or change the script).
+    std::function<void(const std::wstring& args)> onRun;
+
+    AdbRunFunction runner();
+    std::vector<std::wstring> calls() const;
+    std::vector<uint32_t> timeouts() const;
+    int count(const std::wstring& args) const;
+    int countPrefix(const std::wstring& prefix) const;
+    void clearCalls();
+    // Waits until `args` has been run at least n times; false when the wait ran out.
+    bool waitForCalls(const std::wstring& args, int n, std::chrono::milliseconds limit);
+
+  private:
+    bool run(const std::wstring& args, std::string* output, uint32_t timeoutMs);
+    int countLocked(const std::wstring& args) const;
+
+    mutable std::mutex mutex_;
+    std::condition_variable called_;
+    std::map<std::wstring, Answer> exact_;
+    std::vector<std::pair<std::wstring, Answer>> prefixes_;
+    std::vector<std::wstring> calls_;
+    std::vector<uint32_t> timeouts_;
+};
+
+}  // namespace tov::test

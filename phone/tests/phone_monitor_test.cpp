@@ -1,0 +1,276 @@
+#include "phone/phone_monitor.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+
+#include "app/log.h"
+#include "phone/phone_identity.h"
+#include "phone/tests/fake_adb.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "tests/support/test_support.h"
+
+namespace tov {
+namespace {
+
+const char* const kPixelUsb = "PIX123";
+const char* const kPixelWifi = "192.168.1.7:40111";
+const char* const kGalaxyUsb = "R58N12";
+
+class PhoneMonitorTest : public ::testing::Test {
+  protected:
+    test::FakeAdb adb;
+    std::unique_ptr<PhoneMonitor> monitor;
+    std::atomic<int> changes{0};
+
+    void SetUp() override {
+        identity(kPixelUsb, "PIX123\nGoogle\nPixel 7\n");
+        identity(kPixelWifi, "PIX123\nGoogle\nPixel 7\n");
+        identity(kGalaxyUsb, "R58N12\nsamsung\nSM-A525F\n");
+        make([] { return std::wstring(L"adb"); });
+    }
+    void make(std::function<std::wstring()> find, uint32_t pollMs = 1000) {
+        PhoneMonitor::Options options;
+        options.pollIntervalMs = pollMs;
+        options.runAdb = adb.runner();
+        options.findAdb = std::move(find);
+        monitor = std::make_unique<PhoneMonitor>(options);
+        monitor->onChange = [this] { ++changes; };
+    }
+    void identity(const std::string& serial, const std::string& answer) {
+        adb.answer(adbPrefix(serial) + kIdentityQueryArgs, true, answer);
+    }
+    // One "devices -l" answer made of "serial state" lines.
+    void devices(std::initializer_list<std::pair<const char*, const char*>> list) {
+        std::string out = "List of devices attached\n";
+        for (const auto& [serial, state] : list) {
+            out += std::string(serial) + "\t" + state + " transport_id:1\n";
+        }
+        adb.answer(L"devices -l", true, out);
+    }
+    PhoneChoice pass() {
+        monitor->runPass();
+        return monitor->choice();
+    }
+};
+
+TEST_F(PhoneMonitorTest, APhoneOnCableAndWifiIsListedOnceAndUsedOverUsb) {
+    monitor->setWifi(true);
+    devices({{kPixelWifi, "device"}, {kPixelUsb, "device"}});
+    const PhoneChoice c = pass();
+    EXPECT_EQ(c.serial, kPixelUsb);
+    EXPECT_EQ(c.key, "PIX123");
+    EXPECT_EQ(c.name, "Google Pixel 7");
+    EXPECT_FALSE(c.wifi);
+    const auto phones = monitor->phones();
+    ASSERT_EQ(phones.size(), 1u);
+    EXPECT_TRUE(phones[0].usb);
+    EXPECT_TRUE(phones[0].wifi);
+    EXPECT_EQ(monitor->serialArgs(), L"-s PIX123 ");
+    EXPECT_EQ(monitor->last(), "PIX123");
+    EXPECT_EQ(changes, 1);
+
+    // Nothing new: no further change, and each connection was asked who it is only once.
+    pass();
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(adb.countPrefix(L"-s "), 2);
+    for (uint32_t t : adb.timeouts()) EXPECT_TRUE(t == 10000 || t == 3000);
+}
+
+TEST_F(PhoneMonitorTest, PreferUsbMovesOffWifiOnTheSecondPollWithTheCable) {
+    monitor->setWifi(true);
+    devices({{kPixelWifi, "device"}});
+    EXPECT_EQ(pass().serial, kPixelWifi);
+    EXPECT_TRUE(monitor->choice().wifi);
+
+    devices({{kPixelWifi, "device"}, {kPixelUsb, "device"}});
+    EXPECT_EQ(pass().serial, kPixelWifi);  // the cable has been seen once
+    EXPECT_EQ(pass().serial, kPixelUsb);
+    EXPECT_FALSE(monitor->choice().wifi);
+
+    // A cable that comes and goes starts counting again.
+    devices({{kPixelWifi, "device"}});
+    monitor->setPinned("");
+    EXPECT_EQ(pass().serial, kPixelWifi);
+    devices({{kPixelWifi, "device"}, {kPixelUsb, "device"}});
+    EXPECT_EQ(pass().serial, kPixelWifi);
+}
+
+TEST_F(PhoneMonitorTest, WithoutPreferUsbWifiIsKeptUntilItGoes) {
+    monitor->setWifi(true);
+    monitor->setPreferUsb(false);
+    devices({{kPixelWifi, "device"}});
+    pass();
+    devices({{kPixelWifi, "device"}, {kPixelUsb, "device"}});
+    pass();
+    pass();
+    EXPECT_EQ(pass().serial, kPixelWifi);
+    devices({{kPixelUsb, "device"}});
+    EXPECT_EQ(pass().serial, kPixelUsb);
+}
+
+TEST_F(PhoneMonitorTest, WifiOffListsButNeverChoosesAWifiOnlyPhone) {
+    devices({{kPixelWifi, "device"}});
+    const PhoneChoice c = pass();
+    EXPECT_EQ(c.serial, "");
+    EXPECT_FALSE(c.unauthorized);
+    ASSERT_EQ(monitor->phones().size(), 1u);
+    EXPECT_TRUE(monitor->phones()[0].wifi);
+    EXPECT_EQ(monitor->serialArgs(), L"");
+
+    // In use over Wi-Fi when Wi-Fi is turned off: the cable takes over at once.
+    monitor->setWifi(true);
+    EXPECT_EQ(pass().serial, kPixelWifi);
+    devices({{kPixelWifi, "device"}, {kPixelUsb, "device"}});
+    monitor->setWifi(false);
+    EXPECT_EQ(pass().serial, kPixelUsb);
+}
+
+TEST_F(PhoneMonitorTest, ThePhoneInUseStaysAndLastWinsAtStartUp) {
+    devices({{kPixelUsb, "device"}});
+    EXPECT_EQ(pass().key, "PIX123");
+    devices({{kGalaxyUsb, "device"}, {kPixelUsb, "device"}});
+    EXPECT_EQ(pass().key, "PIX123");
+    EXPECT_EQ(monitor->phones()[0].name, "Samsung SM-A525F");
+
+    // A fresh start remembers the Galaxy; it wins over the first listed phone.
+    make([] { return std::wstring(L"adb"); });
+    monitor->setLast("R58N12");
+    devices({{kPixelUsb, "device"}, {kGalaxyUsb, "device"}});
+    EXPECT_EQ(pass().key, "R58N12");
+
+    // Without last the first listed is taken, and it becomes last.
+    make([] { return std::wstring(L"adb"); });
+    monitor->setLast("GONE");
+    EXPECT_EQ(pass().key, "PIX123");
+    EXPECT_EQ(monitor->last(), "PIX123");
+}
+
+TEST_F(PhoneMonitorTest, APinnedPhoneThatIsAbsentMeansNothingIsChosen) {
+    devices({{kPixelUsb, "device"}, {kGalaxyUsb, "device"}});
+    monitor->setPinned("R58N12");
+    EXPECT_EQ(pass().serial, kGalaxyUsb);
+    devices({{kPixelUsb, "device"}});
+    const PhoneChoice c = pass();
+    EXPECT_EQ(c.serial, "");
+    EXPECT_EQ(c.key, "");
+    EXPECT_EQ(monitor->last(), "R58N12");  // last keeps the phone used last
+    monitor->setPinned("");
+    EXPECT_EQ(pass().serial, kPixelUsb);
+}
+
+TEST_F(PhoneMonitorTest, AnUnauthorizedDeviceIsReportedOnlyWhileNothingIsChosen) {
+    devices({{kGalaxyUsb, "unauthorized"}, {"emulator-5554", "offline"}});
+    EXPECT_TRUE(pass().unauthorized);
+    EXPECT_TRUE(monitor->phones().empty());
+    EXPECT_EQ(changes, 1);
+    devices({{kGalaxyUsb, "unauthorized"}, {kPixelUsb, "device"}});
+    const PhoneChoice c = pass();
+    EXPECT_FALSE(c.unauthorized);
+    EXPECT_EQ(c.serial, kPixelUsb);
+    EXPECT_EQ(changes, 2);
+    devices({{kGalaxyUsb, "device"}});
+    EXPECT_EQ(pass().serial, kGalaxyUsb);
+    EXPECT_EQ(changes, 3);
+}
+
+TEST_F(PhoneMonitorTest, MissingAdbIsReportedOnceAndLookedForOnEveryPass) {
+    std::atomic<bool> present{false};
+    int searches = 0;
+    make([&] {
+        ++searches;
+        return present ? std::wstring(L"adb") : std::wstring();
+    });
+    devices({{kPixelUsb, "device"}});
+    EXPECT_TRUE(pass().adbMissing);
+    EXPECT_TRUE(pass().adbMissing);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(searches, 2);
+    EXPECT_TRUE(adb.calls().empty());
+
+    present = true;
+    const PhoneChoice c = pass();
+    EXPECT_FALSE(c.adbMissing);
+    EXPECT_EQ(c.serial, kPixelUsb);
+    EXPECT_EQ(changes, 2);
+    pass();
+    EXPECT_EQ(searches, 3);  // the path is kept once found
+}
+
+TEST_F(PhoneMonitorTest, AFailedDeviceListMeansNoPhones) {
+    devices({{kPixelUsb, "device"}});
+    pass();
+    adb.answer(L"devices -l", false, "List of devices attached\nPIX123\tdevice\n");
+    const PhoneChoice c = pass();
+    EXPECT_EQ(c.serial, "");
+    EXPECT_TRUE(monitor->phones().empty());
+    EXPECT_EQ(changes, 2);
+}
+
+TEST_F(PhoneMonitorTest, AWirelessNameWithoutAnswerIsKeyedByItsId) {
+    monitor->setWifi(true);
+    const char* wireless = "adb-PIX123-Ab12Cd._adb-tls-connect._tcp";
+    adb.answer(adbPrefix(wireless) + kIdentityQueryArgs, false, "error: closed\n");
+    adb.answer(L"devices -l", true,
+               std::string("List of devices attached\n") + wireless +
+                   " device product:panther model:Pixel_7 device:panther\n");
+    const PhoneChoice c = pass();
+    EXPECT_EQ(c.key, "PIX123");
+    EXPECT_EQ(c.name, "Pixel 7");
+    EXPECT_TRUE(c.wifi);
+
+    // The cable's answer has the same key, so the two are one phone.
+    devices({{wireless, "device"}, {kPixelUsb, "device"}});
+    pass();
+    ASSERT_EQ(monitor->phones().size(), 1u);
+    EXPECT_EQ(pass().serial, kPixelUsb);
+}
+
+TEST_F(PhoneMonitorTest, LogsTheIdentityAndTheConnectionInUse) {
+    test::TempDir dir;
+    test::ScopedEnv env(L"LOCALAPPDATA", dir.path());
+    openLog();
+    monitor->setWifi(true);
+    devices({{kPixelWifi, "device"}});
+    pass();
+    devices({});
+    pass();
+    std::string log;
+    readFile(joinPath(joinPath(dir.path(), L"Tovenmar"), L"tovenmar.log"), log);
+    EXPECT_NE(log.find("phones: 192.168.1.7:40111 is PIX123 (Google Pixel 7)"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("phones: using Google Pixel 7 over Wi-Fi (192.168.1.7:40111)"),
+              std::string::npos);
+    EXPECT_NE(log.find("phones: using nothing"), std::string::npos);
+}
+
+// The thread: a setter's wake-up runs a poll at once, long before the interval is over.
+TEST_F(PhoneMonitorTest, SettersWakeTheThreadForAnImmediatePoll) {
+    make([] { return std::wstring(L"adb"); }, 600000);
+    devices({{kPixelUsb, "device"}});
+    monitor->start();
+    ASSERT_TRUE(adb.waitForCalls(L"devices -l", 1, std::chrono::seconds(20)));
+    monitor->setPinned("R58N12");
+    ASSERT_TRUE(adb.waitForCalls(L"devices -l", 2, std::chrono::seconds(20)));
+    monitor->stop();
+    EXPECT_EQ(monitor->choice().serial, "");
+    monitor->stop();  // a second stop is harmless
+}
+
+// With the default interval the thread polls again by itself.
+TEST_F(PhoneMonitorTest, PollsAgainWithoutBeingWoken) {
+    PhoneMonitor::Options options;
+    options.runAdb = adb.runner();
+    options.findAdb = [] { return std::wstring(L"adb"); };
+    ASSERT_EQ(options.pollIntervalMs, 1000u);
+    monitor = std::make_unique<PhoneMonitor>(options);
+    devices({});
+    monitor->start();
+    EXPECT_TRUE(adb.waitForCalls(L"devices -l", 3, std::chrono::seconds(30)));
+    monitor->stop();
+}
+
+}  // namespace
+}  // namespace tov
