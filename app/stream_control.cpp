@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 
 namespace tov {
 
@@ -90,37 +91,43 @@ void StreamControl::fitSizeToShape(ScreenSize screen, StreamOptionMap& pending) 
 
 bool StreamControl::takeOption(const std::string& key, const std::string& value, ScreenSize helper,
                                StreamOptionMap& pending) {
-    long number = 0;
-    if (key == "fps") {
-        if (!parseWholeNumber(value, 1, 240, false, number)) return false;
-        model_.fps = static_cast<int32_t>(number);
-    } else if (key == "fit") {
-        if (!parseWholeNumber(value, 0, 2, false, number)) return false;
-        model_.fit = static_cast<int32_t>(number);
-    } else if (key == "bitrate") {
-        if (!parseWholeNumber(value, 1, 2000, false, number)) return false;
-        model_.mbps = static_cast<int32_t>(number);
-        pending = {{"bitrate", std::to_string(static_cast<int64_t>(number) * 1000000)}};
+    struct NumberKey {
+        const char* key;
+        long low, high;
+        bool emptyIsZero;
+        int32_t PanelModel::*field;
+    };
+    // The typed shape (aspect 5) is reached only through "ratio".
+    static const NumberKey kNumberKeys[] = {
+        {"fps", 1, 240, false, &PanelModel::fps},
+        {"fit", 0, 2, false, &PanelModel::fit},
+        {"bitrate", 1, 2000, false, &PanelModel::mbps},
+        {"aspect", 0, 4, true, &PanelModel::aspect},
+        {"width", 0, 8192, true, &PanelModel::customWidth},
+        {"height", 0, 8192, true, &PanelModel::customHeight},
+    };
+    const auto numberKey = std::find_if(std::begin(kNumberKeys), std::end(kNumberKeys),
+                                        [&](const NumberKey& k) { return key == k.key; });
+    if (numberKey != std::end(kNumberKeys)) {
+        long number = 0;
+        if (!parseWholeNumber(value, numberKey->low, numberKey->high, numberKey->emptyIsZero,
+                              number)) {
+            return false;
+        }
+        model_.*numberKey->field = static_cast<int32_t>(number);
+        // The phone gets the number that was taken, not the text around it (" +30", "030", "").
+        pending = {{key, std::to_string(number)}};
+        if (key == "bitrate") pending = {{key, std::to_string(int64_t{number} * 1000000)}};
+        if (key == "width") model_.aspect = kShapeCustomSize;
     } else if (key == "keyframe") {
         if (!validKeyframe(value)) return false;
         model_.keyframe = value;
     } else if (key == "codec") {
         model_.noAppCodec = value;
-    } else if (key == "aspect") {
-        // The typed shape is reached only through "ratio".
-        if (!parseWholeNumber(value, 0, 4, true, number)) return false;
-        model_.aspect = static_cast<int32_t>(number);
     } else if (key == "ratio") {
         if (parseTypedRatio(value) == 0) return false;
         model_.ratio = value;
         model_.aspect = kShapeTyped;
-    } else if (key == "width") {
-        if (!parseWholeNumber(value, 0, 8192, true, number)) return false;
-        model_.customWidth = static_cast<int32_t>(number);
-        model_.aspect = kShapeCustomSize;
-    } else if (key == "height") {
-        if (!parseWholeNumber(value, 0, 8192, true, number)) return false;
-        model_.customHeight = static_cast<int32_t>(number);
     } else {
         return false;
     }

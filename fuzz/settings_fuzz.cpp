@@ -1,8 +1,6 @@
 // A hand-edited settings.ini of arbitrary bytes: loading must never crash, every value must land
 // in its range, and the stream options built from the result (with presets from the same bytes)
 // must stay well formed.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,19 +9,11 @@
 
 #include "app/settings_file.h"
 #include "app/stream_options.h"
+#include "fuzz_support.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
 namespace {
-
-// Names the broken rule before stopping, so a crash report says which one.
-#define REQUIRE(ok)                                           \
-    do {                                                      \
-        if (!(ok)) {                                          \
-            std::fprintf(stderr, "settings_fuzz: %s\n", #ok); \
-            std::abort();                                     \
-        }                                                     \
-    } while (0)
 
 bool sevenBit(const std::string& text, size_t maxSize) {
     if (text.size() > maxSize) return false;
@@ -41,8 +31,7 @@ bool wholeNumber(const std::string& text) {
 }
 
 const std::wstring& scratchFile() {
-    static const std::wstring path =
-        tov::widen("/tmp/tovenmar-settings-fuzz-" + std::to_string(getpid()) + ".ini");
+    static const std::wstring path = tov::fuzz::scratchFile("settings-fuzz");
     return path;
 }
 

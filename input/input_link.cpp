@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "app/log.h"
+#include "input/fine_timer.h"
 #include "phone/adb_runner.h"
 #include "platform/clock.h"
 #include "platform/text.h"
@@ -36,7 +37,7 @@ InputPhoneLink inputPhoneLinkOverAdb(
 }
 
 InputLink::InputLink(InputPhoneLink phone, InputLinkTimings timings)
-    : phone_(std::move(phone)), timings_(timings) {}
+    : phone_(std::move(phone)), timings_(timings), inbox_(helperReports()) {}
 
 InputLink::~InputLink() {
     stop();
@@ -223,54 +224,32 @@ void InputLink::readLoop(TcpSocket& socket) {
         payload.resize(h.length);
         if (h.length > 0 && socket.receiveAll(payload.data(), h.length).status != RecvStatus::Data)
             return;
-        dispatch(h.type, payload.data(), h.length);
+        inbox_.onMessage(h.type, payload.data(), h.length);
     }
 }
 
-void InputLink::dispatch(uint8_t type, const uint8_t* payload, size_t size) {
-    switch (type) {
-        case input_msg::kScreenSize: {
-            const TextMap map = readTextMap(reinterpret_cast<const char*>(payload), size);
-            if (map.count("width") && map.count("height")) {
-                phoneWidth_ = textNumber(map, "width");
-                phoneHeight_ = textNumber(map, "height");
-            }
-            return;
-        }
-        case input_msg::kMouseState: {
-            const TextMap map = readTextMap(reinterpret_cast<const char*>(payload), size);
-            const auto it = map.find("exact");
-            exact_ = it != map.end() && it->second == "1" ? 1 : 0;
-            return;
-        }
-        case input_msg::kPong: {
-            if (size != 8) return;
-            const int64_t rtt = nowMicros() - static_cast<int64_t>(readU64(payload));
-            if (rtt < 0 || rtt > kLongestRoundTripMicros) return;
-            int32_t ms = 0;
-            const auto summary = meter_.add(rtt, ms);
-            rttMs_ = ms;
-            if (summary) {
-                logLine(
-                    "input: round trip avg %.1f ms, max %d ms; mouse: %d moves in, %d reports out",
-                    summary->averageMs, summary->maxMs, movesIn_.exchange(0),
-                    reportsOut_.exchange(0));
-            }
-            return;
-        }
-        case input_msg::kClipHeader:
-        case input_msg::kClipChunk: {
-            if (type == input_msg::kClipHeader)
-                clip_.onHeader(payload, size);
-            else
-                clip_.onChunk(payload, size);
-            if (auto item = clip_.takeComplete()) {
-                if (onPhoneClip_) onPhoneClip_(std::move(*item));
-            }
-            return;
-        }
-        default:
-            return;  // the hello again, or a message this program does not know
+HelperReports InputLink::helperReports() {
+    HelperReports r;
+    r.screenSize = [this](int32_t width, int32_t height) {
+        phoneWidth_ = width;
+        phoneHeight_ = height;
+    };
+    r.mouseState = [this](int32_t exact) { exact_ = exact; };
+    r.pong = [this](int64_t echoed) { onPong(nowMicros() - echoed); };
+    r.clip = [this](ClipItem item) {
+        if (onPhoneClip_) onPhoneClip_(std::move(item));
+    };
+    return r;
+}
+
+void InputLink::onPong(int64_t rtt) {
+    if (rtt < 0 || rtt > kLongestRoundTripMicros) return;
+    int32_t ms = 0;
+    const auto summary = meter_.add(rtt, ms);
+    rttMs_ = ms;
+    if (summary) {
+        logLine("input: round trip avg %.1f ms, max %d ms; mouse: %d moves in, %d reports out",
+                summary->averageMs, summary->maxMs, movesIn_.exchange(0), reportsOut_.exchange(0));
     }
 }
 
@@ -285,7 +264,7 @@ void InputLink::connectionLost() {
     }
     state_ = kConnecting;
     if (!linkStopping()) logLine("input: connection lost");
-    clip_.reset();
+    inbox_.reset();
     meter_.reset();
     attempts_ = 0;
 }
@@ -386,6 +365,7 @@ bool InputLink::sendRecord(const EventRecord& record) {
 }
 
 void InputLink::senderLoop() {
+    const FineTimerScope fineWaits;  // the 2 ms report slots
     std::unique_lock<std::mutex> lock(queueLock_);
     int64_t nextPing = nowMicros() + timings_.pingIntervalMicros;
     while (!senderStop_) {

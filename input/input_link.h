@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "clipboard/clip_item.h"
-#include "input/clip_collector.h"
+#include "input/helper_inbox.h"
 #include "input/input_messages.h"
 #include "input/outgoing_queue.h"
 #include "input/round_trip_meter.h"
@@ -106,7 +106,8 @@ class InputLink {
     std::unique_ptr<TcpSocket> handshake();
     void becomeReady();
     void readLoop(TcpSocket& socket);
-    void dispatch(uint8_t type, const uint8_t* payload, size_t size);
+    HelperReports helperReports();
+    void onPong(int64_t roundTripMicros);
     void connectionLost();
 
     void queueEvent(const EventRecord& record);
@@ -124,7 +125,7 @@ class InputLink {
     std::wstring currentSerialArgs_;
     std::unique_ptr<ChildProcess> helperProcess_;
     int attempts_ = 0;
-    ClipCollector clip_;
+    HelperInbox inbox_;
     RoundTripMeter meter_;
 
     std::mutex socketLock_;

@@ -77,6 +77,20 @@ int match(const Shortcuts& table, uint8_t currentModifiers, uint16_t keyId) {
     return -1;
 }
 
+void assign(Shortcuts& table, int index, uint8_t modifiers, uint16_t key) {
+    if (index < 0) {
+        if (key != 0) table.tovenmarKey = key;
+        return;
+    }
+    if (index >= kShortcutCount) return;
+    if (key != 0) {
+        for (ShortcutEntry& e : table.entries) {
+            if (e.modifiers == modifiers && e.key == key) e = {};
+        }
+    }
+    table.entries[index] = {modifiers, key};
+}
+
 std::wstring actionName(int index) {
     return validIndex(index) ? kActions[index].displayName : L"";
 }

@@ -43,6 +43,11 @@ Shortcuts defaults();
 // Right Alt (and without Left Ctrl) ignores a Left Ctrl: AltGr layouts report both.
 int match(const Shortcuts& table, uint8_t currentModifiers, uint16_t keyId);
 
+// A binding chosen in the panel. Index below 0: a non-zero key becomes the Tovenmar key.
+// Index 0..8: a non-zero combination is first taken away from every entry that has it, so that
+// one combination never runs two actions. Other indexes change nothing.
+void assign(Shortcuts& table, int index, uint8_t modifiers, uint16_t key);
+
 // "Home", "Back", ...; empty outside the table.
 std::wstring actionName(int index);
 // The name used for the action in shortcuts.ini; empty outside the table.

@@ -11,9 +11,6 @@ namespace tov::panel {
 namespace {
 
 constexpr wchar_t kChevronDown[] = L"\uE70D";
-constexpr wchar_t kCheckMark[] = L"\uE73E";
-constexpr float kListItemHeight = 44;
-constexpr float kListInset = 4;
 
 Color rgb(uint32_t c, float alpha = 1.0f) {
     return {c, alpha};
@@ -216,45 +213,6 @@ void drawKeyField(PageContext& ctx, const RectF& r, int hit, const std::wstring&
     spec.kind = ControlSpec::Kind::KeyField;
     spec.shortcutIndex = shortcutIndex;
     ctx.controls[hit] = std::move(spec);
-}
-
-void drawDropdownList(PageContext& ctx, const RectF& window) {
-    if (!ctx.state.dropdown) return;
-    const OpenDropdown& dd = *ctx.state.dropdown;
-    float width = std::max(dd.anchor.width(), 250.0f);
-    float height = dd.items.size() * kListItemHeight + 2 * kListInset;
-    float left = std::min(dd.anchor.left, window.right - width - 8);
-    float top = dd.anchor.bottom + 4;
-    // Open upwards when the list would run off the bottom and there is more room above.
-    if (top + height > window.bottom - 8 &&
-        dd.anchor.top - window.top > window.bottom - dd.anchor.bottom)
-        top = std::max(window.top + 8, dd.anchor.top - 4 - height);
-    RectF card{left, top, left + width, top + height};
-    for (int n = 3; n >= 1; --n)
-        ctx.draw.fill(
-            {card.left - 2.0f * n, card.top - n, card.right + 2.0f * n, card.bottom + 3.0f * n},
-            rgb(colors::kBlack, 0.10f), 8 + n);
-    ctx.draw.fill(card, rgb(colors::kDropdownFill), 8);
-    ctx.draw.stroke(card.inflated(-0.5f, -0.5f), rgb(colors::kControlBorder), 8);
-    for (size_t i = 0; i < dd.items.size(); ++i) {
-        int hit = hit::kListItemFirst + static_cast<int>(i);
-        float y = card.top + kListInset + i * kListItemHeight;
-        RectF item{card.left + kListInset, y, card.right - kListInset, y + kListItemHeight};
-        bool hover = ctx.state.hovered == hit;
-        if (hover) ctx.draw.fill(item, rgb(colors::kAccent), 6);
-        if (static_cast<int>(i) == dd.current)
-            ctx.draw.text(kCheckMark, {item.left + 8, item.top, item.left + 28, item.bottom},
-                          Font::Icon10, rgb(hover ? colors::kWhite : colors::kAccent), false,
-                          Align::Centre, true);
-        RectF textArea{item.left + 32, item.top + 5, item.right - 10, item.bottom - 4};
-        ctx.draw.text(dd.items[i].title,
-                      {textArea.left, textArea.top, textArea.right, textArea.top + 19},
-                      Font::Text13, rgb(hover ? colors::kWhite : colors::kPrimaryText));
-        ctx.draw.text(dd.items[i].second,
-                      {textArea.left, textArea.top + 18, textArea.right, textArea.bottom},
-                      Font::Text12, rgb(hover ? colors::kHoveredItemSecond : colors::kHelpText));
-        ctx.addHit(item, hit, true);
-    }
 }
 
 }  // namespace tov::panel

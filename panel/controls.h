@@ -54,8 +54,4 @@ void drawButton(PageContext& ctx, const RectF& r, int hit, const std::wstring& l
 void drawKeyField(PageContext& ctx, const RectF& r, int hit, const std::wstring& keyText,
                   int shortcutIndex);
 
-// The open dropdown's list, over everything drawn so far; its items are hits
-// hit::kListItemFirst + index.
-void drawDropdownList(PageContext& ctx, const RectF& window);
-
 }  // namespace tov::panel

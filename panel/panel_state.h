@@ -26,6 +26,8 @@ struct OpenDropdown {
     int current = -1;  // the item that carries the check mark
     RectF anchor;      // the control's rectangle when it opened
     std::function<void(int)> choose;
+    float scroll = 0;     // of the items, when they do not all fit in the window
+    float maxScroll = 0;  // set by the last paint
 };
 
 struct SliderDrag {
@@ -47,7 +49,6 @@ struct PanelState {
     bool fullScreen = false;
     bool ownRatioPicked = false;  // "Your own ratio" chosen before a ratio was typed
     float contentHeight = 0;      // of the previous paint, for the scroll clamp
-    float viewHeight = 0;
 };
 
 }  // namespace tov::panel

@@ -4,6 +4,7 @@
 
 #include "panel/colors.h"
 #include "panel/controls.h"
+#include "panel/dropdown_list.h"
 #include "panel/pages.h"
 #include "panel/sidebar.h"
 #include "platform/text.h"
@@ -47,8 +48,8 @@ void PanelView::build(float width, float height, uint64_t nowMs) {
     hits_.clear();
     controls_.clear();
 
-    // The offset is held to what the previous paint showed.
-    float maxScroll = std::max(0.0f, state_.contentHeight - state_.viewHeight);
+    // The offset is held to the previous paint's content in today's view.
+    float maxScroll = std::max(0.0f, state_.contentHeight - height);
     state_.scroll = std::clamp(state_.scroll, 0.0f, maxScroll);
 
     RectF window{0, 0, width, height};
@@ -65,7 +66,6 @@ void PanelView::build(float width, float height, uint64_t nowMs) {
     draw_.popClip();
 
     state_.contentHeight = bottom + state_.scroll + 16;
-    state_.viewHeight = height;
     float content = state_.contentHeight;
     if (content > height + 1) {
         float length = std::max(height * height / content, 40.0f);
@@ -120,8 +120,7 @@ bool PanelView::mouseLeave() {
     return true;
 }
 
-bool PanelView::mouseDown(float x, float y, uint64_t nowMs) {
-    (void)nowMs;
+bool PanelView::mouseDown(float x, float y) {
     if (state_.dropdown) {
         const HitRegion* r = regionAt(x, y);
         if (!r) {
@@ -241,13 +240,30 @@ void PanelView::dragTo(float x, bool released) {
 }
 
 bool PanelView::wheel(int delta) {
-    if (state_.dropdown || !model_.whatsNewVersion.empty()) return false;
+    if (!model_.whatsNewVersion.empty()) return false;
+    if (state_.dropdown) {
+        // The page stays put; a list taller than the window scrolls its own items.
+        OpenDropdown& dd = *state_.dropdown;
+        if (dd.maxScroll <= 0) return false;
+        dd.scroll = std::clamp(dd.scroll - static_cast<float>(delta) / 120.0f * kWheelStep, 0.0f,
+                               dd.maxScroll);
+        return true;
+    }
     state_.scroll -= static_cast<float>(delta) / 120.0f * kWheelStep;
     return true;
 }
 
 void PanelView::resized() {
     state_.dropdown.reset();
+}
+
+void PanelView::captureLost(float x) {
+    // Losing the mouse ends a press; a dragged slider keeps where it was let go.
+    if (state_.drag.hit != 0) {
+        dragTo(x, true);
+        state_.drag = SliderDrag{};
+    }
+    state_.pressed = 0;
 }
 
 void PanelView::setFullScreen(bool on) {

@@ -45,7 +45,7 @@ class PanelView {
     bool mouseMove(float x, float y);
     bool mouseLeave();
     // True when the press was taken: the window captures the mouse until mouseUp.
-    bool mouseDown(float x, float y, uint64_t nowMs);
+    bool mouseDown(float x, float y);
     bool mouseUp(float x, float y, uint64_t nowMs);
     bool wheel(int delta);
     // Over something that can be pressed (the hand cursor).
@@ -61,6 +61,8 @@ class PanelView {
 
     // The window changed size: an open dropdown closes.
     void resized();
+    // The mouse capture went elsewhere mid-press (x: the last known position).
+    void captureLost(float x);
 
     // Full screen is entered or left; the window layer does the moving.
     std::function<void(bool enter)> onFullScreen;

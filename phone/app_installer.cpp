@@ -41,11 +41,9 @@ std::string installedPackagePath(std::string_view output) {
     const size_t at = output.find("package:");
     if (output.size() < 8 || at == std::string_view::npos) return {};
     std::string_view path = trimTrailing(output.substr(at + 8));
-    path = path.substr(0, path.find('\n'));
     // A phone that lists split packages answers in several lines, each ending in CR LF on
     // Windows: the CR must not end up in the checksum command.
-    if (!path.empty() && path.back() == '\r') path.remove_suffix(1);
-    return std::string(path);
+    return std::string(trimTrailing(path.substr(0, path.find('\n'))));
 }
 
 std::string checksumDigest(bool succeeded, std::string_view output) {

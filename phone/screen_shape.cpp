@@ -53,6 +53,10 @@ ShapePlan planShape(double ratio, SizeText physical) {
         return plan;
     }
     const int32_t n = static_cast<int32_t>(wanted) & ~1;
+    if (n <= 0) {
+        plan.action = ShapePlan::Action::TooWide;  // a screen too small to cut
+        return plan;
+    }
     plan.action = ShapePlan::Action::Resize;
     plan.size = physical.width >= physical.height ? SizeText{n, shortSide} : SizeText{shortSide, n};
     return plan;

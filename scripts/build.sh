@@ -11,7 +11,10 @@ shift
 jobs="${TOV_JOBS:-2}"
 case "$tree" in
     native) args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
-    win) args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" -DCMAKE_BUILD_TYPE=Release) ;;
+    # Development builds carry the stand-in phone package that the phone simulator accepts;
+    # TOVENMAR_APK names the real one for a release.
+    win) args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" -DCMAKE_BUILD_TYPE=Release
+               -DTOVENMAR_APK="${TOVENMAR_APK:-$root/tests/media/phone-app-stand-in.apk}") ;;
     fuzz) args=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOVENMAR_FUZZ=ON
                 -DTOVENMAR_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
     *) echo "unknown tree: $tree" >&2; exit 2 ;;

@@ -164,7 +164,8 @@ TEST_F(StreamControlTest, AcceptedValuesReachTheModelPhoneAndFile) {
     };
     const Case cases[] = {
         {"fps", "30", {{"fps", "30"}}},
-        {"fps", " +240", {{"fps", " +240"}}},
+        {"fps", " +240", {{"fps", "240"}}},
+        {"fit", "01", {{"fit", "1"}}},
         {"fit", "2", {{"fit", "2"}}},
         {"keyframe", "0.5", {{"keyframe", "0.5"}}},
         {"keyframe", "3600", {{"keyframe", "3600"}}},
@@ -273,13 +274,13 @@ TEST_F(StreamControlTest, SizeFollowsTheShape) {
     ASSERT_EQ(sent_.size(), 1u);
     EXPECT_EQ(sent_[0], (StreamOptionMap{{"aspect", "1"}}));
 
-    // A custom size with a side missing has no shape: the typed value goes as it is.
+    // A custom size with a side missing has no shape: only the taken value goes.
     model_.aspect = kShape16x9;
     model_.customHeight = 0;
     sent_.clear();
     EXPECT_TRUE(control().setNoAppOption("width", ""));
     EXPECT_EQ(model_.customWidth, 0);
-    EXPECT_EQ(sent_[0], (StreamOptionMap{{"width", ""}}));
+    EXPECT_EQ(sent_[0], (StreamOptionMap{{"width", "0"}}));
     EXPECT_TRUE(lockedCalls_.empty());
 }
 

@@ -141,6 +141,24 @@ TEST(Shortcuts, MatchNeedsTheExactModifiersExceptAltGrsLeftCtrl) {
     EXPECT_EQ(shortcuts::match(custom, 0, 0), -1);  // unset entries never match key 0
 }
 
+TEST(Shortcuts, AssigningACombinationTakesItFromItsOldAction) {
+    Shortcuts table = shortcuts::defaults();
+    shortcuts::assign(table, kShortcutPower, kRightAlt, 0x23);  // Home's combination
+    EXPECT_EQ(table.entries[kShortcutPower], (ShortcutEntry{kRightAlt, 0x23}));
+    EXPECT_EQ(table.entries[kShortcutHome], (ShortcutEntry{}));
+    EXPECT_EQ(shortcuts::match(table, kRightAlt, 0x23), kShortcutPower);
+    shortcuts::assign(table, kShortcutBack, 0, 0);  // cleared: nothing else changes
+    EXPECT_EQ(table.entries[kShortcutBack], (ShortcutEntry{}));
+    EXPECT_EQ(table.entries[kShortcutPower], (ShortcutEntry{kRightAlt, 0x23}));
+    shortcuts::assign(table, -1, 0, 0);
+    EXPECT_EQ(table.tovenmarKey, 0x138);
+    shortcuts::assign(table, -1, 0, 0x11D);
+    EXPECT_EQ(table.tovenmarKey, 0x11D);
+    const Shortcuts before = table;
+    shortcuts::assign(table, kShortcutCount, kRightAlt, 0x30);
+    EXPECT_EQ(table, before);
+}
+
 TEST(Shortcuts, Texts) {
     const wchar_t* names[] = {L"Home",          L"Back",       L"Recent apps",
                               L"Notifications", L"Power",      L"Volume up",

@@ -79,3 +79,35 @@ TEST(TextField, CaretBlinksEveryHalfSecond) {
 
 }  // namespace
 }  // namespace tov::panel
+
+#include "panel/dropdown_list.h"
+
+namespace tov::panel {
+namespace {
+
+TEST(ListPlacement, BelowAboveOrClampedIntoTheWindow) {
+    RectF window{0, 0, 1000, 700};
+    // Fits below its control.
+    ListPlacement p = placeList({600, 100, 850, 134}, 3, 200, window);
+    EXPECT_FLOAT_EQ(p.card.top, 138);
+    EXPECT_FLOAT_EQ(p.card.height(), 3 * 44 + 8);
+    EXPECT_FLOAT_EQ(p.maxScroll, 0);
+    // Near the bottom: opens above.
+    EXPECT_FLOAT_EQ(p.card.width(), 250);  // never narrower than its control
+    p = placeList({600, 600, 850, 634}, 5, 300, window);
+    EXPECT_FLOAT_EQ(p.card.bottom, 596);
+    EXPECT_FLOAT_EQ(p.card.width(), 300);
+    EXPECT_FLOAT_EQ(p.card.right, 850);
+    // A narrow control near the left edge: the wider list stays inside the window.
+    p = placeList({10, 100, 100, 134}, 2, 250, window);
+    EXPECT_FLOAT_EQ(p.card.left, 8);
+    EXPECT_FLOAT_EQ(p.card.right, 258);
+    // Too tall for either side: inside the window, scrolling the rest.
+    p = placeList({600, 300, 850, 334}, 20, 250, window);
+    EXPECT_GE(p.card.top, 8);
+    EXPECT_LE(p.card.bottom, 692);
+    EXPECT_FLOAT_EQ(p.maxScroll, 20 * 44 + 8 - p.card.height());
+}
+
+}  // namespace
+}  // namespace tov::panel

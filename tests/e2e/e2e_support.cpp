@@ -18,7 +18,9 @@ std::string shell(const std::string& command) {
     return out;
 }
 
-std::string wineBinary() { return isFile(L"/usr/lib/wine/wine64") ? "/usr/lib/wine/wine64" : "wine"; }
+std::string wineBinary() {
+    return isFile(L"/usr/lib/wine/wine64") ? "/usr/lib/wine/wine64" : "wine";
+}
 std::string wineServer() {
     return isFile(L"/usr/lib/wine/wineserver") ? "/usr/lib/wine/wineserver" : "wineserver";
 }
@@ -32,7 +34,9 @@ std::string userName() {
 
 }  // namespace
 
-std::string windowsProgram(const std::string& name) { return std::string(TOV_WIN_BIN_DIR) + "/" + name; }
+std::string windowsProgram(const std::string& name) {
+    return std::string(TOV_WIN_BIN_DIR) + "/" + name;
+}
 
 std::string artefactPath(const std::string& name) {
     const std::string dir = std::string(TOV_E2E_WORK_DIR) + "/artefacts";
@@ -53,7 +57,9 @@ WineSession::WineSession() : prefix_(std::string(TOV_E2E_WORK_DIR) + "/wineprefi
     removeTree(widen(dataFolder()));
 }
 
-WineSession::~WineSession() { killAll(); }
+WineSession::~WineSession() {
+    killAll();
+}
 
 std::string WineSession::dataFolder() const {
     return prefix_ + "/drive_c/users/" + userName() + "/AppData/Local/Tovenmar";
@@ -72,7 +78,9 @@ std::unique_ptr<ChildProcess> WineSession::start(const std::string& program,
     return ChildProcess::start(line, widen(artefactPath("wine-output.txt")));
 }
 
-void WineSession::killAll() { shell(wineServer() + " -k >/dev/null 2>&1; true"); }
+void WineSession::killAll() {
+    shell(wineServer() + " -k >/dev/null 2>&1; true");
+}
 
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     const uint64_t end = tickMs() + static_cast<uint64_t>(limit.count());
@@ -90,9 +98,50 @@ std::string findWindow(const std::string& title) {
 }
 
 bool screenshot(const std::string& windowId, const std::string& pngPath) {
-    shell("import -window " + (windowId.empty() ? std::string("root") : windowId) + " '" +
-          pngPath + "' 2>/dev/null");
+    shell("import -window " + (windowId.empty() ? std::string("root") : windowId) + " '" + pngPath +
+          "' 2>/dev/null");
     return fileSize(widen(pngPath)) > 0;
+}
+
+bool windowSize(const std::string& windowId, int& width, int& height) {
+    // "  Geometry: 1280x600" among xdotool's lines.
+    const std::string text = shell("xdotool getwindowgeometry " + windowId + " 2>/dev/null");
+    const size_t at = text.find("Geometry: ");
+    if (at == std::string::npos) return false;
+    return std::sscanf(text.c_str() + at + 10, "%dx%d", &width, &height) == 2;
+}
+
+void click(const std::string& windowId, int x, int y) {
+    shell("xdotool mousemove --window " + windowId + " " + std::to_string(x) + " " +
+          std::to_string(y) + " click 1 2>/dev/null");
+}
+
+int findColourInColumn(const std::string& pngPath, int x, int y0, int y1, const std::string& rgb) {
+    // ImageMagick's text form: "X,Y: (r,g,b)  #RRGGBB  srgb(...)", one line a pixel.
+    const std::string text =
+        shell("convert '" + pngPath + "' -crop 1x" + std::to_string(y1 - y0) + "+" +
+              std::to_string(x) + "+" + std::to_string(y0) + " +repage txt:- 2>/dev/null");
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (line.empty() || line[0] == '#') continue;
+        if (line.find(rgb) == std::string::npos) continue;
+        const size_t comma = line.find(',');
+        const size_t colon = line.find(':');
+        if (comma == std::string::npos || colon == std::string::npos) continue;
+        return y0 + std::atoi(line.substr(comma + 1, colon - comma - 1).c_str());
+    }
+    return -1;
+}
+
+double brightnessSpread(const std::string& pngPath) {
+    const std::string text =
+        shell("convert '" + pngPath +
+              "' -colorspace Gray -format '%[fx:standard_deviation]' info: 2>/dev/null");
+    return text.empty() ? 0.0 : std::atof(text.c_str());
 }
 
 }  // namespace tov::e2e

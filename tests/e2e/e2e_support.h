@@ -16,7 +16,7 @@ namespace tov::e2e {
 std::string windowsProgram(const std::string& name);
 
 class WineSession {
-public:
+  public:
     // Makes (once per test program) a Wine prefix and empties the program's data folder.
     WineSession();
     ~WineSession();
@@ -31,7 +31,7 @@ public:
     // Ends every Wine process of the prefix.
     void killAll();
 
-private:
+  private:
     std::string prefix_;
 };
 
@@ -41,6 +41,14 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 // X11 helpers (xdotool, ImageMagick). Window ids are decimal texts; empty when none.
 std::string findWindow(const std::string& title);
 bool screenshot(const std::string& windowId, const std::string& pngPath);
+// The window's size; false when it cannot be read.
+bool windowSize(const std::string& windowId, int& width, int& height);
+// A left click at (x, y) inside the window.
+void click(const std::string& windowId, int x, int y);
+// The first row in column x, from y0 to y1, whose pixel has the colour "#RRGGBB"; -1 when none.
+int findColourInColumn(const std::string& pngPath, int x, int y0, int y1, const std::string& rgb);
+// The standard deviation of the picture's brightness, 0 to 1: near 0 for a flat (black) picture.
+double brightnessSpread(const std::string& pngPath);
 // Where tests put their screenshots and other artefacts.
 std::string artefactPath(const std::string& name);
 

@@ -1,0 +1,177 @@
+// The one App: owns every subsystem, wires their callbacks to each other, keeps the PanelModel
+// under the model lock and builds the copies the panel draws from. Portable: the Windows-only
+// pieces (video window, panel, clipboard) come in through the ports of app_ports.h.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+
+#include "app/app_ports.h"
+#include "app/bitrate_meter.h"
+#include "app/panel_model.h"
+#include "app/settings_store.h"
+#include "app/stream_control.h"
+#include "audio/audio_player.h"
+#include "input/input_link.h"
+#include "input/key_router.h"
+#include "input/shortcuts.h"
+#include "phone/app_installer.h"
+#include "phone/phone_info.h"
+#include "phone/phone_monitor.h"
+#include "phone/screen_shape.h"
+#include "session/session.h"
+#include "update/updater.h"
+
+namespace tov {
+
+// Everything the App is built from that differs between the product and a test.
+struct AppParts {
+    std::function<std::unique_ptr<VideoPort>(VideoEvents)> makeVideo;
+    std::function<std::unique_ptr<PanelPort>()> makePanel;
+    std::function<std::unique_ptr<ClipboardPort>()> makeClipboard;
+    PhoneMonitor::Options phoneMonitor;
+    AppInstaller::Options installer;
+    SessionConfig session;
+    InputLinkTimings inputLink;
+    AudioOutputFactory audioOutput;  // empty: the system's default output
+    UpdaterOptions updater;
+    // Where settings.ini is; empty: the user's data folder.
+    std::function<std::wstring()> settingsPath;
+    // Where shortcuts.ini is; empty: the user's data folder.
+    std::function<std::wstring()> shortcutsPath;
+    // Milliseconds for the bitrate meter; empty: the system's tick count.
+    std::function<uint64_t()> tickMs;
+};
+
+class App {
+  public:
+    explicit App(AppParts parts);
+    ~App();
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+
+    // Creates both windows and starts every subsystem; false (after telling the user) when a
+    // window could not be made. errorText says which.
+    bool init(std::string& errorText);
+    // The shut-down steps up to and including the video window; the caller installs a staged
+    // update afterwards when installOnExit() says so.
+    void shutdown();
+    bool installOnExit() const { return installOnExit_.load(); }
+    Updater& updater() { return updater_; }
+
+    // Pushes the input and clipboard settings to the input link, the clipboard, the video window
+    // and the Session.
+    void applyInput();
+    // The model provider.
+    PanelModel buildModel();
+
+    // The panel's operations, one per panel callback (UI thread).
+    void setVideo(bool on);
+    void setAudio(bool on);
+    void setKeyboard(bool on);
+    void setMouse(bool on);
+    void setPreset(const std::string& preset);
+    void setCodec(const std::string& codec);
+    void setEncoder(const std::string& encoder);
+    void setVbr(bool on);
+    void setVoice(bool on);
+    void restartNow();
+    void later();
+    void checkNow();
+    void whatsNewRead();
+    void setAutoUpdate(bool on);
+    void pinPhone(const std::string& key);
+    void setPreferUsb(bool on);
+    void setWifi(bool on);
+    void setClipboardOption(const std::string& key, bool on);
+    void setBitrate(int32_t bitrate);
+    void setDeviceMode(bool on);
+    void setAcceleration(bool on);
+    void setSpeed(float speed);
+    void showVideo(bool on);
+    void setOnTop(bool on);
+    void setVolume(float volume);
+    void startOrStop();
+    void reinstall();
+    void setNoApp(bool on);
+    bool setNoAppOption(const std::string& key, const std::string& value);
+    // index < 0: the Tovenmar key; 0..8: one shortcut, taking the combination from any other.
+    void setShortcut(int index, uint8_t modifiers, uint16_t key);
+    void resetShortcuts();
+
+    // The handlers of the phone monitor and the Session (worker threads).
+    void onPhoneChange();
+    void onLinkState(LinkState state, const std::string& detail);
+    void onDeviceReport(const std::map<std::string, std::string>& report);
+    void onPhoneStateReport(const std::map<std::string, std::string>& report);
+    void onInputReport(const std::map<std::string, std::string>& report);
+    void onPhoneInfo(const PhoneInfo& info);
+
+    // Test access.
+    Session& session() { return session_; }
+    InputLink& inputLink() { return inputLink_; }
+    PhoneMonitor& phoneMonitor() { return phoneMonitor_; }
+    AudioPlayer& audioPlayer() { return audio_; }
+
+  private:
+    using Report = std::map<std::string, std::string>;
+    enum class Setter { Video, Audio, Preset, Codec, Encoder, Vbr, Voice, Bitrate };
+
+    SessionPhoneLink makePhoneLink();
+    KeyTargets makeKeyTargets();
+    InputPhoneLink makeInputPhoneLink();
+    AdbRunFunction adbRunner() const;
+    std::wstring findAdbPath() const;
+    StreamControlHooks makeStreamControlHooks();
+    SessionCallbacks makeSessionCallbacks();
+    VideoEvents makeVideoEvents();
+
+    void refresh();
+    void save();
+    void pushStreamOptions();
+    void setter(Setter which, const std::string& text, bool flag, int32_t number);
+    void setInputToggles(bool keyboard, bool mouse);
+    void switchMode(bool deviceMode);
+    void releaseHeldInput();
+    void sendClipOptions(bool toPc, bool pictures, bool passwords);
+    void saveShortcuts();
+    std::wstring settingsFilePath() const;
+
+    PhoneMonitor phoneMonitor_;
+    AppInstaller installer_;
+    std::mutex phoneLock_;
+    std::string currentSerial_;
+    std::string currentKey_;
+    Session session_;
+    InputLink inputLink_;
+    std::unique_ptr<ClipboardPort> clipboard_;
+    Shortcuts shortcuts_;
+    std::unique_ptr<ScreenShape> screenShape_;
+    std::atomic<int32_t> pendingKeyboard_{-1};
+    std::atomic<int32_t> pendingMouse_{-1};
+    bool deviceInput_ = false;
+    // The keys held on the phone and the shortcut keys, with the key path. UI thread only.
+    KeyRouter keyRouter_;
+    std::unique_ptr<VideoPort> video_;
+    AudioPlayer audio_;
+    std::unique_ptr<PanelPort> panel_;
+    Updater updater_;
+    std::string seenVersion_;
+    std::atomic<bool> installOnExit_{false};
+    std::mutex modelLock_;
+    PanelModel model_;
+    PhoneInfo lastPhoneInfo_;
+    bool havePhoneInfo_ = false;
+    BitrateMeter bitrateMeter_;
+    SettingsStore settings_;
+    StreamControl streamControl_;
+    AppParts parts_;
+};
+
+}  // namespace tov

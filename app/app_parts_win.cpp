@@ -1,0 +1,14 @@
+#include "app/app_parts_win.h"
+
+namespace tov {
+
+AppParts makeAppPartsWin(HINSTANCE instance) {
+    AppParts parts;
+    parts.makeVideo = [instance](VideoEvents events) {
+        return makeVideoPortWin(instance, std::move(events));
+    };
+    parts.makePanel = [instance] { return makePanelPortWin(instance); };
+    return parts;
+}
+
+}  // namespace tov

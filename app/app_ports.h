@@ -1,0 +1,98 @@
+// What the App needs from the pieces that exist only on Windows: the video window (with the input
+// translation that turns its mouse and key messages into phone events), the settings panel and
+// the clipboard. The Windows build hands the App the real ones; tests hand it stand-ins, so the
+// App's wiring runs and is tested on both tiers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/panel_model.h"
+#include "clipboard/clip_item.h"
+#include "input/key_router.h"
+
+namespace tov {
+
+// The ten events of the video window, in the App's order.
+struct VideoEvents {
+    std::function<void()> keyframeWanted;                           // video thread
+    std::function<bool(int64_t phoneUs, int64_t* pcUs)> phoneToPc;  // video thread
+    std::function<void()> closed;
+    // Touch: action (0 down, 1 move, 2 up), pointer id, point in the frame (0..1).
+    std::function<void(int action, int pointer, float x, float y)> touch;
+    // Scroll at a point in the frame, horizontal and vertical amounts in notches.
+    std::function<void(float x, float y, float horizontal, float vertical)> scroll;
+    std::function<void(int which)> systemButton;  // 1 Back, else Home
+    std::function<bool(bool down, unsigned virtualKey, int64_t lParam, const KeyboardState& state)>
+        key;
+    std::function<void()> focusLost;
+    // Device mode: buttons, dx, dy, wheel, horizontal wheel.
+    std::function<void(uint8_t buttons, int dx, int dy, int wheel, int hwheel)> deviceMouse;
+    // The mouse capture of Device mode began or ended.
+    std::function<void(bool)> changed;
+};
+
+// The video statistics the panel shows.
+struct VideoStats {
+    int32_t shownPerSecond = 0;
+    int32_t latencyMs = 0;
+    int32_t received = 0;
+    int32_t dropped = 0;
+    bool onGpu = false;
+};
+
+class VideoPort {
+  public:
+    virtual ~VideoPort() = default;
+    // UI thread; false with the text to show when the window cannot be made.
+    virtual bool create(std::string& errorText) = 0;
+    virtual void destroy() = 0;
+    virtual void show(bool visible) = 0;  // shown without taking the focus
+    virtual void setOnTop(bool onTop) = 0;
+    virtual bool hevcUsable() const = 0;
+    // Stream thread.
+    virtual void onConfig(int width, int height, int fps, int codec, const uint8_t* csd,
+                          size_t csdSize) = 0;
+    virtual void onPacket(const uint8_t* data, size_t size, int64_t time, bool key) = 0;
+    // Any thread: drops the queue and waits for a new config.
+    virtual void reset() = 0;
+    virtual VideoStats stats() const = 0;
+    // Input side (UI thread).
+    virtual bool captured() const = 0;
+    virtual void setCapturePossible(bool possible) = 0;
+    virtual void setPhoneScreen(int width, int height) = 0;
+    virtual void setDeviceMode(bool deviceMode) = 0;
+    // The Tovenmar key: lets go of a captured mouse.
+    virtual void releaseCapture() = 0;
+    virtual void toggleFullscreen() = 0;
+};
+
+class App;
+
+class PanelPort {
+  public:
+    virtual ~PanelPort() = default;
+    // UI thread: makes the window with the model provider and the panel callbacks, each of which
+    // calls one of the App's panel operations. False when the window cannot be made.
+    virtual bool create(std::function<PanelModel()> modelProvider, App& app) = 0;
+    // Any thread: posts the refresh message when the window exists.
+    virtual void refresh() = 0;
+    // Any thread: asks the window to close (ends the message loop).
+    virtual void close() = 0;
+};
+
+class ClipboardPort {
+  public:
+    virtual ~ClipboardPort() = default;
+    virtual bool running() const = 0;
+    virtual void start(ClipItemHandler onPcCopy) = 0;
+    virtual void stop() = 0;
+    virtual void setOptions(bool pictures, bool passwords) = 0;
+    virtual void putFromPhone(ClipItem item) = 0;
+};
+
+}  // namespace tov

@@ -1,0 +1,266 @@
+// The whole App against the phone simulator, through the real adb runner and sockets: a phone
+// attached after start is installed to and streams once the user starts, clicks reach the
+// phone's input helper, and the stream and input settings travel to the phone.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "app/app.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "tests/support/test_support.h"
+#include "tools/phonesim/control_client.h"
+
+namespace tov {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kPackage = TOV_TEST_MEDIA_DIR "/phone-app-stand-in.apk";
+
+struct VideoCounts {
+    std::atomic<int> configs{0};
+    std::atomic<int> packets{0};
+    std::atomic<int> resets{0};
+};
+
+class CountingVideo final : public VideoPort {
+  public:
+    CountingVideo(VideoCounts& counts, VideoEvents events)
+        : c_(counts), events(std::move(events)) {}
+    bool create(std::string&) override { return true; }
+    void destroy() override {}
+    void show(bool) override {}
+    void setOnTop(bool) override {}
+    bool hevcUsable() const override { return false; }
+    void onConfig(int, int, int, int, const uint8_t*, size_t) override { ++c_.configs; }
+    void onPacket(const uint8_t*, size_t, int64_t, bool) override { ++c_.packets; }
+    void reset() override { ++c_.resets; }
+    VideoStats stats() const override { return {}; }
+    bool captured() const override { return false; }
+    void setCapturePossible(bool) override {}
+    void setPhoneScreen(int, int) override {}
+    void setDeviceMode(bool) override {}
+    void releaseCapture() override {}
+    void toggleFullscreen() override {}
+
+    VideoCounts& c_;
+    VideoEvents events;
+};
+
+class NullPanel final : public PanelPort {
+  public:
+    bool create(std::function<PanelModel()>, App&) override { return true; }
+    void refresh() override {}
+    void close() override {}
+};
+
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (done()) return true;
+        std::this_thread::sleep_for(50ms);
+    }
+    return done();
+}
+
+bool contains(const std::vector<std::string>& lines, const std::string& part) {
+    for (const std::string& line : lines) {
+        if (line.find(part) != std::string::npos) return true;
+    }
+    return false;
+}
+
+class AppPhoneTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(readFile(widen(kPackage), package_));
+        std::string error;
+        ASSERT_TRUE(sim_.start("", &error)) << error;
+    }
+    void TearDown() override { sim_.stop(); }
+
+    AppParts parts() {
+        AppParts p;
+        p.makeVideo = [this](VideoEvents events) {
+            auto video = std::make_unique<CountingVideo>(video_, std::move(events));
+            videoPort_ = video.get();
+            return video;
+        };
+        p.makePanel = [] { return std::make_unique<NullPanel>(); };
+        const std::wstring adb = test::siblingProgram(L"adb");
+        p.phoneMonitor.findAdb = [adb] { return adb; };
+        p.installer.loadPackage = [this] { return package_; };
+        p.installer.copyFolder = dir_.path();
+        p.updater.firstCheck = std::chrono::hours(1);
+        p.settingsPath = [this] { return dir_.file(L"settings.ini"); };
+        p.shortcutsPath = [this] { return dir_.file(L"shortcuts.ini"); };
+        return p;
+    }
+
+    PanelModel modelWhen(App& app, const std::function<bool(const PanelModel&)>& done,
+                         std::chrono::milliseconds limit) {
+        PanelModel model;
+        waitFor(
+            [&] {
+                model = app.buildModel();
+                return done(model);
+            },
+            limit);
+        return model;
+    }
+
+    std::string package_;
+    test::TempDir dir_;
+    phonesim::PhoneSimulator sim_;
+    VideoCounts video_;
+    CountingVideo* videoPort_ = nullptr;
+};
+
+TEST_F(AppPhoneTest, APhoneAttachedLaterStreamsAndTakesClicks) {
+    App app(parts());
+    std::string error;
+    ASSERT_TRUE(app.init(error)) << error;
+
+    PanelModel model = modelWhen(
+        app, [](const PanelModel& m) { return m.linkState == LinkState::NoDevice; }, 10s);
+    EXPECT_EQ(model.linkState, LinkState::NoDevice);
+
+    app.startOrStop();
+    ASSERT_TRUE(sim_.ok("phone p usb=R58M123ABC model=SM-G973F"));
+    model = modelWhen(
+        app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s);
+    ASSERT_EQ(model.linkState, LinkState::Live) << model.statusText << " / " << model.detail;
+    EXPECT_TRUE(waitFor([&] { return video_.packets > 5; }, 10s));
+    EXPECT_GE(video_.configs.load(), 1);
+
+    // The phone got the stream options, with the user's choices.
+    const std::vector<TextMap> options = sim_.options("p");
+    ASSERT_FALSE(options.empty());
+    EXPECT_EQ(options.front().at("video"), "1");
+    EXPECT_EQ(options.front().at("preset"), "sharp");
+
+    // Clicks reach the input helper once its link is up, mapped onto the phone's screen.
+    model = modelWhen(
+        app, [](const PanelModel& m) { return m.inputState == 2; }, 20s);
+    ASSERT_EQ(model.inputState, 2);
+    videoPort_->events.touch(0, 0, 0.5f, 0.5f);
+    videoPort_->events.touch(2, 0, 0.5f, 0.5f);
+    videoPort_->events.systemButton(1);
+    EXPECT_TRUE(waitFor([&] { return contains(sim_.events("p"), "touch action=2"); }, 5s));
+    const std::vector<std::string> events = sim_.events("p");
+    EXPECT_TRUE(contains(events, "touch action=0 pointer=0"));
+    EXPECT_TRUE(contains(events, "clipoptions"));
+
+    // A setter reaches the live stream at once.
+    app.setVbr(false);
+    EXPECT_TRUE(waitFor(
+        [&] {
+            for (const TextMap& map : sim_.options("p")) {
+                auto it = map.find("vbr");
+                if (map.size() == 1 && it != map.end() && it->second == "0") return true;
+            }
+            return false;
+        },
+        5s));
+
+    // Stop: ready again, and the video side is reset.
+    const int resetsBefore = video_.resets;
+    app.startOrStop();
+    model = modelWhen(
+        app, [](const PanelModel& m) { return m.linkState == LinkState::Ready; }, 10s);
+    EXPECT_EQ(model.linkState, LinkState::Ready);
+    EXPECT_GT(video_.resets.load(), resetsBefore);
+    // The phone was told to stop before the connection closed.
+    EXPECT_TRUE(contains(sim_.streamEvents("p"), "stop"));
+
+    // Unplugged: no device.
+    ASSERT_TRUE(sim_.ok("remove p"));
+    model = modelWhen(
+        app, [](const PanelModel& m) { return m.linkState == LinkState::NoDevice; }, 10s);
+    EXPECT_EQ(model.linkState, LinkState::NoDevice);
+    app.shutdown();
+}
+
+}  // namespace
+}  // namespace tov
+
+namespace tov {
+namespace {
+
+size_t countContaining(const std::vector<std::string>& lines, const std::string& part) {
+    size_t n = 0;
+    for (const std::string& line : lines) {
+        if (line.find(part) != std::string::npos) ++n;
+    }
+    return n;
+}
+
+TEST_F(AppPhoneTest, APhoneMovingFromTheCableToWifiStaysLiveWithoutASecondProbe) {
+    ASSERT_TRUE(sim_.ok("phone p usb=R58MOVE001 wifi=adb-R58MOVE001-AbCdEf._adb-tls-connect._tcp"));
+    App app(parts());
+    std::string error;
+    ASSERT_TRUE(app.init(error)) << error;
+    app.setWifi(true);
+    app.startOrStop();
+    PanelModel model = modelWhen(
+        app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s);
+    ASSERT_EQ(model.linkState, LinkState::Live);
+    EXPECT_FALSE(model.chosenWifi);  // the cable is preferred
+
+    ASSERT_TRUE(sim_.ok("unplug p usb"));
+    model = modelWhen(
+        app, [](const PanelModel& m) { return m.chosenWifi && m.linkState == LinkState::Live; },
+        30s);
+    EXPECT_TRUE(model.chosenWifi);
+    EXPECT_EQ(model.linkState, LinkState::Live);
+    const std::vector<std::string> commands = sim_.commands();
+    EXPECT_EQ(countContaining(commands, "PhoneInfo"), 1u);  // the same phone is not probed again
+    EXPECT_GE(countContaining(commands, "-s adb-R58MOVE001-AbCdEf._adb-tls-connect._tcp forward"),
+              1u);
+    app.shutdown();
+}
+
+TEST_F(AppPhoneTest, APhoneAppThatNeverAnswersKeepsWaitingAndStartsItOncePerCycle) {
+    ASSERT_TRUE(sim_.ok("phone p usb=R58MUTE001 noHello=1"));
+    App app(parts());
+    std::string error;
+    ASSERT_TRUE(app.init(error)) << error;
+    app.startOrStop();
+    PanelModel model = modelWhen(
+        app, [](const PanelModel& m) { return m.linkState == LinkState::WaitingForApp; }, 30s);
+    ASSERT_EQ(model.linkState, LinkState::WaitingForApp);
+    const size_t startsBefore = countContaining(sim_.commands(), "am start");
+    std::this_thread::sleep_for(6s);
+    EXPECT_EQ(app.buildModel().linkState, LinkState::WaitingForApp);
+    const size_t starts = countContaining(sim_.commands(), "am start") - startsBefore;
+    // Each failed connection (hello wait of 1.5 s, pause of 0.7 s) starts the activity once.
+    EXPECT_GE(starts, 1u);
+    EXPECT_LE(starts, 4u);
+    app.shutdown();
+}
+
+TEST_F(AppPhoneTest, TheClockOffsetLandsWithinAMillisecondOfThePhones) {
+    ASSERT_TRUE(sim_.ok("phone p usb=R58MCLK001 clockOffset=7654321"));
+    App app(parts());
+    std::string error;
+    ASSERT_TRUE(app.init(error)) << error;
+    app.startOrStop();
+    ASSERT_EQ(modelWhen(
+                  app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s)
+                  .linkState,
+              LinkState::Live);
+    const int64_t phoneUs = 1'000'000'000;
+    int64_t pcUs = 0;
+    ASSERT_TRUE(waitFor([&] { return app.session().pongCount() >= 5; }, 10s));
+    ASSERT_TRUE(app.session().toPcTime(phoneUs, &pcUs));
+    EXPECT_NEAR(static_cast<double>(phoneUs - pcUs), 7654321.0, 1000.0);
+    app.shutdown();
+}
+
+}  // namespace
+}  // namespace tov

@@ -1,0 +1,328 @@
+#include "panel/panel_win.h"
+
+#include <d2d1.h>
+#include <dwmapi.h>
+#include <windowsx.h>
+
+#include "app/log.h"
+#include "panel/d2d_painter_win.h"
+#include "panel/panel_view.h"
+#include "panel/text_formats_win.h"
+#include "panel/window_geometry.h"
+#include "platform/clock.h"
+#include "platform/win/com_ptr.h"
+#include "platform/win/win_compat.h"
+
+namespace tov {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"TovenmarPanel";
+constexpr UINT_PTR kTimerId = 1;
+constexpr UINT kTimerMs = 250;
+
+// The held modifiers as the shortcut table names them.
+uint8_t heldModifiers() {
+    static const int keys[] = {VK_LCONTROL, VK_RCONTROL, VK_LSHIFT, VK_RSHIFT,
+                               VK_LMENU,    VK_RMENU,    VK_LWIN,   VK_RWIN};
+    uint8_t mask = 0;
+    for (int i = 0; i < 8; ++i)
+        if (GetKeyState(keys[i]) & 0x8000) mask |= static_cast<uint8_t>(1u << i);
+    return mask;
+}
+
+// Scan code plus 0x100 for extended keys, from a key message's lParam.
+uint16_t keyIdFrom(LPARAM lParam) {
+    uint16_t scan = static_cast<uint16_t>((lParam >> 16) & 0xFF);
+    return static_cast<uint16_t>(scan | ((lParam & (1 << 24)) ? 0x100 : 0));
+}
+
+}  // namespace
+
+struct Panel::Impl {
+    Panel& owner;
+    ModelProvider provider;
+    panel::TextFormats formats;
+    std::unique_ptr<panel::DWriteMeasurer> measurer;
+    std::unique_ptr<panel::D2DPainter> painter;
+    std::unique_ptr<panel::PanelView> view;
+    ComPtr<ID2D1Factory> d2d;
+    ComPtr<ID2D1HwndRenderTarget> target;
+    UINT dpi = 96;
+    bool tracking = false;
+    float lastX = 0;  // DIPs, for a drag whose capture is taken away
+    WINDOWPLACEMENT saved{};
+
+    explicit Impl(Panel& p) : owner(p) {}
+
+    HWND hwnd() const { return owner.window; }
+    float scale() const { return dpi / 96.0f; }
+
+    void releaseTarget() {
+        painter->releaseTargetResources();
+        target.Reset();
+    }
+
+    bool ensureTarget() {
+        if (target) return true;
+        RECT rc;
+        GetClientRect(hwnd(), &rc);
+        D2D1_RENDER_TARGET_PROPERTIES props = D2D1::RenderTargetProperties();
+        props.dpiX = props.dpiY = static_cast<float>(dpi);
+        HRESULT hr = d2d->CreateHwndRenderTarget(
+            props,
+            D2D1::HwndRenderTargetProperties(hwnd(),
+                                             D2D1::SizeU(rc.right - rc.left, rc.bottom - rc.top)),
+            &target);
+        if (FAILED(hr)) {
+            logLine("panel: render target failed 0x%08lx", static_cast<unsigned long>(hr));
+            return false;
+        }
+        target->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
+        return true;
+    }
+
+    void paint() {
+        PAINTSTRUCT ps;
+        BeginPaint(hwnd(), &ps);
+        if (ensureTarget()) {
+            if (provider) view->setModel(provider());
+            RECT rc;
+            GetClientRect(hwnd(), &rc);
+            view->build((rc.right - rc.left) / scale(), (rc.bottom - rc.top) / scale(), tickMs());
+            target->BeginDraw();
+            painter->paint(target.Get(), view->drawList());
+            HRESULT hr = target->EndDraw();
+            if (hr == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) releaseTarget();
+        }
+        EndPaint(hwnd(), &ps);
+    }
+
+    void repaint() { InvalidateRect(hwnd(), nullptr, FALSE); }
+
+    void setFullScreen(bool enter) {
+        HWND w = hwnd();
+        if (enter) {
+            saved.length = sizeof saved;
+            GetWindowPlacement(w, &saved);
+            MONITORINFO mi{};
+            mi.cbSize = sizeof mi;
+            GetMonitorInfoW(MonitorFromWindow(w, MONITOR_DEFAULTTONEAREST), &mi);
+            SetWindowLongPtrW(w, GWL_STYLE, WS_POPUP | WS_VISIBLE);
+            SetWindowPos(w, HWND_TOP, mi.rcMonitor.left, mi.rcMonitor.top,
+                         mi.rcMonitor.right - mi.rcMonitor.left,
+                         mi.rcMonitor.bottom - mi.rcMonitor.top, SWP_FRAMECHANGED);
+        } else {
+            SetWindowLongPtrW(w, GWL_STYLE, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+            SetWindowPlacement(w, &saved);
+            SetWindowPos(w, nullptr, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+        }
+    }
+
+    // The window rectangle for a client size in DIPs at the current DPI.
+    RECT frameFor(int dipsWide, int dipsHigh) const {
+        RECT r{0, 0, panel::scaleToDpi(dipsWide, dpi), panel::scaleToDpi(dipsHigh, dpi)};
+        AdjustWindowRectExForDpi(&r, WS_OVERLAPPEDWINDOW, FALSE, 0, dpi);
+        return r;
+    }
+
+    void placeInitially() {
+        RECT frame = frameFor(panel::kInitialClientWidth, panel::kInitialClientHeight);
+        MONITORINFO mi{};
+        mi.cbSize = sizeof mi;
+        GetMonitorInfoW(MonitorFromWindow(hwnd(), MONITOR_DEFAULTTONEAREST), &mi);
+        panel::IntRect r = panel::centredInWorkArea(
+            {frame.left, frame.top, frame.right, frame.bottom},
+            {mi.rcWork.left, mi.rcWork.top, mi.rcWork.right, mi.rcWork.bottom});
+        SetWindowPos(hwnd(), nullptr, r.left, r.top, r.width(), r.height(),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
+    LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
+};
+
+namespace {
+
+LRESULT CALLBACK panelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* impl = reinterpret_cast<Panel::Impl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (msg == WM_NCCREATE) {
+        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        impl = static_cast<Panel::Impl*>(cs->lpCreateParams);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(impl));
+        impl->owner.window = hwnd;
+    }
+    if (!impl) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    return impl->handle(msg, wParam, lParam);
+}
+
+}  // namespace
+
+LRESULT Panel::Impl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+    HWND w = hwnd();
+    float s = scale();
+    switch (msg) {
+        case WM_PAINT:
+            paint();
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case kPanelRefreshMessage:
+        case WM_TIMER:
+            repaint();
+            return 0;
+        case WM_SIZE:
+            if (target) target->Resize(D2D1::SizeU(LOWORD(lParam), HIWORD(lParam)));
+            view->resized();
+            repaint();
+            return 0;
+        case WM_DPICHANGED: {
+            dpi = HIWORD(wParam);
+            auto* r = reinterpret_cast<RECT*>(lParam);
+            releaseTarget();  // its scale is the old one
+            SetWindowPos(w, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            repaint();
+            return 0;
+        }
+        case WM_GETMINMAXINFO: {
+            RECT r = frameFor(panel::kMinClientWidth, panel::kMinClientHeight);
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize.x = r.right - r.left;
+            info->ptMinTrackSize.y = r.bottom - r.top;
+            return 0;
+        }
+        case WM_MOUSEMOVE:
+            if (!tracking) {
+                TRACKMOUSEEVENT tme{};
+                tme.cbSize = sizeof tme;
+                tme.dwFlags = TME_LEAVE;
+                tme.hwndTrack = w;
+                tracking = TrackMouseEvent(&tme) != FALSE;
+            }
+            lastX = GET_X_LPARAM(lParam) / s;
+            if (view->mouseMove(lastX, GET_Y_LPARAM(lParam) / s)) repaint();
+            return 0;
+        case WM_MOUSELEAVE:
+            tracking = false;
+            if (view->mouseLeave()) repaint();
+            return 0;
+        case WM_SETCURSOR:
+            if (LOWORD(lParam) == HTCLIENT) {
+                SetCursor(LoadCursorW(nullptr, view->overPressable() ? IDC_HAND : IDC_ARROW));
+                return TRUE;
+            }
+            break;
+        case WM_LBUTTONDOWN:
+            if (view->mouseDown(GET_X_LPARAM(lParam) / s, GET_Y_LPARAM(lParam) / s)) SetCapture(w);
+            repaint();
+            return 0;
+        case WM_LBUTTONUP:
+            // The view acts first: releasing the capture afterwards finds no press left to end.
+            view->mouseUp(GET_X_LPARAM(lParam) / s, GET_Y_LPARAM(lParam) / s, tickMs());
+            if (GetCapture() == w) ReleaseCapture();
+            repaint();
+            return 0;
+        case WM_CAPTURECHANGED:
+            if (reinterpret_cast<HWND>(lParam) != w) {
+                view->captureLost(lastX);
+                repaint();
+            }
+            return 0;
+        case WM_MOUSEWHEEL:
+            if (view->wheel(GET_WHEEL_DELTA_WPARAM(wParam))) repaint();
+            return 0;
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+            if (view->keyDown(static_cast<unsigned>(wParam), keyIdFrom(lParam), heldModifiers(),
+                              msg == WM_SYSKEYDOWN) == panel::KeyOutcome::Handled) {
+                repaint();
+                return 0;
+            }
+            break;
+        case WM_KEYUP:
+        case WM_SYSKEYUP:
+        case WM_SYSCHAR:
+            if (view->swallowsOtherKeyMessages()) return 0;
+            break;
+        case WM_CHAR:
+            if (view->character(static_cast<wchar_t>(wParam))) repaint();
+            return 0;
+        case WM_DESTROY:
+            KillTimer(w, kTimerId);
+            releaseTarget();
+            owner.window = nullptr;
+            PostQuitMessage(0);
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcW(w, msg, wParam, lParam);
+}
+
+Panel::Panel() : impl_(std::make_unique<Impl>(*this)) {}
+
+Panel::~Panel() {
+    if (window) {
+        // The window must not call back into a destroyed object.
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        DestroyWindow(window);
+    }
+}
+
+panel::PanelView* Panel::view() {
+    return impl_->view.get();
+}
+
+bool Panel::create(HINSTANCE instance, int showCommand, ModelProvider provider,
+                   panel::PanelCallbacks callbacks) {
+    Impl& d = *impl_;
+    if (!d.formats.create()) return false;
+    HRESULT hr = D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, d.d2d.GetAddressOf());
+    if (FAILED(hr)) {
+        logLine("panel: Direct2D factory failed 0x%08lx", static_cast<unsigned long>(hr));
+        return false;
+    }
+    d.provider = std::move(provider);
+    d.measurer = std::make_unique<panel::DWriteMeasurer>(d.formats);
+    d.painter = std::make_unique<panel::D2DPainter>(d.formats);
+    d.view = std::make_unique<panel::PanelView>(*d.measurer, std::move(callbacks));
+    d.view->onFullScreen = [&d](bool enter) { d.setFullScreen(enter); };
+
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = panelProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hIcon = static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), 0));
+    wc.lpszClassName = kClassName;
+    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        logLine("panel: class registration failed %lu", GetLastError());
+        return false;
+    }
+    HWND w = CreateWindowExW(0, kClassName, L"Tovenmar", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                             CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, &d);
+    if (!w) {
+        logLine("panel: window creation failed %lu", GetLastError());
+        return false;
+    }
+    d.dpi = GetDpiForWindow(w);
+    if (d.dpi == 0) d.dpi = 96;
+    BOOL dark = TRUE;
+    DwmSetWindowAttribute(w, DWMWA_USE_IMMERSIVE_DARK_MODE, &dark, sizeof dark);
+    COLORREF caption = RGB(20, 20, 22);
+    COLORREF text = RGB(237, 235, 232);
+    DwmSetWindowAttribute(w, DWMWA_CAPTION_COLOR, &caption, sizeof caption);
+    DwmSetWindowAttribute(w, DWMWA_TEXT_COLOR, &text, sizeof text);
+    d.placeInitially();
+    ShowWindow(w, showCommand);
+    UpdateWindow(w);
+    SetTimer(w, kTimerId, kTimerMs, nullptr);
+    return true;
+}
+
+}  // namespace tov

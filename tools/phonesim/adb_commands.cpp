@@ -1,0 +1,314 @@
+// Simulator::adb: the answers adb gives, host commands first, then commands aimed at one phone.
+#include <algorithm>
+
+#include "tools/phonesim/adb_args.h"
+#include "tools/phonesim/forwards.h"
+#include "tools/phonesim/phone_shell.h"
+#include "tools/phonesim/sha256.h"
+#include "tools/phonesim/simulator.h"
+
+namespace tov::phonesim {
+namespace {
+
+constexpr size_t kCommandLogLimit = 10000;
+
+std::string joined(const std::vector<std::string>& args) {
+    std::string out;
+    for (const std::string& a : args) out += (out.empty() ? "" : " ") + a;
+    return out;
+}
+
+std::string baseName(const std::string& path) {
+    const size_t cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+class AdbCommand {
+  public:
+    AdbCommand(Simulator& sim, CommandChannel& channel) : sim_(sim), out_(channel) {}
+
+    int run(const AdbArgs& a, const std::string& fileData) {
+        if (a.command == "devices") return devices(a);
+        if (a.command == "version") {
+            out_.write("Android Debug Bridge version 1.0.41\nVersion 35.0.2-phonesim\n");
+            return 0;
+        }
+        if (a.command == "start-server" || a.command == "kill-server" || a.command == "reconnect") {
+            return 0;
+        }
+        if (a.command == "forward" && !a.words.empty() &&
+            (a.words[0] == "--list" || a.words[0] == "--remove" || a.words[0] == "--remove-all")) {
+            return forwardHost(a);
+        }
+        std::shared_ptr<SimPhone> phone;
+        std::string serial;
+        if (const int rc = target(a, phone, serial); rc != 0) return rc;
+        if (a.command == "shell") return shell(a, phone, serial);
+        if (a.command == "forward") return forward(a, serial);
+        if (a.command == "install") return install(a, phone, fileData);
+        if (a.command == "push") return push(a, phone, fileData);
+        if (a.command == "uninstall") return uninstall(a, phone);
+        if (a.command == "get-serialno") {
+            out_.write(serial + "\n");
+            return 0;
+        }
+        if (a.command == "get-state") {
+            out_.write("device\n");
+            return 0;
+        }
+        out_.write("adb: unknown command " + a.command + "\n");
+        return 1;
+    }
+
+  private:
+    int devices(const AdbArgs& a) {
+        const bool longForm = std::find(a.words.begin(), a.words.end(), "-l") != a.words.end();
+        std::string text = "List of devices attached\n";
+        std::lock_guard lock(sim_.mutex);
+        int transport = 1;
+        for (const auto& p : sim_.phones) {
+            for (const PhoneLink* link : {&p->usb, &p->wifi}) {
+                if (!link->plugged || link->serial.empty()) continue;
+                if (longForm) {
+                    text += devicesLine(*p, link->serial, transport) + "\n";
+                } else {
+                    text += link->serial + "\t" + p->state + "\n";
+                }
+                ++transport;
+            }
+        }
+        out_.write(text + "\n");
+        return 0;
+    }
+
+    // The phone link a device command goes to, with adb's errors when there is none.
+    int target(const AdbArgs& a, std::shared_ptr<SimPhone>& phone, std::string& serial) {
+        std::lock_guard lock(sim_.mutex);
+        if (!a.serial.empty()) {
+            phone = sim_.attached(a.serial);
+            if (!phone) {
+                out_.write("adb: device '" + a.serial + "' not found\n");
+                return 1;
+            }
+            serial = a.serial;
+        } else {
+            int count = 0;
+            for (const auto& p : sim_.phones) {
+                for (const PhoneLink* link : {&p->usb, &p->wifi}) {
+                    if (link->plugged && !link->serial.empty()) {
+                        ++count;
+                        phone = p;
+                        serial = link->serial;
+                    }
+                }
+            }
+            if (count == 0) {
+                out_.write("adb: no devices/emulators found\n");
+                return 1;
+            }
+            if (count > 1) {
+                out_.write("adb: more than one device/emulator\n");
+                return 1;
+            }
+        }
+        if (phone->state == "unauthorized") {
+            out_.write(
+                "adb: device unauthorized.\nThis adb server's $ADB_VENDOR_KEYS is not set\n"
+                "Try 'adb kill-server' if that seems wrong.\n"
+                "Otherwise check for a confirmation dialog on your device.\n");
+            return 1;
+        }
+        if (phone->state == "offline") {
+            out_.write("adb: device offline\n");
+            return 1;
+        }
+        return 0;
+    }
+
+    int shell(const AdbArgs& a, const std::shared_ptr<SimPhone>& phone, const std::string& serial) {
+        const std::string text = shellText(a.words);
+        if (text.empty()) {
+            out_.write("adb: the phone simulator has no interactive shell\n");
+            return 1;
+        }
+        PhoneShell shell(sim_, phone->id, serial, out_);
+        return shell.run(text);
+    }
+
+    int forwardHost(const AdbArgs& a) {
+        if (a.words[0] == "--list") {
+            std::string text;
+            for (const std::string& line : sim_.forwards.list()) text += line + "\n";
+            out_.write(text);
+            return 0;
+        }
+        if (a.words[0] == "--remove-all") {
+            sim_.forwards.removeAll();
+            return 0;
+        }
+        if (a.words.size() != 2) {
+            out_.write("adb: usage: adb forward --remove LOCAL\n");
+            return 1;
+        }
+        const uint16_t port = parseTcpSpec(a.words[1]);
+        if (port == 0 || !sim_.forwards.remove(port)) {
+            out_.write("adb: error: listener '" + a.words[1] + "' not found\n");
+            return 1;
+        }
+        return 0;
+    }
+
+    int forward(const AdbArgs& a, const std::string& serial) {
+        std::vector<std::string> w = a.words;
+        if (!w.empty() && w[0] == "--no-rebind") w.erase(w.begin());
+        if (w.size() != 2) {
+            out_.write("adb: usage: adb forward [--no-rebind] LOCAL REMOTE\n");
+            return 1;
+        }
+        const uint16_t port = parseTcpSpec(w[0]);
+        if (port == 0) {
+            out_.write("adb: error: cannot bind listener: unsupported local " + w[0] + "\n");
+            return 1;
+        }
+        const std::string& remote = w[1];
+        if (remote.rfind("tcp:", 0) != 0 && remote.rfind("localabstract:", 0) != 0) {
+            out_.write("adb: error: unknown forward target " + remote + "\n");
+            return 1;
+        }
+        std::string error;
+        if (!sim_.forwards.add(port, serial, remote, error)) {
+            out_.write(error);
+            return 1;
+        }
+        return 0;
+    }
+
+    static std::string lastPlainWord(const std::vector<std::string>& words) {
+        for (auto it = words.rbegin(); it != words.rend(); ++it) {
+            if (!it->empty() && (*it)[0] != '-') return *it;
+        }
+        return {};
+    }
+
+    int install(const AdbArgs& a, const std::shared_ptr<SimPhone>& phone,
+                const std::string& fileData) {
+        const std::string path = lastPlainWord(a.words);
+        const bool replace = std::find(a.words.begin(), a.words.end(), "-r") != a.words.end();
+        if (path.empty()) {
+            out_.write("adb: usage: adb install [-r] PACKAGE\n");
+            return 1;
+        }
+        const std::string digest = sha256Hex(fileData);
+        std::string failure;
+        {
+            std::lock_guard lock(sim_.mutex);
+            if (!phone->installFailure.empty()) {
+                failure = phone->installFailure;
+                if (failure.find('[') == std::string::npos) failure = "Failure [" + failure + "]";
+            } else if (!phone->appDigest.empty() && phone->appForeign) {
+                failure =
+                    "Failure [INSTALL_FAILED_UPDATE_INCOMPATIBLE: Existing package "
+                    "com.tovenmar.app signatures do not match newer version; ignoring!]";
+            } else if (!phone->appDigest.empty() && !replace) {
+                failure =
+                    "Failure [INSTALL_FAILED_ALREADY_EXISTS: Attempt to re-install "
+                    "com.tovenmar.app without first uninstalling.]";
+            } else {
+                phone->appDigest = digest;
+                phone->appForeign = false;
+                phone->appRunning = false;  // an update ends the running app
+            }
+        }
+        out_.write("Performing Streamed Install\n");
+        if (!failure.empty()) {
+            out_.write("adb: failed to install " + path + ": " + failure + "\n");
+            return 1;
+        }
+        stopApp(phone->id);
+        out_.write("Success\n");
+        return 0;
+    }
+
+    void stopApp(const std::string& phoneId) {
+        sim_.connections.cut([&](const ConnectionInfo& c) {
+            return c.phoneId == phoneId && c.kind == ServiceKind::AppStream;
+        });
+    }
+
+    int push(const AdbArgs& a, const std::shared_ptr<SimPhone>& phone,
+             const std::string& fileData) {
+        std::vector<std::string> plain;
+        for (const std::string& w : a.words) {
+            if (!w.empty() && w[0] != '-') plain.push_back(w);
+        }
+        if (plain.size() != 2) {
+            out_.write("adb: usage: adb push LOCAL REMOTE\n");
+            return 1;
+        }
+        std::string remote = plain[1];
+        if (remote.back() == '/') remote += baseName(plain[0]);
+        {
+            std::lock_guard lock(sim_.mutex);
+            phone->files[remote] = sha256Hex(fileData);
+        }
+        out_.write(plain[0] + ": 1 file pushed, 0 skipped. 41.3 MB/s (" +
+                   std::to_string(fileData.size()) + " bytes in 0.010s)\n");
+        return 0;
+    }
+
+    int uninstall(const AdbArgs& a, const std::shared_ptr<SimPhone>& phone) {
+        const std::string package = lastPlainWord(a.words);
+        bool removed = false;
+        {
+            std::lock_guard lock(sim_.mutex);
+            if (package == kAppPackage && !phone->appDigest.empty()) {
+                phone->appDigest.clear();
+                phone->appForeign = false;
+                phone->appRunning = false;
+                phone->grants.clear();
+                removed = true;
+            }
+        }
+        if (!removed) {
+            out_.write("Failure [DELETE_FAILED_INTERNAL_ERROR]\n");
+            return 1;
+        }
+        stopApp(phone->id);
+        out_.write("Success\n");
+        return 0;
+    }
+
+    Simulator& sim_;
+    CommandChannel& out_;
+};
+
+}  // namespace
+
+int Simulator::adb(const std::vector<std::string>& args, const std::string& fileData,
+                   CommandChannel& channel) {
+    const std::string line = joined(args);
+    bool hang = false;
+    {
+        std::lock_guard lock(mutex);
+        if (commandLog.size() >= kCommandLogLimit) commandLog.erase(commandLog.begin());
+        commandLog.push_back(line);
+        const AdbArgs parsed = parseAdbArgs(args);
+        const std::string text = joined(std::vector<std::string>{parsed.command}) +
+                                 (parsed.words.empty() ? "" : " " + joined(parsed.words));
+        for (const std::string& h : hangs) hang = hang || text.rfind(h, 0) == 0;
+    }
+    if (hang) {
+        // A command that never answers: it ends only when adb is killed.
+        while (!stopping() && !channel.clientGone(100)) {
+        }
+        return 1;
+    }
+    const AdbArgs parsed = parseAdbArgs(args);
+    if (!parsed.error.empty()) {
+        channel.write(parsed.error + "\n");
+        return 1;
+    }
+    return AdbCommand(*this, channel).run(parsed, fileData);
+}
+
+}  // namespace tov::phonesim

@@ -1,0 +1,27 @@
+// Whole packets from the phone side, with the flags and time stamps only the phone sets.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "platform/socket.h"
+#include "session/text_map.h"
+
+namespace tov::phonesim {
+
+class PhoneSender {
+  public:
+    explicit PhoneSender(TcpSocket& socket) : socket_(socket) {}
+    // False once the connection failed; the socket is then shut down.
+    bool send(uint8_t type, const std::string& payload, uint8_t flags = 0, int64_t timestamp = 0);
+    bool send(uint8_t type, const TextMap& map) { return send(type, writeTextMap(map)); }
+    // Bytes exactly as given: for deliberately broken packets.
+    bool sendRaw(const std::string& bytes);
+
+  private:
+    TcpSocket& socket_;
+    std::mutex mutex_;
+};
+
+}  // namespace tov::phonesim

@@ -1,0 +1,115 @@
+// One simulated phone: who it is, how it is attached, what is on it, how it misbehaves, and what
+// the PC sent it. Guarded by the simulator's lock; services copy what they need.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "session/text_map.h"
+
+namespace tov::phonesim {
+
+inline constexpr const char* kAppPackage = "com.tovenmar.app";
+inline constexpr const char* kHelperPath = "/data/local/tmp/tovenmar.apk";
+inline constexpr const char* kInputHelperClass = "com.tovenmar.app.input.InputServer";
+inline constexpr const char* kProbeClass = "com.tovenmar.app.shell.PhoneInfo";
+// Pictures from the PC's clipboard land here; only the latest is kept.
+inline constexpr const char* kPictureFolder = "/sdcard/Pictures/Tovenmar/";
+
+// One way adb reaches the phone.
+struct PhoneLink {
+    std::string serial;    // empty: the phone has no such link
+    bool plugged = false;  // listed by adb right now
+};
+
+struct ClipRecord {
+    int kind = 0;
+    bool isPrivate = false;
+    std::string mime;
+    std::string data;
+};
+
+struct SimPhone {
+    std::string id;
+    PhoneLink usb;
+    PhoneLink wifi;
+    std::string state = "device";  // "device", "unauthorized" or "offline"
+
+    // Identity (getprop) and screen.
+    std::string serialno;
+    std::string manufacturer = "Google";
+    std::string model = "Pixel 7";
+    std::string product = "panther";
+    std::string device = "panther";
+    int width = 1080;  // physical size
+    int height = 2400;
+    int overrideWidth = 0;  // "wm size" override, 0 when none
+    int overrideHeight = 0;
+    int refresh = 120;
+    TextMap probeKeys;         // replaces or adds keys of the info probe's answer
+    bool probeSilent = false;  // the probe prints no marker lines
+
+    // Storage: files by path with their SHA-256, and the installed app.
+    std::map<std::string, std::string> files;
+    std::string appDigest;    // empty: not installed
+    bool appForeign = false;  // installed with another signature
+    std::vector<std::string> grants;
+    std::string installFailure;  // empty: installs succeed
+
+    // Stream and helper behaviour.
+    std::string clip;      // H.264 clip file; empty: the daemon's default
+    std::string hevcClip;  // HEVC clip file; empty: the daemon's default
+    bool hevc = true;      // the phone has an HEVC encoder
+    int fps = 30;
+    int64_t clockOffsetUs = 0;  // phone clock minus PC clock
+    bool audio = true;
+    int helperVersion = 11;
+    bool exactAccepted = true;
+    int helloDelayMs = 0;
+    int appStartMs = 0;  // how long the app takes to serve after "am start"
+    bool noHello = false;
+    bool stateFirst = false;  // a state report comes where the hello belongs
+
+    // What runs now.
+    bool appRunning = false;     // the phone app's stream server listens on tcp:27183
+    uint64_t appServesAtMs = 0;  // ... from this tick on
+    uint64_t helperRun = 0;      // non-zero while an input helper runs (its run number)
+    bool stalled = false;        // stream sends nothing, not even pongs
+    std::vector<std::string> streamInjections;  // raw bytes the live stream sends next
+
+    // What the PC sent.
+    std::vector<TextMap> options;           // every options packet, in order
+    std::vector<std::string> events;        // input helper messages, one line each
+    std::vector<ClipRecord> clipsIn;        // clipboard items from the PC
+    std::vector<ClipRecord> clipsOut;       // items the phone's clipboard will send the PC
+    std::vector<std::string> streamEvents;  // key frame requests, stops, input modes
+    uint64_t pings = 0;
+
+    int screenWidth() const { return overrideWidth > 0 ? overrideWidth : width; }
+    int screenHeight() const { return overrideWidth > 0 ? overrideHeight : height; }
+    std::string displayName() const;
+    bool hasSerial(const std::string& serial) const;
+    bool listed(const std::string& serial) const;  // attached through this serial now
+};
+
+// The line "devices -l" prints for one attached link.
+std::string devicesLine(const SimPhone& phone, const std::string& serial, int transportId);
+
+std::string getprop(const SimPhone& phone, const std::string& key);
+
+// The block the info probe prints, marker lines included.
+std::string probeAnswer(const SimPhone& phone);
+
+// "Physical size: 1080x2400\n" plus the override line when there is one.
+std::string wmSizeAnswer(const SimPhone& phone);
+
+// Applies "key=value" words to a phone; false with a reason on an unknown key or a bad value.
+bool applyPhoneSetting(SimPhone& phone, const std::string& key, const std::string& value,
+                       std::string& error);
+
+// "1080x2400" → 1080, 2400; false for anything else.
+bool parseSize(const std::string& text, int& width, int& height);
+
+}  // namespace tov::phonesim

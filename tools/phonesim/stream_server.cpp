@@ -1,0 +1,351 @@
+#include "tools/phonesim/stream_server.h"
+
+#include <condition_variable>
+#include <thread>
+
+#include "platform/clock.h"
+#include "session/packet.h"
+#include "session/packet_reader.h"
+#include "tools/phonesim/pcm_tone.h"
+#include "tools/phonesim/phone_sender.h"
+#include "tools/phonesim/simulator.h"
+
+namespace tov::phonesim {
+namespace {
+
+constexpr int kSampleRate = 48000;
+constexpr int kChannels = 2;
+constexpr int64_t kAudioChunkUs = 10000;  // 480 frames per packet
+constexpr uint32_t kOptionsWaitMs = 5000;
+
+std::string u16(int v) {
+    return {static_cast<char>((v >> 8) & 0xff), static_cast<char>(v & 0xff)};
+}
+
+std::string u32(uint32_t v) {
+    return u16(static_cast<int>(v >> 16)) + u16(static_cast<int>(v));
+}
+
+std::string flag(const TextMap& options, const char* key) {
+    auto it = options.find(key);
+    return (it == options.end() || it->second != "0") ? "1" : "0";
+}
+
+std::string valueOr(const TextMap& m, const char* key, const std::string& fallback) {
+    auto it = m.find(key);
+    return (it == m.end() || it->second.empty()) ? fallback : it->second;
+}
+
+std::string header(uint8_t type, uint32_t length) {
+    std::string bytes(kPacketHeaderSize, '\0');
+    PacketHeader h;
+    h.type = type;
+    h.length = length;
+    encodeHeader(h, reinterpret_cast<uint8_t*>(bytes.data()));
+    return bytes;
+}
+
+// One connection's life: the reader runs on the service thread, the media on its own thread.
+class StreamConnection {
+  public:
+    StreamConnection(Simulator& sim, const ConnectionInfo& info, TcpSocket& socket)
+        : sim_(sim), info_(info), socket_(socket), sender_(socket) {}
+
+    void run() {
+        if (!readOptions()) return;
+        if (!hello()) return;
+        std::thread media([this] { mediaLoop(); });
+        readLoop();
+        {
+            std::lock_guard lock(waitMutex_);
+            running_ = false;
+        }
+        wake_.notify_all();
+        socket_.shutdown();
+        media.join();
+    }
+
+  private:
+    int64_t phoneClock() const { return nowMicros() + clockOffset_; }
+
+    std::shared_ptr<SimPhone> phone() {
+        auto p = sim_.find(info_.phoneId);
+        return p;
+    }
+
+    bool readOptions() {
+        socket_.setReceiveTimeout(kOptionsWaitMs);
+        Packet packet;
+        if (reader_.receive(socket_, packet) != ReceiveStatus::Ok ||
+            packet.header.type != static_cast<uint8_t>(PacketType::Options)) {
+            return false;
+        }
+        options_ = readTextMap(reinterpret_cast<const char*>(packet.payload), packet.size);
+        std::lock_guard lock(sim_.mutex);
+        auto p = phone();
+        if (!p) return false;
+        p->options.push_back(options_);
+        name_ = p->displayName();
+        fps_ = p->fps;
+        clockOffset_ = p->clockOffsetUs;
+        phoneAudio_ = p->audio;
+        noHello_ = p->noHello;
+        stateFirst_ = p->stateFirst;
+        helloDelayMs_ = p->helloDelayMs;
+        codec_ = chooseCodec(*p, options_);
+        clipPath_ = codec_ == VideoCodec::Hevc ? p->hevcClip : p->clip;
+        fallbackClipPath_ = p->clip;
+        return true;
+    }
+
+    bool hello() {
+        std::string error;
+        clip_ = sim_.clipFor(codec_, clipPath_, error);
+        if (!clip_ && codec_ == VideoCodec::Hevc) {
+            codec_ = VideoCodec::H264;  // no HEVC clip to hand: the phone sends H.264
+            clip_ = sim_.clipFor(codec_, fallbackClipPath_, error);
+        }
+        if (!clip_) return false;
+        if (noHello_) {
+            // Reads on but never answers: the PC gives up after its hello time-out.
+            socket_.setReceiveTimeout(0);
+            Packet packet;
+            while (reader_.receive(socket_, packet) == ReceiveStatus::Ok) {
+            }
+            return false;
+        }
+        if (helloDelayMs_ > 0) sleepMs(static_cast<uint32_t>(helloDelayMs_));
+        socket_.setReceiveTimeout(0);
+        if (stateFirst_) sendStateReport();  // out of order: the PC must not take it as a hello
+        return sender_.send(static_cast<uint8_t>(PacketType::Hello), TextMap{{"device", name_}});
+    }
+
+    void sendStateReport() {
+        TextMap report;
+        {
+            std::lock_guard lock(sim_.mutex);
+            auto p = phone();
+            if (!p) return;
+            report = streamStateReport(*p, options_, noApp(), codec_, clip_->width, clip_->height);
+        }
+        sender_.send(static_cast<uint8_t>(PacketType::StreamState), report);
+    }
+
+    bool noApp() const { return info_.kind == ServiceKind::NoAppStream; }
+
+    void readLoop() {
+        Packet packet;
+        while (reader_.receive(socket_, packet) == ReceiveStatus::Ok) {
+            const auto type = static_cast<PacketType>(packet.header.type);
+            const char* text = reinterpret_cast<const char*>(packet.payload);
+            if (type == PacketType::Ping) {
+                bool stalled = false;
+                {
+                    std::lock_guard lock(sim_.mutex);
+                    if (auto p = phone()) {
+                        ++p->pings;
+                        stalled = p->stalled;
+                    }
+                }
+                if (packet.size == 8 && !stalled) {
+                    sender_.send(static_cast<uint8_t>(PacketType::Pong),
+                                 std::string(text, packet.size), 0, phoneClock());
+                }
+            } else if (type == PacketType::Options) {
+                const TextMap changed = readTextMap(text, packet.size);
+                {
+                    std::lock_guard lock(sim_.mutex);
+                    if (auto p = phone()) p->options.push_back(changed);
+                    for (const auto& [k, v] : changed) options_[k] = v;
+                }
+                sendStateReport();
+            } else if (type == PacketType::KeyframeRequest) {
+                record("keyframe");
+                keyframeWanted_ = true;
+            } else if (type == PacketType::Stop) {
+                record("stop");
+                return;  // the phone stops streaming and closes the connection
+            } else if (type == PacketType::InputMode) {
+                const TextMap mode = readTextMap(text, packet.size);
+                const TextMap state{{"keyboard", valueOr(mode, "keyboard", "0")},
+                                    {"mouse", valueOr(mode, "mouse", "0")}};
+                record("inputmode keyboard=" + state.at("keyboard") +
+                       " mouse=" + state.at("mouse"));
+                sender_.send(static_cast<uint8_t>(PacketType::InputState), state);
+            } else {
+                record("unknown type=" + std::to_string(packet.header.type) +
+                       " size=" + std::to_string(packet.size));
+            }
+        }
+    }
+
+    void record(const std::string& event) {
+        std::lock_guard lock(sim_.mutex);
+        if (auto p = phone()) p->streamEvents.push_back(event);
+    }
+
+    // The media clock keeps its own deadlines; after a stall it starts afresh instead of
+    // bursting to catch up.
+    void mediaLoop() {
+        const int fps = fps_ > 0 ? fps_ : 30;
+        const int64_t frameUs = 1000000 / fps;
+        bool video = true, audio = true;
+        {
+            std::lock_guard lock(sim_.mutex);
+            video = flag(options_, "video") == "1";
+            audio = phoneAudio_ && flag(options_, "audio") == "1";
+        }
+        sender_.send(static_cast<uint8_t>(PacketType::VideoConfig),
+                     videoConfigPayload(*clip_, fps));
+        sendStateReport();
+        sender_.send(static_cast<uint8_t>(PacketType::InputState),
+                     TextMap{{"keyboard", "0"}, {"mouse", "0"}});
+        if (audio) {
+            sender_.send(static_cast<uint8_t>(PacketType::AudioConfig),
+                         u32(kSampleRate) + u16(kChannels) + u16(0));
+        }
+        PcmTone tone(kSampleRate, kChannels, 440.0);
+        size_t unit = clip_->nextKey(0);
+        int64_t nextVideo = nowMicros();
+        int64_t nextAudio = nextVideo;
+        while (true) {
+            std::vector<std::string> injections;
+            bool stalled = false;
+            {
+                std::lock_guard lock(sim_.mutex);
+                auto p = phone();
+                if (!p) return;
+                stalled = p->stalled;
+                if (!stalled) injections.swap(p->streamInjections);
+            }
+            for (const std::string& bytes : injections) {
+                if (!sender_.sendRaw(bytes)) return;
+            }
+            const int64_t now = nowMicros();
+            if (stalled) {
+                nextVideo = nextAudio = now + frameUs;
+            } else {
+                if (video && now >= nextVideo) {
+                    if (keyframeWanted_.exchange(false) && !clip_->units[unit].key) {
+                        unit = clip_->nextKey(unit);
+                    }
+                    const AccessUnit& au = clip_->units[unit];
+                    if (!sender_.send(static_cast<uint8_t>(PacketType::Video), au.bytes,
+                                      au.key ? kKeyFrameFlag : 0, phoneClock())) {
+                        return;
+                    }
+                    unit = unit + 1 < clip_->units.size() ? unit + 1 : clip_->nextKey(0);
+                    nextVideo = std::max(nextVideo + frameUs, now - 100000);
+                }
+                if (audio && now >= nextAudio) {
+                    const int frames = kSampleRate * kAudioChunkUs / 1000000;
+                    if (!sender_.send(static_cast<uint8_t>(PacketType::Audio), tone.next(frames))) {
+                        return;
+                    }
+                    nextAudio = std::max(nextAudio + kAudioChunkUs, now - 100000);
+                }
+            }
+            int64_t due = now + 20000;  // also the pace at which stalls and injections are seen
+            if (video && !stalled) due = std::min(due, nextVideo);
+            if (audio && !stalled) due = std::min(due, nextAudio);
+            std::unique_lock lock(waitMutex_);
+            if (!running_) return;
+            const int64_t waitUs = due - nowMicros();
+            if (waitUs > 0) {
+                wake_.wait_for(lock, std::chrono::microseconds(waitUs),
+                               [this] { return !running_; });
+            }
+            if (!running_) return;
+        }
+    }
+
+    Simulator& sim_;
+    ConnectionInfo info_;
+    TcpSocket& socket_;
+    PhoneSender sender_;
+    PacketReader reader_;
+    TextMap options_;  // guarded by sim_.mutex once the media thread runs
+    std::string name_;
+    int fps_ = 30;
+    int64_t clockOffset_ = 0;
+    bool phoneAudio_ = true;
+    bool noHello_ = false;
+    bool stateFirst_ = false;
+    int helloDelayMs_ = 0;
+    VideoCodec codec_ = VideoCodec::H264;
+    std::string clipPath_;
+    std::string fallbackClipPath_;
+    std::shared_ptr<const VideoClip> clip_;
+    std::atomic<bool> keyframeWanted_{false};
+    std::mutex waitMutex_;
+    std::condition_variable wake_;
+    bool running_ = true;
+};
+
+}  // namespace
+
+std::string videoConfigPayload(const VideoClip& clip, int fps) {
+    return u16(clip.width) + u16(clip.height) + u16(fps) + u16(static_cast<int>(clip.codec)) +
+           clip.config;
+}
+
+VideoCodec chooseCodec(const SimPhone& phone, const TextMap& options) {
+    const std::string wanted = valueOr(options, "codec", "auto");
+    const std::string decoders = "," + valueOr(options, "decoders", "h264") + ",";
+    const bool pcHevc = decoders.find(",hevc,") != std::string::npos;
+    return phone.hevc && pcHevc && (wanted == "hevc" || wanted == "auto") ? VideoCodec::Hevc
+                                                                          : VideoCodec::H264;
+}
+
+TextMap streamStateReport(const SimPhone& phone, const TextMap& options, bool noApp,
+                          VideoCodec codec, int width, int height) {
+    const std::string codecName = codec == VideoCodec::Hevc ? "hevc" : "h264";
+    const std::string preset = valueOr(options, "preset", "sharp");
+    const std::string bitrate = valueOr(options, "bitrate", "8000000");
+    const std::string encoder = valueOr(options, "encoder", "");
+    const TextMap probe = readTextMap(probeAnswer(phone));
+    const std::string encoderName =
+        encoder.empty() ? valueOr(probe, ("default." + codecName).c_str(), "") : encoder;
+    TextMap r;
+    r["video"] = flag(options, "video");
+    r["audio"] = phone.audio ? flag(options, "audio") : "0";
+    r["mode"] = noApp ? "noapp" : "app";
+    r["preset"] = preset;
+    r["presetChoice"] = preset;
+    r["bitrate"] = bitrate;
+    r["bitrateChoice"] = bitrate;
+    r["codec"] = codecName;
+    r["codecChoice"] = valueOr(options, "codec", "auto");
+    r["codecs"] = valueOr(probe, "codecs", "h264");
+    r["encoder"] = encoder;
+    r["encoderName"] = encoderName;
+    r["vbr"] = flag(options, "vbr");
+    r["presets"] = valueOr(probe, ("presets." + encoderName).c_str(), "");
+    r["maxBitrate"] = "100000000";
+    r["link"] = "0";
+    r["width"] = std::to_string(width);
+    r["height"] = std::to_string(height);
+    r["limits"] = "";
+    r["note"] = "";
+    r["audioNote"] = phone.audio ? "" : "Sound capture is not available on this phone.";
+    return r;
+}
+
+std::string faultPackets(const std::string& fault) {
+    if (fault == "malformed") {
+        // Each is read and dropped by the PC: short configurations, a short pong, a type the
+        // phone never sends, a type from the PC's own side.
+        return header(2, 4) + std::string(4, '\x01') + header(4, 3) + std::string(3, '\x02') +
+               header(9, 3) + std::string(3, '\x03') + header(99, 5) + "junk!" + header(7, 3) +
+               "a=b";
+    }
+    if (fault == "overlong") return header(3, kMaxPayloadSize + 1);
+    if (fault == "maxsize") return header(14, kMaxPayloadSize) + std::string(kMaxPayloadSize, '\0');
+    return {};
+}
+
+void runStreamServer(Simulator& sim, const ConnectionInfo& info, TcpSocket& socket) {
+    StreamConnection(sim, info, socket).run();
+}
+
+}  // namespace tov::phonesim

@@ -1,0 +1,233 @@
+// The adb stand-in and the daemon together, run the way the program runs adb.
+#include "platform/files.h"
+#include "platform/text.h"
+#include "tests/support/test_support.h"
+#include "tools/phonesim/sha256.h"
+#include "tools/phonesim/tests/sim_fixture.h"
+
+namespace tov::phonesim::test {
+namespace {
+
+constexpr const char* kTwoPhones =
+    "phone p1 usb=R58M123ABC wifi=adb-R58M123ABC-AbCdEf._adb-tls-connect._tcp "
+    "manufacturer=samsung model='SM G973F'\n"
+    "phone p2 wifi=192.168.1.20:5555 state=unauthorized\n";
+
+class AdbAnswers : public SimTest {};
+
+TEST_F(AdbAnswers, DevicesListsEveryLinkWithItsState) {
+    startSim(kTwoPhones);
+    const AdbResult r = adb("devices -l");
+    ASSERT_TRUE(r.ok) << r.output;
+    const std::vector<std::string> l = lines(r.output);
+    ASSERT_EQ(l.size(), 5u) << r.output;  // heading, three links, the empty last line
+    EXPECT_EQ(l[0], "List of devices attached");
+    EXPECT_EQ(l[1].substr(0, 23), "R58M123ABC             ");
+    EXPECT_NE(l[1].find(" device usb:"), std::string::npos);
+    EXPECT_NE(l[1].find(" model:SM_G973F "), std::string::npos);
+    EXPECT_EQ(l[2].rfind("adb-R58M123ABC-AbCdEf._adb-tls-connect._tcp device ", 0), 0u);
+    EXPECT_EQ(l[3].rfind("192.168.1.20:5555      unauthorized ", 0), 0u);
+    EXPECT_EQ(l[3].find("model:"), std::string::npos);
+    EXPECT_EQ(l[4], "");
+}
+
+TEST_F(AdbAnswers, UnplugPlugAndMovesChangeTheList) {
+    startSim(kTwoPhones);
+    ASSERT_TRUE(sim.ok("unplug p1 usb"));
+    std::string out = adb("devices -l").output;
+    EXPECT_EQ(out.find("R58M123ABC  "), std::string::npos);
+    EXPECT_NE(out.find("._adb-tls-connect._tcp device"), std::string::npos);
+    ASSERT_TRUE(sim.ok("unplug p1"));
+    ASSERT_TRUE(sim.ok("phone p2 state=offline"));
+    out = adb("devices -l").output;
+    EXPECT_EQ(out.find("R58M"), std::string::npos);
+    EXPECT_NE(out.find("192.168.1.20:5555      offline"), std::string::npos);
+    ASSERT_TRUE(sim.ok("plug p1 usb"));
+    EXPECT_NE(adb("devices -l").output.find("R58M123ABC             device"), std::string::npos);
+    // Control errors are reported, not ignored.
+    EXPECT_FALSE(sim.ok("plug p2 usb"));
+    EXPECT_FALSE(sim.ok("unplug nosuchphone"));
+}
+
+TEST_F(AdbAnswers, DeviceCommandErrorsAsAdbWordsThem) {
+    startSim(kTwoPhones);
+    AdbResult r = adb("-s nope shell echo hi");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.output, "adb: device 'nope' not found\n");
+    r = adb("-s 192.168.1.20:5555 shell echo hi");
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.output.find("device unauthorized"), std::string::npos);
+    r = adb("shell echo hi");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.output, "adb: more than one device/emulator\n");
+    ASSERT_TRUE(sim.ok("phone p2 state=offline"));
+    r = adb("-s 192.168.1.20:5555 shell echo hi");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.output, "adb: device offline\n");
+    ASSERT_TRUE(sim.ok("remove p2"));
+    ASSERT_TRUE(sim.ok("remove p1"));
+    r = adb("shell echo hi");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.output, "adb: no devices/emulators found\n");
+    r = adb("-s R58M123ABC shell nosuchtool");
+    EXPECT_FALSE(r.ok);
+}
+
+TEST_F(AdbAnswers, IdentityQueryAnswersThreeLines) {
+    startSim(kTwoPhones + std::string("phone p1 serialno=RF8N\n"));
+    const AdbResult r =
+        adb("-s adb-R58M123ABC-AbCdEf._adb-tls-connect._tcp  shell \"getprop ro.serialno; getprop "
+            "ro.product.manufacturer; getprop ro.product.model\"",
+            3000);
+    ASSERT_TRUE(r.ok) << r.output;
+    EXPECT_EQ(r.output, "RF8N\nsamsung\nSM G973F\n");
+}
+
+TEST_F(AdbAnswers, InstallGrantAndChecksumOfTheInstalledApp) {
+    startSim("phone p usb=S1\n");
+    tov::test::TempDir dir;
+    const std::wstring apk = dir.file(L"tovenmar.apk");
+    ASSERT_TRUE(writeFile(apk, "not really a zip, but bytes with a digest"));
+    AdbResult r = adb("-s S1 shell pm path com.tovenmar.app");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.output.find("package:"), std::string::npos);
+    r = adb("-s S1 install -r \"" + narrow(apk) + "\"", 120000);
+    ASSERT_TRUE(r.ok) << r.output;
+    EXPECT_NE(r.output.find("Success"), std::string::npos);
+    EXPECT_TRUE(adb("-s S1 shell pm grant com.tovenmar.app android.permission.RECORD_AUDIO").ok);
+    EXPECT_EQ(sim.ask("grants p"), "android.permission.RECORD_AUDIO\n");
+    r = adb("-s S1 shell pm path com.tovenmar.app");
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.output.rfind("package:", 0), 0u);
+    std::string path = r.output.substr(8);
+    path.erase(path.find_last_not_of("\r\n ") + 1);
+    r = adb("-s S1 shell sha256sum " + path);
+    ASSERT_TRUE(r.ok) << r.output;
+    EXPECT_EQ(r.output.substr(0, 64), sha256Hex("not really a zip, but bytes with a digest"));
+    // A missing local file is adb's own error; nothing reaches the phone.
+    r = adb("-s S1 install -r \"" + narrow(dir.file(L"missing.apk")) + "\"");
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.output.find("cannot stat"), std::string::npos);
+}
+
+TEST_F(AdbAnswers, InstallFailuresCarryTheRealOutcomeTexts) {
+    startSim("phone p usb=S1 app=foreign\n");
+    tov::test::TempDir dir;
+    const std::wstring apk = dir.file(L"t.apk");
+    ASSERT_TRUE(writeFile(apk, "apk"));
+    const std::string install = "-s S1 install -r \"" + narrow(apk) + "\"";
+    AdbResult r = adb(install);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.output.find("INSTALL_FAILED_UPDATE_INCOMPATIBLE"), std::string::npos);
+    EXPECT_EQ(r.output.find("Success"), std::string::npos);
+    // Uninstalling clears the other signature; then the install goes through.
+    EXPECT_TRUE(adb("-s S1 uninstall com.tovenmar.app").ok);
+    EXPECT_FALSE(adb("-s S1 uninstall com.tovenmar.app").ok);
+    EXPECT_TRUE(adb(install).ok);
+    for (const std::string code : {"INSTALL_FAILED_USER_RESTRICTED", "INSTALL_FAILED_ABORTED",
+                                   "INSTALL_FAILED_VERIFICATION_FAILURE"}) {
+        ASSERT_TRUE(sim.ok("phone p installFailure=" + code));
+        r = adb(install);
+        EXPECT_FALSE(r.ok);
+        EXPECT_NE(r.output.find("Failure [" + code + "]"), std::string::npos) << r.output;
+    }
+    ASSERT_TRUE(sim.ok("phone p 'installFailure=Failure [INSTALL_FAILED_INSUFFICIENT_STORAGE]'"));
+    r = adb(install);
+    EXPECT_NE(r.output.find(": Failure [INSTALL_FAILED_INSUFFICIENT_STORAGE]"), std::string::npos);
+    ASSERT_TRUE(sim.ok("phone p installFailure=none"));
+    EXPECT_TRUE(adb(install).ok);
+}
+
+TEST_F(AdbAnswers, PushedHelperHasItsDigestAndMakesTheProbeAnswer) {
+    startSim("phone p usb=S1 screen=1080x2400 refresh=90 info.device=Pixie\n");
+    const std::string probe =
+        "-s S1 shell CLASSPATH=/data/local/tmp/tovenmar.apk app_process / "
+        "com.tovenmar.app.shell.PhoneInfo";
+    AdbResult r = adb(probe, 15000);
+    EXPECT_EQ(r.output.find("tovenmar-info-begin"), std::string::npos);
+    r = adb("-s S1 shell sha256sum /data/local/tmp/tovenmar.apk");
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.output.find("No such"), std::string::npos);
+
+    tov::test::TempDir dir;
+    ASSERT_TRUE(writeFile(dir.file(L"t.apk"), "helper bytes"));
+    r = adb("-s S1 push \"" + narrow(dir.file(L"t.apk")) + "\" /data/local/tmp/tovenmar.apk",
+            60000);
+    ASSERT_TRUE(r.ok) << r.output;
+    r = adb("-s S1 shell sha256sum /data/local/tmp/tovenmar.apk");
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.output, sha256Hex("helper bytes") + "  /data/local/tmp/tovenmar.apk\n");
+
+    r = adb(probe, 15000);
+    ASSERT_TRUE(r.ok) << r.output;
+    const size_t begin = r.output.find("tovenmar-info-begin\n");
+    const size_t end = r.output.find("tovenmar-info-end");
+    ASSERT_NE(begin, std::string::npos);
+    ASSERT_NE(end, std::string::npos);
+    const TextMap info = readTextMap(r.output.substr(begin, end - begin));
+    EXPECT_EQ(info.at("device"), "Pixie");
+    EXPECT_EQ(info.at("screen"), "1080x2400");
+    EXPECT_EQ(info.at("refresh"), "90");
+    EXPECT_EQ(info.at("codecs"), "h264,hevc");
+    // Every encoder item has the seven fields the program reads.
+    for (const std::string& item : lines(info.at("encoders") + "\n")) {
+        size_t at = 0, items = 0;
+        while (at <= item.size()) {
+            const size_t semi = std::min(item.find(';', at), item.size());
+            const std::string piece = item.substr(at, semi - at);
+            EXPECT_EQ(std::count(piece.begin(), piece.end(), ':'), 6) << piece;
+            ++items;
+            at = semi + 1;
+        }
+        EXPECT_EQ(items, 3u);
+    }
+    ASSERT_TRUE(sim.ok("phone p probeSilent=1"));
+    EXPECT_EQ(adb(probe).output.find("tovenmar-info"), std::string::npos);
+}
+
+TEST_F(AdbAnswers, LargeFilesTravelInPiecesAndArriveWhole) {
+    startSim("phone p usb=S1\n");
+    tov::test::TempDir dir;
+    std::string big(9 * 1024 * 1024 + 7, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 131 % 251);
+    ASSERT_TRUE(writeFile(dir.file(L"big.apk"), big));
+    const AdbResult r = adb("-s S1 push \"" + narrow(dir.file(L"big.apk")) + "\" /sdcard/", 60000);
+    ASSERT_TRUE(r.ok) << r.output;
+    EXPECT_NE(r.output.find("(" + std::to_string(big.size()) + " bytes"), std::string::npos);
+    EXPECT_EQ(adb("-s S1 shell sha256sum /sdcard/big.apk").output,
+              sha256Hex(big) + "  /sdcard/big.apk\n");
+}
+
+TEST_F(AdbAnswers, WmSizeOverrideAndReset) {
+    startSim("phone p usb=S1 screen=1080x2400\n");
+    EXPECT_EQ(adb("-s S1 shell wm size").output, "Physical size: 1080x2400\n");
+    EXPECT_TRUE(adb("-s S1 shell wm size 1080x1920").ok);
+    EXPECT_EQ(adb("-s S1 shell wm size").output,
+              "Physical size: 1080x2400\nOverride size: 1080x1920\n");
+    EXPECT_FALSE(adb("-s S1 shell wm size 1080by1920").ok);
+    EXPECT_TRUE(adb("-s S1 shell wm size reset").ok);
+    EXPECT_EQ(adb("-s S1 shell wm size").output, "Physical size: 1080x2400\n");
+}
+
+TEST_F(AdbAnswers, HungCommandRunsPastItsLimitWhileOthersAnswer) {
+    startSim("phone p usb=S1\nhang shell wm size\n");
+    AdbResult r = adb("-s S1 shell wm size", 500);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.output, "");
+    EXPECT_TRUE(adb("-s S1 shell echo alive", 5000).ok);
+    ASSERT_TRUE(sim.ok("nohang"));
+    EXPECT_TRUE(adb("-s S1 shell wm size", 5000).ok);
+    // Every command line reached the log, the hung one included.
+    const std::vector<std::string> log = sim.commands();
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[0], "-s S1 shell wm size");
+}
+
+TEST_F(AdbAnswers, ABadScenarioLineStopsTheStartWithItsNumber) {
+    std::string error;
+    EXPECT_FALSE(sim.start("phone p usb=S1\nphone p screen=wide\n", &error));
+    EXPECT_NE(error.find("line 2"), std::string::npos) << error;
+}
+
+}  // namespace
+}  // namespace tov::phonesim::test
