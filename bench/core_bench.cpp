@@ -35,7 +35,7 @@ double medianSeconds(int rounds, const std::function<void()>& work) {
 }
 
 void row(const char* what, double figure, double baseline, const char* unit) {
-    std::printf("%-34s %12.3f %s   baseline %12.3f %s   ratio %6.2f\n", what, figure, unit,
+    std::printf("%-34s %12.3f %s   baseline %12.3f %s   ratio %8.3g\n", what, figure, unit,
                 baseline, unit, figure / baseline);
 }
 
@@ -51,8 +51,9 @@ std::string feedText(int count) {
                ",\"body\":\"## What's new\\n\\n- **Faster** start\\n- Fixed \\u00e9 things\\n\"" +
                ",\"assets\":[{\"name\":\"Tovenmar.exe\",\"size\":4194304,\"browser_download_url\":"
                "\"https://example.com/" +
-               tag + "/Tovenmar.exe\"},{\"name\":\"Tovenmar.exe.sig\",\"size\":64,"
-                     "\"browser_download_url\":\"https://example.com/" +
+               tag +
+               "/Tovenmar.exe\"},{\"name\":\"Tovenmar.exe.sig\",\"size\":64,"
+               "\"browser_download_url\":\"https://example.com/" +
                tag + "/Tovenmar.exe.sig\"}]}";
     }
     return out + "]";
@@ -90,8 +91,7 @@ void settingsSave() {
     tov::writeSettings(path, model, extras);
     std::string bytes;
     tov::readFile(path, bytes);
-    const double save =
-        medianSeconds(31, [&] { tov::writeSettings(path, model, extras); });
+    const double save = medianSeconds(31, [&] { tov::writeSettings(path, model, extras); });
     const double write = medianSeconds(31, [&] { tov::writeFile(plain, bytes); });
     std::printf("Settings: settings.ini of %zu bytes\n", bytes.size());
     row("settings save (ms)", save * 1e3, write * 1e3, "ms  ");
