@@ -58,7 +58,8 @@ float pageInput(PageContext& ctx, const RectF& column, float top) {
                }},
               {L"Mouse speed", speedHelp(m), kSliderWidth, speedEnabled, [&](const RectF& r) {
                    SliderSpec s;
-                   s.t = std::clamp(m.speed, 0.0f, 1.0f);
+                   s.t = m.speed >= 0 ? std::min(m.speed, 1.0f)
+                                      : 0.0f;  // also when it is not a number
                    s.valueText = percent;
                    s.reportWhileDragging = true;
                    s.report = [&cb](float t) { invoke(cb.speed, t); };

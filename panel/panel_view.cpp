@@ -120,8 +120,7 @@ bool PanelView::mouseLeave() {
     return true;
 }
 
-bool PanelView::mouseDown(float x, float y, uint64_t nowMs) {
-    (void)nowMs;
+bool PanelView::mouseDown(float x, float y) {
     if (state_.dropdown) {
         const HitRegion* r = regionAt(x, y);
         if (!r) {

@@ -45,7 +45,7 @@ class PanelView {
     bool mouseMove(float x, float y);
     bool mouseLeave();
     // True when the press was taken: the window captures the mouse until mouseUp.
-    bool mouseDown(float x, float y, uint64_t nowMs);
+    bool mouseDown(float x, float y);
     bool mouseUp(float x, float y, uint64_t nowMs);
     bool wheel(int delta);
     // Over something that can be pressed (the hand cursor).

@@ -264,3 +264,40 @@ TEST_F(AppPhoneTest, TheClockOffsetLandsWithinAMillisecondOfThePhones) {
 
 }  // namespace
 }  // namespace tov
+
+namespace tov {
+namespace {
+
+TEST_F(AppPhoneTest, NoAppModeStreamsFromTheHelperWithEverySharingOff) {
+    ASSERT_TRUE(sim_.ok("phone p usb=R58MNOAP01"));
+    App app(parts());
+    std::string error;
+    ASSERT_TRUE(app.init(error)) << error;
+    // With keyboard, mouse and both clipboard directions off, only the No app stream needs the
+    // input helper, and the link must still run for it.
+    app.setKeyboard(false);
+    app.setMouse(false);
+    app.setClipboardOption("tophone", false);
+    app.setClipboardOption("topc", false);
+    app.setNoApp(true);
+    ASSERT_TRUE(app.setNoAppOption("fps", "24"));
+    app.startOrStop();
+    const PanelModel model = modelWhen(
+        app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s);
+    ASSERT_EQ(model.linkState, LinkState::Live) << model.statusText;
+    EXPECT_TRUE(model.noApp);
+    EXPECT_TRUE(waitFor([&] { return video_.packets > 3; }, 10s));
+
+    // Nothing was installed: the stream came from the helper run from the copied package.
+    const std::vector<std::string> commands = sim_.commands();
+    EXPECT_EQ(countContaining(commands, "install -r"), 0u);
+    EXPECT_EQ(countContaining(commands, "am start"), 0u);
+    EXPECT_GE(countContaining(commands, "localabstract:tovenmar-stream"), 1u);
+    const std::vector<TextMap> options = sim_.options("p");
+    ASSERT_FALSE(options.empty());
+    EXPECT_EQ(options.front().at("fps"), "24");
+    app.shutdown();
+}
+
+}  // namespace
+}  // namespace tov

@@ -14,7 +14,7 @@ TEST(Interaction, ToggleFlipsOnlyWhenReleasedOnIt) {
     const HitRegion* r = h.region(kAudio);
     ASSERT_NE(r, nullptr);
     float x = (r->rect.left + r->rect.right) / 2, y = (r->rect.top + r->rect.bottom) / 2;
-    EXPECT_TRUE(h.view().mouseDown(x, y, h.now));
+    EXPECT_TRUE(h.view().mouseDown(x, y));
     h.view().mouseUp(x + 300, y, h.now);  // released elsewhere
     EXPECT_TRUE(h.rec().calls.empty());
     h.click(kAudio);
@@ -26,7 +26,7 @@ TEST(Interaction, PressOnOneControlAndReleaseOnAnotherDoesNothing) {
     Harness h(connectedModel());
     const HitRegion* a = h.region(kVideo);
     const HitRegion* b = h.region(kAudio);
-    h.view().mouseDown(a->rect.left + 5, a->rect.top + 5, h.now);
+    h.view().mouseDown(a->rect.left + 5, a->rect.top + 5);
     h.view().mouseUp(b->rect.left + 5, b->rect.top + 5, h.now);
     EXPECT_TRUE(h.rec().calls.empty());
 }
@@ -60,7 +60,7 @@ TEST(Interaction, DropdownOpensChoosesAndCloses) {
     h.click(kEncoder);
     ASSERT_TRUE(h.view().state().dropdown.has_value());
     const HitRegion* video = h.region(kVideo);
-    h.view().mouseDown(video->rect.left + 2, video->rect.top + 2, h.now);
+    h.view().mouseDown(video->rect.left + 2, video->rect.top + 2);
     h.view().mouseUp(video->rect.left + 2, video->rect.top + 2, h.now);
     EXPECT_FALSE(h.view().state().dropdown.has_value());
     EXPECT_EQ(h.rec().calls.size(), 1u);
@@ -142,7 +142,7 @@ TEST(Interaction, RefusedCommitMarksTheFieldAndKeepsEditing) {
     // Pressing elsewhere commits and leaves the field, refused or not.
     h.rec().optionAnswer = true;
     const HitRegion* vbr = h.region(kVbr);
-    h.view().mouseDown(vbr->rect.left + 1, vbr->rect.top + 1, h.now);
+    h.view().mouseDown(vbr->rect.left + 1, vbr->rect.top + 1);
     EXPECT_FALSE(h.view().state().edit.active());
     EXPECT_EQ(h.rec().calls, (Calls{"option:fps=609", "option:fps=60"}));
 }
@@ -167,7 +167,7 @@ TEST(Interaction, BitrateReportsOnlyOnRelease) {
     const HitRegion* r = h.region(kBitrateSlider);
     ASSERT_NE(r, nullptr);
     float y = (r->rect.top + r->rect.bottom) / 2;
-    h.view().mouseDown(r->rect.left + 20, y, h.now);
+    h.view().mouseDown(r->rect.left + 20, y);
     for (float x = r->rect.left + 20; x < r->rect.right; x += 10) h.view().mouseMove(x, y);
     h.paint();
     EXPECT_TRUE(h.rec().calls.empty());
@@ -184,7 +184,7 @@ TEST(Interaction, VolumeReportsWhileDraggingAndSnapsToOne) {
     // The track lies 8 DIPs inside the region on each side.
     float left = r->rect.left + 8, right = r->rect.right - 8;
     float y = (r->rect.top + r->rect.bottom) / 2;
-    h.view().mouseDown(left + (right - left) * 0.51f, y, h.now);
+    h.view().mouseDown(left + (right - left) * 0.51f, y);
     EXPECT_EQ(h.rec().calls, (Calls{"volume:1.00"}));
     h.view().mouseMove(left + (right - left) * 0.49f, y);  // still 1: nothing new
     h.view().mouseMove(left + (right - left) * 1.0f, y);
@@ -201,7 +201,7 @@ TEST(Interaction, SpeedSliderReportsThePosition) {
     const HitRegion* r = h.region(kSpeedSlider);
     float left = r->rect.left + 8, right = r->rect.right - 8;
     float y = (r->rect.top + r->rect.bottom) / 2;
-    h.view().mouseDown(left + (right - left) * 0.25f, y, h.now);
+    h.view().mouseDown(left + (right - left) * 0.25f, y);
     h.view().mouseUp(left + (right - left) * 0.25f, y, h.now);
     EXPECT_EQ(h.rec().calls, (Calls{"speed:0.25"}));
 }
@@ -251,7 +251,7 @@ TEST(Interaction, CaptureEndsOnPressElsewhereAndOnPageSwitch) {
     h.click(kShortcutFirst);
     h.click(kTovenmarKey);  // another key field moves the capture
     EXPECT_EQ(h.view().state().capture, -1);
-    h.view().mouseDown(600, 5, h.now);  // empty space
+    h.view().mouseDown(600, 5);  // empty space
     EXPECT_FALSE(h.view().state().capture.has_value());
     h.click(kShortcutFirst);
     h.showPage(Page::Stream);
@@ -322,7 +322,7 @@ TEST(Interaction, WhatsNewNoticeIsModal) {
     for (float x = 10; x < h.width; x += 97)
         for (float y = 10; y < h.height; y += 83) {
             if (h.view().regions()[0].rect.contains(x, y)) continue;
-            h.view().mouseDown(x, y, h.now);
+            h.view().mouseDown(x, y);
             h.view().mouseUp(x, y, h.now);
         }
     EXPECT_FALSE(h.view().wheel(-120));
@@ -458,7 +458,7 @@ TEST(Interaction, LostCaptureEndsADragWithItsValue) {
     const HitRegion* r = h.region(hit::kBitrateSlider);
     ASSERT_NE(r, nullptr);
     float y = (r->rect.top + r->rect.bottom) / 2;
-    h.view().mouseDown(r->rect.left + 8, y, h.now);
+    h.view().mouseDown(r->rect.left + 8, y);
     h.view().captureLost(r->rect.left + 8);
     EXPECT_EQ(h.rec().calls, (std::vector<std::string>{"bitrate:8000000"}));
     // Nothing is left pressed or dragged.

@@ -89,17 +89,9 @@ void Harness::click(int hit) {
     if (!r) return;
     float x = (r->rect.left + r->rect.right) / 2;
     float y = (r->rect.top + r->rect.bottom) / 2;
-    view_.mouseDown(x, y, now);
+    view_.mouseDown(x, y);
     view_.mouseUp(x, y, now);
     paint();
-}
-
-void Harness::press(int hit, float fx) {
-    const HitRegion* r = region(hit);
-    if (!r) return;
-    float x = r->rect.left + r->rect.width() * fx;
-    float y = (r->rect.top + r->rect.bottom) / 2;
-    view_.mouseDown(x, y, now);
 }
 
 const DrawOp* Harness::textOp(const std::wstring& part) const {

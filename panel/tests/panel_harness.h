@@ -32,8 +32,6 @@ class Harness {
     const HitRegion* region(int hit) const;
     // Press and release at the centre of the hit's region, then repaint.
     void click(int hit);
-    // Press at a fraction of a slider's region, move, release.
-    void press(int hit, float fx = 0.5f);
     bool hasText(const std::wstring& text) const;
     // The text op that contains `part`, or null.
     const DrawOp* textOp(const std::wstring& part) const;

@@ -111,6 +111,10 @@ bool windowSize(const std::string& windowId, int& width, int& height) {
     return std::sscanf(text.c_str() + at + 10, "%dx%d", &width, &height) == 2;
 }
 
+void typeKey(const std::string& windowId, const std::string& key) {
+    shell("xdotool windowfocus --sync " + windowId + " key " + key + " 2>/dev/null");
+}
+
 void click(const std::string& windowId, int x, int y) {
     shell("xdotool mousemove --window " + windowId + " " + std::to_string(x) + " " +
           std::to_string(y) + " click 1 2>/dev/null");

@@ -43,6 +43,8 @@ std::string findWindow(const std::string& title);
 bool screenshot(const std::string& windowId, const std::string& pngPath);
 // The window's size; false when it cannot be read.
 bool windowSize(const std::string& windowId, int& width, int& height);
+// Presses and releases a key (an xdotool key name) in the window, which must have the focus.
+void typeKey(const std::string& windowId, const std::string& key);
 // A left click at (x, y) inside the window.
 void click(const std::string& windowId, int x, int y);
 // The first row in column x, from y0 to y1, whose pixel has the colour "#RRGGBB"; -1 when none.

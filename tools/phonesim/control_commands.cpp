@@ -272,6 +272,8 @@ class Control {
                         " private=" + (c.isPrivate ? "1" : "0") + " mime=" + c.mime +
                         " data=" + hex(c.data) + "\n";
             }
+        } else if (verb == "files") {
+            for (const auto& [path, digest] : p->files) text += digest + "  " + path + "\n";
         } else if (verb == "grants") {
             for (const std::string& g : p->grants) text += g + "\n";
         } else if (verb == "status") {

@@ -7,6 +7,7 @@
 #include "session/packet.h"
 #include "session/packet_reader.h"
 #include "tools/phonesim/phone_sender.h"
+#include "tools/phonesim/sha256.h"
 #include "tools/phonesim/simulator.h"
 
 namespace tov::phonesim {
@@ -60,6 +61,16 @@ std::string sizeText(int w, int h) {
     return "width=" + n(w) + "\nheight=" + n(h);
 }
 
+// The phone's clipboard takes the item; a picture is also saved, replacing the previous one.
+void keepClip(SimPhone& phone, const ClipRecord& item) {
+    phone.clipsIn.push_back(item);
+    if (item.kind == 1) return;
+    const std::string folder = kPictureFolder;
+    std::erase_if(phone.files, [&](const auto& f) { return f.first.rfind(folder, 0) == 0; });
+    phone.files[folder + "clip-" + n(static_cast<long long>(phone.clipsIn.size())) + ".png"] =
+        sha256Hex(item.data);
+}
+
 class HelperConnection {
   public:
     HelperConnection(Simulator& sim, const ConnectionInfo& info, TcpSocket& socket)
@@ -108,7 +119,7 @@ class HelperConnection {
                 auto p = sim_.find(info_.phoneId);
                 if (!p) return;
                 p->events.push_back(line);
-                if (complete) p->clipsIn.push_back(item);
+                if (complete) keepClip(*p, item);
                 exact = p->exactAccepted;
             }
             if (type == kDeviceModeOn && payload.size() == 4 && (payload[0] & 1)) {

@@ -227,12 +227,17 @@ int PhoneShell::runHelper() {
         }
         if (out_.clientGone(100)) break;
     }
+    // Whoever ended the run cuts its connections; a newer helper's must stay.
+    bool ownEnd = false;
     {
         std::lock_guard lock(sim_.mutex);
         auto p = sim_.find(phoneId_);
-        if (p && p->helperRun == run) p->helperRun = 0;
+        if (p && p->helperRun == run) {
+            p->helperRun = 0;
+            ownEnd = true;
+        }
     }
-    sim_.helperGone(phoneId_);
+    if (ownEnd) sim_.helperGone(phoneId_);
     return rc;
 }
 

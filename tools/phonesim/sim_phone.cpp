@@ -181,6 +181,8 @@ bool applyPhoneSetting(SimPhone& phone, const std::string& key, const std::strin
         phone.helloDelayMs = static_cast<int>(n);
     } else if (key == "appStart" && parseInt(value, 0, 600000, n)) {
         phone.appStartMs = static_cast<int>(n);
+    } else if (key == "stateFirst" && parseFlag(value, flag)) {
+        phone.stateFirst = flag;
     } else if (key == "noHello" && parseFlag(value, flag)) {
         phone.noHello = flag;
     } else if (key == "audio" && parseFlag(value, flag)) {

@@ -15,6 +15,8 @@ inline constexpr const char* kAppPackage = "com.tovenmar.app";
 inline constexpr const char* kHelperPath = "/data/local/tmp/tovenmar.apk";
 inline constexpr const char* kInputHelperClass = "com.tovenmar.app.input.InputServer";
 inline constexpr const char* kProbeClass = "com.tovenmar.app.shell.PhoneInfo";
+// Pictures from the PC's clipboard land here; only the latest is kept.
+inline constexpr const char* kPictureFolder = "/sdcard/Pictures/Tovenmar/";
 
 // One way adb reaches the phone.
 struct PhoneLink {
@@ -68,6 +70,7 @@ struct SimPhone {
     int helloDelayMs = 0;
     int appStartMs = 0;  // how long the app takes to serve after "am start"
     bool noHello = false;
+    bool stateFirst = false;  // a state report comes where the hello belongs
 
     // What runs now.
     bool appRunning = false;     // the phone app's stream server listens on tcp:27183

@@ -90,6 +90,7 @@ class StreamConnection {
         clockOffset_ = p->clockOffsetUs;
         phoneAudio_ = p->audio;
         noHello_ = p->noHello;
+        stateFirst_ = p->stateFirst;
         helloDelayMs_ = p->helloDelayMs;
         codec_ = chooseCodec(*p, options_);
         clipPath_ = codec_ == VideoCodec::Hevc ? p->hevcClip : p->clip;
@@ -115,6 +116,7 @@ class StreamConnection {
         }
         if (helloDelayMs_ > 0) sleepMs(static_cast<uint32_t>(helloDelayMs_));
         socket_.setReceiveTimeout(0);
+        if (stateFirst_) sendStateReport();  // out of order: the PC must not take it as a hello
         return sender_.send(static_cast<uint8_t>(PacketType::Hello), TextMap{{"device", name_}});
     }
 
@@ -268,6 +270,7 @@ class StreamConnection {
     int64_t clockOffset_ = 0;
     bool phoneAudio_ = true;
     bool noHello_ = false;
+    bool stateFirst_ = false;
     int helloDelayMs_ = 0;
     VideoCodec codec_ = VideoCodec::H264;
     std::string clipPath_;

@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "session/packet.h"
 #include "tests/support/test_support.h"
+#include "tools/phonesim/sha256.h"
 #include "tools/phonesim/tests/sim_fixture.h"
 
 namespace tov::phonesim::test {
@@ -109,6 +110,17 @@ TEST_F(InputHelper, ClipboardItemsInChunksBothWays) {
     EXPECT_TRUE(clips[0].data == data);
     EXPECT_EQ(clips[1].mime, "image/png");
     EXPECT_TRUE(clips[1].data.empty());
+    // A picture is saved on the phone; the next one replaces it.
+    client.send(51, bytes({2, 0, 0, 0, 0, 3}) + "image/png");
+    client.send(52, "png");
+    ASSERT_TRUE(waitFor([&] { return sim.clips("p").size() == 3; }, 2000));
+    const std::vector<std::string> files = lines(sim.ask("files p"));
+    std::vector<std::string> pictures;
+    for (const std::string& f : files) {
+        if (f.find("/sdcard/Pictures/Tovenmar/") != std::string::npos) pictures.push_back(f);
+    }
+    ASSERT_EQ(pictures.size(), 1u);
+    EXPECT_EQ(pictures[0].substr(0, 64), sha256Hex("png"));
 
     // From the phone: the same framing towards the PC.
     tov::test::TempDir dir;
@@ -150,6 +162,24 @@ TEST_F(InputHelper, VersionTenAndScreenChangesAreSent) {
     const Received size = second.receiveType(2, 2000);
     ASSERT_TRUE(size.ok);
     EXPECT_EQ(readTextMap(size.payload), (TextMap{{"height", "1920"}, {"width", "1080"}}));
+}
+
+TEST_F(InputHelper, AHelperStartedRightAfterAKillKeepsItsConnections) {
+    startHelper();
+    ASSERT_TRUE(adb("-s S1 shell pkill -f com.tovenmar.app.input.InputServer").ok);
+    // The killed helper's shell notices only a moment later; its ending must not touch the
+    // helper that took its place.
+    std::unique_ptr<ChildProcess> second =
+        startAdb(tov::test::siblingProgram(L"adb"),
+                 L"-s S1 shell CLASSPATH=/data/local/tmp/tovenmar.apk app_process / "
+                 L"com.tovenmar.app.input.InputServer");
+    ASSERT_TRUE(second);
+    PacketClient client;
+    ASSERT_TRUE(waitFor([&] { return !connect(client).empty(); }, 3000));
+    EXPECT_FALSE(client.closedWithin(400));
+    EXPECT_TRUE(helper->wait(2000));
+    EXPECT_TRUE(second->running());
+    second->terminate();
 }
 
 TEST_F(InputHelper, RefusedExactMouseAndAHelperThatDies) {

@@ -327,6 +327,32 @@ TEST_F(Stream, HelloCanBeLateOrMissing) {
     EXPECT_GE(tickMs() - start, 280u);
 }
 
+TEST_F(Stream, AStateReportInPlaceOfTheHello) {
+    startLiveApp("stateFirst=1");
+    PacketClient client;
+    ASSERT_TRUE(client.connect(port));
+    client.send(7, "video=1");
+    const Received first = client.receive(1500);
+    ASSERT_TRUE(first.ok);
+    EXPECT_EQ(first.type, 6);
+    EXPECT_EQ(client.receive(1500).type, 1);
+}
+
+TEST_F(Stream, GarbageOnTheDaemonPortLeavesItServing) {
+    startLiveApp();
+    for (const std::string& junk : {std::string("hello there, not a packet"),
+                                    std::string("\x01\0\0\0\x7f\xff\xff\xff\0\0\0\0\0\0\0\0", 16),
+                                    std::string("\x63\0\0\0\0\0\0\x01\0\0\0\0\0\0\0\0x", 17)}) {
+        auto s = TcpSocket::connectLoopback(sim.port());
+        ASSERT_TRUE(s);
+        s->sendAll(junk.data(), junk.size());
+        s->shutdown();
+    }
+    EXPECT_TRUE(adb("devices -l").ok);
+    PacketClient client;
+    EXPECT_TRUE(openStream(client, port, {}));
+}
+
 TEST_F(Stream, NoAppStreamLivesAsLongAsTheHelper) {
     startSim("phone p usb=S1\n");
     tov::test::TempDir dir;
