@@ -685,16 +685,7 @@ bool App::setNoAppOption(const std::string& key, const std::string& value) {
 // ---- shortcuts ----------------------------------------------------------------------------
 
 void App::setShortcut(int index, uint8_t modifiers, uint16_t key) {
-    if (index < 0) {
-        if (key != 0) shortcuts_.tovenmarKey = key;
-    } else if (index < kShortcutCount) {
-        if (key != 0) {
-            for (ShortcutEntry& entry : shortcuts_.entries) {
-                if (entry.modifiers == modifiers && entry.key == key) entry = ShortcutEntry{};
-            }
-        }
-        shortcuts_.entries[static_cast<size_t>(index)] = ShortcutEntry{modifiers, key};
-    }
+    shortcuts::assign(shortcuts_, index, modifiers, key);
     keyRouter_.setShortcuts(shortcuts_);
     saveShortcuts();
     refresh();

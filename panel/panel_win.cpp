@@ -168,6 +168,10 @@ LRESULT Panel::Impl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_ERASEBKGND:
             return 1;
         case kPanelRefreshMessage:
+            // Something changed: take the new state now, paint it next.
+            if (provider) view->setModel(provider());
+            repaint();
+            return 0;
         case WM_TIMER:
             repaint();
             return 0;

@@ -107,6 +107,19 @@ else
     echo "The stream did not go live; see the log below"
 fi
 
+# While it runs, a picture of both windows every few seconds (build/demo/shots/).
+mkdir -p "$out/shots"
+(
+    while kill -0 "$tovenmar" 2>/dev/null; do
+        stamp="$(date +%H%M%S)"
+        [ -n "${video:-}" ] && import -window "$video" "$out/shots/video-$stamp.png" 2>/dev/null
+        import -window "$panel" "$out/shots/panel-$stamp.png" 2>/dev/null
+        ls -t "$out"/shots/*.png 2>/dev/null | tail -n +41 | xargs -r rm -f
+        sleep "${DEMO_SHOT_SECONDS:-5}"
+    done
+) &
+pids+=($!)
+
 if [ -n "${DEMO_SECONDS:-}" ]; then
     sleep "$DEMO_SECONDS"
 else

@@ -7,12 +7,11 @@ set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-60}"
 shift || true
-"$root/scripts/build.sh" fuzz >/dev/null || exit 1
-bin="$root/build/fuzz/bin"
 if [ $# -gt 0 ]; then targets=("$@"); else
-    targets=()
-    for f in "$bin"/*_fuzz; do targets+=("$(basename "$f")"); done
+    mapfile -t targets < <(sed -nE 's/^tov_fuzzer\(([a-z_0-9]+) .*/\1/p' "$root/fuzz/CMakeLists.txt")
 fi
+TOV_TARGETS="${targets[*]}" "$root/scripts/build.sh" fuzz >/dev/null || exit 1
+bin="$root/build/fuzz/bin"
 status=0
 printf '%-22s %12s %8s %8s  %s\n' target executions seconds rss_mb outcome
 for t in "${targets[@]}"; do

@@ -112,6 +112,41 @@ TEST_F(PanelPictures, EveryPageIsDrawnAndSaved) {
     }
 }
 
+TEST_F(PanelPictures, NoPhoneAndCustomSizeAreDrawnAndSaved) {
+    // No phone: the notice and every Stream control disabled.
+    draw(PanelModel{});
+    const HitRegion* video = region(hit::kVideo);
+    ASSERT_NE(video, nullptr);
+    EXPECT_TRUE(
+        closeTo(canvas.pixel(video->rect.left + 5, (video->rect.top + video->rect.bottom) / 2),
+                colors::kAccentDisabled));
+    EXPECT_TRUE(canvas.savePng(L"panel-stream-no-phone.png"));
+    // Custom size in No app mode, with a typed ratio and a field being edited.
+    PanelModel m = richModel();
+    m.noApp = true;
+    m.preset = "custom";
+    m.customWidth = 2560;
+    m.customHeight = 1080;
+    m.aspect = 5;
+    m.ratio = "21:9";
+    view->state().page = Page::Quality;
+    draw(m);
+    const HitRegion* fps = region(hit::kFrameRate);
+    ASSERT_NE(fps, nullptr);
+    float x = (fps->rect.left + fps->rect.right) / 2, y = (fps->rect.top + fps->rect.bottom) / 2;
+    view->mouseDown(x, y);
+    view->mouseUp(x, y, 0);
+    view->character(L'0');
+    draw(m);
+    // Edited: the darker fill inside an accent border.
+    EXPECT_TRUE(closeTo(canvas.pixel(fps->rect.right - 6, y), colors::kCardFill));
+    bool border = false;
+    for (float dx = 0; dx < 3; dx += 1)
+        border = border || closeTo(canvas.pixel(fps->rect.left + dx, y), colors::kAccent, 40);
+    EXPECT_TRUE(border);
+    EXPECT_TRUE(canvas.savePng(L"panel-quality-custom.png"));
+}
+
 TEST_F(PanelPictures, ControlsShowTheirStates) {
     PanelModel m = richModel();
     m.audio = false;
@@ -286,10 +321,11 @@ TEST(PanelWindow, ClicksKeysAndRefreshReachTheView) {
     // The refresh message makes the next paint pull a new model.
     int before = run.builds;
     run.model.audio = false;
-    PostMessageW(w, kPanelRefreshMessage, 0, 0);
-    run.pump();
-    EXPECT_GT(run.builds, before);
+    SendMessageW(w, kPanelRefreshMessage, 0, 0);
+    EXPECT_EQ(run.builds, before + 1);
     EXPECT_FALSE(run.panel.view()->model().audio);
+    run.pump();
+    EXPECT_GE(run.builds, before + 2);  // and the paint that follows takes another
 
     run.click(hit::kAudio);
     run.click(hit::kPageFirst + static_cast<int>(Page::Settings));

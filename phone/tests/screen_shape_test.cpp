@@ -95,10 +95,26 @@ class ScreenShapeTest : public ::testing::Test {
     std::string key(const wchar_t* name) {
         return narrow(ini::getString(settings, L"phone", name, L"", 65));
     }
+    // The phone's answer to "wm size" from its state; the state is shared with the worker.
     void answerWm() {
-        std::string out = "Physical size: " + sizeText(physical.width, physical.height) + "\n";
-        if (override) out += "Override size: " + sizeText(override->width, override->height) + "\n";
-        adb.answer(L"-s P shell wm size", wmWorks, wmWorks ? out : "error: closed\n");
+        std::string out;
+        bool works = false;
+        {
+            std::lock_guard lock(m);
+            out = "Physical size: " + sizeText(physical.width, physical.height) + "\n";
+            if (override) {
+                out += "Override size: " + sizeText(override->width, override->height) + "\n";
+            }
+            works = wmWorks;
+        }
+        adb.answer(L"-s P shell wm size", works, works ? out : "error: closed\n");
+    }
+    void setWmWorks(bool works) {
+        {
+            std::lock_guard lock(m);
+            wmWorks = works;
+        }
+        answerWm();
     }
     void phoneRuns(const std::wstring& args) {
         const std::wstring set = L"-s P shell wm size ";
@@ -107,11 +123,11 @@ class ScreenShapeTest : public ::testing::Test {
         {
             std::lock_guard lock(m);
             changes.push_back({size, key(L"resized"), key(L"original")});
-        }
-        if (size == "reset") {
-            override.reset();
-        } else {
-            override = readSize(size);
+            if (size == "reset") {
+                override.reset();
+            } else {
+                override = readSize(size);
+            }
         }
         adb.answer(args, true, "");
         answerWm();
@@ -174,7 +190,10 @@ TEST_F(ScreenShapeTest, AShapeAsWideAsThePhoneLeavesItAlone) {
 }
 
 TEST_F(ScreenShapeTest, TheFirstOriginalOverrideIsKeptAcrossChangesAndRestored) {
-    override = SizeText{1080, 2000};
+    {
+        std::lock_guard lock(m);
+        override = SizeText{1080, 2000};
+    }
     answerWm();
     make();
     shape->setShape(16.0 / 9.0);
@@ -225,14 +244,12 @@ TEST_F(ScreenShapeTest, AStoredSizeThatIsNotASizeIsNeverSentToTheShell) {
 }
 
 TEST_F(ScreenShapeTest, FailuresAreRetriedUntilThePhoneAnswers) {
-    wmWorks = false;
-    answerWm();
+    setWmWorks(false);
     make();
     shape->setShape(16.0 / 9.0);
     ASSERT_TRUE(adb.waitForCalls(L"-s P shell wm size", 3, std::chrono::seconds(20)));
     EXPECT_TRUE(changesSoFar().empty());
-    wmWorks = true;
-    answerWm();
+    setWmWorks(true);
     ASSERT_TRUE(eventually([&] { return changesSoFar().size() == 1; }));
     EXPECT_EQ(changesSoFar()[0].size, "1080x1920");
     for (uint32_t t : adb.timeouts()) EXPECT_EQ(t, 10000u);
@@ -251,8 +268,7 @@ TEST_F(ScreenShapeTest, RatiosThatMeanNothingLeaveThePhoneAlone) {
 // finish gives up after its limit and leaves the keys for the next run.
 TEST_F(ScreenShapeTest, DefaultIntervalsRetryAndFinishGivesUp) {
     ini::writeString(settings, L"phone", L"resized", L"1080x1920");
-    wmWorks = false;
-    answerWm();
+    setWmWorks(false);
     ScreenShape::Options defaults;
     EXPECT_EQ(defaults.retryMs, 2000u);
     EXPECT_EQ(defaults.finishLimitMs, 5000u);
@@ -262,8 +278,7 @@ TEST_F(ScreenShapeTest, DefaultIntervalsRetryAndFinishGivesUp) {
     EXPECT_FALSE(shape->finish());
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(4900));
     EXPECT_EQ(key(L"resized"), "1080x1920");
-    wmWorks = true;
-    answerWm();
+    setWmWorks(true);
     ASSERT_TRUE(eventually([&] { return key(L"resized").empty(); }));
 }
 

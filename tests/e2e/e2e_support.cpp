@@ -78,6 +78,14 @@ std::unique_ptr<ChildProcess> WineSession::start(const std::string& program,
     return ChildProcess::start(line, widen(artefactPath("wine-output.txt")));
 }
 
+int WineSession::run(const std::string& program, const std::string& args, std::string* output,
+                     uint32_t timeoutMs) {
+    std::wstring line = L"\"" + widen(wineBinary()) + L"\" \"" + widen(program) + L"\"";
+    if (!args.empty()) line += L" " + widen(args);
+    const RunResult result = runCommand(line, output, timeoutMs);
+    return result.started && result.exited ? static_cast<int>(result.exitCode) : -1;
+}
+
 void WineSession::killAll() {
     shell(wineServer() + " -k >/dev/null 2>&1; true");
 }
@@ -109,6 +117,14 @@ bool windowSize(const std::string& windowId, int& width, int& height) {
     const size_t at = text.find("Geometry: ");
     if (at == std::string::npos) return false;
     return std::sscanf(text.c_str() + at + 10, "%dx%d", &width, &height) == 2;
+}
+
+void typeKey(const std::string& windowId, const std::string& key) {
+    shell("xdotool windowfocus --sync " + windowId + " key " + key + " 2>/dev/null");
+}
+
+void closeWindow(const std::string& windowId) {
+    typeKey(windowId, "alt+F4");
 }
 
 void click(const std::string& windowId, int x, int y) {

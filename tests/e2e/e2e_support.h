@@ -28,6 +28,9 @@ class WineSession {
     std::string readDataFile(const std::string& name) const;
     // Starts a Windows program under Wine with this session's prefix.
     std::unique_ptr<ChildProcess> start(const std::string& program, const std::string& args = {});
+    // Runs a Windows program to its end (at most timeoutMs); its exit code, -1 when it did not end.
+    int run(const std::string& program, const std::string& args, std::string* output,
+            uint32_t timeoutMs);
     // Ends every Wine process of the prefix.
     void killAll();
 
@@ -43,6 +46,10 @@ std::string findWindow(const std::string& title);
 bool screenshot(const std::string& windowId, const std::string& pngPath);
 // The window's size; false when it cannot be read.
 bool windowSize(const std::string& windowId, int& width, int& height);
+// Presses and releases a key (an xdotool key name) in the window, which must have the focus.
+void typeKey(const std::string& windowId, const std::string& key);
+// Asks the window to close, as Alt+F4 does.
+void closeWindow(const std::string& windowId);
 // A left click at (x, y) inside the window.
 void click(const std::string& windowId, int x, int y);
 // The first row in column x, from y0 to y1, whose pixel has the colour "#RRGGBB"; -1 when none.

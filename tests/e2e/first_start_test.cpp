@@ -17,6 +17,23 @@ TEST(FirstStart, TheLogBeginsWithTheStartLine) {
     EXPECT_EQ(log.substr(12, 19), "  Tovenmar starting");
     EXPECT_EQ(log[2], ':');
     EXPECT_EQ(log[8], '.');
+
+    // The first start writes settings.ini with the defaults and this version as seen (so no
+    // What's new notice).
+    // matchphone is the last key of a save.
+    ASSERT_TRUE(waitUntil(
+        [&] { return wine.readDataFile("settings.ini").find("matchphone=") != std::string::npos; },
+        std::chrono::seconds(120)));
+    const std::string settings = wine.readDataFile("settings.ini");
+    for (const char* line :
+         {"[stream]",    "video=1",     "audio=1", "preset=sharp", "bitrate=40000000",
+          "codec=auto",  "vbr=1",       "[input]", "keyboard=1",   "mouse=1",
+          "[clipboard]", "tophone=1",   "topc=1",  "pictures=0",   "passwords=0",
+          "[phone]",     "preferusb=1", "wifi=0",  "[update]",     "auto=1",
+          "seen=1.1.0",  "[noapp]",     "fps=60",  "mbps=40",      "keyframe=10"}) {
+        EXPECT_NE(settings.find(line), std::string::npos) << line << " missing in:\n" << settings;
+    }
+    wine.killAll();
 }
 
 }  // namespace

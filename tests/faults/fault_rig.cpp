@@ -113,8 +113,9 @@ void FaultTest::streamFromPhone() {
     ASSERT_TRUE(sim_.ok("phone p usb=R58M123ABC model=SM-G973F"));
     ASSERT_EQ(stateWhen(LinkState::Ready, 20s).linkState, LinkState::Ready);
     app_->startOrStop();
-    const PanelModel model = stateWhen(LinkState::Live, 30s);
-    ASSERT_EQ(model.linkState, LinkState::Live) << model.statusText << " / " << model.detail;
+    const PanelModel model = stateWhen(LinkState::Live, 90s);
+    ASSERT_EQ(model.linkState, LinkState::Live) << model.statusText << " / " << model.detail << "\n"
+                                                << logText();
     ASSERT_TRUE(videoFlows(10s));
 }
 

@@ -17,7 +17,7 @@ TEST_F(FaultTest, AdbMissingThenFoundAndAdbHangingThenAnswering) {
 
     // adb appears (installed, or put beside the program): the phone is found and streams.
     adbPresent_ = true;
-    model = stateWhen(LinkState::Live, 40s);
+    model = stateWhen(LinkState::Live, 90s);
     ASSERT_EQ(model.linkState, LinkState::Live) << model.statusText << " / " << model.detail;
     EXPECT_TRUE(videoFlows(10s));
 
@@ -28,7 +28,7 @@ TEST_F(FaultTest, AdbMissingThenFoundAndAdbHangingThenAnswering) {
     EXPECT_EQ(model.linkState, LinkState::NoDevice);
     EXPECT_TRUE(model.streaming);
     ASSERT_TRUE(sim_.ok("nohang"));
-    model = stateWhen(LinkState::Live, 40s);
+    model = stateWhen(LinkState::Live, 90s);
     EXPECT_EQ(model.linkState, LinkState::Live) << model.statusText;
     EXPECT_TRUE(videoFlows(10s));
 
@@ -69,7 +69,10 @@ TEST_F(FaultTest, EachInstallFailureStopsWithItsMessageAndAFixedPhoneStreams) {
     for (const FailedInstall& failure : failures) {
         SCOPED_TRACE(failure.phoneSetting);
         ASSERT_TRUE(sim_.ok(std::string("phone p ") + failure.phoneSetting));
+        // Two failures may share a message: wait for this attempt's install to be logged.
+        const size_t installs = logCount("phone app: install: ");
         app_->startOrStop();
+        EXPECT_TRUE(waitFor([&] { return logCount("phone app: install: ") > installs; }, 30s));
         const PanelModel model = modelWhen(
             [&](const PanelModel& m) { return !m.streaming && m.statusText == failure.statusText; },
             30s);
@@ -83,7 +86,7 @@ TEST_F(FaultTest, EachInstallFailureStopsWithItsMessageAndAFixedPhoneStreams) {
     // The cause gone, the next Start stream installs and streams.
     ASSERT_TRUE(sim_.ok("phone p installFailure=none app=none"));
     app_->startOrStop();
-    const PanelModel model = stateWhen(LinkState::Live, 40s);
+    const PanelModel model = stateWhen(LinkState::Live, 90s);
     ASSERT_EQ(model.linkState, LinkState::Live) << model.statusText;
     EXPECT_EQ(model.statusText, "Installed Tovenmar on your phone.");
     EXPECT_TRUE(videoFlows(10s));
@@ -101,7 +104,7 @@ TEST_F(FaultTest, ReinstallReplacesAnAppSignedDifferently) {
     EXPECT_FALSE(model.streaming);
 
     app_->reinstall();
-    model = stateWhen(LinkState::Live, 40s);
+    model = stateWhen(LinkState::Live, 90s);
     ASSERT_EQ(model.linkState, LinkState::Live) << model.statusText;
     EXPECT_FALSE(model.reinstallOffered);
     EXPECT_TRUE(videoFlows(10s));

@@ -100,7 +100,7 @@ bool PhoneSimulator::start(const std::string& scenario, std::string* error,
     if (!writeFile(scenarioFile, scenario)) return fail("cannot write the scenario");
     const std::wstring exe = program.empty() ? exeFolder() + L"phonesim" + kExeSuffix : program;
     daemon_ = ChildProcess::start(L"\"" + exe + L"\" serve --port-file \"" + portFile +
-                                      L"\" --scenario \"" + scenarioFile + L"\"",
+                                      L"\" --scenario \"" + scenarioFile + L"\" --exit-with-parent",
                                   logFile);
     if (!daemon_) return fail("cannot start " + narrow(exe));
     const uint64_t deadline = tickMs() + 10000;

@@ -50,8 +50,8 @@ bool DaemonServer::listen(uint16_t port) {
     return listener_ != nullptr;
 }
 
-void DaemonServer::serve(const std::atomic<bool>& stopFlag) {
-    while (!stopFlag && !sim_.quitRequested()) {
+void DaemonServer::serve(const std::function<bool()>& shouldStop) {
+    while (!shouldStop() && !sim_.quitRequested()) {
         std::unique_ptr<TcpSocket> socket = listener_->accept(200);
         if (!socket) continue;
         std::shared_ptr<TcpSocket> shared(std::move(socket));

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -18,8 +19,8 @@ class DaemonServer {
     // Listens on `port` (0: any free port); false when it cannot.
     bool listen(uint16_t port);
     uint16_t port() const { return listener_ ? listener_->port() : 0; }
-    // Serves until a quit command or `stopFlag` is set.
-    void serve(const std::atomic<bool>& stopFlag);
+    // Serves until a quit command or `shouldStop` (asked about five times a second) says so.
+    void serve(const std::function<bool()>& shouldStop);
     // Runs the control lines of a scenario text; false with the line's number and error.
     bool runScenario(const std::string& text, std::string& error);
 

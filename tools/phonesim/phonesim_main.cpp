@@ -1,4 +1,6 @@
 // phonesim: the simulator daemon ("serve") and its control client ("ctl"). See README.md.
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -24,17 +26,22 @@ void onSignal(int) {
 int usage() {
     std::fprintf(stderr,
                  "usage: phonesim serve [--port N] [--port-file FILE] [--scenario FILE] "
-                 "[--clip FILE] [--hevc-clip FILE]\n"
+                 "[--clip FILE] [--hevc-clip FILE] [--exit-with-parent]\n"
                  "       phonesim ctl [--port N] COMMAND WORDS...\n");
     return 2;
 }
 
 int serve(int argc, char** argv) {
     uint16_t port = 0;
+    bool withParent = false;
     std::string portFile, scenario, clip = TOV_PHONESIM_DEFAULT_CLIP;
     std::string hevcClip = TOV_PHONESIM_DEFAULT_HEVC_CLIP;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--exit-with-parent") {
+            withParent = true;
+            continue;
+        }
         if (i + 1 >= argc) return usage();
         const std::string value = argv[++i];
         if (arg == "--port") {
@@ -87,7 +94,9 @@ int serve(int argc, char** argv) {
     std::fflush(stdout);
     std::signal(SIGTERM, onSignal);
     std::signal(SIGINT, onSignal);
-    server.serve(gStop);
+    // A test that dies without stopping its daemon must not leave it holding ports.
+    const pid_t parent = getppid();
+    server.serve([&] { return gStop || (withParent && getppid() != parent); });
     sim.stop();
     return 0;
 }

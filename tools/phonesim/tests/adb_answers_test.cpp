@@ -1,5 +1,7 @@
 // The adb stand-in and the daemon together, run the way the program runs adb.
 #include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/process.h"
 #include "platform/text.h"
 #include "tests/support/test_support.h"
 #include "tools/phonesim/sha256.h"
@@ -221,6 +223,23 @@ TEST_F(AdbAnswers, HungCommandRunsPastItsLimitWhileOthersAnswer) {
     const std::vector<std::string> log = sim.commands();
     ASSERT_GE(log.size(), 3u);
     EXPECT_EQ(log[0], "-s S1 shell wm size");
+}
+
+TEST_F(AdbAnswers, ADaemonWhoseStarterDiesEndsToo) {
+    // A shell starts a daemon and dies at once; the daemon notices and quits.
+    tov::test::TempDir dir;
+    const std::wstring portFile = dir.file(L"port");
+    std::string out;
+    const RunResult run = runCommand(L"/bin/sh -c \"'" + exeFolder() +
+                                         L"phonesim' serve --exit-with-parent --port-file '" +
+                                         portFile + L"' & sleep 1\"",
+                                     &out, 10000);
+    ASSERT_TRUE(run.exited);
+    std::string text;
+    ASSERT_TRUE(readFile(portFile, text)) << out;
+    const uint16_t port = parsePort(text);
+    ASSERT_NE(port, 0);
+    EXPECT_TRUE(waitFor([&] { return controlCommand(port, "list").exitCode < 0; }, 3000));
 }
 
 TEST_F(AdbAnswers, ABadScenarioLineStopsTheStartWithItsNumber) {

@@ -314,6 +314,18 @@ TEST_F(Stream, StallDropAndBrokenPackets) {
     EXPECT_TRUE(second.closedWithin(2000));
 }
 
+TEST_F(Stream, APacketOfExactlyTheLargestSizeArrivesWhole) {
+    startLiveApp();
+    PacketClient client;
+    ASSERT_TRUE(openStream(client, port, {}));
+    ASSERT_TRUE(sim.ok("stream p maxsize"));
+    const Received big = client.receiveType(14, 5000);
+    ASSERT_TRUE(big.ok);
+    EXPECT_EQ(big.payload.size(), kMaxPayloadSize);
+    EXPECT_TRUE(client.receiveType(3).ok) << "the stream goes on";
+    EXPECT_FALSE(sim.ok("stream p sideways"));
+}
+
 TEST_F(Stream, HelloCanBeLateOrMissing) {
     startLiveApp("noHello=1");
     PacketClient client;
