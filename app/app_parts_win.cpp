@@ -8,6 +8,7 @@ AppParts makeAppPartsWin(HINSTANCE instance) {
         return makeVideoPortWin(instance, std::move(events));
     };
     parts.makePanel = [instance] { return makePanelPortWin(instance); };
+    parts.makeClipboard = [] { return makeClipboardPortWin(); };
     return parts;
 }
 

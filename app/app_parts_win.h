@@ -15,6 +15,7 @@ void setShowCommand(int showCommand);
 
 std::unique_ptr<VideoPort> makeVideoPortWin(HINSTANCE instance, VideoEvents events);
 std::unique_ptr<PanelPort> makePanelPortWin(HINSTANCE instance);
+std::unique_ptr<ClipboardPort> makeClipboardPortWin();
 
 // The parts of the product: the Windows pieces and every default.
 AppParts makeAppPartsWin(HINSTANCE instance);

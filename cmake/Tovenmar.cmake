@@ -91,7 +91,9 @@ function(tov_test name)
     if(NOT TOVENMAR_TESTS)
         return()
     endif()
-    cmake_parse_arguments(ARG "NO_MAIN" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
+    # PHONE_PORTS: the test drives adb forwards on the product's fixed local ports (27183 to
+    # 27185), so no two such tests may run at once.
+    cmake_parse_arguments(ARG "NO_MAIN;PHONE_PORTS" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     if(ARG_NO_MAIN)
         target_link_libraries(${name} PRIVATE tov_options ${ARG_DEPS} ${TOV_GTEST_LIBS})
@@ -111,4 +113,7 @@ function(tov_test name)
     endif()
     set_tests_properties(${name} PROPERTIES LABELS "${TOV_TIER_LABEL};${ARG_LABELS}"
                          TIMEOUT ${ARG_TIMEOUT})
+    if(ARG_PHONE_PORTS)
+        set_tests_properties(${name} PROPERTIES RESOURCE_LOCK tovenmar_phone_ports)
+    endif()
 endfunction()

@@ -66,6 +66,38 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
+// Appends one code point as UTF-16 units to a string of 16-bit units.
+template <typename Unit>
+void appendUtf16(std::basic_string<Unit>& out, char32_t cp) {
+    if (cp >= 0x10000) {
+        const char32_t v = cp - 0x10000;
+        out += static_cast<Unit>(0xD800 + (v >> 10));
+        out += static_cast<Unit>(0xDC00 + (v & 0x3FF));
+    } else {
+        out += static_cast<Unit>(cp);
+    }
+}
+
+// UTF-16 units (any 16-bit unit type) to UTF-8; unpaired surrogates become U+FFFD.
+template <typename Unit>
+std::string utf16UnitsToUtf8(std::basic_string_view<Unit> units) {
+    std::string out;
+    out.reserve(units.size());
+    for (size_t i = 0; i < units.size(); ++i) {
+        char32_t cp = static_cast<char32_t>(units[i]) & 0xFFFF;
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units.size()) {
+            const char32_t low = static_cast<char32_t>(units[i + 1]) & 0xFFFF;
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            }
+        }
+        if (cp >= 0xD800 && cp <= 0xDFFF) cp = kReplacement;
+        appendUtf8(out, cp);
+    }
+    return out;
+}
+
 }  // namespace
 
 std::wstring widen(std::string_view utf8) {
@@ -75,37 +107,36 @@ std::wstring widen(std::string_view utf8) {
     while (i < utf8.size()) {
         const char32_t cp = decodeUtf8(utf8, i);
         if constexpr (sizeof(wchar_t) == 2) {
-            if (cp >= 0x10000) {
-                const char32_t v = cp - 0x10000;
-                out += static_cast<wchar_t>(0xD800 + (v >> 10));
-                out += static_cast<wchar_t>(0xDC00 + (v & 0x3FF));
-                continue;
-            }
+            appendUtf16(out, cp);
+        } else {
+            out += static_cast<wchar_t>(cp);
         }
-        out += static_cast<wchar_t>(cp);
     }
     return out;
 }
 
 std::string narrow(std::wstring_view wide) {
+    if constexpr (sizeof(wchar_t) == 2) return utf16UnitsToUtf8(wide);
     std::string out;
     out.reserve(wide.size());
-    for (size_t i = 0; i < wide.size(); ++i) {
-        char32_t cp = static_cast<char32_t>(wide[i]);
-        if constexpr (sizeof(wchar_t) == 2) {
-            cp &= 0xFFFF;
-            if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < wide.size()) {
-                const char32_t low = static_cast<char32_t>(wide[i + 1]) & 0xFFFF;
-                if (low >= 0xDC00 && low <= 0xDFFF) {
-                    cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                    ++i;
-                }
-            }
-        }
+    for (wchar_t c : wide) {
+        char32_t cp = static_cast<char32_t>(c);
         if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = kReplacement;
         appendUtf8(out, cp);
     }
     return out;
+}
+
+std::u16string utf8ToUtf16(std::string_view utf8) {
+    std::u16string out;
+    out.reserve(utf8.size());
+    size_t i = 0;
+    while (i < utf8.size()) appendUtf16(out, decodeUtf8(utf8, i));
+    return out;
+}
+
+std::string utf16ToUtf8(std::u16string_view utf16) {
+    return utf16UnitsToUtf8(utf16);
 }
 
 std::wstring widenBytes(std::string_view bytes) {
