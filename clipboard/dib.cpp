@@ -35,6 +35,9 @@ void appendLe16(std::string& out, uint16_t v) {
 std::string dibToBmpFile(std::string_view dib) {
     if (dib.size() < kBitmapInfoHeaderSize) return {};
     const uint32_t headerSize = readLe32(dib, 0);
+    // The fields below are read where a BITMAPINFOHEADER has them; a smaller header (an OS/2
+    // core header, or a zero) would make the file's pixels start inside the header.
+    if (headerSize < kBitmapInfoHeaderSize) return {};
     const uint16_t bitCount = readLe16(dib, 14);
     const uint32_t compression = readLe32(dib, 16);
     const uint32_t clrUsed = readLe32(dib, 32);

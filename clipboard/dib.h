@@ -12,7 +12,8 @@ inline constexpr size_t kBitmapInfoHeaderSize = 40;
 inline constexpr size_t kBitmapFileHeaderSize = 14;
 
 // A BMP file of a CF_DIB block: the 14-byte file header in front of it. Empty when the block is
-// shorter than a BITMAPINFOHEADER, or its pixels would start beyond its end.
+// shorter than a BITMAPINFOHEADER, its header says it is smaller than one, or its pixels would
+// start beyond its end.
 std::string dibToBmpFile(std::string_view dib);
 
 // A bottom-up 32-bit BI_RGB DIB of the bitmap. Empty when the pixel bytes don't match the size.

@@ -131,6 +131,13 @@ TEST_F(ClipboardTransferTest, AFailedWriteIsLogged) {
         << log();
 }
 
+TEST_F(ClipboardTransferTest, APhoneMimeCannotForgeLogLines) {
+    const std::string mime = std::string("text/plain\n01:02:03.004  update: ready\0x", 40);
+    transfer.writePhoneCopy(clipboard, coder, {kClipText, false, mime, "hi"});
+    EXPECT_TRUE(logged("clipboard: phone copy, text/plain?01:02:03.004  update: ready?x, 2 bytes"))
+        << log();
+}
+
 TEST_F(ClipboardTransferTest, EveryLookCountsAsARead) {
     copyText("sent");
     transfer.readPcCopy(clipboard, coder);

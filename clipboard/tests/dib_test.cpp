@@ -73,6 +73,10 @@ TEST(DibToBmpFile, ShortOrInconsistentBlocksGiveNothing) {
     EXPECT_TRUE(dibToBmpFile(dibBlock(40, 32, 0, 0x40000000, 64)).empty());
     EXPECT_TRUE(dibToBmpFile(dibBlock(0xFFFFFFF0u, 32, 0, 0, 64)).empty());
     EXPECT_TRUE(dibToBmpFile(dibBlock(40, 32, 3, 0, 8)).empty());  // masks cut off
+    // A header size below a BITMAPINFOHEADER's would put the pixels inside the header.
+    EXPECT_TRUE(dibToBmpFile(dibBlock(0, 32, 0, 0, 64)).empty());
+    EXPECT_TRUE(dibToBmpFile(dibBlock(12, 32, 0, 0, 64)).empty());
+    EXPECT_TRUE(dibToBmpFile(dibBlock(39, 32, 0, 0, 64)).empty());
 }
 
 TEST(DibFromBitmap, BottomUp32BitHeader) {

@@ -5,9 +5,12 @@
 // After windows.h.
 #include <objbase.h>
 
+#include "app/log.h"
 #include "clipboard/dib.h"
 #include "clipboard/pc_copy.h"
 #include "clipboard/tests/test_pictures.h"
+#include "platform/files.h"
+#include "tests/support/test_support.h"
 
 namespace tov {
 namespace {
@@ -21,17 +24,8 @@ class WicCoderTest : public ::testing::Test {
     WicPictureCoder coder;
 };
 
-uint32_t crc32(std::string_view bytes) {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (unsigned char b : bytes) {
-        crc ^= b;
-        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-    }
-    return ~crc;
-}
-
-void setBe32(std::string& s, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>((v >> (24 - 8 * i)) & 0xFF);
+void setLe32(std::string& s, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
 TEST_F(WicCoderTest, PngRoundTripKeepsEveryPixel) {
@@ -89,12 +83,19 @@ TEST_F(WicCoderTest, WhatIsNoPictureDecodesToNothing) {
 }
 
 TEST_F(WicCoderTest, APictureClaimingAHugeSizeIsRefused) {
-    std::string png = coder.encodePng(test::patternBitmap(1, 1));
-    ASSERT_EQ(png.substr(12, 4), "IHDR");
-    setBe32(png, 16, 20000);  // 20000 x 20000 x 4 bytes: beyond what a clipboard DIB may be
-    setBe32(png, 20, 20000);
-    setBe32(png, 29, crc32(std::string_view(png).substr(12, 17)));
-    EXPECT_FALSE(coder.decode(png));
+    // A few bytes of bitmap file that claim 20000 x 20000 pixels of 32 bits.
+    std::string dib = dibFromBitmap(test::patternBitmap(1, 1));
+    setLe32(dib, 4, 20000);
+    setLe32(dib, 8, 20000);
+    const std::string bmp = dibToBmpFile(dib);
+    ASSERT_FALSE(bmp.empty());
+    test::TempDir dir;
+    test::ScopedEnv env{L"LOCALAPPDATA", dir.path()};
+    openLog();
+    EXPECT_FALSE(coder.decode(bmp));
+    std::string log;
+    readFile(dir.path() + L"\\Tovenmar\\tovenmar.log", log);
+    EXPECT_NE(log.find("clipboard: picture of 20000x20000 refused"), std::string::npos) << log;
 }
 
 TEST_F(WicCoderTest, DibReencodedAsPngKeepsThePicture) {
