@@ -57,11 +57,11 @@ void drawToggle(PageContext& ctx, const RectF& r, int hit, bool on, bool enabled
                         rgb(enabled ? colors::kSecondaryText : colors::kDisabledText));
     }
     ctx.addContentHit(pill, hit, enabled);
-    ControlSpec spec;
-    spec.click = [flipped = std::move(flipped), on] {
+    ControlSpec entry;
+    entry.click = [flipped = std::move(flipped), on] {
         if (flipped) flipped(!on);
     };
-    ctx.controls[hit] = std::move(spec);
+    ctx.controls[hit] = std::move(entry);
 }
 
 float segmentedWidth(PageContext& ctx, const std::vector<Segment>& segments) {
@@ -94,12 +94,12 @@ void drawSegmented(PageContext& ctx, const RectF& r, int firstHit,
         ctx.draw.text(segments[i].label, seg, Font::Text13, rgb(colour), false, Align::Centre,
                       true);
         ctx.addContentHit(seg, hit, segEnabled);
-        ControlSpec spec;
+        ControlSpec entry;
         if (!on)
-            spec.click = [shared, i] {
+            entry.click = [shared, i] {
                 if (*shared) (*shared)(static_cast<int>(i));
             };
-        ctx.controls[hit] = std::move(spec);
+        ctx.controls[hit] = std::move(entry);
         x += w;
     }
 }
@@ -114,13 +114,13 @@ void drawDropdown(PageContext& ctx, const RectF& r, int hit, const std::wstring&
                   rgb(enabled ? colors::kSecondaryText : colors::kDisabledText), false,
                   Align::Centre, true);
     ctx.addContentHit(box, hit, enabled);
-    ControlSpec spec;
-    spec.kind = ControlSpec::Kind::Dropdown;
-    spec.items = std::move(items);
-    spec.current = current;
-    spec.choose = std::move(chosen);
-    spec.anchor = box;
-    ctx.controls[hit] = std::move(spec);
+    ControlSpec entry;
+    entry.kind = ControlSpec::Kind::Dropdown;
+    entry.items = std::move(items);
+    entry.current = current;
+    entry.choose = std::move(chosen);
+    entry.anchor = box;
+    ctx.controls[hit] = std::move(entry);
 }
 
 void drawTextField(PageContext& ctx, const RectF& r, int hit, const std::wstring& value,
@@ -146,16 +146,16 @@ void drawTextField(PageContext& ctx, const RectF& r, int hit, const std::wstring
                       Align::Leading, true);
     }
     ctx.addContentHit(box, hit, enabled);
-    ControlSpec spec;
-    spec.kind = ControlSpec::Kind::TextField;
-    spec.field = kind;
-    spec.value = value;
-    spec.commit = std::move(commit);
-    ctx.controls[hit] = std::move(spec);
+    ControlSpec entry;
+    entry.kind = ControlSpec::Kind::TextField;
+    entry.field = kind;
+    entry.value = value;
+    entry.commit = std::move(commit);
+    ctx.controls[hit] = std::move(entry);
 }
 
-void drawSlider(PageContext& ctx, const RectF& r, int hit, bool enabled, SliderSpec spec) {
-    float t = ctx.state.drag.hit == hit ? ctx.state.drag.t : spec.t;
+void drawSlider(PageContext& ctx, const RectF& r, int hit, bool enabled, SliderSpec slider) {
+    float t = ctx.state.drag.hit == hit ? ctx.state.drag.t : slider.t;
     RectF area = centredIn({r.right - kSliderWidth, r.top, r.right, r.bottom}, kFieldHeight);
     RectF track{area.left + 8, area.top, area.right - 72, area.bottom};
     float cy = area.top + kFieldHeight / 2;
@@ -166,7 +166,7 @@ void drawSlider(PageContext& ctx, const RectF& r, int hit, bool enabled, SliderS
     bool hover = hovered(ctx, hit, enabled) || ctx.state.drag.hit == hit;
     ctx.draw.circle(knobX, cy, hover ? 9.0f : 8.0f,
                     rgb(enabled ? colors::kWhite : colors::kDisabledOnKnob));
-    std::wstring value = spec.valueText ? spec.valueText(t) : L"";
+    std::wstring value = slider.valueText ? slider.valueText(t) : L"";
     ctx.draw.text(value, {track.right + 12, area.top, area.right, area.bottom}, Font::Text13,
                   rgb(enabled ? colors::kPrimaryText : colors::kDisabledText), false,
                   Align::Trailing, true);
@@ -175,9 +175,9 @@ void drawSlider(PageContext& ctx, const RectF& r, int hit, bool enabled, SliderS
     ControlSpec c;
     c.kind = ControlSpec::Kind::Slider;
     c.track = track;
-    c.reportWhileDragging = spec.reportWhileDragging;
-    c.valueOf = std::move(spec.valueOf);
-    c.report = std::move(spec.report);
+    c.reportWhileDragging = slider.reportWhileDragging;
+    c.valueOf = std::move(slider.valueOf);
+    c.report = std::move(slider.report);
     ctx.controls[hit] = std::move(c);
 }
 
@@ -187,9 +187,9 @@ void drawButton(PageContext& ctx, const RectF& r, int hit, const std::wstring& l
     boxFill(ctx, box, hit, enabled, 6);
     ctx.draw.text(label, box, Font::Text13, rgb(textColour(enabled)), false, Align::Centre, true);
     ctx.addContentHit(box, hit, enabled);
-    ControlSpec spec;
-    spec.click = std::move(pressed);
-    ctx.controls[hit] = std::move(spec);
+    ControlSpec entry;
+    entry.click = std::move(pressed);
+    ctx.controls[hit] = std::move(entry);
 }
 
 void drawKeyField(PageContext& ctx, const RectF& r, int hit, const std::wstring& keyText,
@@ -209,10 +209,10 @@ void drawKeyField(PageContext& ctx, const RectF& r, int hit, const std::wstring&
     ctx.draw.text(shown, box.inflated(-6, 0), Font::Text13, rgb(colour), false, Align::Centre,
                   true);
     ctx.addContentHit(box, hit, true);
-    ControlSpec spec;
-    spec.kind = ControlSpec::Kind::KeyField;
-    spec.shortcutIndex = shortcutIndex;
-    ctx.controls[hit] = std::move(spec);
+    ControlSpec entry;
+    entry.kind = ControlSpec::Kind::KeyField;
+    entry.shortcutIndex = shortcutIndex;
+    ctx.controls[hit] = std::move(entry);
 }
 
 }  // namespace tov::panel

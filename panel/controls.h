@@ -46,7 +46,7 @@ struct SliderSpec {
     std::function<float(float)> valueOf;           // the reported value for a position
     std::function<void(float)> report;
 };
-void drawSlider(PageContext& ctx, const RectF& r, int hit, bool enabled, SliderSpec spec);
+void drawSlider(PageContext& ctx, const RectF& r, int hit, bool enabled, SliderSpec slider);
 
 void drawButton(PageContext& ctx, const RectF& r, int hit, const std::wstring& label, bool enabled,
                 std::function<void()> pressed);

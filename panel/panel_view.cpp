@@ -207,13 +207,13 @@ void PanelView::click(int h, uint64_t nowMs) {
     }
 }
 
-void PanelView::startEdit(int h, const ControlSpec& spec, uint64_t nowMs) {
+void PanelView::startEdit(int h, const ControlSpec& entry, uint64_t nowMs) {
     state_.edit = FieldEdit{};
     state_.edit.hit = h;
-    state_.edit.kind = spec.field;
-    state_.edit.text = spec.value.substr(0, kFieldMaxChars);
+    state_.edit.kind = entry.field;
+    state_.edit.text = entry.value.substr(0, kFieldMaxChars);
     state_.edit.startMs = nowMs;
-    editCommit_ = spec.commit;
+    editCommit_ = entry.commit;
 }
 
 bool PanelView::commitEdit() {

@@ -74,7 +74,7 @@ class PanelView {
     const HitRegion* regionAt(float x, float y) const;
     const ControlSpec* control(int hit) const;
     void click(int hit, uint64_t nowMs);
-    void startEdit(int hit, const ControlSpec& spec, uint64_t nowMs);
+    void startEdit(int hit, const ControlSpec& entry, uint64_t nowMs);
     // Reports the typed text; false when the App refused it.
     bool commitEdit();
     void endEdit() {

@@ -59,16 +59,16 @@ void statusBlock(PageContext& ctx, float& y) {
                       true);
     }
     ctx.addHit(r, hit::kMainButton, true);
-    ControlSpec spec;
+    ControlSpec entry;
     const PanelCallbacks& cb = ctx.callbacks;
     MainAction action = button.action;
-    spec.click = [&cb, action] {
+    entry.click = [&cb, action] {
         if (action == MainAction::Reinstall)
             invoke(cb.reinstall);
         else
             invoke(cb.startOrStop);
     };
-    ctx.controls[hit::kMainButton] = std::move(spec);
+    ctx.controls[hit::kMainButton] = std::move(entry);
     y = r.bottom + 16;
 }
 
@@ -90,14 +90,14 @@ void pageButtons(PageContext& ctx, float& y) {
         ctx.draw.text(kPageNames[i], {r.left + 46, r.top, r.right - 8, r.bottom}, Font::Text13_5,
                       rgb(colour), false, Align::Leading, true);
         ctx.addHit(r, h, true);
-        ControlSpec spec;
-        spec.click = [&state, i] {
+        ControlSpec entry;
+        entry.click = [&state, i] {
             if (static_cast<int>(state.page) == i) return;
             state.page = static_cast<Page>(i);
             state.scroll = 0;
             state.capture.reset();
         };
-        ctx.controls[h] = std::move(spec);
+        ctx.controls[h] = std::move(entry);
     }
     y += 38.0f * 5 + 36;
 }
@@ -206,10 +206,10 @@ void drawWhatsNew(PageContext& ctx, const RectF& window) {
     ctx.draw.text(L"Got it", button, Font::Strong13_5, rgb(colors::kWhite), false, Align::Centre,
                   true);
     ctx.addHit(button, hit::kGotIt, true);
-    ControlSpec spec;
+    ControlSpec entry;
     const PanelCallbacks& cb = ctx.callbacks;
-    spec.click = [&cb] { invoke(cb.whatsNewRead); };
-    ctx.controls[hit::kGotIt] = std::move(spec);
+    entry.click = [&cb] { invoke(cb.whatsNewRead); };
+    ctx.controls[hit::kGotIt] = std::move(entry);
 }
 
 }  // namespace tov::panel

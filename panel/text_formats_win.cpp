@@ -62,11 +62,11 @@ bool TextFormats::create() {
     for (int i = 0; i < 3; ++i)
         if (families[i].empty()) families[i] = fallback.empty() ? L"Segoe UI" : fallback;
     if (families[3].empty()) families[3] = families[1];
-    for (const FormatSpec& spec : kSpecs) {
-        auto& slot = formats_[static_cast<int>(spec.font)];
-        hr = factory_->CreateTextFormat(families[spec.familyList].c_str(), nullptr, spec.weight,
+    for (const FormatSpec& wanted : kSpecs) {
+        auto& slot = formats_[static_cast<int>(wanted.font)];
+        hr = factory_->CreateTextFormat(families[wanted.familyList].c_str(), nullptr, wanted.weight,
                                         DWRITE_FONT_STYLE_NORMAL, DWRITE_FONT_STRETCH_NORMAL,
-                                        fontSize(spec.font), L"en-us", &slot);
+                                        fontSize(wanted.font), L"en-us", &slot);
         if (FAILED(hr)) {
             logLine("panel: text format failed 0x%08lx", static_cast<unsigned long>(hr));
             return false;

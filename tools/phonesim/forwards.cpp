@@ -4,9 +4,9 @@
 
 namespace tov::phonesim {
 
-uint16_t parseTcpSpec(const std::string& spec) {
-    if (spec.rfind("tcp:", 0) != 0) return 0;
-    const std::string digits = spec.substr(4);
+uint16_t parseTcpSpec(const std::string& target) {
+    if (target.rfind("tcp:", 0) != 0) return 0;
+    const std::string digits = target.substr(4);
     if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return 0;
     return parsePort(digits);
 }

@@ -51,6 +51,6 @@ class Forwards {
 };
 
 // "tcp:27183" → 27183; 0 for anything that is not a usable local TCP port.
-uint16_t parseTcpSpec(const std::string& spec);
+uint16_t parseTcpSpec(const std::string& target);
 
 }  // namespace tov::phonesim
