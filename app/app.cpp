@@ -803,23 +803,28 @@ void App::onPhoneInfo(const PhoneInfo& info) {
 // ---- the model build ----------------------------------------------------------------------
 
 PanelModel App::buildModel() {
+    // A phone report that only repeats the current toggles changes nothing. Applying it anyway
+    // would tell the phone the toggles again, which answers with the same report: an endless
+    // round of saves and messages.
     const int32_t keyboard = pendingKeyboard_.exchange(-1);
     if (keyboard >= 0) {
-        bool mouse;
-        {
-            std::lock_guard<std::mutex> lock(modelLock_);
-            mouse = model_.mouse;
-        }
-        setInputToggles(keyboard == 1, mouse);
-    }
-    const int32_t mouse = pendingMouse_.exchange(-1);
-    if (mouse >= 0) {
-        bool keyboardOn;
+        bool keyboardOn, mouseOn;
         {
             std::lock_guard<std::mutex> lock(modelLock_);
             keyboardOn = model_.keyboard;
+            mouseOn = model_.mouse;
         }
-        setInputToggles(keyboardOn, mouse == 1);
+        if ((keyboard == 1) != keyboardOn) setInputToggles(keyboard == 1, mouseOn);
+    }
+    const int32_t mouse = pendingMouse_.exchange(-1);
+    if (mouse >= 0) {
+        bool keyboardOn, mouseOn;
+        {
+            std::lock_guard<std::mutex> lock(modelLock_);
+            keyboardOn = model_.keyboard;
+            mouseOn = model_.mouse;
+        }
+        if ((mouse == 1) != mouseOn) setInputToggles(keyboardOn, mouse == 1);
     }
     const uint64_t now = parts_.tickMs ? parts_.tickMs() : tickMs();
     std::lock_guard<std::mutex> lock(modelLock_);

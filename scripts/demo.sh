@@ -30,16 +30,15 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# One phone on a cable; the phone app is not installed yet, so Tovenmar installs it first.
-cat > "$out/scenario.txt" <<'EOF'
-phone demo usb=TOV0DEMO42 manufacturer=Google model="Pixel 7" screen=1080x2400 app=none
-EOF
+# One phone on a cable (and on Wi-Fi); its phone app is not installed yet, so the first Start
+# stream installs it. DEMO_SCENARIO names another scenario file.
+scenario="${DEMO_SCENARIO:-$root/tools/phonesim/scenarios/demo.txt}"
 "$root/build/native/bin/phonesim" serve --port-file "$out/phonesim.port" \
-    --scenario "$out/scenario.txt" > "$out/phonesim.log" 2>&1 &
+    --scenario "$scenario" > "$out/phonesim.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 1 100); do [ -s "$out/phonesim.port" ] && break; sleep 0.1; done
 export TOVENMAR_PHONESIM="$(cat "$out/phonesim.port")"
-echo "Phone simulator on port $TOVENMAR_PHONESIM (one phone: Pixel 7 on USB)"
+echo "Phone simulator on port $TOVENMAR_PHONESIM ($scenario)"
 
 [ -d "$WINEPREFIX" ] || { echo "Making the Wine prefix (once)…"; "$wine" wineboot -i >/dev/null 2>&1 || true; }
 echo "Starting Tovenmar.exe (display $DISPLAY, prefix $WINEPREFIX)"

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -345,6 +346,27 @@ TEST_F(AppTest, DeviceModeReachesTheVideoWindowAndIsSaved) {
     app.setDeviceMode(true);
     EXPECT_TRUE(video_.deviceMode);
     EXPECT_EQ(setting(L"input", L"device"), "1");
+    app.shutdown();
+}
+
+}  // namespace
+}  // namespace tov
+
+namespace tov {
+namespace {
+
+TEST_F(AppTest, APhoneReportRepeatingTheTogglesIsNotAppliedAgain) {
+    App app(parts());
+    std::string error;
+    ASSERT_TRUE(app.init(error));
+    // The phone answers every toggle message with its state; taking an unchanged state as a
+    // change would send the toggles again and save, for ever.
+    const int before = panel_.refreshes.load();
+    app.onInputReport({{"keyboard", "1"}, {"mouse", "1"}});
+    ASSERT_TRUE(std::remove(narrow(dir_.file(L"settings.ini")).c_str()) == 0);
+    app.buildModel();
+    EXPECT_EQ(setting(L"input", L"keyboard"), "<none>");  // nothing was saved
+    EXPECT_GE(panel_.refreshes.load(), before + 1);       // the report itself refreshes
     app.shutdown();
 }
 

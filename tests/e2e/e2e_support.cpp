@@ -120,7 +120,12 @@ bool windowSize(const std::string& windowId, int& width, int& height) {
 }
 
 void typeKey(const std::string& windowId, const std::string& key) {
-    shell("xdotool windowfocus --sync " + windowId + " key " + key + " 2>/dev/null");
+    shell("xdotool windowraise " + windowId + " windowfocus --sync " + windowId + " key " + key +
+          " 2>/dev/null");
+}
+
+void raise(const std::string& windowId) {
+    shell("xdotool windowraise " + windowId + " sleep 0.3 2>/dev/null");
 }
 
 void closeWindow(const std::string& windowId) {
@@ -128,8 +133,9 @@ void closeWindow(const std::string& windowId) {
 }
 
 void click(const std::string& windowId, int x, int y) {
-    shell("xdotool mousemove --window " + windowId + " " + std::to_string(x) + " " +
-          std::to_string(y) + " click 1 2>/dev/null");
+    // Raised first: the video window may lie over the panel, and a click goes to what is on top.
+    shell("xdotool windowraise " + windowId + " sleep 0.3 mousemove --window " + windowId + " " +
+          std::to_string(x) + " " + std::to_string(y) + " click 1 2>/dev/null");
 }
 
 int findColourInColumn(const std::string& pngPath, int x, int y0, int y1, const std::string& rgb) {

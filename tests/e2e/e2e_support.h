@@ -48,6 +48,8 @@ bool screenshot(const std::string& windowId, const std::string& pngPath);
 bool windowSize(const std::string& windowId, int& width, int& height);
 // Presses and releases a key (an xdotool key name) in the window, which must have the focus.
 void typeKey(const std::string& windowId, const std::string& key);
+// Brings the window to the top of the others.
+void raise(const std::string& windowId);
 // Asks the window to close, as Alt+F4 does.
 void closeWindow(const std::string& windowId);
 // A left click at (x, y) inside the window.
