@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/app.h"
+#include "app/tests/app_stand_ins.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "tests/support/test_support.h"
@@ -22,51 +23,9 @@ using namespace std::chrono_literals;
 
 const std::string kPackage = TOV_TEST_MEDIA_DIR "/phone-app-stand-in.apk";
 
-struct VideoCounts {
-    std::atomic<int> configs{0};
-    std::atomic<int> packets{0};
-    std::atomic<int> resets{0};
-};
-
-class CountingVideo final : public VideoPort {
-  public:
-    CountingVideo(VideoCounts& counts, VideoEvents events)
-        : c_(counts), events(std::move(events)) {}
-    bool create(std::string&) override { return true; }
-    void destroy() override {}
-    void show(bool) override {}
-    void setOnTop(bool) override {}
-    bool hevcUsable() const override { return false; }
-    void onConfig(int, int, int, int, const uint8_t*, size_t) override { ++c_.configs; }
-    void onPacket(const uint8_t*, size_t, int64_t, bool) override { ++c_.packets; }
-    void reset() override { ++c_.resets; }
-    VideoStats stats() const override { return {}; }
-    bool captured() const override { return false; }
-    void setCapturePossible(bool) override {}
-    void setPhoneScreen(int, int) override {}
-    void setDeviceMode(bool) override {}
-    void releaseCapture() override {}
-    void toggleFullscreen() override {}
-
-    VideoCounts& c_;
-    VideoEvents events;
-};
-
-class NullPanel final : public PanelPort {
-  public:
-    bool create(std::function<PanelModel()>, App&) override { return true; }
-    void refresh() override {}
-    void close() override {}
-};
-
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (done()) return true;
-        std::this_thread::sleep_for(50ms);
-    }
-    return done();
-}
+using test::CountingVideoPort;
+using test::VideoCounts;
+using test::waitFor;
 
 bool contains(const std::vector<std::string>& lines, const std::string& part) {
     for (const std::string& line : lines) {
@@ -87,11 +46,11 @@ class AppPhoneTest : public ::testing::Test {
     AppParts parts() {
         AppParts p;
         p.makeVideo = [this](VideoEvents events) {
-            auto video = std::make_unique<CountingVideo>(video_, std::move(events));
+            auto video = std::make_unique<CountingVideoPort>(video_, std::move(events));
             videoPort_ = video.get();
             return video;
         };
-        p.makePanel = [] { return std::make_unique<NullPanel>(); };
+        p.makePanel = [] { return std::make_unique<test::NullPanelPort>(); };
         const std::wstring adb = test::siblingProgram(L"adb");
         p.phoneMonitor.findAdb = [adb] { return adb; };
         p.installer.loadPackage = [this] { return package_; };
@@ -118,7 +77,7 @@ class AppPhoneTest : public ::testing::Test {
     test::TempDir dir_;
     phonesim::PhoneSimulator sim_;
     VideoCounts video_;
-    CountingVideo* videoPort_ = nullptr;
+    CountingVideoPort* videoPort_ = nullptr;
 };
 
 TEST_F(AppPhoneTest, APhoneAttachedLaterStreamsAndTakesClicks) {

@@ -14,23 +14,7 @@ namespace {
 
 const std::string kPackage = TOV_TEST_MEDIA_DIR "/phone-app-stand-in.apk";
 
-class NullPanel final : public PanelPort {
-  public:
-    bool create(std::function<PanelModel()>, App&) override { return true; }
-    void refresh() override {}
-    void close() override {}
-};
-
 }  // namespace
-
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (done()) return true;
-        std::this_thread::sleep_for(50ms);
-    }
-    return done();
-}
 
 void FaultTest::SetUp() {
     localAppData_ = std::make_unique<ScopedEnv>(L"LOCALAPPDATA", dir_.path());
@@ -53,7 +37,7 @@ AppParts FaultTest::parts() {
         videoPort_ = video.get();
         return video;
     };
-    p.makePanel = [] { return std::make_unique<NullPanel>(); };
+    p.makePanel = [] { return std::make_unique<NullPanelPort>(); };
     const std::wstring adb = siblingProgram(L"adb");
     p.phoneMonitor.findAdb = [this, adb] { return adbPresent_ ? adb : std::wstring(); };
     p.installer.loadPackage = [this] { return package_; };

@@ -12,47 +12,13 @@
 #include <string>
 
 #include "app/app.h"
+#include "app/tests/app_stand_ins.h"
 #include "tests/support/test_support.h"
 #include "tools/phonesim/control_client.h"
 
 namespace tov::test {
 
 using namespace std::chrono_literals;
-
-struct VideoCounts {
-    std::atomic<int> configs{0};
-    std::atomic<int> packets{0};
-    std::atomic<int> resets{0};
-};
-
-// Counts what reaches the video side; keeps the events so that tests can click.
-class CountingVideoPort final : public VideoPort {
-  public:
-    CountingVideoPort(VideoCounts& counts, VideoEvents events)
-        : events(std::move(events)), counts_(counts) {}
-    bool create(std::string&) override { return true; }
-    void destroy() override {}
-    void show(bool) override {}
-    void setOnTop(bool) override {}
-    bool hevcUsable() const override { return false; }
-    void onConfig(int, int, int, int, const uint8_t*, size_t) override { ++counts_.configs; }
-    void onPacket(const uint8_t*, size_t, int64_t, bool) override { ++counts_.packets; }
-    void reset() override { ++counts_.resets; }
-    VideoStats stats() const override { return {}; }
-    bool captured() const override { return false; }
-    void setCapturePossible(bool) override {}
-    void setPhoneScreen(int, int) override {}
-    void setDeviceMode(bool) override {}
-    void releaseCapture() override {}
-    void toggleFullscreen() override {}
-
-    VideoEvents events;
-
-  private:
-    VideoCounts& counts_;
-};
-
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit);
 
 // The user's choices the fault tests make first and check last.
 constexpr int32_t kUserBitrate = 7300000;

@@ -1,0 +1,58 @@
+// Stand-ins for the App's Windows-only ports, for tests that run the real App natively: a video
+// port that counts what reaches it and keeps its events so tests can click and type, and a panel
+// port that draws nothing.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include "app/app.h"
+#include "app/app_ports.h"
+
+namespace tov::test {
+
+struct VideoCounts {
+    std::atomic<int> configs{0};
+    std::atomic<int> packets{0};
+    std::atomic<int> resets{0};
+};
+
+class CountingVideoPort final : public VideoPort {
+  public:
+    CountingVideoPort(VideoCounts& counts, VideoEvents events)
+        : events(std::move(events)), counts_(counts) {}
+    bool create(std::string&) override { return true; }
+    void destroy() override {}
+    void show(bool) override {}
+    void setOnTop(bool) override {}
+    bool hevcUsable() const override { return false; }
+    void onConfig(int, int, int, int, const uint8_t*, size_t) override { ++counts_.configs; }
+    void onPacket(const uint8_t*, size_t, int64_t, bool) override { ++counts_.packets; }
+    void reset() override { ++counts_.resets; }
+    VideoStats stats() const override { return {}; }
+    bool captured() const override { return false; }
+    void setCapturePossible(bool) override {}
+    void setPhoneScreen(int, int) override {}
+    void setDeviceMode(bool) override {}
+    void releaseCapture() override {}
+    void toggleFullscreen() override {}
+
+    VideoEvents events;
+
+  private:
+    VideoCounts& counts_;
+};
+
+class NullPanelPort final : public PanelPort {
+  public:
+    bool create(std::function<PanelModel()>, App&) override { return true; }
+    void refresh() override {}
+    void close() override {}
+};
+
+// Polls `done` every 50 ms until it holds or the time is up; true when it held.
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit);
+
+}  // namespace tov::test
