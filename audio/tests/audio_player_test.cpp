@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -60,8 +61,14 @@ TEST_F(AudioPlayerTest, PlaysPushedSoundInOrderAtTheSetVolume) {
 TEST_F(AudioPlayerTest, NoDeviceKeepsRetryingUntilStopped) {
     lab.setOpens(false);
     ASSERT_TRUE(player.start(48000, 2));
-    ASSERT_TRUE(lab.waitFor([](const DeviceLab& l) { return l.openAttempts() >= 2; }));
-    AudioPlayerStats stats = player.stats();
+    // The counters follow each attempt, so wait on them rather than on the attempts.
+    AudioPlayerStats stats;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    do {
+        stats = player.stats();
+        if (stats.openFailures >= 2 && stats.retryPauses == stats.openFailures) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    } while (std::chrono::steady_clock::now() < deadline);
     EXPECT_TRUE(stats.running);
     EXPECT_FALSE(stats.deviceOpen);
     EXPECT_GE(stats.openFailures, 2u);
