@@ -42,7 +42,12 @@ class VideoPipelineTest : public ::testing::Test {
                                                    [this] { return clock.load(); });
         pipeline->start();
     }
-    ~VideoPipelineTest() override { pipeline.reset(); }
+    // A test that stopped early may have left the decoder held; the video thread must be able to
+    // finish, or the failure would show as a hang.
+    ~VideoPipelineTest() override {
+        decoder.release();
+        pipeline.reset();
+    }
 
     void config(int32_t w = 320, int32_t h = 640, int32_t fps = 30, int32_t codec = 0,
                 const Bytes& csd = kCsd) {
