@@ -297,13 +297,14 @@ void App::save() {
     settings_.save();
 }
 
-void App::pushStreamOptions() {
+StreamOptionMap App::pushStreamOptions() {
     StreamOptionMap options;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
         options = buildStreamOptions(model_, lastPhoneInfo_);
     }
     session_.setOptions(options);
+    return options;
 }
 
 // ---- the setter family --------------------------------------------------------------------
@@ -357,13 +358,9 @@ void App::setter(Setter which, const std::string& text, bool flag, int32_t numbe
         }
         noApp = model_.noApp;
     }
-    pushStreamOptions();
+    // In No app mode the phone takes the whole map, the same one the Session keeps.
+    StreamOptionMap options = pushStreamOptions();
     if (noApp) {
-        StreamOptionMap options;
-        {
-            std::lock_guard<std::mutex> lock(modelLock_);
-            options = buildStreamOptions(model_, lastPhoneInfo_);
-        }
         session_.sendOptions(options);
     } else {
         session_.sendOptions({{key, value}});
@@ -435,6 +432,21 @@ void App::setInputToggles(bool keyboard, bool mouse) {
         model_.mouse = mouse;
     }
     applyInput();
+}
+
+void App::applyPendingToggle(std::atomic<int32_t>& pending, bool isKeyboard) {
+    const int32_t value = pending.exchange(-1);
+    if (value < 0) return;
+    bool keyboard, mouse;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        keyboard = model_.keyboard;
+        mouse = model_.mouse;
+    }
+    bool& target = isKeyboard ? keyboard : mouse;
+    if ((value == 1) == target) return;
+    target = value == 1;
+    setInputToggles(keyboard, mouse);
 }
 
 void App::releaseHeldInput() {
@@ -803,29 +815,8 @@ void App::onPhoneInfo(const PhoneInfo& info) {
 // ---- the model build ----------------------------------------------------------------------
 
 PanelModel App::buildModel() {
-    // A phone report that only repeats the current toggles changes nothing. Applying it anyway
-    // would tell the phone the toggles again, which answers with the same report: an endless
-    // round of saves and messages.
-    const int32_t keyboard = pendingKeyboard_.exchange(-1);
-    if (keyboard >= 0) {
-        bool keyboardOn, mouseOn;
-        {
-            std::lock_guard<std::mutex> lock(modelLock_);
-            keyboardOn = model_.keyboard;
-            mouseOn = model_.mouse;
-        }
-        if ((keyboard == 1) != keyboardOn) setInputToggles(keyboard == 1, mouseOn);
-    }
-    const int32_t mouse = pendingMouse_.exchange(-1);
-    if (mouse >= 0) {
-        bool keyboardOn, mouseOn;
-        {
-            std::lock_guard<std::mutex> lock(modelLock_);
-            keyboardOn = model_.keyboard;
-            mouseOn = model_.mouse;
-        }
-        if ((mouse == 1) != mouseOn) setInputToggles(keyboardOn, mouse == 1);
-    }
+    applyPendingToggle(pendingKeyboard_, true);
+    applyPendingToggle(pendingMouse_, false);
     const uint64_t now = parts_.tickMs ? parts_.tickMs() : tickMs();
     std::lock_guard<std::mutex> lock(modelLock_);
     bitrateMeter_.add(session_.takeBytesReceived(), now, &model_.rateMbps);

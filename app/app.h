@@ -134,9 +134,13 @@ class App {
 
     void refresh();
     void save();
-    void pushStreamOptions();
+    // Builds the options, hands them to the Session for its next start and returns them.
+    StreamOptionMap pushStreamOptions();
     void setter(Setter which, const std::string& text, bool flag, int32_t number);
     void setInputToggles(bool keyboard, bool mouse);
+    // Takes a toggle the phone reported (-1: none). A report that only repeats the current value
+    // changes nothing: applying it would tell the phone again, which answers with the same report.
+    void applyPendingToggle(std::atomic<int32_t>& pending, bool isKeyboard);
     void switchMode(bool deviceMode);
     void releaseHeldInput();
     void sendClipOptions(bool toPc, bool pictures, bool passwords);
