@@ -131,7 +131,7 @@ TEST(Clock, MicrosecondsAndTicksAdvanceTogether) {
     const int64_t us = nowMicros() - us0;
     const uint64_t ms = tickMs() - ms0;
     EXPECT_GE(us, 45000);
-    EXPECT_GE(ms, 40u);
+    EXPECT_GE(ms, 30u);  // the tick count may step in 16 ms units
     EXPECT_LT(us, 5000000);
     const LocalTime t = localTime();
     EXPECT_TRUE(t.hour >= 0 && t.hour < 24 && t.millisecond >= 0 && t.millisecond < 1000);
