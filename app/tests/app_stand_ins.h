@@ -10,6 +10,7 @@
 
 #include "app/app.h"
 #include "app/app_ports.h"
+#include "tests/support/test_support.h"
 
 namespace tov::test {
 
@@ -51,8 +52,5 @@ class NullPanelPort final : public PanelPort {
     void refresh() override {}
     void close() override {}
 };
-
-// Polls `done` every 50 ms until it holds or the time is up; true when it held.
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit);
 
 }  // namespace tov::test

@@ -124,6 +124,15 @@ class AppTest : public ::testing::Test {
         return p;
     }
 
+    // The session's first passes report their states on its own thread (each one resets the video
+    // and, when not live, forgets the video size), so tests start once it has settled on
+    // "no device", the state it keeps while no phone is listed.
+    void initSettled(App& app) {
+        std::string error;
+        ASSERT_TRUE(app.init(error)) << error;
+        ASSERT_TRUE(test::waitFor([&] { return app.buildModel().linkState == LinkState::NoDevice; }));
+    }
+
     std::string setting(const wchar_t* section, const wchar_t* key) {
         return narrow(ini::getString(dir_.file(L"settings.ini"), section, key, L"<none>", 256));
     }
@@ -150,8 +159,7 @@ TEST_F(AppTest, FirstStartSavesTheSeenVersionAndShowsNoWhatsNew) {
 TEST_F(AppTest, AnOlderSeenVersionShowsWhatsNewUntilRead) {
     ini::writeString(dir_.file(L"settings.ini"), L"update", L"seen", L"1.0.4");
     App app(parts());
-    std::string error;
-    ASSERT_TRUE(app.init(error));
+    ASSERT_NO_FATAL_FAILURE(initSettled(app));
     EXPECT_EQ(app.buildModel().whatsNewVersion, "1.1.0");
     EXPECT_EQ(setting(L"update", L"seen"), "1.0.4");
 
@@ -171,8 +179,7 @@ TEST_F(AppTest, AVideoWindowThatCannotBeMadeFailsInitWithItsText) {
 
 TEST_F(AppTest, SettersStoreSaveAndHandTheSessionTheirOptions) {
     App app(parts());
-    std::string error;
-    ASSERT_TRUE(app.init(error));
+    ASSERT_NO_FATAL_FAILURE(initSettled(app));
     app.setVideo(false);
     app.setBitrate(-5);
     app.setPreset("smooth");
@@ -186,8 +193,7 @@ TEST_F(AppTest, SettersStoreSaveAndHandTheSessionTheirOptions) {
 
 TEST_F(AppTest, APhoneReportInNoAppModeKeepsTheUsersStreamChoices) {
     App app(parts());
-    std::string error;
-    ASSERT_TRUE(app.init(error));
+    ASSERT_NO_FATAL_FAILURE(initSettled(app));
     app.onPhoneStateReport({{"mode", "noapp"},
                             {"presetChoice", "fast"},
                             {"bitrate", "8000000"},
@@ -230,20 +236,22 @@ TEST_F(AppTest, APhoneReportInNoAppModeKeepsTheUsersStreamChoices) {
 
 TEST_F(AppTest, VideoTurnedOffByThePhoneResetsThePipeline) {
     App app(parts());
-    std::string error;
-    ASSERT_TRUE(app.init(error));
-    const int before = video_.resets;
+    ASSERT_NO_FATAL_FAILURE(initSettled(app));
+    const auto resets = [&] {
+        std::lock_guard<std::mutex> lock(video_.lock);
+        return video_.resets;
+    };
+    const int before = resets();
     app.onPhoneStateReport({{"video", "1"}});
-    EXPECT_EQ(video_.resets, before);
+    EXPECT_EQ(resets(), before);
     app.onPhoneStateReport({{"video", "0"}});
-    EXPECT_EQ(video_.resets, before + 1);
+    EXPECT_EQ(resets(), before + 1);
     app.shutdown();
 }
 
 TEST_F(AppTest, LeavingTheLiveStateForgetsTheVideoSize) {
     App app(parts());
-    std::string error;
-    ASSERT_TRUE(app.init(error));
+    ASSERT_NO_FATAL_FAILURE(initSettled(app));
     app.onPhoneStateReport({{"width", "1080"}, {"height", "2400"}});
     app.onLinkState(LinkState::Live, "Pixel");
     {
@@ -262,8 +270,7 @@ TEST_F(AppTest, LeavingTheLiveStateForgetsTheVideoSize) {
 
 TEST_F(AppTest, PendingPhoneTogglesApplyOnceAtTheNextBuild) {
     App app(parts());
-    std::string error;
-    ASSERT_TRUE(app.init(error));
+    ASSERT_NO_FATAL_FAILURE(initSettled(app));
     app.onInputReport({{"keyboard", "0"}});
     app.onInputReport({{"keyboard", "1"}, {"mouse", "0"}});
     PanelModel model = app.buildModel();
@@ -279,8 +286,7 @@ TEST_F(AppTest, PendingPhoneTogglesApplyOnceAtTheNextBuild) {
 
 TEST_F(AppTest, ASetShortcutTakesItsCombinationFromAnyOtherEntry) {
     App app(parts());
-    std::string error;
-    ASSERT_TRUE(app.init(error));
+    ASSERT_NO_FATAL_FAILURE(initSettled(app));
     const Shortcuts defaults = shortcuts::defaults();
     const ShortcutEntry home = defaults.entries[kShortcutHome];
     ASSERT_NE(home.key, 0);
@@ -306,8 +312,7 @@ TEST_F(AppTest, ASetShortcutTakesItsCombinationFromAnyOtherEntry) {
 
 TEST_F(AppTest, ClipboardOptionsOnlyTakeTheirFourKeys) {
     App app(parts());
-    std::string error;
-    ASSERT_TRUE(app.init(error));
+    ASSERT_NO_FATAL_FAILURE(initSettled(app));
     app.setClipboardOption("pictures", true);
     app.setClipboardOption("tophone", false);
     app.setClipboardOption("unknown", false);
@@ -321,8 +326,7 @@ TEST_F(AppTest, ClipboardOptionsOnlyTakeTheirFourKeys) {
 
 TEST_F(AppTest, TheBitrateMeterReportsOnlyClosedWindows) {
     App app(parts());
-    std::string error;
-    ASSERT_TRUE(app.init(error));
+    ASSERT_NO_FATAL_FAILURE(initSettled(app));
     now_ = 5000;
     EXPECT_EQ(app.buildModel().rateMbps, 0.0);  // the first window started at 0
     app.shutdown();
@@ -330,8 +334,7 @@ TEST_F(AppTest, TheBitrateMeterReportsOnlyClosedWindows) {
 
 TEST_F(AppTest, RestartNowAsksThePanelToCloseAndMarksTheInstall) {
     App app(parts());
-    std::string error;
-    ASSERT_TRUE(app.init(error));
+    ASSERT_NO_FATAL_FAILURE(initSettled(app));
     EXPECT_FALSE(app.installOnExit());
     app.restartNow();
     EXPECT_TRUE(app.installOnExit());
@@ -341,8 +344,7 @@ TEST_F(AppTest, RestartNowAsksThePanelToCloseAndMarksTheInstall) {
 
 TEST_F(AppTest, DeviceModeReachesTheVideoWindowAndIsSaved) {
     App app(parts());
-    std::string error;
-    ASSERT_TRUE(app.init(error));
+    ASSERT_NO_FATAL_FAILURE(initSettled(app));
     app.setDeviceMode(true);
     EXPECT_TRUE(video_.deviceMode);
     EXPECT_EQ(setting(L"input", L"device"), "1");
@@ -357,8 +359,7 @@ namespace {
 
 TEST_F(AppTest, APhoneReportRepeatingTheTogglesIsNotAppliedAgain) {
     App app(parts());
-    std::string error;
-    ASSERT_TRUE(app.init(error));
+    ASSERT_NO_FATAL_FAILURE(initSettled(app));
     // The phone answers every toggle message with its state; taking an unchanged state as a
     // change would send the toggles again and save, for ever.
     const int before = panel_.refreshes.load();

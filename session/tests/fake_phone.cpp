@@ -143,13 +143,4 @@ bool FakePhone::connected() const {
     return current_ != nullptr;
 }
 
-bool FakePhone::waitFor(const std::function<bool()>& done, uint32_t ms) {
-    const uint64_t end = tickMs() + ms;
-    while (!done()) {
-        if (tickMs() >= end) return false;
-        sleepMs(5);
-    }
-    return true;
-}
-
 }  // namespace tov::test

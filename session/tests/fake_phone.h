@@ -49,9 +49,6 @@ class FakePhone {
     int count(const std::string& event) const;
     bool connected() const;
 
-    // Polls `done` until it holds or `ms` passed; true when it held.
-    static bool waitFor(const std::function<bool()>& done, uint32_t ms = 15000);
-
   private:
     void acceptLoop();
     void serve(std::shared_ptr<TcpSocket> socket);

@@ -73,7 +73,7 @@ LinkState SessionHarness::lastState() const {
 }
 
 bool SessionHarness::waitForState(LinkState state, uint32_t ms) const {
-    return FakePhone::waitFor([&] { return lastState() == state; }, ms);
+    return test::waitFor([&] { return lastState() == state; }, ms);
 }
 
 std::vector<PhoneInfo> SessionHarness::phoneInfos() const {

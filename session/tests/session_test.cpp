@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/clock.h"
+#include "tests/support/test_support.h"
 #include "session_harness.h"
 
 namespace tov {
@@ -55,7 +56,7 @@ TEST(Session, StopStreamWhileLiveSendsStopBeforeTheSocketCloses) {
     EXPECT_EQ(h.phone.payloads(7).at(0), "decoders=h264,hevc");
     s.setStreaming(false);
     ASSERT_TRUE(h.waitForState(LinkState::Ready));
-    ASSERT_TRUE(FakePhone::waitFor([&] { return h.phone.count("closed") == 1; }));
+    ASSERT_TRUE(test::waitFor([&] { return h.phone.count("closed") == 1; }));
     const auto events = h.phone.events();
     const auto closed = std::find(events.begin(), events.end(), "closed");
     ASSERT_NE(closed, events.begin());
@@ -74,7 +75,7 @@ TEST(Session, PhoneMovingToWifiWhileLiveReconnectsOnTheNewSerialWithoutAProbe) {
 
     h.link.attach("192.168.1.20:5555", "key1", "Pixel 7");
     s.reconnect();  // what the owner does when the chosen serial changes
-    ASSERT_TRUE(FakePhone::waitFor(
+    ASSERT_TRUE(test::waitFor(
         [&] { return h.phone.count("connect") == 2 && h.lastState() == LinkState::Live; }));
     EXPECT_EQ(h.link.count("probe"), 1);
     EXPECT_EQ(h.link.count("ensureApp"), 1);  // checked once per generation
@@ -92,7 +93,7 @@ TEST(Session, AnAppThatNeverAnswersIsStartedOncePerCycleAndRetried) {
     h.link.attach("USB1", "key1", "Pixel 7");
     Session& s = h.start();
     s.setStreaming(true);
-    ASSERT_TRUE(FakePhone::waitFor([&] { return h.phone.count("connect") >= 3; }));
+    ASSERT_TRUE(test::waitFor([&] { return h.phone.count("connect") >= 3; }));
     EXPECT_EQ(h.lastState(), LinkState::WaitingForApp);
     EXPECT_EQ(h.link.count(launchCommand("USB1")), 1);
     EXPECT_EQ(h.link.count("-s USB1 forward"), 1);
@@ -101,7 +102,7 @@ TEST(Session, AnAppThatNeverAnswersIsStartedOncePerCycleAndRetried) {
     // A new Start stream is a new cycle: the app is checked and started again.
     s.setStreaming(false);
     s.setStreaming(true);
-    ASSERT_TRUE(FakePhone::waitFor([&] { return h.link.count(launchCommand("USB1")) == 2; }));
+    ASSERT_TRUE(test::waitFor([&] { return h.link.count(launchCommand("USB1")) == 2; }));
     EXPECT_EQ(h.link.count("ensureApp"), 2);
 }
 
@@ -111,7 +112,7 @@ TEST(Session, EachStartStreamChecksTheAppAgainButStartsItOnlyWhenNotConnected) {
     Session& s = h.start();
     for (int press = 1; press <= 3; ++press) {
         s.setStreaming(true);
-        ASSERT_TRUE(FakePhone::waitFor(
+        ASSERT_TRUE(test::waitFor(
             [&] { return h.phone.count("connect") == press && h.lastState() == LinkState::Live; }));
         s.setStreaming(false);
         ASSERT_TRUE(h.waitForState(LinkState::Ready));
@@ -141,8 +142,8 @@ TEST(Session, ReinstallWhileLiveDropsTheConnectionAndReinstallsAtOnce) {
     s.setStreaming(true);
     ASSERT_TRUE(h.waitForState(LinkState::Live));
     s.reinstall();
-    ASSERT_TRUE(FakePhone::waitFor([&] { return h.link.count("reinstallApp") == 1; }));
-    ASSERT_TRUE(FakePhone::waitFor(
+    ASSERT_TRUE(test::waitFor([&] { return h.link.count("reinstallApp") == 1; }));
+    ASSERT_TRUE(test::waitFor(
         [&] { return h.phone.count("connect") == 2 && h.lastState() == LinkState::Live; }));
 }
 
@@ -155,7 +156,7 @@ TEST(Session, InstallOutcomesSetTheStatusAndStopStreamingWhenTheyFail) {
     }
     Session& s = h.start();
     s.setStreaming(true);
-    ASSERT_TRUE(FakePhone::waitFor([&] { return !s.streaming(); }));
+    ASSERT_TRUE(test::waitFor([&] { return !s.streaming(); }));
     EXPECT_EQ(s.statusText(), "signed differently");
     EXPECT_TRUE(s.signatureMismatch());
     EXPECT_EQ(h.link.count("-s USB1 forward"), 0);
@@ -165,7 +166,7 @@ TEST(Session, InstallOutcomesSetTheStatusAndStopStreamingWhenTheyFail) {
         h.link.ensureOutcome = {4, "blocked"};
     }
     s.setStreaming(true);
-    ASSERT_TRUE(FakePhone::waitFor([&] { return !s.streaming() && s.statusText() == "blocked"; }));
+    ASSERT_TRUE(test::waitFor([&] { return !s.streaming() && s.statusText() == "blocked"; }));
     EXPECT_TRUE(s.signatureMismatch());  // only a successful outcome clears it
 
     {
@@ -186,7 +187,7 @@ TEST(Session, NoAppModeForwardsToTheAbstractSocketAndStartsNothing) {
     Session& s = h.start();
     s.setNoApp(true);
     s.setStreaming(true);
-    ASSERT_TRUE(FakePhone::waitFor([&] { return h.phone.count("connect") >= 2; }));
+    ASSERT_TRUE(test::waitFor([&] { return h.phone.count("connect") >= 2; }));
     EXPECT_EQ(h.link.count("ensureApp"), 0);
     EXPECT_EQ(h.link.count("-s USB1 shell am start"), 0);
     EXPECT_EQ(h.link.count("-s USB1 forward tcp:" + std::to_string(h.phone.port()) +
@@ -202,7 +203,7 @@ TEST(Session, FailedForwardIsRetried) {
     h.link.attach("USB1", "key1", "Pixel 7");
     Session& s = h.start();
     s.setStreaming(true);
-    ASSERT_TRUE(FakePhone::waitFor([&] { return h.link.count("-s USB1 forward") >= 2; }));
+    ASSERT_TRUE(test::waitFor([&] { return h.link.count("-s USB1 forward") >= 2; }));
     EXPECT_EQ(h.phone.count("connect"), 0);
     {
         std::lock_guard<std::mutex> lock(h.link.lock());
@@ -243,9 +244,9 @@ TEST(Session, SilenceBreaksTheConnectionAndTheSessionReconnects) {
     h.start(true);
     ASSERT_TRUE(h.waitForState(LinkState::Live));
     h.phone.answerPings = false;
-    ASSERT_TRUE(FakePhone::waitFor([&] { return h.phone.count("closed") == 1; }));
+    ASSERT_TRUE(test::waitFor([&] { return h.phone.count("closed") == 1; }));
     h.phone.answerPings = true;
-    ASSERT_TRUE(FakePhone::waitFor(
+    ASSERT_TRUE(test::waitFor(
         [&] { return h.phone.count("connect") == 2 && h.lastState() == LinkState::Live; }));
     EXPECT_EQ(h.states(),
               (std::vector<LinkState>{LinkState::Live, LinkState::WaitingForApp, LinkState::Live}));
@@ -269,7 +270,7 @@ TEST(Session, OverLongPayloadReconnectsButGarbageTypesDoNot) {
     header[0] = 3;
     writeU32(header.data() + 4, kMaxPayloadSize + 1);
     h.phone.sendRaw(header);
-    ASSERT_TRUE(FakePhone::waitFor(
+    ASSERT_TRUE(test::waitFor(
         [&] { return h.phone.count("connect") == 2 && h.lastState() == LinkState::Live; }));
 }
 
@@ -285,12 +286,12 @@ TEST(Session, LiveControlsReachThePhoneAndStatisticsComeBack) {
     s.sendInputToggles(true, false);
     s.requestKeyframe();
     s.sendOptions({{"bitrate", "8000000"}});
-    ASSERT_TRUE(FakePhone::waitFor([&] { return h.phone.payloads(7).size() == 2; }));
+    ASSERT_TRUE(test::waitFor([&] { return h.phone.payloads(7).size() == 2; }));
     EXPECT_EQ(h.phone.payloads(12), (std::vector<std::string>{"keyboard=1\nmouse=0"}));
     EXPECT_EQ(h.phone.payloads(10), (std::vector<std::string>{""}));
     EXPECT_EQ(h.phone.payloads(7)[1], "bitrate=8000000");
 
-    ASSERT_TRUE(FakePhone::waitFor([&] { return s.pongCount() >= 1; }));
+    ASSERT_TRUE(test::waitFor([&] { return s.pongCount() >= 1; }));
     ASSERT_TRUE(s.toPcTime(nowMicros() - 5000000, &pc));
     EXPECT_LE(std::llabs(pc - nowMicros()), 50000);
     EXPECT_LT(s.smallestRoundTrip(), 1000000);
@@ -310,7 +311,7 @@ TEST(Session, StopEndsTheThreadWithOrWithoutTellingThePhone) {
         s.stop(sendStop);
         EXPECT_EQ(h.lastState(), LinkState::Stopped);
         EXPECT_EQ(s.state(), LinkState::Stopped);
-        ASSERT_TRUE(FakePhone::waitFor([&] { return h.phone.count("closed") == 1; }));
+        ASSERT_TRUE(test::waitFor([&] { return h.phone.count("closed") == 1; }));
         EXPECT_EQ(h.phone.payloads(11).size(), sendStop ? 1u : 0u);
         // A stopped Session can start again.
         s.start();

@@ -9,6 +9,7 @@
 
 #include "fake_phone.h"
 #include "platform/clock.h"
+#include "tests/support/test_support.h"
 
 namespace tov {
 namespace {
@@ -75,7 +76,7 @@ TEST(StreamConnection, HandshakeFailsAndClosesWithoutAHelloFirst) {
         EXPECT_FALSE(c.handshake({}));
         EXPECT_FALSE(c.socket().connected());
         EXPECT_TRUE(h.hellos.empty());
-        EXPECT_TRUE(FakePhone::waitFor([&] { return h.phone.count("closed") == 1; }));
+        EXPECT_TRUE(test::waitFor([&] { return h.phone.count("closed") == 1; }));
     }
 }
 
@@ -86,7 +87,7 @@ TEST(StreamConnection, NothingReadAheadOnOneConnectionLeaksIntoTheNext) {
     ASSERT_TRUE(c.open(h.phone.port()));
     ASSERT_TRUE(c.handshake({}));
     c.close();
-    ASSERT_TRUE(FakePhone::waitFor([&] { return h.phone.count("closed") == 1; }));
+    ASSERT_TRUE(test::waitFor([&] { return h.phone.count("closed") == 1; }));
     h.phone.videoWithHello = false;
     ASSERT_TRUE(c.open(h.phone.port()));
     EXPECT_TRUE(c.handshake({}));
@@ -136,10 +137,10 @@ TEST(StreamConnection, SilenceEndsTheLoopAndClosesTheSocket) {
     h.phone.answerPings = false;
     LiveLoop live(h);
     ASSERT_TRUE(live.start());
-    ASSERT_TRUE(FakePhone::waitFor([&] { return live.done.load(); }));
+    ASSERT_TRUE(test::waitFor([&] { return live.done.load(); }));
     EXPECT_EQ(live.end, ReceiveStatus::TimedOut);
     EXPECT_FALSE(live.connection.socket().connected());
-    EXPECT_TRUE(FakePhone::waitFor([&] { return h.phone.count("closed") == 1; }));
+    EXPECT_TRUE(test::waitFor([&] { return h.phone.count("closed") == 1; }));
 }
 
 TEST(StreamConnection, OverLongPayloadEndsTheLoopButGarbageTypesAreOnlyDropped) {
@@ -150,7 +151,7 @@ TEST(StreamConnection, OverLongPayloadEndsTheLoopButGarbageTypesAreOnlyDropped) 
     h.phone.sendPacket(2, "short");  // a configuration under 8 bytes
     h.phone.sendPacket(9, "123");    // a pong of the wrong size
     h.phone.sendPacket(3, "still here");
-    ASSERT_TRUE(FakePhone::waitFor([&] { return h.videoCount() == 1; }));
+    ASSERT_TRUE(test::waitFor([&] { return h.videoCount() == 1; }));
     EXPECT_FALSE(live.done.load());
     EXPECT_EQ(h.videos[0], "still here");
 
@@ -159,7 +160,7 @@ TEST(StreamConnection, OverLongPayloadEndsTheLoopButGarbageTypesAreOnlyDropped) 
     header[0] = 3;
     writeU32(header.data() + 4, kMaxPayloadSize + 1);
     h.phone.sendRaw(header);
-    ASSERT_TRUE(FakePhone::waitFor([&] { return live.done.load(); }));
+    ASSERT_TRUE(test::waitFor([&] { return live.done.load(); }));
     EXPECT_EQ(live.end, ReceiveStatus::TooLong);
 }
 
@@ -168,7 +169,7 @@ TEST(StreamConnection, ShutdownFromAnotherThreadEndsTheLoop) {
     LiveLoop live(h);
     ASSERT_TRUE(live.start());
     live.connection.socket().shutdown();
-    ASSERT_TRUE(FakePhone::waitFor([&] { return live.done.load(); }));
+    ASSERT_TRUE(test::waitFor([&] { return live.done.load(); }));
     EXPECT_NE(live.end, ReceiveStatus::Ok);
 }
 
@@ -178,7 +179,7 @@ TEST(StreamConnection, PingsAreFastUntilFivePongsThenSlow) {
     h.timings.ping.slowMs = 60000;
     LiveLoop live(h);
     ASSERT_TRUE(live.start());
-    ASSERT_TRUE(FakePhone::waitFor([&] { return live.connection.clock().pongCount() >= 5; }));
+    ASSERT_TRUE(test::waitFor([&] { return live.connection.clock().pongCount() >= 5; }));
     const size_t settled = h.phone.payloads(8).size();
     sleepMs(300);  // many fast intervals
     // The wait after the fifth ping may start before its pong is counted: one more fast ping.
@@ -194,7 +195,7 @@ TEST(StreamConnection, PingsStayFastWhileNoPongsComeBack) {
     h.phone.answerPings = false;
     LiveLoop live(h);
     ASSERT_TRUE(live.start());
-    EXPECT_TRUE(FakePhone::waitFor([&] { return h.phone.payloads(8).size() >= 10; }));
+    EXPECT_TRUE(test::waitFor([&] { return h.phone.payloads(8).size() >= 10; }));
     EXPECT_FALSE(live.connection.clock().synced());
 }
 
@@ -204,7 +205,7 @@ TEST(StreamConnection, ClockOffsetLandsWithinAMillisecondOfThePhones) {
     h.phone.clockOffsetUs = offset;
     LiveLoop live(h);
     ASSERT_TRUE(live.start());
-    ASSERT_TRUE(FakePhone::waitFor([&] { return live.connection.clock().pongCount() >= 5; }));
+    ASSERT_TRUE(test::waitFor([&] { return live.connection.clock().pongCount() >= 5; }));
     ASSERT_TRUE(live.connection.clock().synced());
     EXPECT_LE(std::llabs(live.connection.clock().offset() - offset), 1000);
     int64_t pc = 0;

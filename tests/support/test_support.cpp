@@ -40,4 +40,13 @@ std::wstring siblingProgram(const wchar_t* name) {
     return exeFolder() + name + kExeSuffix;
 }
 
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const uint64_t end = tickMs() + static_cast<uint64_t>(limit.count());
+    while (!done()) {
+        if (tickMs() >= end) return done();
+        sleepMs(5);
+    }
+    return true;
+}
+
 }  // namespace tov::test

@@ -1,6 +1,9 @@
 // Helpers shared by the test programs.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -37,5 +40,12 @@ private:
 
 // A program built beside the test programs (name without the .exe suffix).
 std::wstring siblingProgram(const wchar_t* name);
+
+// Polls every few milliseconds until done() holds or the limit passes; true when it held.
+bool waitFor(const std::function<bool()>& done,
+             std::chrono::milliseconds limit = std::chrono::seconds(20));
+inline bool waitFor(const std::function<bool()>& done, uint32_t limitMs) {
+    return waitFor(done, std::chrono::milliseconds(limitMs));
+}
 
 }  // namespace tov::test

@@ -68,14 +68,4 @@ class UpdateTestEnv {
     UpdateFolder folder;
 };
 
-// Polls until the predicate holds or the limit passes; true when it held.
-template <class Predicate>
-bool waitFor(Predicate predicate, int limitMs = 20000) {
-    for (int waited = 0; waited < limitMs; waited += 10) {
-        if (predicate()) return true;
-        sleepMs(10);
-    }
-    return predicate();
-}
-
 }  // namespace tov::test

@@ -81,13 +81,4 @@ uint16_t freePort() {
     return listener ? listener->port() : 0;
 }
 
-bool waitFor(const std::function<bool()>& done, uint32_t ms) {
-    const uint64_t end = tickMs() + ms;
-    while (!done()) {
-        if (tickMs() >= end) return false;
-        sleepMs(10);
-    }
-    return true;
-}
-
 }  // namespace tov::phonesim::test

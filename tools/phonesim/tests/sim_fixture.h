@@ -10,6 +10,7 @@
 
 #include "platform/socket.h"
 #include "session/packet_reader.h"
+#include "tests/support/test_support.h"
 #include "tools/phonesim/control_client.h"
 
 namespace tov::phonesim::test {
@@ -60,7 +61,6 @@ bool openStream(PacketClient& client, uint16_t port, const TextMap& options,
 
 uint16_t freePort();
 
-// Polls every 10 ms until `done` holds or the time is up.
-bool waitFor(const std::function<bool()>& done, uint32_t ms);
+using tov::test::waitFor;
 
 }  // namespace tov::phonesim::test
