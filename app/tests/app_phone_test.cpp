@@ -25,6 +25,7 @@ const std::string kPackage = TOV_TEST_MEDIA_DIR "/phone-app-stand-in.apk";
 
 using test::CountingVideoPort;
 using test::VideoCounts;
+using test::modelWhen;
 using test::waitFor;
 
 bool contains(const std::vector<std::string>& lines, const std::string& part) {
@@ -43,35 +44,7 @@ class AppPhoneTest : public ::testing::Test {
     }
     void TearDown() override { sim_.stop(); }
 
-    AppParts parts() {
-        AppParts p;
-        p.makeVideo = [this](VideoEvents events) {
-            auto video = std::make_unique<CountingVideoPort>(video_, std::move(events));
-            videoPort_ = video.get();
-            return video;
-        };
-        p.makePanel = [] { return std::make_unique<test::NullPanelPort>(); };
-        const std::wstring adb = test::siblingProgram(L"adb");
-        p.phoneMonitor.findAdb = [adb] { return adb; };
-        p.installer.loadPackage = [this] { return package_; };
-        p.installer.copyFolder = dir_.path();
-        p.updater.firstCheck = std::chrono::hours(1);
-        p.settingsPath = [this] { return dir_.file(L"settings.ini"); };
-        p.shortcutsPath = [this] { return dir_.file(L"shortcuts.ini"); };
-        return p;
-    }
-
-    PanelModel modelWhen(App& app, const std::function<bool(const PanelModel&)>& done,
-                         std::chrono::milliseconds limit) {
-        PanelModel model;
-        waitFor(
-            [&] {
-                model = app.buildModel();
-                return done(model);
-            },
-            limit);
-        return model;
-    }
+    AppParts parts() { return test::standInParts(video_, videoPort_, dir_, package_); }
 
     std::string package_;
     test::TempDir dir_;

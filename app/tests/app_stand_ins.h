@@ -1,6 +1,6 @@
 // Stand-ins for the App's Windows-only ports, for tests that run the real App natively: a video
-// port that counts what reaches it and keeps its events so tests can click and type, and a panel
-// port that draws nothing.
+// port that counts what reaches it and keeps its events so tests can click and type, a panel
+// port that draws nothing, and the parts that put them together with the phone simulator.
 #pragma once
 
 #include <atomic>
@@ -52,5 +52,16 @@ class NullPanelPort final : public PanelPort {
     void refresh() override {}
     void close() override {}
 };
+
+// The App's parts for a test against the phone simulator: the stand-in ports, the simulator's adb
+// beside the test programs (while *adbPresent holds, when given), `package` as the carried phone
+// app, and settings, shortcuts and the package copy in `folder`. The last video port made is
+// left in `videoPort`.
+AppParts standInParts(VideoCounts& video, CountingVideoPort*& videoPort, const TempDir& folder,
+                      const std::string& package, const std::atomic<bool>* adbPresent = nullptr);
+
+// Polls the App's model until `done` holds or the limit passes; the last model built.
+PanelModel modelWhen(App& app, const std::function<bool(const PanelModel&)>& done,
+                     std::chrono::milliseconds limit);
 
 }  // namespace tov::test

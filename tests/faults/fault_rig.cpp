@@ -31,21 +31,7 @@ void FaultTest::TearDown() {
 }
 
 AppParts FaultTest::parts() {
-    AppParts p;
-    p.makeVideo = [this](VideoEvents events) {
-        auto video = std::make_unique<CountingVideoPort>(video_, std::move(events));
-        videoPort_ = video.get();
-        return video;
-    };
-    p.makePanel = [] { return std::make_unique<NullPanelPort>(); };
-    const std::wstring adb = siblingProgram(L"adb");
-    p.phoneMonitor.findAdb = [this, adb] { return adbPresent_ ? adb : std::wstring(); };
-    p.installer.loadPackage = [this] { return package_; };
-    p.installer.copyFolder = dir_.path();
-    p.updater.firstCheck = std::chrono::hours(1);
-    p.settingsPath = [this] { return dir_.file(L"settings.ini"); };
-    p.shortcutsPath = [this] { return dir_.file(L"shortcuts.ini"); };
-    return p;
+    return standInParts(video_, videoPort_, dir_, package_, &adbPresent_);
 }
 
 bool FaultTest::startApp() {
@@ -79,14 +65,7 @@ void FaultTest::stopAppKeepingUserFiles() {
 
 PanelModel FaultTest::modelWhen(const std::function<bool(const PanelModel&)>& done,
                                 std::chrono::milliseconds limit) {
-    PanelModel model;
-    waitFor(
-        [&] {
-            model = app_->buildModel();
-            return done(model);
-        },
-        limit);
-    return model;
+    return test::modelWhen(*app_, done, limit);
 }
 
 PanelModel FaultTest::stateWhen(LinkState state, std::chrono::milliseconds limit) {
