@@ -55,8 +55,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     if (app.installOnExit()) {
         std::string message;
         if (!app.updater().installReadyAtExit(message)) {
-            const std::string text = "The update couldn't be installed. " + message;
-            MessageBoxA(nullptr, text.c_str(), "Tovenmar", MB_OK | MB_ICONWARNING);
+            const std::wstring text = tov::widen("The update couldn't be installed. " + message);
+            MessageBoxW(nullptr, text.c_str(), L"Tovenmar", MB_OK | MB_ICONWARNING);
             app.updater().startAgain();
         }
     }
