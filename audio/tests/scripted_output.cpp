@@ -9,18 +9,19 @@ constexpr uint32_t kScriptedBufferFrames = 960;
 
 class ScriptedEndpoint : public AudioEndpoint {
   public:
-    ScriptedEndpoint(DeviceLab& lab, int channels) : lab_(lab), channels_(channels) {}
+    ScriptedEndpoint(DeviceLab& lab, int channels, int device)
+        : lab_(lab), channels_(channels), device_(device) {}
 
     uint32_t bufferFrames() const override { return kScriptedBufferFrames; }
     void waitForEvent(uint32_t) override {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     std::optional<uint32_t> padding() override {
-        if (lab_.fault() == DeviceLab::Fault::padding) return std::nullopt;
+        if (lab_.faultFor(device_) == DeviceLab::Fault::padding) return std::nullopt;
         return 0u;
     }
     int16_t* getBuffer(uint32_t frames) override {
-        if (lab_.fault() == DeviceLab::Fault::getBuffer) return nullptr;
+        if (lab_.faultFor(device_) == DeviceLab::Fault::getBuffer) return nullptr;
         block_.assign(static_cast<size_t>(frames) * channels_, 0);
         return block_.data();
     }
@@ -31,6 +32,7 @@ class ScriptedEndpoint : public AudioEndpoint {
   private:
     DeviceLab& lab_;
     size_t channels_;
+    int device_;
     std::vector<int16_t> block_;
 };
 
@@ -38,8 +40,9 @@ class ScriptedOutput : public AudioOutput {
   public:
     explicit ScriptedOutput(DeviceLab& lab) : lab_(lab) {}
     std::unique_ptr<AudioEndpoint> open(const AudioFormat& format) override {
-        if (!lab_.tryOpen()) return nullptr;
-        return std::make_unique<ScriptedEndpoint>(lab_, format.channels);
+        const int device = lab_.tryOpen();
+        if (device == 0) return nullptr;
+        return std::make_unique<ScriptedEndpoint>(lab_, format.channels, device);
     }
 
   private:
@@ -54,6 +57,12 @@ void DeviceLab::setOpens(bool opens) {
 void DeviceLab::setFault(Fault fault) {
     std::lock_guard<std::mutex> hold(lock_);
     fault_ = fault;
+}
+
+void DeviceLab::breakOpenDevice(Fault fault) {
+    std::lock_guard<std::mutex> hold(lock_);
+    brokenFault_ = fault;
+    brokenDevice_ = opened_;
 }
 
 int DeviceLab::openAttempts() const {
@@ -86,17 +95,18 @@ std::unique_ptr<AudioOutput> DeviceLab::makeOutput() {
     return std::make_unique<ScriptedOutput>(*this);
 }
 
-bool DeviceLab::tryOpen() {
+int DeviceLab::tryOpen() {
     std::lock_guard<std::mutex> hold(lock_);
     ++openAttempts_;
     if (opens_) ++opened_;
     changed_.notify_all();
-    return opens_;
+    return opens_ ? opened_ : 0;
 }
 
-DeviceLab::Fault DeviceLab::fault() const {
+DeviceLab::Fault DeviceLab::faultFor(int device) const {
     std::lock_guard<std::mutex> hold(lock_);
-    return fault_;
+    if (fault_ != Fault::none) return fault_;
+    return device == brokenDevice_ ? brokenFault_ : Fault::none;
 }
 
 void DeviceLab::accept(const int16_t* samples, size_t count) {

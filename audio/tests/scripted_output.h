@@ -21,6 +21,9 @@ class DeviceLab {
     void setOpens(bool opens);
     // The open device (and every later one, while set) fails in the given way.
     void setFault(Fault fault);
+    // Only the device open now fails in the given way, like one that was unplugged; the next
+    // device opened works, so a reopen cannot race the test taking the fault away.
+    void breakOpenDevice(Fault fault);
 
     int openAttempts() const;
     int opened() const;
@@ -33,14 +36,16 @@ class DeviceLab {
   private:
     friend class ScriptedEndpoint;
     friend class ScriptedOutput;
-    bool tryOpen();
-    Fault fault() const;
+    int tryOpen();  // the number of the device opened, from 1; 0 when refused
+    Fault faultFor(int device) const;  // device: the number it was opened as, from 1
     void accept(const int16_t* samples, size_t count);
 
     mutable std::mutex lock_;
     mutable std::condition_variable changed_;
     bool opens_ = true;
     Fault fault_ = Fault::none;
+    Fault brokenFault_ = Fault::none;
+    int brokenDevice_ = 0;
     int openAttempts_ = 0;
     int opened_ = 0;
     std::vector<int16_t> received_;
