@@ -201,15 +201,19 @@ std::unique_ptr<TcpSocket> InputLink::handshake() {
 }
 
 void InputLink::becomeReady() {
+    // The mode and clip options in force go out as the link turns ready, under the locks their
+    // setters take: a change made at that moment lands either in these or after them, so it is
+    // neither lost nor sent twice.
+    std::lock_guard<std::mutex> modeHold(modeLock_);
     {
         std::lock_guard<std::mutex> lock(queueLock_);
         queue_.clear();
         if (!clipOptionsText_.empty())
             queue_.queueBulk(frameMessage(input_msg::kClipOptions, clipOptionsText_.data(),
                                           clipOptionsText_.size()));
+        state_ = kReady;
     }
     senderWake_.notify_all();
-    state_ = kReady;
     logLine("input: ready");
     if (mode_ != 0) sendModeMessage();
 }
@@ -309,9 +313,11 @@ void InputLink::mouseMotion(uint8_t buttons, int32_t dx, int32_t dy, int32_t whe
 }
 
 void InputLink::setMode(uint8_t bits) {
+    std::lock_guard<std::mutex> hold(modeLock_);
     const uint8_t previous = mode_.exchange(bits);
     if (previous == bits) return;
     if (!(bits & 1)) exact_ = -1;
+    if (state_ != kReady) return;  // the next connection sends the mode in force
     if (bits != 0)
         sendModeMessage();
     else
@@ -319,10 +325,11 @@ void InputLink::setMode(uint8_t bits) {
 }
 
 void InputLink::setMouseOptions(bool exactRequested, float speed) {
+    std::lock_guard<std::mutex> hold(modeLock_);
     const bool exactChanged = exactRequested_.exchange(exactRequested) != exactRequested;
     const float oldSpeed = speed_.exchange(speed);
     const bool speedChanged = !(oldSpeed == speed);
-    if ((exactChanged || speedChanged) && (mode_ & 1)) sendModeMessage();
+    if ((exactChanged || speedChanged) && (mode_ & 1) && state_ == kReady) sendModeMessage();
 }
 
 void InputLink::sendModeMessage() {

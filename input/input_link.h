@@ -138,6 +138,7 @@ class InputLink {
     std::atomic<int32_t> rttMs_{-1};
     std::atomic<int32_t> movesIn_{0};
     std::atomic<int32_t> reportsOut_{0};
+    std::mutex modeLock_;  // mode changes and the link turning ready, each with its sends
     std::atomic<uint8_t> mode_{0};
     std::atomic<bool> exactRequested_{false};
     std::atomic<float> speed_{1.0f};
