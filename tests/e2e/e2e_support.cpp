@@ -120,8 +120,10 @@ bool windowSize(const std::string& windowId, int& width, int& height) {
 }
 
 void typeKey(const std::string& windowId, const std::string& key) {
-    shell("xdotool windowraise " + windowId + " windowfocus --sync " + windowId + " key " + key +
-          " 2>/dev/null");
+    // The pause lets the program take in the focus change before the key: a busy Wine can
+    // otherwise see the key while its window is still inactive.
+    shell("xdotool windowraise " + windowId + " windowfocus --sync " + windowId + " sleep 0.3 key " +
+          key + " 2>/dev/null");
 }
 
 void raise(const std::string& windowId) {
