@@ -29,6 +29,12 @@ class ClockSync {
     int64_t smallestRoundTrip() const { return smallest_.load(std::memory_order_relaxed); }
     uint32_t pongCount() const { return pongs_.load(std::memory_order_relaxed); }
 
+    // How far the offset can be from the truth once synced: half the round trip of the sample
+    // it came from, which is at most the smallest round trip plus the slack.
+    static int64_t uncertaintyFor(int64_t smallestRoundTrip) {
+        return (smallestRoundTrip + kSlackMicros) / 2 + 1;
+    }
+
   private:
     std::atomic<int64_t> offset_{0};
     std::atomic<bool> synced_{false};

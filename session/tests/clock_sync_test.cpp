@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <limits>
+#include <random>
 
 namespace tov {
 namespace {
@@ -41,6 +43,27 @@ TEST(ClockSync, SlowExchangesDoNotMoveTheOffsetButNearlyAsFastOnesDo) {
     EXPECT_EQ(clock.offset(), 10003);
     EXPECT_EQ(clock.smallestRoundTrip(), 50);
     EXPECT_EQ(clock.pongCount(), 4u);
+}
+
+TEST(ClockSync, TheOffsetIsNeverFurtherOffThanTheUncertaintyItClaims) {
+    // Exchanges with random, lopsided delays on each leg: wherever the phone read its clock
+    // within the round trip, the offset stays within the uncertainty of the best exchange.
+    std::mt19937_64 random(20261208);
+    std::uniform_int_distribution<int64_t> leg(1, 5000);
+    const int64_t trueOffset = 987654321;
+    ClockSync clock;
+    int64_t now = 1'000'000;
+    for (int i = 0; i < 2000; ++i) {
+        const int64_t sent = now;
+        const int64_t read = sent + leg(random);  // PC time at which the phone read its clock
+        const int64_t back = read + leg(random);
+        clock.onPong(sent, read + trueOffset, back);
+        ASSERT_TRUE(clock.synced());
+        ASSERT_LE(std::llabs(clock.offset() - trueOffset),
+                  ClockSync::uncertaintyFor(clock.smallestRoundTrip()))
+            << "after exchange " << i;
+        now = back + 1000;
+    }
 }
 
 TEST(ClockSync, OddRoundTripHalvesByIntegerDivision) {
