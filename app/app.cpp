@@ -721,6 +721,12 @@ void App::saveShortcuts() {
 // ---- Session reports ----------------------------------------------------------------------
 
 void App::onLinkState(LinkState state, const std::string& detail) {
+    // The pipeline is reset before the model tells of the new state, so whoever sees a state
+    // other than live also sees the video and sound it implies.
+    if (state != LinkState::Live) {
+        video_->reset();
+        audio_.stop();
+    }
     bool keyboard, mouse, show;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
@@ -737,9 +743,6 @@ void App::onLinkState(LinkState state, const std::string& detail) {
     if (state == LinkState::Live) {
         session_.sendInputToggles(keyboard, mouse);
         if (show) video_->show(true);
-    } else {
-        video_->reset();
-        audio_.stop();
     }
     refresh();
 }
