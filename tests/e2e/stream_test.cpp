@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 #include "platform/files.h"
@@ -146,13 +147,19 @@ TEST_F(StreamE2E, PhoneAppStreamPictureInputUnplugAndClose) {
         << "the input helper link did not come up";
     int width = 0, height = 0;
     ASSERT_TRUE(windowSize(video, width, height));
-    // The first click on a window that is not yet active can go to its activation.
-    bool touched = false;
-    for (int attempt = 0; attempt < 3 && !touched; ++attempt) {
-        click(video, width / 2, height / 2);
-        touched =
-            waitUntil([&] { return contains(sim_.events("p"), "touch action=2"); }, seconds(10));
-    }
+    // Input sent to a window that is not yet active can go to its activation: an action is tried
+    // up to three times until the phone sees the event it should cause.
+    const auto doUntilSeen = [&](const std::function<void(int attempt)>& action,
+                                 const std::string& event) {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            action(attempt);
+            if (waitUntil([&] { return contains(sim_.events("p"), event); }, seconds(10)))
+                return true;
+        }
+        return false;
+    };
+    const auto clickMiddle = [&] { click(video, width / 2, height / 2); };
+    const bool touched = doUntilSeen([&](int) { clickMiddle(); }, "touch action=2");
     ASSERT_TRUE(touched) << joined(sim_.events("p")) << log();
     for (const std::string& line : sim_.events("p")) {
         if (line.rfind("touch action=0", 0) != 0) continue;
@@ -162,17 +169,14 @@ TEST_F(StreamE2E, PhoneAppStreamPictureInputUnplugAndClose) {
 
     // Keys typed in the video window reach the phone: "A" (29), and the Home shortcut sends Home
     // (3) while its own keys never reach the phone.
-    // Like the click, a key can meet a window still taking the focus: typed again if it is lost,
-    // after a click that makes Wine activate the window (asking X for the focus is not always
-    // enough on a busy machine).
+    // A retried key is preceded by a click in the picture, in case the window lost the focus.
     const auto typeUntilSeen = [&](const std::string& key, const std::string& event) {
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            if (attempt > 0) click(video, width / 2, height / 2);
-            typeKey(video, key);
-            if (waitUntil([&] { return contains(sim_.events("p"), event); }, seconds(10)))
-                return true;
-        }
-        return false;
+        return doUntilSeen(
+            [&](int attempt) {
+                if (attempt > 0) clickMiddle();
+                typeKey(video, key);
+            },
+            event);
     };
     EXPECT_TRUE(typeUntilSeen("a", "key action=1 code=29")) << joined(sim_.events("p")) << log();
     EXPECT_TRUE(typeUntilSeen("F9", "key action=0 code=3 ")) << joined(sim_.events("p"));
