@@ -14,15 +14,15 @@
 
 #include "app/app_ports.h"
 #include "app/bitrate_meter.h"
-#include "app/panel_model.h"
-#include "app/settings_store.h"
+#include "core/panel_model.h"
+#include "core/settings_store.h"
 #include "app/stream_control.h"
 #include "audio/audio_player.h"
 #include "input/input_link.h"
 #include "input/key_router.h"
 #include "input/shortcuts.h"
 #include "phone/app_installer.h"
-#include "phone/phone_info.h"
+#include "core/phone_info.h"
 #include "phone/phone_monitor.h"
 #include "phone/screen_shape.h"
 #include "session/session.h"
@@ -123,14 +123,24 @@ class App {
     using Report = std::map<std::string, std::string>;
     enum class Setter { Video, Audio, Preset, Codec, Encoder, Vbr, Voice, Bitrate };
 
+    // The wiring tables (app_wiring.cpp): one per subsystem.
+    SessionCallbacks makeSessionCallbacks();
     SessionPhoneLink makePhoneLink();
-    KeyTargets makeKeyTargets();
     InputPhoneLink makeInputPhoneLink();
+    VideoEvents makeVideoEvents();
+    KeyTargets makeKeyTargets();
+    StreamControlHooks makeStreamControlHooks();
+    void wireWorkers();
+
+    // Handlers with no panel operation of their own.
+    void onVideoClosed();
+    void onTouch(int action, int pointer, float x, float y);
+    void onScroll(float x, float y, float horizontal, float vertical);
+    void onPhoneClip(ClipItem item);
+
     AdbRunFunction adbRunner() const;
     std::wstring findAdbPath() const;
-    StreamControlHooks makeStreamControlHooks();
-    SessionCallbacks makeSessionCallbacks();
-    VideoEvents makeVideoEvents();
+    bool runAdbCommand(const std::wstring& adb, const std::wstring& args, uint32_t limitMs);
 
     void refresh();
     void save();
@@ -141,7 +151,6 @@ class App {
     // Takes a toggle the phone reported (-1: none). A report that only repeats the current value
     // changes nothing: applying it would tell the phone again, which answers with the same report.
     void applyPendingToggle(std::atomic<int32_t>& pending, bool isKeyboard);
-    void switchMode(bool deviceMode);
     void releaseHeldInput();
     void sendClipOptions(bool toPc, bool pictures, bool passwords);
     void saveShortcuts();

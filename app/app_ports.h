@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "app/panel_model.h"
+#include "core/panel_model.h"
 #include "clipboard/clip_item.h"
 #include "input/key_router.h"
 

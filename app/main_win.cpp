@@ -6,7 +6,7 @@
 
 #include "app/app.h"
 #include "app/app_parts_win.h"
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/socket.h"
 #include "platform/text.h"
 #include "platform/win/win_compat.h"

@@ -7,9 +7,9 @@
 #include <mutex>
 #include <string>
 
-#include "app/panel_model.h"
-#include "app/stream_options.h"
-#include "phone/phone_info.h"
+#include "core/panel_model.h"
+#include "core/stream_options.h"
+#include "core/phone_info.h"
 
 namespace tov {
 

@@ -1,6 +1,6 @@
 #include "audio/audio_player.h"
 
-#include "app/log.h"
+#include "core/log.h"
 
 namespace tov {
 

@@ -4,7 +4,7 @@
 #include <avrt.h>
 #include <mmdeviceapi.h>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/win/com_ptr.h"
 
 namespace tov {

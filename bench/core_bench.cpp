@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/json.h"
-#include "app/settings_file.h"
+#include "core/json.h"
+#include "core/settings_file.h"
 #include "audio/playback_buffer.h"
 #include "platform/files.h"
 #include "platform/paths.h"

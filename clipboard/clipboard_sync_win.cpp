@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "clipboard/clipboard_sync.h"
 #include "clipboard/wic_coder_win.h"
 #include "clipboard/win32_clipboard_win.h"

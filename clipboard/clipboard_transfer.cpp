@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "clipboard/pc_copy.h"
 #include "clipboard/phone_copy.h"
 #include "platform/clock.h"

@@ -9,7 +9,7 @@
 #include <climits>
 #include <cstring>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "clipboard/clip_limits.h"
 #include "platform/win/com_ptr.h"
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/json.h"
+#include "core/json.h"
 
 namespace {
 void check(const tov::JsonValue& v) {

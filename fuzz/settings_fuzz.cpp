@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/settings_file.h"
-#include "app/stream_options.h"
+#include "core/settings_file.h"
+#include "core/stream_options.h"
 #include "fuzz_support.h"
 #include "platform/files.h"
 #include "platform/text.h"

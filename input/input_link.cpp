@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "input/fine_timer.h"
 #include "phone/adb_runner.h"
 #include "platform/clock.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/panel_model.h"
+#include "core/panel_model.h"
 #include "panel/draw_list.h"
 #include "panel/hit.h"
 #include "panel/panel_callbacks.h"

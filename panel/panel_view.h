@@ -8,7 +8,7 @@
 #include <map>
 #include <vector>
 
-#include "app/panel_model.h"
+#include "core/panel_model.h"
 #include "panel/draw_list.h"
 #include "panel/hit.h"
 #include "panel/page_context.h"

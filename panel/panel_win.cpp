@@ -4,7 +4,7 @@
 #include <dwmapi.h>
 #include <windowsx.h>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "panel/d2d_painter_win.h"
 #include "panel/panel_view.h"
 #include "panel/text_formats_win.h"

@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/panel_model.h"
+#include "core/panel_model.h"
 #include "panel/panel_callbacks.h"
 
 namespace tov {

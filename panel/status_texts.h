@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/panel_model.h"
+#include "core/panel_model.h"
 
 namespace tov::panel {
 

@@ -1,6 +1,6 @@
 #include "panel/text_formats_win.h"
 
-#include "app/log.h"
+#include "core/log.h"
 
 namespace tov::panel {
 

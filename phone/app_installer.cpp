@@ -1,8 +1,8 @@
 #include "phone/app_installer.h"
 
-#include "app/log.h"
+#include "core/log.h"
 #include "phone/output_text.h"
-#include "phone/sha256.h"
+#include "platform/sha256.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"

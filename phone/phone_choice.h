@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/panel_model.h"
+#include "core/panel_model.h"
 
 namespace tov {
 

@@ -3,7 +3,7 @@
 #include <map>
 #include <vector>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "phone/output_text.h"
 #include "platform/text.h"
 

@@ -8,7 +8,7 @@
 
 #include "phone/adb_runner.h"
 #include "phone/app_installer.h"
-#include "phone/phone_info.h"
+#include "core/phone_info.h"
 
 namespace tov {
 

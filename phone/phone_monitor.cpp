@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "phone/device_list.h"
 #include "phone/phone_identity.h"
 #include "platform/text.h"

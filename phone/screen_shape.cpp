@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cmath>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/ini.h"
 #include "platform/text.h"
 

@@ -1,6 +1,6 @@
 #include "session/session.h"
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/text.h"
 
 namespace tov {

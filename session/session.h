@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "app/link_state.h"
+#include "core/link_state.h"
 #include "session/session_callbacks.h"
 #include "session/session_config.h"
 #include "session/session_phone_link.h"

@@ -8,8 +8,8 @@
 #include <map>
 #include <string>
 
-#include "app/link_state.h"
-#include "phone/phone_info.h"
+#include "core/link_state.h"
+#include "core/phone_info.h"
 
 namespace tov {
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "phone/phone_info.h"
+#include "core/phone_info.h"
 
 namespace tov {
 

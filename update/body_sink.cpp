@@ -2,7 +2,7 @@
 
 #include <cinttypes>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/files.h"
 
 namespace tov {

@@ -1,6 +1,6 @@
 #include "update/build_installer.h"
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 

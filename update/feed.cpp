@@ -1,6 +1,6 @@
 #include "update/feed.h"
 
-#include "app/json.h"
+#include "core/json.h"
 #include "update/release_notes.h"
 #include "update/version.h"
 

@@ -3,7 +3,7 @@
 
 #include <mutex>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/text.h"
 #include "update/http_get.h"
 

@@ -4,7 +4,7 @@
 
 #include <cwchar>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/text.h"
 #include "update/http_get.h"
 

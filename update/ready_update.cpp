@@ -1,6 +1,6 @@
 #include "update/ready_update.h"
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/files.h"
 #include "update/signature.h"
 #include "update/version.h"

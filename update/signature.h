@@ -7,17 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "platform/sha256.h"
+
 namespace tov {
 
 inline constexpr size_t kSignatureBytes = 64;
 inline constexpr size_t kPublicKeyBlobBytes = 72;
-inline constexpr size_t kSha256Bytes = 32;
-// Files are hashed in blocks of this size, so any build is checked in fixed memory.
-inline constexpr size_t kHashBlockBytes = 1 << 20;
-
-// SHA-256 of the file's bytes (opened shared with readers and writers); empty on any failure.
-std::string fileSha256(const std::wstring& path);
-
 // True only for a valid signature of the file under the key. A signature that is not exactly
 // 64 bytes (a DER or Base64 form, say) fails before the file is read.
 bool verifyBuild(const std::wstring& path, std::string_view signature,

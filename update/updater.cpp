@@ -3,7 +3,7 @@
 #include <ctime>
 #include <utility>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/paths.h"
 #include "update/ready_update.h"
 #include "update/signature.h"

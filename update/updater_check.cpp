@@ -1,5 +1,5 @@
 // Updater::check: the feed, the download and the verification.
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"

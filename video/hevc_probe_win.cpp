@@ -2,7 +2,7 @@
 
 #include <mfapi.h>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/win/com_ptr.h"
 #include "platform/win/win_compat.h"
 #include "video/mf_decoder_win.h"

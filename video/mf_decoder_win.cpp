@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "video/video_item.h"
 
 namespace tov {

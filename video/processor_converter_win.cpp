@@ -1,6 +1,6 @@
 #include "video/processor_converter_win.h"
 
-#include "app/log.h"
+#include "core/log.h"
 
 namespace tov {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/log.h"
+#include "core/log.h"
 
 namespace tov {
 namespace {

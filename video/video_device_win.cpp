@@ -4,7 +4,7 @@
 #include <dxgi1_5.h>
 #include <mfapi.h>
 
-#include "app/log.h"
+#include "core/log.h"
 
 namespace tov {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 

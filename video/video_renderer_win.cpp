@@ -3,7 +3,7 @@
 #include <dwmapi.h>
 #include <mfapi.h>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "video/processor_converter_win.h"
 #include "video/shader_converter_win.h"
 

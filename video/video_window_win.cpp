@@ -4,7 +4,7 @@
 #include <mfapi.h>
 #include <objbase.h>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/win/win_compat.h"
 #include "video/hevc_probe_win.h"
 #include "video/mf_decoder_win.h"

@@ -12,7 +12,7 @@
 #include <mutex>
 #include <vector>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "clipboard/clipboard_sync.h"
 #include "clipboard/dib.h"
 #include "clipboard/phone_copy.h"

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "clipboard/phone_copy.h"
 #include "clipboard/tests/memory_clipboard.h"
 #include "clipboard/tests/test_pictures.h"

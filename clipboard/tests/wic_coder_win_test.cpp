@@ -5,7 +5,7 @@
 // After windows.h.
 #include <objbase.h>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "clipboard/dib.h"
 #include "clipboard/pc_copy.h"
 #include "clipboard/tests/test_pictures.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "phone/app_installer.h"
-#include "phone/sha256.h"
+#include "platform/sha256.h"
 
 namespace tov {
 namespace {

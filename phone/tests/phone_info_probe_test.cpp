@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/log.h"
-#include "phone/sha256.h"
+#include "core/log.h"
+#include "platform/sha256.h"
 #include "phone/tests/fake_adb.h"
 #include "platform/files.h"
 #include "platform/paths.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <thread>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "phone/app_installer.h"
 #include "phone/phone_info_probe.h"
 #include "phone/phone_monitor.h"

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <chrono>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "phone/phone_identity.h"
 #include "phone/tests/fake_adb.h"
 #include "platform/files.h"

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "phone/tests/fake_adb.h"
 #include "platform/files.h"
 #include "platform/ini.h"

@@ -1,6 +1,6 @@
 #include "session_harness.h"
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tests/support/test_support.h"

@@ -4,7 +4,7 @@
 #include "tools/phonesim/adb_args.h"
 #include "tools/phonesim/forwards.h"
 #include "tools/phonesim/phone_shell.h"
-#include "tools/phonesim/sha256.h"
+#include "platform/sha256.h"
 #include "tools/phonesim/simulator.h"
 
 namespace tov::phonesim {

@@ -1,7 +1,7 @@
 // Simulator::control: scenario lines and run-time control commands (see README.md).
 #include "platform/files.h"
 #include "platform/text.h"
-#include "tools/phonesim/sha256.h"
+#include "platform/sha256.h"
 #include "tools/phonesim/shell_words.h"
 #include "tools/phonesim/simulator.h"
 #include "tools/phonesim/stream_server.h"

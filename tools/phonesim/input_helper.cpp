@@ -7,7 +7,7 @@
 #include "session/packet.h"
 #include "session/packet_reader.h"
 #include "tools/phonesim/phone_sender.h"
-#include "tools/phonesim/sha256.h"
+#include "platform/sha256.h"
 #include "tools/phonesim/simulator.h"
 
 namespace tov::phonesim {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tests/support/test_support.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "tests/support/test_support.h"
 #include "video/video_device_win.h"
 

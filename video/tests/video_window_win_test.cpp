@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/files.h"
 #include "tests/support/test_support.h"
 #include "video/tests/annexb_units.h"

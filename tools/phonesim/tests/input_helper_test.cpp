@@ -5,7 +5,7 @@
 #include "platform/clock.h"
 #include "session/packet.h"
 #include "tests/support/test_support.h"
-#include "tools/phonesim/sha256.h"
+#include "platform/sha256.h"
 #include "tools/phonesim/tests/sim_fixture.h"
 
 namespace tov::phonesim::test {

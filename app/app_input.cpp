@@ -1,0 +1,198 @@
+// The input handlers: keyboard and mouse sharing, Device mode, the clipboard options, the
+// phone's input reports and the shortcuts.
+#include "app/app.h"
+
+#include <utility>
+
+#include "app/report_fields.h"
+
+namespace tov {
+
+void App::setKeyboard(bool on) {
+    bool mouse;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        mouse = model_.mouse;
+    }
+    setInputToggles(on, mouse);
+}
+
+void App::setMouse(bool on) {
+    bool keyboard;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        keyboard = model_.keyboard;
+    }
+    setInputToggles(keyboard, on);
+}
+
+void App::setInputToggles(bool keyboard, bool mouse) {
+    if (!keyboard) releaseHeldInput();
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        model_.keyboard = keyboard;
+        model_.mouse = mouse;
+    }
+    applyInput();
+}
+
+void App::applyPendingToggle(std::atomic<int32_t>& pending, bool isKeyboard) {
+    const int32_t value = pending.exchange(-1);
+    if (value < 0) return;
+    bool keyboard, mouse;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        keyboard = model_.keyboard;
+        mouse = model_.mouse;
+    }
+    bool& target = isKeyboard ? keyboard : mouse;
+    if ((value == 1) == target) return;
+    target = value == 1;
+    setInputToggles(keyboard, mouse);
+}
+
+void App::releaseHeldInput() {
+    keyRouter_.releaseAllKeys();
+}
+
+void App::sendClipOptions(bool toPc, bool pictures, bool passwords) {
+    inputLink_.setClipOptions(std::string("phoneToPc=") + flagText(toPc) + "\npictures=" +
+                              flagText(pictures) + "\npasswords=" + flagText(passwords));
+}
+
+void App::applyInput() {
+    bool toPhone, toPc, pictures, passwords, keyboard, mouse, deviceMode, accel, noApp;
+    float speed;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        toPhone = model_.toPhone;
+        toPc = model_.toPc;
+        pictures = model_.pictures;
+        passwords = model_.passwords;
+        keyboard = model_.keyboard;
+        mouse = model_.mouse;
+        deviceMode = model_.deviceMode;
+        accel = model_.accel;
+        speed = model_.speed;
+        noApp = model_.noApp;
+    }
+    // A No app stream comes from the helper, so the link runs while one is wanted even with
+    // every kind of sharing off.
+    const bool linkWanted = toPhone || toPc || keyboard || mouse || (noApp && session_.streaming());
+    if (linkWanted && !inputLink_.running()) {
+        inputLink_.start();
+    } else if (!linkWanted && inputLink_.running()) {
+        inputLink_.stop();
+    }
+    if (clipboard_) {
+        clipboard_->setOptions(pictures, passwords);
+        if (toPhone && !clipboard_->running()) {
+            clipboard_->start([this](ClipItem item) { inputLink_.sendClip(item); });
+        } else if (!toPhone && clipboard_->running()) {
+            clipboard_->stop();
+        }
+    }
+    sendClipOptions(toPc, pictures, passwords);
+    inputLink_.setMouseOptions(!accel, speed);
+    uint8_t modeBits = 0;
+    if (deviceMode) modeBits = static_cast<uint8_t>((mouse ? 1 : 0) | (keyboard ? 2 : 0));
+    inputLink_.setMode(modeBits);
+    keyRouter_.setDeviceMode(deviceMode);
+    keyRouter_.setForwarding(inputLink_.state() == InputLink::kReady && keyboard);
+    video_->setDeviceMode(deviceMode);
+    session_.sendInputToggles(keyboard, mouse);
+    save();
+    refresh();
+}
+
+void App::setDeviceMode(bool on) {
+    releaseHeldInput();
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        model_.deviceMode = on;
+    }
+    applyInput();
+}
+
+void App::setAcceleration(bool on) {
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        model_.accel = on;
+    }
+    applyInput();
+}
+
+void App::setSpeed(float speed) {
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        model_.speed = speed;
+    }
+    applyInput();
+}
+
+void App::setClipboardOption(const std::string& key, bool on) {
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        if (key == "tophone")
+            model_.toPhone = on;
+        else if (key == "topc")
+            model_.toPc = on;
+        else if (key == "pictures")
+            model_.pictures = on;
+        else if (key == "passwords")
+            model_.passwords = on;
+    }
+    applyInput();
+}
+
+void App::onInputReport(const Report& report) {
+    if (const std::string* v = findField(report, "keyboard")) pendingKeyboard_ = *v == "1" ? 1 : 0;
+    if (const std::string* v = findField(report, "mouse")) pendingMouse_ = *v == "1" ? 1 : 0;
+    refresh();
+}
+
+
+void App::setShortcut(int index, uint8_t modifiers, uint16_t key) {
+    shortcuts::assign(shortcuts_, index, modifiers, key);
+    keyRouter_.setShortcuts(shortcuts_);
+    saveShortcuts();
+    refresh();
+}
+
+void App::resetShortcuts() {
+    shortcuts_ = shortcuts::defaults();
+    keyRouter_.setShortcuts(shortcuts_);
+    saveShortcuts();
+    refresh();
+}
+
+void App::saveShortcuts() {
+    if (parts_.shortcutsPath) {
+        shortcuts::saveTo(parts_.shortcutsPath(), shortcuts_);
+    } else {
+        shortcuts::save(shortcuts_);
+    }
+}
+
+// ---- from the video window and the phone ----------------------------------------------------
+
+void App::onTouch(int action, int pointer, float x, float y) {
+    streamControl_.mapToPhone(x, y);
+    inputLink_.touch(static_cast<TouchAction>(action), static_cast<uint8_t>(pointer), x, y);
+}
+
+void App::onScroll(float x, float y, float horizontal, float vertical) {
+    streamControl_.mapToPhone(x, y);
+    inputLink_.scroll(x, y, horizontal, vertical);
+}
+
+void App::onPhoneClip(ClipItem item) {
+    bool toPc;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        toPc = model_.toPc;
+    }
+    if (toPc && clipboard_) clipboard_->putFromPhone(std::move(item));
+}
+
+}  // namespace tov

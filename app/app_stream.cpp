@@ -1,0 +1,212 @@
+// The stream's handlers: the Quality and Stream page setters, start and stop, and what the
+// Session reports (link state, the phone's hello, stream state and phone info).
+#include "app/app.h"
+
+#include "app/report_fields.h"
+#include "core/stream_options.h"
+
+namespace tov {
+
+void App::setter(Setter which, const std::string& text, bool flag, int32_t number) {
+    std::string key, value;
+    bool noApp;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        switch (which) {
+            case Setter::Video:
+                model_.video = flag;
+                key = "video";
+                value = flagText(flag);
+                break;
+            case Setter::Audio:
+                model_.audio = flag;
+                key = "audio";
+                value = flagText(flag);
+                break;
+            case Setter::Preset:
+                model_.preset = text;
+                key = "preset";
+                value = text;
+                break;
+            case Setter::Codec:
+                model_.codecChoice = text;
+                key = "codec";
+                value = text;
+                break;
+            case Setter::Encoder:
+                model_.encoder = text;
+                key = "encoder";
+                value = text;
+                break;
+            case Setter::Vbr:
+                model_.vbr = flag;
+                key = "vbr";
+                value = flagText(flag);
+                break;
+            case Setter::Voice:
+                model_.voice = flag;
+                key = "voice";
+                value = flagText(flag);
+                break;
+            case Setter::Bitrate:
+                model_.bitrate = number;
+                key = "bitrate";
+                value = std::to_string(number);
+                break;
+        }
+        noApp = model_.noApp;
+    }
+    // In No app mode the phone takes the whole map, the same one the Session keeps.
+    StreamOptionMap options = pushStreamOptions();
+    if (noApp) {
+        session_.sendOptions(options);
+    } else {
+        session_.sendOptions({{key, value}});
+    }
+    save();
+    refresh();
+}
+
+void App::setVideo(bool on) {
+    setter(Setter::Video, {}, on, 0);
+}
+void App::setAudio(bool on) {
+    setter(Setter::Audio, {}, on, 0);
+}
+void App::setPreset(const std::string& preset) {
+    setter(Setter::Preset, preset, false, 0);
+}
+void App::setEncoder(const std::string& encoder) {
+    setter(Setter::Encoder, encoder, false, 0);
+}
+void App::setVbr(bool on) {
+    setter(Setter::Vbr, {}, on, 0);
+}
+void App::setVoice(bool on) {
+    setter(Setter::Voice, {}, on, 0);
+}
+void App::setBitrate(int32_t bitrate) {
+    setter(Setter::Bitrate, {}, false, bitrate);
+}
+
+void App::setCodec(const std::string& codec) {
+    bool noApp;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        noApp = model_.noApp;
+    }
+    if (noApp) {
+        setNoAppOption("codec", codec);
+    } else {
+        setter(Setter::Codec, codec, false, 0);
+    }
+}
+
+void App::startOrStop() {
+    session_.setStreaming(!session_.streaming());
+    applyInput();
+}
+
+void App::reinstall() {
+    session_.reinstall();
+    applyInput();
+}
+
+void App::setNoApp(bool on) {
+    streamControl_.setNoApp(on);
+}
+
+bool App::setNoAppOption(const std::string& key, const std::string& value) {
+    return streamControl_.setNoAppOption(key, value);
+}
+
+void App::onLinkState(LinkState state, const std::string& detail) {
+    // The pipeline is reset before the model tells of the new state, so whoever sees a state
+    // other than live also sees the video and sound it implies.
+    if (state != LinkState::Live) {
+        video_->reset();
+        audio_.stop();
+    }
+    bool keyboard, mouse, show;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        model_.linkState = state;
+        if (!detail.empty()) model_.detail = detail;
+        if (state != LinkState::Live) {
+            model_.width = 0;
+            model_.height = 0;
+        }
+        keyboard = model_.keyboard;
+        mouse = model_.mouse;
+        show = model_.showVideo;
+    }
+    if (state == LinkState::Live) {
+        session_.sendInputToggles(keyboard, mouse);
+        if (show) video_->show(true);
+    }
+    refresh();
+}
+
+void App::onDeviceReport(const Report& report) {
+    if (const std::string* device = findField(report, "device")) {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        model_.detail = *device;
+    }
+}
+
+void App::onPhoneStateReport(const Report& report) {
+    bool push = false;
+    bool stopAudio = false;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        const bool videoWasOn = model_.video;
+        if (const std::string* v = findField(report, "video")) model_.video = *v == "1";
+        if (const std::string* v = findField(report, "audio")) model_.audio = *v == "1";
+        if (videoWasOn && !model_.video) video_->reset();
+        const std::string* mode = findField(report, "mode");
+        if (!(mode && *mode == "noapp")) {
+            if (const std::string* v = findField(report, "presetChoice")) {
+                model_.preset = *v;
+            } else if (const std::string* p = findField(report, "preset")) {
+                model_.preset = *p;
+            }
+            const std::string* bitrate = findField(report, "bitrateChoice");
+            if (!bitrate) bitrate = findField(report, "bitrate");
+            if (bitrate) parseDecimal(*bitrate, model_.bitrate);
+            if (const std::string* v = findField(report, "codecChoice")) model_.codecChoice = *v;
+            if (const std::string* v = findField(report, "encoder")) model_.encoder = *v;
+            if (const std::string* v = findField(report, "vbr")) model_.vbr = *v == "1";
+            if (const std::string* v = findField(report, "presets")) model_.presets = parsePresets(*v);
+            if (const std::string* v = findField(report, "maxBitrate"))
+                parseDecimal(*v, model_.maxBitrate);
+            push = true;
+        }
+        if (const std::string* v = findField(report, "link")) parseDecimal(*v, model_.link);
+        if (const std::string* v = findField(report, "codec")) model_.codec = *v;
+        if (const std::string* v = findField(report, "encoderName")) model_.encoderName = *v;
+        if (const std::string* v = findField(report, "codecs")) {
+            model_.phoneHevc = v->find("hevc") != std::string::npos;
+        }
+        if (const std::string* v = findField(report, "width")) parseDecimal(*v, model_.width);
+        if (const std::string* v = findField(report, "height")) parseDecimal(*v, model_.height);
+        if (const std::string* v = findField(report, "note")) model_.note = *v;
+        if (const std::string* v = findField(report, "audioNote")) model_.audioNote = *v;
+        if (const std::string* v = findField(report, "limits")) model_.limits = *v;
+        stopAudio = !model_.audio;
+        if (stopAudio) audio_.stop();
+    }
+    save();
+    if (push) pushStreamOptions();
+    refresh();
+}
+
+void App::onPhoneInfo(const PhoneInfo& info) {
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        // The record carries no message text of its own, so the detail line is left alone.
+        lastPhoneInfo_ = info;
+    }
+    refresh();
+}
+
+}  // namespace tov

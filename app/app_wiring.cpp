@@ -1,0 +1,145 @@
+// The App's wiring: for each subsystem, which of its callbacks goes to which App handler or
+// which other subsystem's operation. Handler bodies live in the app_*.cpp file of their concern.
+#include "app/app.h"
+
+#include "phone/phone_info_probe.h"
+
+namespace tov {
+
+namespace {
+
+SessionInstallOutcome sessionOutcome(const InstallOutcome& outcome) {
+    SessionInstallOutcome out;
+    out.kind = outcome.kind;
+    out.statusText = installStatusText(outcome);
+    return out;
+}
+
+SessionPhoneChoice sessionChoice(const PhoneChoice& c) {
+    SessionPhoneChoice out;
+    out.serial = c.serial;
+    out.key = c.key;
+    out.name = c.name;
+    out.adbMissing = c.adbMissing;
+    out.unauthorized = c.unauthorized;
+    return out;
+}
+
+}  // namespace
+
+// Session → App (stream thread).
+SessionCallbacks App::makeSessionCallbacks() {
+    SessionCallbacks cb;
+    cb.onLinkState = [this](LinkState s, const std::string& detail) { onLinkState(s, detail); };
+    cb.onHello = [this](const Report& r) { onDeviceReport(r); };
+    cb.onStreamState = [this](const Report& r) { onPhoneStateReport(r); };
+    cb.onInputState = [this](const Report& r) { onInputReport(r); };
+    cb.onPhoneInfo = [this](const PhoneInfo& info) { onPhoneInfo(info); };
+    cb.onVideoConfig = [this](int w, int h, int fps, int codec, const uint8_t* csd, size_t n) {
+        video_->onConfig(w, h, fps, codec, csd, n);
+    };
+    cb.onVideoPacket = [this](const uint8_t* data, size_t size, int64_t time, bool key) {
+        video_->onPacket(data, size, time, key);
+    };
+    cb.onAudioConfig = [this](int rate, int channels) { audio_.start(rate, channels); };
+    cb.onAudioPacket = [this](const uint8_t* data, size_t size) { audio_.pushBytes(data, size); };
+    return cb;
+}
+
+// Session → adb, the phone monitor and the installer (stream thread).
+SessionPhoneLink App::makePhoneLink() {
+    SessionPhoneLink link;
+    link.findAdb = [this] { return findAdbPath(); };
+    link.choice = [this] { return sessionChoice(phoneMonitor_.choice()); };
+    link.runAdb = [this](const std::wstring& adb, const std::wstring& args, uint32_t limitMs) {
+        return runAdbCommand(adb, args, limitMs);
+    };
+    link.ensureApp = [this](const std::wstring& adb, const std::wstring& prefix,
+                            const SessionPhoneLink::Progress& progress) {
+        return sessionOutcome(installer_.ensureApp(adb, prefix, progress));
+    };
+    link.reinstallApp = [this](const std::wstring& adb, const std::wstring& prefix) {
+        return sessionOutcome(installer_.reinstallApp(adb, prefix));
+    };
+    link.probePhoneInfo = [this](const std::wstring& adb, const std::wstring& prefix) {
+        return probePhoneInfo(installer_, adbRunner(), adb, prefix);
+    };
+    return link;
+}
+
+// Input helper link → adb, the phone monitor and the installer (link thread).
+InputPhoneLink App::makeInputPhoneLink() {
+    InputPhoneLink link = inputPhoneLinkOverAdb(
+        [this] { return phoneMonitor_.serialArgs(); },
+        [this](const std::wstring& adb, const std::wstring& prefix) {
+            return installer_.copyHelper(adb, prefix);
+        });
+    link.findAdb = [this] { return findAdbPath(); };
+    link.runAdb = [this](const std::wstring& adb, const std::wstring& args, uint32_t limitMs) {
+        return runAdbCommand(adb, args, limitMs);
+    };
+    return link;
+}
+
+// Video window → App, Session and input link (UI thread, except where the port says otherwise).
+VideoEvents App::makeVideoEvents() {
+    VideoEvents ev;
+    ev.keyframeWanted = [this] { session_.requestKeyframe(); };
+    ev.phoneToPc = [this](int64_t t, int64_t* out) { return session_.toPcTime(t, out); };
+    ev.closed = [this] { onVideoClosed(); };
+    ev.touch = [this](int action, int pointer, float x, float y) { onTouch(action, pointer, x, y); };
+    ev.scroll = [this](float x, float y, float h, float v) { onScroll(x, y, h, v); };
+    ev.systemButton = [this](int which) { inputLink_.pressKey(which == 1 ? 4 : 3); };
+    ev.deviceMouse = [this](uint8_t buttons, int dx, int dy, int wheel, int hwheel) {
+        inputLink_.mouseMotion(buttons, dx, dy, wheel, hwheel);
+    };
+    ev.key = [this](bool down, unsigned vk, int64_t lParam, const KeyboardState& state) {
+        return keyRouter_.onKey(down, vk, lParam, state);
+    };
+    ev.focusLost = [this] { releaseHeldInput(); };
+    ev.changed = [this](bool) { refresh(); };
+    return ev;
+}
+
+// Key router → input link, video window and App (UI thread).
+KeyTargets App::makeKeyTargets() {
+    KeyTargets targets;
+    targets.androidKey = [this](bool down, int32_t code, int32_t meta, uint32_t repeat) {
+        inputLink_.androidKey(down, code, meta, repeat);
+    };
+    targets.pressKey = [this](int32_t code) { inputLink_.pressKey(code); };
+    targets.hidKey = [this](uint8_t usage, bool pressed) { inputLink_.hidKey(usage, pressed); };
+    targets.releaseMouse = [this] { video_->releaseCapture(); };
+    targets.toggleFullscreen = [this] { video_->toggleFullscreen(); };
+    targets.switchMode = [this](bool deviceMode) { setDeviceMode(deviceMode); };
+    return targets;
+}
+
+// Stream control → Session, video, audio and App (UI thread).
+StreamControlHooks App::makeStreamControlHooks() {
+    StreamControlHooks hooks;
+    hooks.pushOptions = [this] { pushStreamOptions(); };
+    hooks.sendToPhone = [this](const StreamOptionMap& options) { session_.sendOptions(options); };
+    hooks.streaming = [this] { return session_.streaming(); };
+    hooks.setStreaming = [this](bool on) { session_.setStreaming(on); };
+    hooks.setSessionNoApp = [this](bool on) { session_.setNoApp(on); };
+    hooks.resetVideo = [this] { video_->reset(); };
+    hooks.stopAudio = [this] { audio_.stop(); };
+    hooks.applyInput = [this] { applyInput(); };
+    hooks.saveSettings = [this] { save(); };
+    hooks.refresh = [this] { refresh(); };
+    hooks.helperScreen = [this] {
+        return ScreenSize{inputLink_.phoneWidth(), inputLink_.phoneHeight()};
+    };
+    return hooks;
+}
+
+// Phone monitor, settings, input link (clipboard from the phone), updater and screen shape → App.
+void App::wireWorkers() {
+    phoneMonitor_.onChange = [this] { onPhoneChange(); };
+    settings_.onLastPhoneLoaded = [this](const std::string& key) { phoneMonitor_.setLast(key); };
+    settings_.lastPhone = [this] { return phoneMonitor_.last(); };
+    inputLink_.setPhoneClipHandler([this](ClipItem item) { onPhoneClip(std::move(item)); });
+}
+
+}  // namespace tov

@@ -1,0 +1,44 @@
+#include "core/log.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+
+namespace tov {
+namespace {
+
+std::mutex logMutex;
+FILE* logFile = nullptr;
+
+}  // namespace
+
+void openLog() {
+    std::lock_guard lock(logMutex);
+    const std::wstring path = programDataFile(L"tovenmar.log");
+    if (path.empty()) return;
+    // Text mode: line ends become CR LF on Windows. Shared, so viewers can keep it open.
+    FILE* f = openSharedFile(path, L"wt");
+    if (!f) return;
+    if (logFile) std::fclose(logFile);
+    logFile = f;
+}
+
+void logLine(const char* format, ...) {
+    std::lock_guard lock(logMutex);
+    if (!logFile) return;
+    const LocalTime t = localTime();
+    std::fprintf(logFile, "%02d:%02d:%02d.%03d  ", t.hour, t.minute, t.second, t.millisecond);
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(logFile, format, args);
+    va_end(args);
+    std::fputc('\n', logFile);
+    std::fflush(logFile);
+}
+
+}  // namespace tov

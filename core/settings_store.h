@@ -1,0 +1,39 @@
+// Loads settings.ini into the App's model and writes it back, under the model lock. The phone
+// monitor's part (the last phone) crosses only through callbacks, which are never called while
+// the lock is held.
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "core/panel_model.h"
+#include "core/settings_file.h"
+
+namespace tov {
+
+class SettingsStore {
+  public:
+    // `seenVersion` is the App's own copy of [update] seen; like the model, the lock guards it.
+    SettingsStore(std::mutex& modelLock, PanelModel& model, std::string& seenVersion);
+
+    // Handed the saved last phone after a load (the phone monitor's setLast).
+    std::function<void(const std::string&)> onLastPhoneLoaded;
+    // The phone monitor's current last phone, asked before each save.
+    std::function<std::string()> lastPhone;
+    // Where the file is; settingsPath() when not set. Tests point it elsewhere.
+    std::function<std::wstring()> pathProvider;
+
+    void load();
+    // The caller must not hold the model lock.
+    void save();
+
+  private:
+    std::wstring path() const;
+
+    std::mutex& lock_;
+    PanelModel& model_;
+    std::string& seenVersion_;
+};
+
+}  // namespace tov
