@@ -19,13 +19,13 @@ FILE* logFile = nullptr;
 
 void openLog() {
     std::lock_guard lock(logMutex);
+    // A log opened before belongs to another run: without a file of its own, this one has none.
+    if (logFile) std::fclose(logFile);
+    logFile = nullptr;
     const std::wstring path = programDataFile(L"tovenmar.log");
     if (path.empty()) return;
     // Text mode: line ends become CR LF on Windows. Shared, so viewers can keep it open.
-    FILE* f = openSharedFile(path, L"wt");
-    if (!f) return;
-    if (logFile) std::fclose(logFile);
-    logFile = f;
+    logFile = openSharedFile(path, L"wt");
 }
 
 void logLine(const char* format, ...) {

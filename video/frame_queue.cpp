@@ -24,6 +24,12 @@ size_t FrameQueue::pushPacket(VideoItem item) {
             std::erase_if(items_, [](const VideoItem& i) { return i.kind == VideoItem::kPacket; });
             dropped = waiting + 1;
             waitingForKey_ = true;
+        } else if (item.key && waiting > kBacklogLimit) {
+            // Everything before a key frame is only decoded to be hidden behind it: drop it, or
+            // key frames would pile up for as long as the video thread stalls.
+            std::erase_if(items_, [](const VideoItem& i) { return i.kind == VideoItem::kPacket; });
+            dropped = waiting;
+            items_.push_back(std::move(item));
         } else {
             items_.push_back(std::move(item));
         }

@@ -26,9 +26,12 @@ class FrameQueue {
 
     // Appends a packet, or, when kBacklogLimit packets already wait and this one is not a key
     // frame, removes every queued packet (configs and resets stay, in order), sets
-    // waiting-for-key and does not queue it. Returns how many packets were thrown away, this one
-    // included (0 when it was queued). Wakes the video thread either way; the caller asks for a
-    // key frame after this returns, outside the lock.
+    // waiting-for-key and does not queue it: the caller then asks for a key frame after this
+    // returns, outside the lock. A key frame joins a backlog of kBacklogLimit; one arriving
+    // behind more than that (a stalled video thread) replaces every queued packet, so that at
+    // most kBacklogLimit + 1 packets ever wait and the newest key frame is kept (it needs no key
+    // frame request). Returns how many queued packets were thrown away, plus one when this packet
+    // was not queued. Wakes the video thread either way.
     size_t pushPacket(VideoItem item);
 
     enum class Wait { kStop, kItem, kIdle };

@@ -42,8 +42,11 @@ HRESULT createDecoderTransform(int32_t codec, ComPtr<IMFTransform>& out) {
                             IID_PPV_ARGS(out.ReleaseAndGetAddressOf()));
 }
 
-MfDecoder::MfDecoder(IMFDXGIDeviceManager* deviceManager, PictureCopy copy)
-    : deviceManager_(deviceManager), copy_(std::move(copy)) {}
+MfDecoder::MfDecoder(IMFDXGIDeviceManager* deviceManager, PictureCopy copy,
+                     TransformMaker makeTransform)
+    : deviceManager_(deviceManager),
+      copy_(std::move(copy)),
+      makeTransform_(std::move(makeTransform)) {}
 
 MfDecoder::~MfDecoder() {
     close();
@@ -69,7 +72,7 @@ void MfDecoder::close() {
 bool MfDecoder::open(int32_t codec, int32_t width, int32_t height, int32_t fps) {
     close();
     codec_ = codec;
-    HRESULT hr = createDecoderTransform(codec, transform_);
+    HRESULT hr = makeTransform_(codec, transform_);
     if (FAILED(hr)) {
         logLine("decoder: no %s decoder (0x%08lx)", codecName(codec), hex(hr));
         transform_.Reset();
@@ -80,7 +83,7 @@ bool MfDecoder::open(int32_t codec, int32_t width, int32_t height, int32_t fps) 
     // The CPU path, on a fresh transform that never saw the device manager.
     transform_.Reset();
     onGpu_ = false;
-    hr = createDecoderTransform(codec, transform_);
+    hr = makeTransform_(codec, transform_);
     if (FAILED(hr)) {
         logLine("decoder: no %s decoder (0x%08lx)", codecName(codec), hex(hr));
         transform_.Reset();

@@ -23,7 +23,10 @@ class MfDecoder : public FrameDecoder {
     // Receives each output sample before the pipeline hears of the picture (the renderer copies
     // it). The device manager may be null: the decoder then always runs on the CPU.
     using PictureCopy = std::function<void(IMFSample* sample)>;
-    MfDecoder(IMFDXGIDeviceManager* deviceManager, PictureCopy copy);
+    // Makes the transform for a codec; createDecoderTransform unless a test stands one in.
+    using TransformMaker = std::function<HRESULT(int32_t codec, ComPtr<IMFTransform>& out)>;
+    MfDecoder(IMFDXGIDeviceManager* deviceManager, PictureCopy copy,
+              TransformMaker makeTransform = createDecoderTransform);
     ~MfDecoder() override;
 
     void threadStarting() override;
@@ -56,6 +59,7 @@ class MfDecoder : public FrameDecoder {
 
     ComPtr<IMFDXGIDeviceManager> deviceManager_;
     PictureCopy copy_;
+    TransformMaker makeTransform_;
     ComPtr<IMFTransform> transform_;
     int32_t codec_ = 0;
     bool onGpu_ = false;

@@ -63,7 +63,8 @@ void VideoPipeline::onPacket(const uint8_t* data, size_t size, int64_t pts, bool
     const size_t thrownAway = queue_.pushPacket(std::move(item));
     if (thrownAway > 0) {
         dropped_.fetch_add(static_cast<int64_t>(thrownAway));
-        if (callbacks_.keyFrameWanted) callbacks_.keyFrameWanted();
+        // A key frame that replaced the backlog is itself what the decoder goes on from.
+        if (!key && callbacks_.keyFrameWanted) callbacks_.keyFrameWanted();
     }
 }
 

@@ -68,6 +68,18 @@ bool VideoRenderer::ensureConverter(uint32_t width, uint32_t height) {
     return useShader() && converter_->ensureInput(width, height, fps_, back);
 }
 
+bool VideoRenderer::ensureInputFor(uint32_t width, uint32_t height) {
+    const PictureConverter* before = converter_.get();
+    const Size sizeBefore = before ? before->inputSize() : Size{};
+    const bool ready = ensureConverter(width, height);
+    // A new input surface holds no picture until one is copied into it: until then the window
+    // shows black, never memory that was not written.
+    if (!ready || converter_.get() != before || !(converter_->inputSize() == sizeBefore)) {
+        hasPicture_ = false;
+    }
+    return ready;
+}
+
 void VideoRenderer::copyPicture(IMFSample* sample, uint32_t outWidth, uint32_t outHeight,
                                 int32_t outStride) {
     ComPtr<IMFMediaBuffer> buffer;
@@ -83,14 +95,14 @@ void VideoRenderer::copyPicture(IMFSample* sample, uint32_t outWidth, uint32_t o
         }
         D3D11_TEXTURE2D_DESC desc{};
         texture->GetDesc(&desc);
-        if (ensureConverter(desc.Width, desc.Height) &&
+        if (ensureInputFor(desc.Width, desc.Height) &&
             converter_->copyFromTexture(texture.Get(), subresource)) {
             hasPicture_ = true;
         }
         return;
     }
 
-    if (!ensureConverter(outWidth, outHeight)) return;
+    if (!ensureInputFor(outWidth, outHeight)) return;
     bool copied = false;
     ComPtr<IMF2DBuffer> buffer2d;
     if (SUCCEEDED(buffer.As(&buffer2d))) {

@@ -34,6 +34,12 @@ class VideoRenderer : public FramePresenter {
     bool hasPicture() const { return hasPicture_; }
     // Which conversion the pictures go through, "" before the first picture.
     const char* pathName() const { return converter_ ? converter_->name() : ""; }
+    // Tests: pictures go through this converter from now on, and no other is tried.
+    void useConverterForTest(std::unique_ptr<PictureConverter> converter) {
+        converter_ = std::move(converter);
+        shaderOnly_ = shaderBroken_ = true;
+        hasPicture_ = false;
+    }
 
     void setStream(int32_t width, int32_t height, int32_t fps) override;
     void configArrived(int32_t width, int32_t height) override;
@@ -46,6 +52,8 @@ class VideoRenderer : public FramePresenter {
 
   private:
     bool ensureConverter(uint32_t width, uint32_t height);
+    // ensureConverter, forgetting the held picture when its surface is new.
+    bool ensureInputFor(uint32_t width, uint32_t height);
     bool useShader();
     void prepareBackBuffer();
 

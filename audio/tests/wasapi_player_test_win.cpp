@@ -230,22 +230,39 @@ TEST(WasapiPlayer, WithoutADeviceItKeepsRetryingAndStopsAtOnce) {
     ASSERT_FALSE(getEnv(L"TOV_AUDIO_NO_DEVICE").empty())
         << "TOV_AUDIO_NO_DEVICE is not set: run this through ctest, which hides every sound "
            "server";
+    using Clock = std::chrono::steady_clock;
+    const auto ms = [](Clock::duration d) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
+    };
     AudioPlayer player(48000, 2, 1.0f);
     ASSERT_TRUE(player.start(48000, 2));
+    ASSERT_TRUE(waitUntil([&] { return player.stats().openFailures >= 1; }));
+    const auto firstFailure = Clock::now();
     ASSERT_TRUE(waitUntil([&] { return player.stats().openFailures >= 3; }));
+    // Two pauses lie between the first and the third try: it retries, without spinning.
+    const auto retrying = ms(Clock::now() - firstFailure);
+    EXPECT_GE(retrying, 2 * kDeviceRetryMs * 9 / 10) << "tries follow each other without the pause";
     std::vector<uint8_t> packet(3840, 0);
     player.pushBytes(packet.data(), packet.size());
     const AudioPlayerStats stats = player.stats();
     EXPECT_FALSE(stats.deviceOpen);
     EXPECT_EQ(stats.deviceOpens, 0u);
     EXPECT_TRUE(stats.running);
-    const auto before = std::chrono::steady_clock::now();
+
+    // Stopped right as a try has failed, so the whole pause lies ahead: stop cuts it short
+    // rather than waiting it out.
+    const uint64_t failures = player.stats().openFailures;
+    ASSERT_TRUE(waitUntil([&] { return player.stats().openFailures > failures; }));
+    const auto before = Clock::now();
     player.stop();
-    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - before);
-    std::printf("stop() during the retry wait took %lld ms\n",
-                static_cast<long long>(took.count()));
-    EXPECT_FALSE(player.running());
+    const auto took = ms(Clock::now() - before);
+    std::printf("retries 1 to 3 took %lld ms; stop() during the retry pause took %lld ms\n",
+                static_cast<long long>(retrying), static_cast<long long>(took));
+    EXPECT_LT(took, kDeviceRetryMs / 2) << "stop waited out the retry pause";
+    // Stopped means the thread ended: no further tries.
+    const uint64_t atStop = player.stats().openFailures;
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    EXPECT_EQ(player.stats().openFailures, atStop);
 }
 
 }  // namespace

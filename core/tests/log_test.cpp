@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
 #include <thread>
 #include <vector>
@@ -95,14 +96,29 @@ TEST_F(LogTest, AReaderHoldingTheFileDoesNotStopWrites) {
     EXPECT_NE(contents().find("while open"), std::string::npos);
 }
 
+// A run without LOCALAPPDATA keeps no log: nothing lands relative to the working folder, and
+// lines do not go on into a log opened before (an earlier run's, in this test program).
 TEST(LogWithoutFolder, NoLocalAppDataMeansNoLogAndNoFailure) {
-    test::TempDir dir;
+    test::TempDir earlier;
+    {
+        test::ScopedEnv env(L"LOCALAPPDATA", earlier.path());
+        openLog();
+        logLine("earlier run");
+    }
+    test::TempDir workingFolder;
+    const std::filesystem::path oldWorkingFolder = std::filesystem::current_path();
+    std::filesystem::current_path(std::filesystem::path(workingFolder.path()));
     {
         test::ScopedEnv env(L"LOCALAPPDATA", nullptr);
         openLog();
         logLine("lost %d", 1);  // must simply do nothing
     }
-    EXPECT_FALSE(isDirectory(joinPath(dir.path(), L"Tovenmar")));
+    std::filesystem::current_path(oldWorkingFolder);
+    EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(workingFolder.path())));
+    std::string text;
+    ASSERT_TRUE(readFile(joinPath(joinPath(earlier.path(), L"Tovenmar"), L"tovenmar.log"), text));
+    EXPECT_NE(text.find("earlier run"), std::string::npos);
+    EXPECT_EQ(text.find("lost"), std::string::npos) << text;
 }
 
 }  // namespace

@@ -69,16 +69,26 @@ TEST(FrameQueue, SevenWaitingIsNoBacklogYet) {
     EXPECT_EQ(q.packetCount(), 8u);
 }
 
-TEST(FrameQueue, AKeyFrameIsAlwaysQueuedBehindTheBacklog) {
+TEST(FrameQueue, AKeyFrameJoinsTheBacklogAndANewerOneReplacesIt) {
     FrameQueue q;
+    q.waitingForKey(true);
     for (int i = 0; i < 8; ++i) q.pushPacket(packet(i));
-    EXPECT_EQ(q.pushPacket(packet(100, true)), 0u);
-    EXPECT_EQ(q.pushPacket(packet(101, true)), 0u);
+    EXPECT_EQ(q.pushPacket(packet(100, true)), 0u);  // queued behind the eight
+    EXPECT_EQ(q.packetCount(), 9u);
+    q.push(config(720));
+    // A stalled video thread: the next key frame replaces all nine (the config stays), and so
+    // on, so no more than nine packets ever wait.
+    EXPECT_EQ(q.pushPacket(packet(101, true)), 9u);
+    EXPECT_FALSE(q.isWaitingForKey());  // the kept key frame is where decoding goes on
+    for (int i = 102; i < 140; ++i) {
+        q.pushPacket(packet(i, true));
+        ASSERT_LE(q.packetCount(), 9u) << i;
+    }
     const std::vector<VideoItem> items = drain(q);
-    ASSERT_EQ(items.size(), 10u);
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(items[i].pts, i);
-    EXPECT_EQ(items[8].pts, 100);
-    EXPECT_TRUE(items[9].key);
+    ASSERT_FALSE(items.empty());
+    EXPECT_EQ(items[0].kind, VideoItem::kConfig);
+    EXPECT_EQ(items.back().pts, 139);  // the newest key frame is kept
+    for (size_t i = 1; i < items.size(); ++i) EXPECT_TRUE(items[i].key);
 }
 
 TEST(FrameQueue, WaitingForKeyEndsOnlyWithAKeyFrame) {

@@ -192,6 +192,34 @@ TEST_F(VideoPipelineTest, KeyFrameJoinsTheBacklogAndOnlyTheNewestPictureIsShown)
     EXPECT_EQ(pipeline->snapshot().dropped, 8);
 }
 
+TEST_F(VideoPipelineTest, KeyFramesBehindAStalledDecoderKeepOnlyTheNewestAndWhatFollows) {
+    config();
+    ASSERT_TRUE(waitUntil([&] { return decoder.opens().size() == 1; }));
+    decoder.hold();
+    packet(1, true);
+    ASSERT_TRUE(waitUntil([&] { return decoder.decodes == 1; }));  // the decoder stalls
+    for (uint8_t n = 2; n <= 9; ++n) packet(n, false);
+    // The phone goes on sending key frames (or answers key frame requests) the whole time.
+    for (uint8_t n = 10; n <= 200; ++n) packet(n, true);
+    packet(201, false);
+    EXPECT_EQ(keyRequests, 0);  // the newest key frame is at hand
+    const int presentsBefore = presenter.presents;
+    decoder.release();
+    // The stalled picture and the newest one are shown.
+    ASSERT_TRUE(waitUntil([&] { return presenter.presents == presentsBefore + 2; }));
+    // At most the backlog of eight plus one packet waited, ending with the newest key frame and
+    // the packet that followed it.
+    const std::vector<Bytes> inputs = decoder.inputs();
+    EXPECT_LE(inputs.size(), 1u + 9u);
+    ASSERT_GE(inputs.size(), 3u);
+    EXPECT_EQ(inputs[inputs.size() - 2], withCsd(packetBytes(200, true)));
+    EXPECT_EQ(inputs.back(), packetBytes(201, false));
+    // All but the two shown: thrown away, or decoded behind a newer packet.
+    const VideoSnapshot s = pipeline->snapshot();
+    EXPECT_EQ(s.received, 201);
+    EXPECT_EQ(s.dropped, 199);
+}
+
 TEST_F(VideoPipelineTest, FailedDecodeReopensAndAsksForAKeyFrame) {
     config(320, 640, 25);
     fed(1, true);

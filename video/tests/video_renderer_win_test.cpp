@@ -4,6 +4,7 @@
 #include <mfapi.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -81,6 +82,45 @@ ComPtr<IMFSample> quadrantPicture(uint32_t width, uint32_t height, uint32_t stre
     if (FAILED(MFCreateSample(&sample)) || FAILED(sample->AddBuffer(buffer.Get()))) return nullptr;
     return sample;
 }
+
+// Stands in for the video processor (which Wine lacks): a fresh input surface holds whatever
+// the memory held, shown as magenta; a copied picture is drawn as a plain grey of its first
+// luma byte.
+class StandInProcessor : public PictureConverter {
+  public:
+    explicit StandInProcessor(ID3D11DeviceContext* context) : context_(context) {}
+    const char* name() const override { return "stand-in processor"; }
+    bool ensureInput(uint32_t width, uint32_t height, int32_t, Size) override {
+        if (width == width_ && height == height_) return true;
+        width_ = width;
+        height_ = height;
+        colour_ = {1.0f, 0.0f, 1.0f, 1.0f};  // never written
+        return true;
+    }
+    Size inputSize() const override {
+        return {static_cast<int32_t>(width_), static_cast<int32_t>(height_)};
+    }
+    bool copyFromTexture(ID3D11Texture2D*, UINT) override { return false; }
+    bool copyFromMemory(const uint8_t* data, uint32_t pitch, size_t length) override {
+        if (width_ == 0 || pitch < width_ || length < nv12Length(pitch, height_)) return false;
+        const float grey = data[0] / 255.0f;
+        colour_ = {grey, grey, grey, 1.0f};
+        return true;
+    }
+    void releaseOutput() override {}
+    void prepareOutput(ID3D11Texture2D*) override {}
+    bool readyToDraw() const override { return width_ > 0; }
+    HRESULT draw(const Rect&, const Rect&, Size, ID3D11RenderTargetView* target) override {
+        context_->ClearRenderTargetView(target, colour_.data());
+        return S_OK;
+    }
+
+  private:
+    ID3D11DeviceContext* context_;
+    uint32_t width_ = 0;
+    uint32_t height_ = 0;
+    std::array<float, 4> colour_{};
+};
 
 class VideoRendererTest : public ::testing::Test {
   protected:
@@ -253,6 +293,40 @@ TEST_F(VideoRendererTest, ShortOrMissingPictureBytesKeepThePreviousState) {
     EXPECT_FALSE(renderer->hasPicture());
     renderer->present();  // black, no failure
     EXPECT_EQ(renderer->takeBltFailures(), 0);
+}
+
+// A new picture size whose first copy fails: the fresh surface was never written, so the window
+// shows black rather than whatever that memory held.
+TEST_F(VideoRendererTest, AFailedCopyAtANewSizeShowsBlackNotAnUnwrittenSurface) {
+    renderer->useConverterForTest(std::make_unique<StandInProcessor>(device.context.Get()));
+    renderer->setStream(320, 640, 30);
+    ComPtr<IMFSample> picture = quadrantPicture(320, 640, 640);
+    renderer->copyPicture(picture.Get(), 320, 640, 320);
+    ASSERT_TRUE(renderer->hasPicture());
+    renderer->drawFrame();
+    uint32_t w = 0;
+    uint32_t h = 0;
+    std::vector<uint32_t> px = readBack(&w, &h);
+    ASSERT_EQ(w, 800u);
+    EXPECT_COLOUR(at(px, w, 400, 300), (Rgb{kRed.y, kRed.y, kRed.y}));
+
+    // The phone turned: 640 x 320 pictures now, but this one carries too few bytes.
+    renderer->setStream(640, 320, 30);
+    ComPtr<IMFSample> shortPicture = quadrantPicture(320, 320, 320);
+    renderer->copyPicture(shortPicture.Get(), 640, 320, 640);
+    EXPECT_EQ(renderer->info().textureWidth, 640u);
+    EXPECT_FALSE(renderer->hasPicture());
+    renderer->drawFrame();
+    px = readBack(&w, &h);
+    EXPECT_COLOUR(at(px, w, 400, 300), (Rgb{0, 0, 0}));
+
+    // The next whole picture of that size is shown.
+    ComPtr<IMFSample> landscape = quadrantPicture(640, 320, 320);
+    renderer->copyPicture(landscape.Get(), 640, 320, 640);
+    EXPECT_TRUE(renderer->hasPicture());
+    renderer->drawFrame();
+    px = readBack(&w, &h);
+    EXPECT_COLOUR(at(px, w, 400, 300), (Rgb{kRed.y, kRed.y, kRed.y}));
 }
 
 }  // namespace
