@@ -2,63 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
-#include "core/json.h"
 #include "platform/files.h"
-#include "platform/text.h"
+#include "record/tests/recording_check.h"
 #include "tests/support/test_support.h"
 
 namespace tov {
 namespace {
 
-struct AccessUnit {
-    std::string bytes;
-    bool key = false;
-};
-
-std::string clip(const char* name) {
-    std::string data;
-    EXPECT_TRUE(readFile(widen(std::string(TOV_TEST_MEDIA_DIR) + "/" + name), data)) << name;
-    return data;
-}
-
-// Cuts an Annex-B clip into pictures the way a phone's encoder hands them out: parameter sets
-// travel with the key picture after them.
-std::vector<AccessUnit> accessUnits(VideoCodec codec, const std::string& stream) {
-    const bool h264 = codec == VideoCodec::H264;
-    std::vector<AccessUnit> out;
-    std::string pending;  // parameter sets and the like, for the next picture
-    for (std::string_view nal : splitAnnexB(stream)) {
-        const int type = nalType(codec, nal);
-        const bool slice = h264 ? (type == 1 || type == 5) : type <= 21;
-        std::string unit = std::string("\0\0\0\1", 4) + std::string(nal);
-        if (!slice) {
-            pending += unit;
-            continue;
-        }
-        // The first slice of a picture: first_mb_in_slice 0, or HEVC's first-segment flag.
-        if (static_cast<uint8_t>(nal[h264 ? 1 : 2]) & 0x80) {
-            out.push_back({pending, h264 ? type == 5 : type >= 16});
-            pending.clear();
-        }
-        if (!out.empty()) out.back().bytes += unit;
-    }
-    return out;
-}
-
-std::string parameterSets(VideoCodec codec, const std::string& stream) {
-    std::string csd;
-    for (std::string_view nal : splitAnnexB(stream)) {
-        if (!isParameterSet(codec, nal)) continue;
-        if (csd.find(nal) != std::string::npos) break;
-        csd.append("\0\0\0\1", 4);
-        csd.append(nal);
-    }
-    return csd;
-}
+using namespace test;
 
 struct Recording {
     std::string file;  // the bytes as they reached the disk
@@ -100,45 +53,6 @@ Recording record(VideoCodec codec, const std::string& stream, size_t first, bool
 }
 
 // The command's standard output, and its error output too when `errors`.
-std::string run(const std::string& command, bool errors = true) {
-    std::string output;
-    FILE* pipe = popen((command + (errors ? " 2>&1" : " 2>/dev/null")).c_str(), "r");
-    if (!pipe) return "cannot run " + command;
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, got);
-    pclose(pipe);
-    return output;
-}
-
-struct Probe {
-    std::map<std::string, std::string> video;
-    std::map<std::string, std::string> sound;
-};
-
-// What Debian's ffprobe reads from the file, counting every picture it can decode.
-Probe probe(const std::wstring& path) {
-    const std::string text =
-        run("ffprobe -v error -count_frames -show_entries "
-            "stream=codec_type,codec_name,width,height,nb_read_frames,duration,sample_rate,"
-            "channels -of json '" + narrow(path) + "'",
-            false);
-    JsonValue doc;
-    Probe out;
-    EXPECT_TRUE(parseJson(text, doc)) << text;
-    const JsonValue* streams = doc.find("streams");
-    if (!streams) {
-        ADD_FAILURE() << "ffprobe found no streams: " << text;
-        return out;
-    }
-    for (const JsonValue& stream : streams->items) {
-        std::map<std::string, std::string> fields;
-        for (const auto& [key, value] : stream.members) fields[key] = value.text;
-        (fields["codec_type"] == "video" ? out.video : out.sound) = fields;
-    }
-    return out;
-}
-
 std::wstring store(const test::TempDir& dir, const wchar_t* name, std::string_view bytes) {
     const std::wstring path = dir.file(name);
     EXPECT_TRUE(writeFile(path, bytes));
@@ -160,7 +74,7 @@ TEST(Mp4Writer, AnH264RecordingReadsBackWithEveryPictureItsSizeDurationAndSound)
     EXPECT_EQ(p.sound["channels"], "2");
     EXPECT_NEAR(std::atof(p.sound["duration"].c_str()), 3.0, 1.0 / 30);
     // Every picture and every sound sample decodes without a complaint.
-    EXPECT_EQ(run("ffmpeg -v error -i '" + narrow(path) + "' -f null -"), "");
+    EXPECT_EQ(decodeErrors(path), "");
 }
 
 TEST(Mp4Writer, AnHevcRecordingReadsBackAsHevc) {
@@ -171,7 +85,7 @@ TEST(Mp4Writer, AnHevcRecordingReadsBackAsHevc) {
     EXPECT_EQ(p.video["codec_name"], "hevc");
     EXPECT_EQ(p.video["nb_read_frames"], "30");
     EXPECT_TRUE(p.sound.empty());
-    EXPECT_EQ(run("ffmpeg -v error -i '" + narrow(path) + "' -f null -"), "");
+    EXPECT_EQ(decodeErrors(path), "");
 }
 
 TEST(Mp4Writer, ARecordingStartsAtAKeyFrameAndAFileCutShortReadsToItsLastWholeFragment) {
