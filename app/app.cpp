@@ -20,6 +20,7 @@ App::App(AppParts parts)
       video_(parts.makeVideo(makeVideoEvents())),
       audio_(48000, 2, 1.0f, parts.audioOutput),
       panel_(parts.makePanel()),
+      recorder_(makeRecorderOptions()),
       updater_([this] { refresh(); }, parts.updater),
       settings_(modelLock_, model_, seenVersion_),
       streamControl_(modelLock_, model_, lastPhoneInfo_, makeStreamControlHooks()),
@@ -98,6 +99,7 @@ void App::shutdown() {
     updater_.requestStop();
     if (screenShape_) screenShape_->finish();
     session_.stop(false);
+    recorder_.stop();
     if (clipboard_) clipboard_->stop();
     inputLink_.stop();
     phoneMonitor_.stop();
@@ -160,6 +162,8 @@ PanelModel App::buildModel() {
     model_.audioRunning = audio_.running();
     model_.streaming = session_.streaming();
     model_.statusText = session_.statusText();
+    model_.recording = recorder_.wanted();
+    model_.recordText = recorder_.statusText();
     model_.reinstallOffered = session_.signatureMismatch();
     const PhoneChoice choice = phoneMonitor_.choice();
     model_.chosenKey = choice.key;

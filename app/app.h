@@ -25,6 +25,7 @@
 #include "core/phone_info.h"
 #include "phone/phone_monitor.h"
 #include "phone/screen_shape.h"
+#include "record/recorder.h"
 #include "session/session.h"
 #include "update/updater.h"
 
@@ -45,6 +46,8 @@ struct AppParts {
     std::function<std::wstring()> settingsPath;
     // Where shortcuts.ini is; empty: the user's data folder.
     std::function<std::wstring()> shortcutsPath;
+    // A new recording's path; empty: a time-stamped file in the user's Videos folder.
+    std::function<std::wstring()> recordingPath;
     // Milliseconds for the bitrate meter; empty: the system's tick count.
     std::function<uint64_t()> tickMs;
 };
@@ -98,6 +101,7 @@ class App {
     void setOnTop(bool on);
     void setVolume(float volume);
     void startOrStop();
+    void setRecording(bool on);
     void reinstall();
     void setNoApp(bool on);
     bool setNoAppOption(const std::string& key, const std::string& value);
@@ -118,6 +122,7 @@ class App {
     InputLink& inputLink() { return inputLink_; }
     PhoneMonitor& phoneMonitor() { return phoneMonitor_; }
     AudioPlayer& audioPlayer() { return audio_; }
+    Recorder& recorder() { return recorder_; }
 
   private:
     using Report = std::map<std::string, std::string>;
@@ -130,6 +135,7 @@ class App {
     VideoEvents makeVideoEvents();
     KeyTargets makeKeyTargets();
     StreamControlHooks makeStreamControlHooks();
+    RecorderOptions makeRecorderOptions();
     void wireWorkers();
 
     // Handlers with no panel operation of their own.
@@ -174,6 +180,7 @@ class App {
     std::unique_ptr<VideoPort> video_;
     AudioPlayer audio_;
     std::unique_ptr<PanelPort> panel_;
+    Recorder recorder_;
     Updater updater_;
     std::string seenVersion_;
     std::atomic<bool> installOnExit_{false};

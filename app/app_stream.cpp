@@ -107,6 +107,15 @@ void App::startOrStop() {
     applyInput();
 }
 
+void App::setRecording(bool on) {
+    if (on) {
+        recorder_.start();
+    } else {
+        recorder_.stop();
+    }
+    refresh();
+}
+
 void App::reinstall() {
     session_.reinstall();
     applyInput();
@@ -126,6 +135,7 @@ void App::onLinkState(LinkState state, const std::string& detail) {
     if (state != LinkState::Live) {
         video_->reset();
         audio_.stop();
+        recorder_.onStreamEnd();
     }
     bool keyboard, mouse, show;
     {

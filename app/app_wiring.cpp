@@ -3,6 +3,7 @@
 #include "app/app.h"
 
 #include "phone/phone_info_probe.h"
+#include "platform/user_folders.h"
 
 namespace tov {
 
@@ -35,14 +36,23 @@ SessionCallbacks App::makeSessionCallbacks() {
     cb.onStreamState = [this](const Report& r) { onPhoneStateReport(r); };
     cb.onInputState = [this](const Report& r) { onInputReport(r); };
     cb.onPhoneInfo = [this](const PhoneInfo& info) { onPhoneInfo(info); };
+    // The picture and the sound go to the screen and the speakers, and to the recorder.
     cb.onVideoConfig = [this](int w, int h, int fps, int codec, const uint8_t* csd, size_t n) {
         video_->onConfig(w, h, fps, codec, csd, n);
+        recorder_.onVideoConfig(w, h, codec, csd, n);
     };
     cb.onVideoPacket = [this](const uint8_t* data, size_t size, int64_t time, bool key) {
         video_->onPacket(data, size, time, key);
+        recorder_.onVideoPacket(data, size, time, key);
     };
-    cb.onAudioConfig = [this](int rate, int channels) { audio_.start(rate, channels); };
-    cb.onAudioPacket = [this](const uint8_t* data, size_t size) { audio_.pushBytes(data, size); };
+    cb.onAudioConfig = [this](int rate, int channels) {
+        audio_.start(rate, channels);
+        recorder_.onAudioConfig(rate, channels);
+    };
+    cb.onAudioPacket = [this](const uint8_t* data, size_t size) {
+        audio_.pushBytes(data, size);
+        recorder_.onAudioPacket(data, size);
+    };
     return cb;
 }
 
@@ -112,6 +122,7 @@ KeyTargets App::makeKeyTargets() {
     targets.releaseMouse = [this] { video_->releaseCapture(); };
     targets.toggleFullscreen = [this] { video_->toggleFullscreen(); };
     targets.switchMode = [this](bool deviceMode) { setDeviceMode(deviceMode); };
+    targets.toggleRecording = [this] { setRecording(!recorder_.wanted()); };
     return targets;
 }
 
@@ -132,6 +143,18 @@ StreamControlHooks App::makeStreamControlHooks() {
         return ScreenSize{inputLink_.phoneWidth(), inputLink_.phoneHeight()};
     };
     return hooks;
+}
+
+// Recorder → files, Session and panel (stream and UI threads).
+RecorderOptions App::makeRecorderOptions() {
+    RecorderOptions options;
+    options.newFilePath = [this] {
+        return parts_.recordingPath ? parts_.recordingPath()
+                                    : newUserFile(UserFolder::Videos, L"Tovenmar", L".mp4");
+    };
+    options.keyframeWanted = [this] { session_.requestKeyframe(); };
+    options.changed = [this] { refresh(); };
+    return options;
 }
 
 // Phone monitor, settings, input link (clipboard from the phone), updater and screen shape → App.

@@ -45,6 +45,7 @@ panel::PanelCallbacks panelCallbacks(App& app) {
     cb.onTop = [&app](bool on) { app.setOnTop(on); };
     cb.volume = [&app](float volume) { app.setVolume(volume); };
     cb.startOrStop = [&app] { app.startOrStop(); };
+    cb.record = [&app](bool on) { app.setRecording(on); };
     cb.reinstall = [&app] { app.reinstall(); };
     cb.noAppMode = [&app](bool on) { app.setNoApp(on); };
     cb.noAppOption = [&app](const std::string& key, const std::string& value) {

@@ -48,6 +48,8 @@ struct PanelModel {
     LinkState linkState = LinkState::Stopped;
     bool streaming = false;  // the Session's run flag: the user wants the stream on
     std::string statusText;
+    bool recording = false;   // the user wants the stream recorded
+    std::string recordText;   // where the recording goes or went, or why it stopped
     bool reinstallOffered = false;  // the phone app could not be updated in place
     std::string detail;             // text of the last link state, or the phone's name
 

@@ -32,7 +32,8 @@ bool KeyRouter::onKey(bool down, unsigned virtualKey, int64_t lParam,
 }
 
 bool KeyRouter::runShortcut(int action, bool autoRepeat) {
-    const bool local = action == kShortcutFullscreen || action == kShortcutSwitchMode;
+    const bool local = action == kShortcutFullscreen || action == kShortcutSwitchMode ||
+                       action == kShortcutRecord;
     if (!local && !forwarding_) return false;
     if (autoRepeat) return true;
     static constexpr int32_t kPhoneKeys[] = {android_key::kHome,      android_key::kBack,
@@ -43,6 +44,8 @@ bool KeyRouter::runShortcut(int action, bool autoRepeat) {
         if (targets_.toggleFullscreen) targets_.toggleFullscreen();
     } else if (action == kShortcutSwitchMode) {
         if (targets_.switchMode) targets_.switchMode(!deviceMode_);
+    } else if (action == kShortcutRecord) {
+        if (targets_.toggleRecording) targets_.toggleRecording();
     } else if (targets_.pressKey) {
         targets_.pressKey(kPhoneKeys[action]);
     }

@@ -27,6 +27,8 @@ struct KeyTargets {
     std::function<void()> releaseMouse;
     std::function<void()> toggleFullscreen;
     std::function<void(bool deviceMode)> switchMode;
+    // Starts or stops recording the stream.
+    std::function<void()> toggleRecording;
 };
 
 class KeyRouter {

@@ -27,6 +27,7 @@ constexpr ActionInfo kActions[kShortcutCount] = {
     {"volume_down", L"Volume down", 0x150},
     {"fullscreen", L"Fullscreen", 0x21},
     {"switch_mode", L"Touch / Device", 0x20},
+    {"record", L"Record", 0x13},
 };
 
 constexpr const wchar_t* kModifierNames[8] = {L"Left Ctrl",   L"Right Ctrl", L"Left Shift",

@@ -1,4 +1,4 @@
-// The keyboard shortcuts: nine actions bound to a modifier combination and a key, and the
+// The keyboard shortcuts: ten actions bound to a modifier combination and a key, and the
 // Tovenmar key, which lets go of a captured mouse and never reaches the phone.
 #pragma once
 
@@ -26,6 +26,7 @@ enum ShortcutAction : int {
     kShortcutVolumeDown,
     kShortcutFullscreen,
     kShortcutSwitchMode,
+    kShortcutRecord,
     kShortcutCount,
 };
 
@@ -44,7 +45,7 @@ Shortcuts defaults();
 int match(const Shortcuts& table, uint8_t currentModifiers, uint16_t keyId);
 
 // A binding chosen in the panel. Index below 0: a non-zero key becomes the Tovenmar key.
-// Index 0..8: a non-zero combination is first taken away from every entry that has it, so that
+// Index 0 to kShortcutCount - 1: a non-zero combination is first taken away from every entry that has it, so that
 // one combination never runs two actions. Other indexes change nothing.
 void assign(Shortcuts& table, int index, uint8_t modifiers, uint16_t key);
 

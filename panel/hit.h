@@ -24,6 +24,7 @@ inline constexpr int kAudio = 24;
 inline constexpr int kVoice = 25;
 inline constexpr int kKeyboard = 26;
 inline constexpr int kMouse = 27;
+inline constexpr int kRecord = 28;
 inline constexpr int kCodec = 30;  // segments: kCodec + 0 / 1 / 2
 inline constexpr int kEncoder = 34;
 inline constexpr int kPreset = 40;

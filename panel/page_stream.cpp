@@ -97,6 +97,7 @@ float pageStream(PageContext& ctx, const RectF& column, float top) {
          toggleRow(L"Mouse", L"Click, drag and scroll on the phone from the video window.",
                    hit::kMouse, m.mouse, on, cb.mouse)});
 
+
     static const char* const kCodecs[] = {"auto", "h264", "hevc"};
     const std::string& codecChoice = m.noApp ? m.noAppCodec : m.codecChoice;
     int codecIndex = 0;
@@ -133,6 +134,12 @@ float pageStream(PageContext& ctx, const RectF& column, float top) {
                                                i <= 0 ? std::string() : encoderNames[i - 1]);
                                     });
                    }}});
+    const std::wstring recordHelp =
+        m.recordText.empty() ? L"Saves the stream as it arrives, picture and sound, as an MP4 "
+                               L"file in Videos\\Tovenmar."
+                             : widen(m.recordText);
+    page.section(L"Record", {toggleRow(L"Record", recordHelp.c_str(), hit::kRecord, m.recording,
+                                       on || m.recording, cb.record)});
     return page.y();
 }
 

@@ -38,6 +38,7 @@ struct PanelCallbacks {
     std::function<void(bool)> onTop;
     std::function<void(float)> volume;
     std::function<void()> startOrStop;
+    std::function<void(bool)> record;
     std::function<void()> reinstall;
     std::function<void(bool)> noAppMode;
     // False when the value was refused.

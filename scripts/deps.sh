@@ -9,7 +9,7 @@ common=(cmake ninja-build g++ ccache pkg-config g++-mingw-w64-x86-64-posix
         gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
         gstreamer1.0-libav pulseaudio pulseaudio-utils
         libssl-dev libcurl4-openssl-dev)
-testing=(googletest libbenchmark-dev clang libclang-rt-14-dev sox)
+testing=(googletest libbenchmark-dev clang libclang-rt-14-dev sox ffmpeg)
 
 case "${1:-test}" in
     demo) wanted=("${common[@]}" googletest) ;;

@@ -15,6 +15,7 @@
 #include "app/tests/app_stand_ins.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "record/tests/recording_check.h"
 #include "session/clock_sync.h"
 #include "tests/support/test_support.h"
 #include "tools/phonesim/control_client.h"
@@ -47,7 +48,11 @@ class AppPhoneTest : public ::testing::Test {
     }
     void TearDown() override { sim_.stop(); }
 
-    AppParts parts() { return test::standInParts(video_, videoPort_, dir_, package_); }
+    AppParts parts() {
+        AppParts p = test::standInParts(video_, videoPort_, dir_, package_);
+        p.recordingPath = [this] { return dir_.file(L"recording.mp4"); };
+        return p;
+    }
 
     std::string package_;
     test::TempDir dir_;
@@ -102,6 +107,23 @@ TEST_F(AppPhoneTest, APhoneAttachedLaterStreamsAndTakesClicks) {
             return false;
         },
         5s));
+
+    // Recording: the phone is asked for a key frame, and the file holds the stream as it came.
+    app.setRecording(true);
+    EXPECT_TRUE(waitFor([&] { return contains(sim_.streamEvents("p"), "keyframe"); }, 5s));
+    model = modelWhen(
+        app, [](const PanelModel& m) { return m.recordText.rfind("Recording to", 0) == 0; }, 10s);
+    EXPECT_TRUE(model.recording) << model.recordText;
+    const int packetsBefore = video_.packets;
+    EXPECT_TRUE(waitFor([&] { return video_.packets > packetsBefore + 45; }, 10s));
+    app.setRecording(false);
+    model = modelWhen(
+        app, [](const PanelModel& m) { return m.recordText.rfind("Saved", 0) == 0; }, 5s);
+    EXPECT_FALSE(model.recording);
+    test::Probe recorded = test::probe(dir_.file(L"recording.mp4"));
+    EXPECT_GE(std::atoi(recorded.video["nb_read_frames"].c_str()), 30);
+    EXPECT_EQ(recorded.sound["codec_name"], "pcm_s16le");
+    EXPECT_EQ(test::decodeErrors(dir_.file(L"recording.mp4")), "");
 
     // Stop: ready again, and the video side is reset.
     const int resetsBefore = video_.resets;

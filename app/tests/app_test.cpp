@@ -297,7 +297,7 @@ TEST_F(AppTest, ASetShortcutTakesItsCombinationFromAnyOtherEntry) {
     EXPECT_EQ(saved.entries[kShortcutHome].key, 0);
     EXPECT_EQ(saved.entries[kShortcutBack], home);
 
-    app.setShortcut(9, 0, 0x1E);  // outside the table: nothing changes
+    app.setShortcut(kShortcutCount, 0, 0x1E);  // outside the table: nothing changes
     app.setShortcut(-1, 0, 0);    // key 0 leaves the Tovenmar key
     Shortcuts again = shortcuts::defaults();
     shortcuts::loadFrom(dir_.file(L"shortcuts.ini"), again);

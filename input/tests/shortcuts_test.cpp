@@ -43,7 +43,7 @@ TEST(Shortcuts, DefaultsFileByteForByte) {
               lines({"# Tovenmar shortcuts: name=modifiers,scancode (hex). Edit them in the app.",
                      "tovenmar_key=0,138", "home=20,23", "back=20,30", "recents=20,1f",
                      "notifications=20,31", "power=20,19", "volume_up=20,148", "volume_down=20,150",
-                     "fullscreen=20,21", "switch_mode=20,20"}));
+                     "fullscreen=20,21", "switch_mode=20,20", "record=20,13"}));
 }
 
 TEST(Shortcuts, FileRoundTripKeepsEveryBinding) {
@@ -162,10 +162,11 @@ TEST(Shortcuts, AssigningACombinationTakesItFromItsOldAction) {
 TEST(Shortcuts, Texts) {
     const wchar_t* names[] = {L"Home",          L"Back",       L"Recent apps",
                               L"Notifications", L"Power",      L"Volume up",
-                              L"Volume down",   L"Fullscreen", L"Touch / Device"};
+                              L"Volume down",   L"Fullscreen", L"Touch / Device",
+                              L"Record"};
     for (int i = 0; i < kShortcutCount; ++i) EXPECT_EQ(shortcuts::actionName(i), names[i]);
     EXPECT_EQ(shortcuts::actionName(-1), L"");
-    EXPECT_EQ(shortcuts::actionName(9), L"");
+    EXPECT_EQ(shortcuts::actionName(kShortcutCount), L"");
     EXPECT_EQ(shortcuts::bindingText({kLeftCtrl | kLeftShift, 0x25}),
               L"Left Ctrl + Left Shift + " + keyName(0x25));
     EXPECT_EQ(shortcuts::bindingText({0xFF, 0x1E}),
