@@ -112,6 +112,10 @@ KeyTargets App::makeKeyTargets() {
     targets.releaseMouse = [this] { video_->releaseCapture(); };
     targets.toggleFullscreen = [this] { video_->toggleFullscreen(); };
     targets.switchMode = [this](bool deviceMode) { setDeviceMode(deviceMode); };
+    targets.forwarding = [this] {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        return model_.keyboard && inputLink_.state() == InputLink::kReady;
+    };
     return targets;
 }
 
@@ -128,9 +132,7 @@ StreamControlHooks App::makeStreamControlHooks() {
     hooks.applyInput = [this] { applyInput(); };
     hooks.saveSettings = [this] { save(); };
     hooks.refresh = [this] { refresh(); };
-    hooks.helperScreen = [this] {
-        return ScreenSize{inputLink_.phoneWidth(), inputLink_.phoneHeight()};
-    };
+    hooks.helperScreen = [this] { return inputLink_.phoneSize(); };
     return hooks;
 }
 
