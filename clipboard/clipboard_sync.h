@@ -34,7 +34,6 @@ class ClipboardSync {
     bool running() const { return started_.load(); }
     // The thread is listening to the clipboard and takes phone copies.
     bool listening() const { return threadId_.load() != 0; }
-    bool listening() const { return threadId_.load() != 0; }
     // How many settled clipboard changes the thread has looked at, sent or not.
     uint64_t readsDone() const { return transfer_.readsDone(); }
 
