@@ -101,7 +101,7 @@ void App::shutdown() {
     session_.stop(false);
     recorder_.stop();
     if (clipboard_) clipboard_->stop();
-    inputLink_.stop();
+    inputLink_.finish();
     phoneMonitor_.stop();
     audio_.stop();
     updater_.stop();
@@ -193,8 +193,8 @@ PanelModel App::buildModel() {
 
     const bool inputReady = model_.inputState == InputLink::kReady;
     video_->setCapturePossible(inputReady && model_.mouse);
-    keyRouter_.setForwarding(inputReady && model_.keyboard);
-    video_->setPhoneScreen(inputLink_.phoneWidth(), inputLink_.phoneHeight());
+    const ScreenSize phone = inputLink_.phoneSize();
+    video_->setPhoneScreen(phone.width, phone.height);
     if (inputReady && !deviceInput_ && model_.linkState != LinkState::Live && model_.showVideo) {
         video_->show(true);
     }

@@ -98,7 +98,6 @@ void App::applyInput() {
     if (deviceMode) modeBits = static_cast<uint8_t>((mouse ? 1 : 0) | (keyboard ? 2 : 0));
     inputLink_.setMode(modeBits);
     keyRouter_.setDeviceMode(deviceMode);
-    keyRouter_.setForwarding(inputLink_.state() == InputLink::kReady && keyboard);
     video_->setDeviceMode(deviceMode);
     session_.sendInputToggles(keyboard, mouse);
     save();

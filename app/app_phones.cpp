@@ -50,10 +50,7 @@ void App::onPhoneChange() {
     }
     if (serialChanged) {
         session_.reconnect();
-        if (inputLink_.running()) {
-            inputLink_.stop();
-            inputLink_.start();
-        }
+        inputLink_.restart();
     }
     if (keyChanged) save();
     refresh();

@@ -123,6 +123,10 @@ KeyTargets App::makeKeyTargets() {
     targets.toggleFullscreen = [this] { video_->toggleFullscreen(); };
     targets.switchMode = [this](bool deviceMode) { setDeviceMode(deviceMode); };
     targets.toggleRecording = [this] { setRecording(!recorder_.wanted()); };
+    targets.forwarding = [this] {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        return model_.keyboard && inputLink_.state() == InputLink::kReady;
+    };
     return targets;
 }
 
@@ -139,9 +143,7 @@ StreamControlHooks App::makeStreamControlHooks() {
     hooks.applyInput = [this] { applyInput(); };
     hooks.saveSettings = [this] { save(); };
     hooks.refresh = [this] { refresh(); };
-    hooks.helperScreen = [this] {
-        return ScreenSize{inputLink_.phoneWidth(), inputLink_.phoneHeight()};
-    };
+    hooks.helperScreen = [this] { return inputLink_.phoneSize(); };
     return hooks;
 }
 

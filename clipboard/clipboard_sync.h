@@ -29,8 +29,11 @@ class ClipboardSync {
     void setOptions(bool sharePictures, bool sharePasswords);
     // Hands a phone copy to the clipboard thread; dropped when no thread runs.
     void putFromPhone(ClipItem item);
+    // Started and not stopped since, also while the thread still gets ready: an owner that
+    // decides by this whether to stop never leaves a starting thread behind.
+    bool running() const { return started_.load(); }
     // The thread is listening to the clipboard and takes phone copies.
-    bool running() const { return threadId_.load() != 0; }
+    bool listening() const { return threadId_.load() != 0; }
     // How many settled clipboard changes the thread has looked at, sent or not.
     uint64_t readsDone() const { return transfer_.readsDone(); }
 
@@ -39,6 +42,7 @@ class ClipboardSync {
 
     ClipboardTransfer transfer_;
     std::thread thread_;
+    std::atomic<bool> started_{false};
     // Published once the thread has its window and message queue; 0 while no thread runs.
     std::atomic<uint32_t> threadId_{0};
     // Keeps a hand-over from racing the thread's end, so that no copy is posted to a thread

@@ -28,6 +28,7 @@ void ClipboardSync::start(ClipItemHandler onPcCopy) {
     if (thread_.joinable()) return;
     transfer_.setOnPcCopy(std::move(onPcCopy));
     thread_ = std::thread([this] { run(); });
+    started_ = true;
 }
 
 void ClipboardSync::stop() {
@@ -40,6 +41,7 @@ void ClipboardSync::stop() {
     }
     PostThreadMessageW(id, WM_QUIT, 0, 0);
     thread_.join();
+    started_ = false;
 }
 
 void ClipboardSync::setOptions(bool sharePictures, bool sharePasswords) {

@@ -40,57 +40,124 @@ InputLink::InputLink(InputPhoneLink phone, InputLinkTimings timings)
     : phone_(std::move(phone)), timings_(timings), inbox_(helperReports()) {}
 
 InputLink::~InputLink() {
-    stop();
+    finish();
 }
 
 void InputLink::start() {
     std::lock_guard<std::mutex> life(lifeMutex_);
-    if (running_) return;
-    {
-        std::lock_guard<std::mutex> lock(linkMutex_);
-        linkStop_ = false;
-    }
-    {
-        std::lock_guard<std::mutex> lock(queueLock_);
-        senderStop_ = false;
-    }
-    running_ = true;
-    linkThread_ = std::thread([this] { linkLoop(); });
-    senderThread_ = std::thread([this] { senderLoop(); });
+    if (!running_) beginRun();
 }
 
 void InputLink::stop() {
     std::lock_guard<std::mutex> life(lifeMutex_);
+    if (running_) endRun(*run_);
+}
+
+void InputLink::restart() {
+    std::lock_guard<std::mutex> life(lifeMutex_);
     if (!running_) return;
+    endRun(*run_);
+    beginRun();
+}
+
+void InputLink::finish() {
+    std::lock_guard<std::mutex> life(lifeMutex_);
+    if (running_) endRun(*run_);
+    {
+        std::unique_lock<std::mutex> lock(endMutex_);
+        if (!ended_.wait_for(lock, std::chrono::milliseconds(timings_.closeGraceMs),
+                             [this] { return runsAlive_ == 0; })) {
+            logLine("input: the helper's clean-up is cut short");
+            closing_.cancel();
+        }
+    }
+    if (linkThread_.joinable()) linkThread_.join();
+}
+
+void InputLink::beginRun() {
+    auto run = std::make_shared<Run>();
+    run->previous = std::move(linkThread_);
+    run_ = run;
+    {
+        std::lock_guard<std::mutex> lock(endMutex_);
+        ++runsAlive_;
+    }
+    running_ = true;
+    linkThread_ = std::thread([this, run] { runThread(run); });
+}
+
+void InputLink::endRun(Run& run) {
     {
         std::lock_guard<std::mutex> lock(linkMutex_);
-        linkStop_ = true;
+        run.stop = true;
+        state_ = kNoPhone;
+        rttMs_ = -1;
     }
     linkWake_.notify_all();
+    run.adb.cancel();
     {
         std::lock_guard<std::mutex> lock(socketLock_);
         if (socket_) socket_->shutdown();
     }
-    linkThread_.join();
     {
         std::lock_guard<std::mutex> lock(queueLock_);
-        senderStop_ = true;
+        run.senderStop = true;
     }
     senderWake_.notify_all();
-    senderThread_.join();
-    state_ = kNoPhone;
-    rttMs_ = -1;
     running_ = false;
+}
+
+void InputLink::runThread(const std::shared_ptr<Run>& run) {
+    // The run before still owns the helper, the socket and the queue until its thread ends.
+    if (run->previous.joinable()) run->previous.join();
+    linkRun_ = run.get();
+    // A run stopped before it began finds the helper already cleaned up.
+    if (!linkStopping()) {
+        std::thread sender([this, run] { senderLoop(*run); });
+        {
+            const CommandCancelScope cutAtStop(run->adb);
+            linkLoop();
+        }
+        {
+            const CommandCancelScope cutAtClose(closing_);
+            {
+                std::lock_guard<std::mutex> lock(socketLock_);
+                socket_.reset();
+            }
+            stopHelper();
+        }
+        sender.join();
+    }
+    {
+        std::lock_guard<std::mutex> lock(endMutex_);
+        --runsAlive_;
+    }
+    ended_.notify_all();
 }
 
 bool InputLink::linkStopping() {
     std::lock_guard<std::mutex> lock(linkMutex_);
-    return linkStop_;
+    return linkRun_->stop;
 }
 
 bool InputLink::pause(uint32_t ms) {
     std::unique_lock<std::mutex> lock(linkMutex_);
-    return !linkWake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return linkStop_; });
+    return !linkWake_.wait_for(lock, std::chrono::milliseconds(ms),
+                               [this] { return linkRun_->stop; });
+}
+
+void InputLink::setState(int32_t state) {
+    std::lock_guard<std::mutex> lock(linkMutex_);
+    if (!linkRun_->stop) state_ = state;
+}
+
+void InputLink::setPhoneSize(int32_t width, int32_t height) {
+    phoneSize_ = (uint64_t{static_cast<uint32_t>(width)} << 32) | static_cast<uint32_t>(height);
+}
+
+ScreenSize InputLink::phoneSize() const {
+    const uint64_t both = phoneSize_;
+    return ScreenSize{static_cast<int32_t>(both >> 32), static_cast<int32_t>(both & 0xFFFFFFFFu)};
 }
 
 void InputLink::linkLoop() {
@@ -104,7 +171,7 @@ void InputLink::linkLoop() {
         }
         const std::wstring serialArgs = phone_.serialArgs ? phone_.serialArgs() : std::wstring();
         if (serialArgs.empty()) {
-            state_ = kNoPhone;
+            setState(kNoPhone);
             stopHelper();
             currentSerialArgs_.clear();
             pause(timings_.noPhoneRetryMs);
@@ -117,10 +184,10 @@ void InputLink::linkLoop() {
             attempts_ = 0;
         }
         if (!helperProcess_ || !helperProcess_->running() || attempts_ > 2) {
-            state_ = kConnecting;
+            setState(kConnecting);
             stopHelper();
             if (!phone_.copyHelper || !phone_.copyHelper(adbPath_, currentSerialArgs_)) {
-                state_ = kHelperMissing;
+                setState(kHelperMissing);
                 pause(timings_.copyRetryMs);
                 continue;
             }
@@ -149,11 +216,6 @@ void InputLink::linkLoop() {
         readLoop(*reader);
         connectionLost();
     }
-    {
-        std::lock_guard<std::mutex> lock(socketLock_);
-        socket_.reset();
-    }
-    stopHelper();
 }
 
 void InputLink::startHelper() {
@@ -187,15 +249,12 @@ std::unique_ptr<TcpSocket> InputLink::handshake() {
     if (h.length > 0 && socket->receiveAll(payload.data(), h.length).status != RecvStatus::Data)
         return nullptr;
     const TextMap hello = readTextMap(payload);
-    phoneWidth_ = textNumber(hello, "width");
-    phoneHeight_ = textNumber(hello, "height");
     const int32_t version = textNumber(hello, "version");
     if (version != kInputHelperVersion) {
         logLine("input: helper version %d, expected %d", version, kInputHelperVersion);
-        phoneWidth_ = 0;
-        phoneHeight_ = 0;
         return nullptr;
     }
+    setPhoneSize(textNumber(hello, "width"), textNumber(hello, "height"));
     socket->setReceiveTimeout(0);
     return socket;
 }
@@ -211,7 +270,7 @@ void InputLink::becomeReady() {
         if (!clipOptionsText_.empty())
             queue_.queueBulk(frameMessage(input_msg::kClipOptions, clipOptionsText_.data(),
                                           clipOptionsText_.size()));
-        state_ = kReady;
+        setState(kReady);
     }
     senderWake_.notify_all();
     logLine("input: ready");
@@ -234,10 +293,7 @@ void InputLink::readLoop(TcpSocket& socket) {
 
 HelperReports InputLink::helperReports() {
     HelperReports r;
-    r.screenSize = [this](int32_t width, int32_t height) {
-        phoneWidth_ = width;
-        phoneHeight_ = height;
-    };
+    r.screenSize = [this](int32_t width, int32_t height) { setPhoneSize(width, height); };
     r.mouseState = [this](int32_t exact) { exact_ = exact; };
     r.pong = [this](int64_t echoed) { onPong(nowMicros() - echoed); };
     r.clip = [this](ClipItem item) {
@@ -250,7 +306,10 @@ void InputLink::onPong(int64_t rtt) {
     if (rtt < 0 || rtt > kLongestRoundTripMicros) return;
     int32_t ms = 0;
     const auto summary = meter_.add(rtt, ms);
-    rttMs_ = ms;
+    {
+        std::lock_guard<std::mutex> lock(linkMutex_);
+        if (!linkRun_->stop) rttMs_ = ms;
+    }
     if (summary) {
         logLine("input: round trip avg %.1f ms, max %d ms; mouse: %d moves in, %d reports out",
                 summary->averageMs, summary->maxMs, movesIn_.exchange(0), reportsOut_.exchange(0));
@@ -258,15 +317,14 @@ void InputLink::onPong(int64_t rtt) {
 }
 
 void InputLink::connectionLost() {
-    phoneWidth_ = 0;
-    phoneHeight_ = 0;
+    setPhoneSize(0, 0);
     exact_ = -1;
     rttMs_ = -1;
     {
         std::lock_guard<std::mutex> lock(socketLock_);
         socket_.reset();
     }
-    state_ = kConnecting;
+    setState(kConnecting);
     if (!linkStopping()) logLine("input: connection lost");
     inbox_.reset();
     meter_.reset();
@@ -371,11 +429,11 @@ bool InputLink::sendRecord(const EventRecord& record) {
     return sendBytes(framed.data(), framed.size());
 }
 
-void InputLink::senderLoop() {
+void InputLink::senderLoop(Run& run) {
     const FineTimerScope fineWaits;  // the 2 ms report slots
     std::unique_lock<std::mutex> lock(queueLock_);
     int64_t nextPing = nowMicros() + timings_.pingIntervalMicros;
-    while (!senderStop_) {
+    while (!run.senderStop) {
         const int64_t now = nowMicros();
         OutgoingQueue::Next next = queue_.takeNext(now, nextPing);
         switch (next.kind) {

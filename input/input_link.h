@@ -1,6 +1,8 @@
 // The link to the input helper on the phone: starts the helper over adb from the copied package,
 // forwards its port, checks its protocol version, and carries events to it and clipboard items
 // and reports back. A link thread connects and reads; a sender thread writes everything queued.
+// Start and stop never wait on adb: a stop cuts the adb command in flight short and leaves the
+// helper's clean-up to the link thread, and a start right after waits for that on its own thread.
 #pragma once
 
 #include <atomic>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "clipboard/clip_item.h"
+#include "core/stream_shape.h"
 #include "input/helper_inbox.h"
 #include "input/input_messages.h"
 #include "input/outgoing_queue.h"
@@ -55,6 +58,8 @@ struct InputLinkTimings {
     // A phone that stops reading must not hold the socket lock for good.
     uint32_t sendTimeoutMs = 5000;
     int64_t pingIntervalMicros = 1000000;
+    // Closing waits this long for the helper's clean-up before cutting its adb command short.
+    uint32_t closeGraceMs = 2000;
 };
 
 class InputLink {
@@ -69,8 +74,14 @@ class InputLink {
     // Each complete clipboard item from the phone, on the link thread. Set before start().
     void setPhoneClipHandler(ClipItemHandler handler) { onPhoneClip_ = std::move(handler); }
 
+    // Neither waits for the link thread.
     void start();
     void stop();
+    // A running link begins again, from finding the phone (the chosen phone changed); a stopped
+    // one stays stopped. One step, so that a start or stop on another thread cannot fall between.
+    void restart();
+    // Stops and waits for the link thread's end, at most closeGraceMs for its clean-up.
+    void finish();
     bool running() const { return running_; }
 
     void touch(TouchAction action, uint8_t pointer, float x, float y);
@@ -88,20 +99,38 @@ class InputLink {
     void sendClip(const ClipItem& item);
 
     int32_t state() const { return state_; }
-    int32_t phoneWidth() const { return phoneWidth_; }
-    int32_t phoneHeight() const { return phoneHeight_; }
+    // The phone's screen as the helper last reported it, both sides from one report; 0 x 0
+    // while not connected.
+    ScreenSize phoneSize() const;
     // -1 unknown, 0 refused, 1 accepted.
     int32_t exact() const { return exact_; }
     // The last round trip, -1 while not connected.
     int32_t rttMs() const { return rttMs_; }
 
   private:
+    // One run from a start to its stop, with its own stop flags, so that a start right after a
+    // stop cannot revive the run that is ending.
+    struct Run {
+        bool stop = false;        // under linkMutex_
+        bool senderStop = false;  // under queueLock_
+        CommandCancel adb;        // cuts the run's adb command short at its stop
+        std::thread previous;     // the run before, waited for before this one begins
+    };
+
+    // Under lifeMutex_.
+    void beginRun();
+    void endRun(Run& run);
+    void runThread(const std::shared_ptr<Run>& run);
     void linkLoop();
-    void senderLoop();
+    void senderLoop(Run& run);
     // Waits on the link thread; false when stop was asked for.
     bool pause(uint32_t ms);
     bool linkStopping();
     void stopHelper();
+    // State and round trip are written by the link thread only while its run goes on: after a
+    // stop they stay as the stop left them.
+    void setState(int32_t state);
+    void setPhoneSize(int32_t width, int32_t height);
     void startHelper();
     std::unique_ptr<TcpSocket> handshake();
     void becomeReady();
@@ -132,8 +161,7 @@ class InputLink {
     std::unique_ptr<TcpSocket> socket_;
 
     std::atomic<int32_t> state_{kNoPhone};
-    std::atomic<int32_t> phoneWidth_{0};
-    std::atomic<int32_t> phoneHeight_{0};
+    std::atomic<uint64_t> phoneSize_{0};  // width in the high half, height in the low
     std::atomic<int32_t> exact_{-1};
     std::atomic<int32_t> rttMs_{-1};
     std::atomic<int32_t> movesIn_{0};
@@ -147,16 +175,20 @@ class InputLink {
     std::condition_variable senderWake_;
     OutgoingQueue queue_;
     std::string clipOptionsText_;
-    bool senderStop_ = false;
 
     std::mutex linkMutex_;
     std::condition_variable linkWake_;
-    bool linkStop_ = false;
+    Run* linkRun_ = nullptr;  // the run of the link thread at work; that thread only
 
-    std::mutex lifeMutex_;  // start and stop
+    std::mutex lifeMutex_;  // start, stop, restart and finish
     std::atomic<bool> running_{false};
-    std::thread linkThread_;
-    std::thread senderThread_;
+    std::shared_ptr<Run> run_;  // the run the last start began
+    std::thread linkThread_;    // its thread, which waits for the threads of earlier runs
+    // Cuts the clean-up's adb command short when closing cannot wait any longer.
+    CommandCancel closing_;
+    std::mutex endMutex_;
+    std::condition_variable ended_;
+    int runsAlive_ = 0;  // under endMutex_
 };
 
 }  // namespace tov

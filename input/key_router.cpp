@@ -26,7 +26,7 @@ bool KeyRouter::onKey(bool down, unsigned virtualKey, int64_t lParam,
             return true;
         }
     }
-    if (!forwarding_) return false;
+    if (!forwarding()) return false;
     return deviceMode_ ? deviceKey(down, previouslyDown, keyId)
                        : touchKey(down, previouslyDown, vk, keyId, keyboard);
 }
@@ -34,7 +34,7 @@ bool KeyRouter::onKey(bool down, unsigned virtualKey, int64_t lParam,
 bool KeyRouter::runShortcut(int action, bool autoRepeat) {
     const bool local = action == kShortcutFullscreen || action == kShortcutSwitchMode ||
                        action == kShortcutRecord;
-    if (!local && !forwarding_) return false;
+    if (!local && !forwarding()) return false;
     if (autoRepeat) return true;
     static constexpr int32_t kPhoneKeys[] = {android_key::kHome,      android_key::kBack,
                                              android_key::kAppSwitch, android_key::kNotification,

@@ -29,6 +29,9 @@ struct KeyTargets {
     std::function<void(bool deviceMode)> switchMode;
     // Starts or stops recording the stream.
     std::function<void()> toggleRecording;
+    // Whether keys may reach the phone: the link is ready and keyboard sharing is on. Asked at
+    // each key, so that it is never older than the key; unset means no.
+    std::function<bool()> forwarding;
 };
 
 class KeyRouter {
@@ -37,8 +40,6 @@ class KeyRouter {
 
     void setShortcuts(const Shortcuts& table) { shortcuts_ = table; }
     const Shortcuts& shortcuts() const { return shortcuts_; }
-    // Keys reach the phone only while the link is ready and keyboard sharing is on.
-    void setForwarding(bool on) { forwarding_ = on; }
     void setDeviceMode(bool on) { deviceMode_ = on; }
 
     // A key message; true when it was consumed (the window then does nothing more with it).
@@ -49,6 +50,7 @@ class KeyRouter {
     size_t heldCount() const { return androidKeysHeld_.size() + hidKeysHeld_.size(); }
 
   private:
+    bool forwarding() const { return targets_.forwarding && targets_.forwarding(); }
     bool runShortcut(int action, bool autoRepeat);
     bool touchKey(bool down, bool previouslyDown, unsigned virtualKey, uint16_t keyId,
                   const KeyboardState& keyboard);
@@ -56,7 +58,6 @@ class KeyRouter {
 
     KeyTargets targets_;
     Shortcuts shortcuts_ = shortcuts::defaults();
-    bool forwarding_ = false;
     bool deviceMode_ = false;
     std::set<uint16_t> shortcutKeysHeld_;
     std::set<int32_t> androidKeysHeld_;

@@ -2,6 +2,7 @@
 // arguments with the Windows rules, so a child sees the same argv on both systems.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -15,10 +16,38 @@ struct RunResult {
     unsigned exitCode = 1;   // 1 when terminated or unreadable
 };
 
+// Lets one thread end the commands another thread runs, without waiting for them: while a
+// CommandCancelScope holds it on a thread, runCommand there ends its child as it would past the
+// limit, within one 20 ms poll of cancel(), and starts no child once cancel() was called.
+class CommandCancel {
+public:
+    void cancel() { cancelled_ = true; }
+    bool cancelled() const { return cancelled_; }
+
+private:
+    std::atomic<bool> cancelled_{false};
+};
+
+// Puts a CommandCancel in force for runCommand on the calling thread until the scope ends.
+class CommandCancelScope {
+public:
+    explicit CommandCancelScope(const CommandCancel& cancel);
+    ~CommandCancelScope();
+    CommandCancelScope(const CommandCancelScope&) = delete;
+    CommandCancelScope& operator=(const CommandCancelScope&) = delete;
+
+private:
+    const CommandCancel* outer_;
+};
+
+// True when the calling thread's commands were cancelled.
+bool commandsCancelled();
+
 // Runs a command line to completion with no console window and no standard input, standard
 // output and error captured together in arrival order. The pipe is drained every 20 ms, so a
-// chatty child never blocks. Past timeoutMs the child is terminated with exit code 1 and the
-// output captured so far is kept. `output` (optional) is overwritten once the child started.
+// chatty child never blocks. Past timeoutMs, or once the thread's commands are cancelled, the
+// child is terminated with exit code 1 and the output captured so far is kept. `output`
+// (optional) is overwritten once the child started.
 RunResult runCommand(const std::wstring& commandLine, std::string* output, uint32_t timeoutMs);
 
 // A long-lived child. Its output goes to the null device, or to a file when one is named.

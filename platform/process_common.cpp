@@ -2,6 +2,24 @@
 
 namespace tov {
 
+namespace {
+
+thread_local const CommandCancel* threadCancel = nullptr;
+
+}  // namespace
+
+CommandCancelScope::CommandCancelScope(const CommandCancel& cancel) : outer_(threadCancel) {
+    threadCancel = &cancel;
+}
+
+CommandCancelScope::~CommandCancelScope() {
+    threadCancel = outer_;
+}
+
+bool commandsCancelled() {
+    return threadCancel && threadCancel->cancelled();
+}
+
 // Splits a command line the way the Windows C runtime builds argv: the program name ends at
 // the next space unless quoted (no backslash rules there); after it, 2n backslashes before a
 // quote give n backslashes and toggle quoting, 2n+1 give n backslashes and a literal quote, and

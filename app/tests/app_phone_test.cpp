@@ -258,5 +258,60 @@ TEST_F(AppPhoneTest, NoAppModeStreamsFromTheHelperWithEverySharingOff) {
     app.shutdown();
 }
 
+TEST_F(AppPhoneTest, AKeyTypedAsSoonAsTheLinkIsReadyReachesThePhone) {
+    ASSERT_TRUE(sim_.ok("phone p usb=R58MKEYS01"));
+    App app(parts());
+    std::string error;
+    ASSERT_TRUE(app.init(error)) << error;
+    // No model is built in between: what the key needs is read when the key comes.
+    ASSERT_TRUE(waitFor([&] { return app.inputLink().state() == InputLink::kReady; }, 30s));
+    const int64_t aKey = (int64_t{0x1E} << 16) | 1;
+    EXPECT_TRUE(videoPort_->events.key(true, 'A', aKey, {}));
+    EXPECT_TRUE(videoPort_->events.key(false, 'A', aKey | (int64_t{3} << 30), {}));
+    EXPECT_TRUE(waitFor([&] { return contains(sim_.events("p"), "key action=1 code=29"); }, 10s));
+    app.shutdown();
+}
+
+TEST_F(AppPhoneTest, APhoneChangeWhileSharingGoesOffLeavesTheLinkOffThenOnTheChosenPhone) {
+    ASSERT_TRUE(sim_.ok("phone a usb=R58MPHA001"));
+    App app(parts());
+    std::string error;
+    ASSERT_TRUE(app.init(error)) << error;
+    ASSERT_TRUE(waitFor([&] { return app.inputLink().state() == InputLink::kReady; }, 30s));
+    ASSERT_TRUE(sim_.ok("phone b usb=R58MPHB001"));
+    ASSERT_TRUE(waitFor([&] { return app.phoneMonitor().phones().size() == 2; }, 20s));
+
+    // The helper's clean-up on phone a stalls while the user turns every kind of sharing off,
+    // and phone a goes away meanwhile, which leaves phone b chosen.
+    ASSERT_TRUE(sim_.ok("hang shell pkill"));
+    const std::string pkillOnA = "-s R58MPHA001 shell pkill";
+    const size_t pkillsBefore = countContaining(sim_.commands(), pkillOnA);
+    std::thread user([&] {
+        app.setKeyboard(false);
+        app.setMouse(false);
+        app.setClipboardOption("tophone", false);
+        app.setClipboardOption("topc", false);
+    });
+    EXPECT_TRUE(waitFor(
+        [&] { return countContaining(sim_.commands(), pkillOnA) > pkillsBefore; }, 20s));
+    ASSERT_TRUE(sim_.ok("remove a"));
+    EXPECT_TRUE(waitFor(
+        [&] { return app.phoneMonitor().choice().serial == "R58MPHB001"; }, 20s));
+    // The monitor thread handles the change before it polls again.
+    const size_t polls = countContaining(sim_.commands(), "devices -l");
+    EXPECT_TRUE(waitFor(
+        [&] { return countContaining(sim_.commands(), "devices -l") >= polls + 2; }, 30s));
+    user.join();
+    EXPECT_FALSE(app.inputLink().running());
+
+    // Turned on again, the link runs on the chosen phone.
+    ASSERT_TRUE(sim_.ok("nohang"));
+    app.setKeyboard(true);
+    ASSERT_TRUE(waitFor([&] { return app.inputLink().state() == InputLink::kReady; }, 30s));
+    videoPort_->events.systemButton(1);
+    EXPECT_TRUE(waitFor([&] { return contains(sim_.events("b"), "key action=1 code=4"); }, 10s));
+    app.shutdown();
+}
+
 }  // namespace
 }  // namespace tov

@@ -5,6 +5,7 @@
 // After windows.h.
 #include <objbase.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -92,7 +93,7 @@ class ClipboardSyncTest : public ::testing::Test {
             std::lock_guard lock(mutex);
             received.push_back(std::move(item));
         });
-        ASSERT_TRUE(waitUntil([&] { return sync.running(); }));
+        ASSERT_TRUE(waitUntil([&] { return sync.listening(); }));
         copyTextAndSettle("warming up");
         ASSERT_TRUE(hasItem("warming up"));
         clearReceived();
@@ -350,7 +351,7 @@ TEST(ClipboardSyncLifecycle, StartStopAndHandOverWithoutAThread) {
     int first = 0, second = 0;
     sync.start([&](ClipItem) { ++first; });
     sync.start([&](ClipItem) { ++second; });  // keeps the running thread and its callback
-    ASSERT_TRUE(waitUntil([&] { return sync.running(); }));
+    ASSERT_TRUE(waitUntil([&] { return sync.listening(); }));
     OtherProgram other;
     const uint64_t before = sync.readsDone();
     other.copyText("lifecycle");
@@ -364,6 +365,26 @@ TEST(ClipboardSyncLifecycle, StartStopAndHandOverWithoutAThread) {
     sync.start([&](ClipItem) { ++first; });
     for (int i = 0; i < 50; ++i) sync.putFromPhone({kClipText, false, "text/plain", "late"});
     sync.stop();
+}
+
+TEST(ClipboardSyncLifecycle, AStopRightAfterTheStartLeavesNoThread) {
+    // The owner asks running() whether there is a thread to stop, also while it still starts.
+    std::atomic<int> sent{0};
+    ClipboardSync sync;
+    sync.start([&](ClipItem) { ++sent; });
+    EXPECT_TRUE(sync.running());
+    sync.stop();
+    EXPECT_FALSE(sync.running());
+    // A copy that another listener has read reached no thread of the stopped one.
+    ClipboardSync witness;
+    witness.start([](ClipItem) {});
+    ASSERT_TRUE(waitUntil([&] { return witness.listening(); }));
+    OtherProgram other;
+    const uint64_t before = witness.readsDone();
+    other.copyText("after the stop");
+    ASSERT_TRUE(waitUntil([&] { return witness.readsDone() > before; }));
+    witness.stop();
+    EXPECT_EQ(sent.load(), 0);
 }
 
 }  // namespace

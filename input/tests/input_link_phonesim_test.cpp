@@ -7,6 +7,8 @@
 
 #include "input/input_link.h"
 #include "input/tests/link_harness.h"
+#include "phone/app_installer.h"
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/socket.h"
 #include "platform/text.h"
@@ -75,8 +77,8 @@ class InputLinkOnSimulator : public ::testing::Test {
 TEST_F(InputLinkOnSimulator, EventsReachTheHelperAndPhoneClipsComeBack) {
     link->start();
     ASSERT_TRUE(ready()) << diagnosis();
-    EXPECT_EQ(link->phoneWidth(), 720);
-    EXPECT_EQ(link->phoneHeight(), 1600);
+    EXPECT_EQ(link->phoneSize().width, 720);
+    EXPECT_EQ(link->phoneSize().height, 1600);
     link->touch(TouchAction::Down, 0, 0.5f, 1.0f);
     link->mouseMotion(0, 100000, 0, 0, 0);
     link->mouseMotion(1, 0, 0, 0, 0);
@@ -140,6 +142,48 @@ TEST_F(InputLinkOnSimulator, ADeadOrOutdatedHelperIsStartedAgain) {
                                       std::string::npos;
                            }),
               commands.end());
+}
+
+size_t countContaining(const std::vector<std::string>& lines, const std::string& part) {
+    return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
+        return l.find(part) != std::string::npos;
+    }));
+}
+
+TEST_F(InputLinkOnSimulator, StoppingAndClosingDoNotWaitForAStalledAdb) {
+    // The helper package must be pushed first (the phone holds another), and adb stalls on the
+    // push (a 60 s limit) and on the helper's clean-up (10 s): the calls of a phone that hangs.
+    AppInstaller::Options copying;
+    copying.loadPackage = [] { return std::string("the carried package"); };
+    copying.copyFolder = packageDir.path();
+    AppInstaller installer(copying);
+    link = std::make_unique<InputLink>(
+        inputPhoneLinkOverAdb([] { return std::wstring(L"-s SIM1 "); },
+                              [&](const std::wstring& adb, const std::wstring& prefix) {
+                                  return installer.copyHelper(adb, prefix);
+                              }),
+        timings);
+    ASSERT_TRUE(sim.ok("hang push"));
+    link->start();
+    ASSERT_TRUE(eventually([&] { return countContaining(sim.commands(), " push ") == 1; }, 15000))
+        << diagnosis();
+    ASSERT_TRUE(sim.ok("hang shell pkill"));
+
+    // Stopping (the user turning sharing off) returns at once: the push is cut short and the
+    // clean-up goes on without the caller. Starting again right away waits for nothing either.
+    const uint64_t before = tickMs();
+    link->stop();
+    EXPECT_EQ(link->state(), InputLink::kNoPhone);
+    link->start();
+    EXPECT_TRUE(link->running());
+    const uint64_t stopped = tickMs() - before;
+    // Closing cuts the stalled clean-up short after a short grace.
+    link.reset();
+    const uint64_t closed = tickMs() - before;
+    // Well before the stall would have ended (the push alone is allowed 60 s).
+    EXPECT_LT(stopped, 30000u);
+    EXPECT_LT(closed, 30000u);
+    EXPECT_EQ(countContaining(sim.commands(), " push "), 1u);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "input/tests/link_harness.h"
 #include "session/packet.h"
@@ -47,8 +49,8 @@ TEST_F(InputLinkTest, StartsTheHelperForwardsAndBecomesReady) {
     link.start();
     link.start();  // already running: nothing more
     ASSERT_TRUE(ready());
-    EXPECT_EQ(link.phoneWidth(), 1080);
-    EXPECT_EQ(link.phoneHeight(), 2400);
+    EXPECT_EQ(link.phoneSize().width, 1080);
+    EXPECT_EQ(link.phoneSize().height, 2400);
     EXPECT_EQ(link.exact(), -1);
     EXPECT_EQ(phone.helperStarts(), 1);
     const auto commands = phone.commands();
@@ -64,9 +66,9 @@ TEST_F(InputLinkTest, StartsTheHelperForwardsAndBecomesReady) {
     link.stop();
     EXPECT_EQ(link.state(), InputLink::kNoPhone);
     EXPECT_EQ(link.rttMs(), -1);
-    EXPECT_FALSE(phone.helperAlive());
-    EXPECT_TRUE(
-        has(phone.commands(), L"-s PHONE1 shell pkill -f com.tovenmar.app.input.InputServer"));
+    // The clean-up goes on on the link thread, without the caller.
+    const std::wstring pkill = L"-s PHONE1 shell pkill -f com.tovenmar.app.input.InputServer";
+    EXPECT_TRUE(eventually([&] { return !phone.helperAlive() && has(phone.commands(), pkill); }));
     // The link can be started again after a stop.
     link.start();
     ASSERT_TRUE(ready());
@@ -216,15 +218,41 @@ TEST_F(InputLinkTest, ScreenSizeReportsAndOversizedMessages) {
     ASSERT_TRUE(ready());
     helper.send(input_msg::kScreenSize, "width=2400");  // both are needed
     helper.send(input_msg::kScreenSize, "width=2400\nheight=1080");
-    ASSERT_TRUE(eventually([&] { return link.phoneWidth() == 2400; }));
-    EXPECT_EQ(link.phoneHeight(), 1080);
+    ASSERT_TRUE(eventually([&] { return link.phoneSize().width == 2400; }));
+    EXPECT_EQ(link.phoneSize().height, 1080);
+    // A phone turning over and over: a reader never sees one size's width with the other's height.
+    std::atomic<bool> turning{true};
+    std::atomic<int> torn{0};
+    std::thread reader([&] {
+        while (turning) {
+            const ScreenSize size = link.phoneSize();
+            if (size.width == size.height) ++torn;
+        }
+    });
+#ifdef _WIN32
+    constexpr int kTurns = 2000;  // every receive costs far more under Wine
+#else
+    constexpr int kTurns = 20000;
+#endif
+    std::vector<uint8_t> turns;
+    for (int i = 0; i < kTurns; ++i) {
+        const std::string size = i % 2 ? "width=2400\nheight=1080" : "width=1080\nheight=2400";
+        const auto framed = frameMessage(input_msg::kScreenSize, size.data(), size.size());
+        turns.insert(turns.end(), framed.begin(), framed.end());
+    }
+    EXPECT_TRUE(helper.sendRaw(turns));
+    helper.send(input_msg::kScreenSize, "width=1\nheight=2");
+    EXPECT_TRUE(eventually([&] { return link.phoneSize().width == 1; }, 60000));
+    turning = false;
+    reader.join();
+    EXPECT_EQ(torn.load(), 0);
     helper.send(99, "ignored");
     // A report over 4,096 bytes ends the connection; the link connects again.
     helper.send(input_msg::kScreenSize, std::string(4097, 'w'));
     ASSERT_TRUE(helper.waitForConnections(2));
     EXPECT_TRUE(log.waitForLine("input: connection lost"));
     ASSERT_TRUE(ready());
-    EXPECT_EQ(link.phoneWidth(), 1080);  // from the new hello
+    EXPECT_EQ(link.phoneSize().width, 1080);  // from the new hello
 }
 
 TEST_F(InputLinkTest, TenPongsMakeOneRoundTripLine) {
@@ -250,10 +278,10 @@ TEST_F(InputLinkTest, AWrongVersionIsLoggedAndTheHelperRestartedAfterThreeAttemp
     ASSERT_TRUE(eventually([&] { return phone.helperStarts() >= 2; }));
     EXPECT_GE(helper.connections(), 3);
     EXPECT_EQ(link.state(), InputLink::kConnecting);
-    EXPECT_EQ(link.phoneWidth(), 0);
+    EXPECT_EQ(link.phoneSize().width, 0);
     helper.setHello("version=11\nwidth=720\nheight=1280");
     ASSERT_TRUE(ready());
-    EXPECT_EQ(link.phoneWidth(), 720);
+    EXPECT_EQ(link.phoneSize().width, 720);
 }
 
 TEST_F(InputLinkTest, AHelperThatDiesIsStartedAgain) {

@@ -37,14 +37,15 @@ class KeyRouterTest : public ::testing::Test {
         t.releaseMouse = [this] { events.push_back("release mouse"); };
         t.toggleFullscreen = [this] { events.push_back("fullscreen"); };
         t.switchMode = [this](bool device) { events.push_back(device ? "device" : "touch"); };
+        t.forwarding = [this] { return forwarding; };
         router = std::make_unique<KeyRouter>(t);
-        router->setForwarding(true);
     }
     bool key(bool down, unsigned vk, uint16_t keyId, uint8_t modifiers = 0,
              bool previouslyDown = false) {
         return router->onKey(down, vk, keyParam(keyId, previouslyDown), {modifiers, false, false});
     }
 
+    bool forwarding = true;
     std::unique_ptr<KeyRouter> router;
     std::vector<AndroidKey> android;
     std::vector<int32_t> pressed;
@@ -83,7 +84,7 @@ TEST_F(KeyRouterTest, EveryShortcutRunsItsAction) {
 }
 
 TEST_F(KeyRouterTest, WithoutForwardingOnlyLocalShortcutsWork) {
-    router->setForwarding(false);
+    forwarding = false;
     EXPECT_FALSE(key(true, 'H', 0x23, kRightAlt));
     EXPECT_TRUE(pressed.empty());
     EXPECT_FALSE(key(false, 'H', 0x23, kRightAlt));

@@ -50,6 +50,7 @@ class VideoInputWin : public ::testing::Test {
         };
         m.captureChanged = [this](bool on) { captures.push_back(on); };
         KeyTargets k;
+        k.forwarding = [] { return true; };
         k.pressKey = [this](int32_t code) { pressed.push_back(code); };
         k.androidKey = [this](bool, int32_t code, int32_t meta, uint32_t) {
             android.push_back({code, meta});
@@ -168,7 +169,6 @@ TEST_F(VideoInputWin, RawMouseRecordsAndKeyboardState) {
     EXPECT_TRUE(state.capsLockOn);
     EXPECT_FALSE(state.numLockOn);
 
-    input->keys().setForwarding(true);
     EXPECT_TRUE(input->onKey(true, 'A', 0x001E0001));
     ASSERT_EQ(android.size(), 1u);
     EXPECT_EQ(android[0], (std::pair<int32_t, int32_t>{29, 0x41 | 0x100000}));  // no Right Alt

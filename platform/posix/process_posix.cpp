@@ -70,6 +70,7 @@ unsigned exitCodeOf(int status) {
 
 RunResult runCommand(const std::wstring& commandLine, std::string* output, uint32_t timeoutMs) {
     RunResult result;
+    if (commandsCancelled()) return result;
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return result;
     const pid_t pid = spawnWithOutput(commandLine, fds[1]);
@@ -93,7 +94,7 @@ RunResult runCommand(const std::wstring& commandLine, std::string* output, uint3
             result.exitCode = exitCodeOf(status);
             break;
         }
-        if (tickMs() - start > timeoutMs) {
+        if (tickMs() - start > timeoutMs || commandsCancelled()) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
             drain(fds[0], capture);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -59,6 +61,24 @@ TEST(RunCommand, TerminatesPastTheLimitAndKeepsPartialOutput) {
     EXPECT_EQ(r.exitCode, 1u);
     EXPECT_EQ(out, "0123456789|");
     EXPECT_LT(elapsed, 10000u);
+}
+
+TEST(RunCommand, ACancelFromAnotherThreadEndsTheChildAndStartsNoMore) {
+    CommandCancel cancel;
+    const CommandCancelScope scope(cancel);
+    std::thread canceller([&] {
+        sleepMs(300);
+        cancel.cancel();
+    });
+    const uint64_t start = tickMs();
+    std::string out;
+    const RunResult r = runCommand(childLine(L"10 600000 0"), &out, 600000);
+    canceller.join();
+    EXPECT_FALSE(r.exited);
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_LT(tickMs() - start, 300000u);  // well before the child's ten minutes
+    const RunResult after = runCommand(childLine(L"0 0 0"), nullptr, 10000);
+    EXPECT_FALSE(after.started);
 }
 
 TEST(RunCommand, MissingProgramDoesNotStartAndLeavesOutputAlone) {

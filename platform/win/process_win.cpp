@@ -32,6 +32,7 @@ bool startChild(const std::wstring& commandLine, HANDLE out, PROCESS_INFORMATION
 
 RunResult runCommand(const std::wstring& commandLine, std::string* output, uint32_t timeoutMs) {
     RunResult result;
+    if (commandsCancelled()) return result;
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return result;
@@ -56,7 +57,7 @@ RunResult runCommand(const std::wstring& commandLine, std::string* output, uint3
             result.exitCode = code;
             break;
         }
-        if (GetTickCount64() - start > timeoutMs) {
+        if (GetTickCount64() - start > timeoutMs || commandsCancelled()) {
             TerminateProcess(pi.hProcess, 1);
             drain(readEnd, capture);
             result.exitCode = 1;
