@@ -96,8 +96,15 @@ std::wstring App::settingsFilePath() const {
 }
 
 void App::shutdown() {
+    // The panel window is gone by now: nothing is posted to it any more.
+    closing_ = true;
     updater_.requestStop();
-    if (screenShape_) screenShape_->finish();
+    // The phone's screen size first (at most 5 s); then the screen-shape worker ends, so that it
+    // cannot call back into the App while the rest goes.
+    if (screenShape_) {
+        screenShape_->finish();
+        screenShape_.reset();
+    }
     session_.stop(false);
     recorder_.stop();
     if (clipboard_) clipboard_->stop();
@@ -111,7 +118,7 @@ void App::shutdown() {
 // ---- small helpers ------------------------------------------------------------------------
 
 void App::refresh() {
-    if (panel_) panel_->refresh();
+    if (panel_ && !closing_) panel_->refresh();
 }
 
 void App::save() {

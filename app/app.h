@@ -63,7 +63,9 @@ class App {
     // window could not be made. errorText says which.
     bool init(std::string& errorText);
     // The shut-down steps up to and including the video window; the caller installs a staged
-    // update afterwards when installOnExit() says so.
+    // update afterwards when installOnExit() says so. Every worker thread of the App has ended
+    // when it returns; it takes at most about 5 s (the phone's screen size) plus what the
+    // subsystems' stops take, whatever the update feed does.
     void shutdown();
     bool installOnExit() const { return installOnExit_.load(); }
     Updater& updater() { return updater_; }
@@ -184,6 +186,8 @@ class App {
     Updater updater_;
     std::string seenVersion_;
     std::atomic<bool> installOnExit_{false};
+    // Set when the shut-down begins: workers no longer post to the panel.
+    std::atomic<bool> closing_{false};
     std::mutex modelLock_;
     PanelModel model_;
     PhoneInfo lastPhoneInfo_;

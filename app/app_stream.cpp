@@ -165,14 +165,24 @@ void App::onDeviceReport(const Report& report) {
 }
 
 void App::onPhoneStateReport(const Report& report) {
-    bool push = false;
-    bool stopAudio = false;
+    // The effects come first and outside the model lock: stopping the sound joins its render
+    // thread, and no thread is joined under the model lock. As with a link state, whoever sees
+    // the report in the model also sees the video and sound it implies.
+    const std::string* videoField = findField(report, "video");
+    const std::string* audioField = findField(report, "audio");
+    bool videoOff, audioOff;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
-        const bool videoWasOn = model_.video;
-        if (const std::string* v = findField(report, "video")) model_.video = *v == "1";
-        if (const std::string* v = findField(report, "audio")) model_.audio = *v == "1";
-        if (videoWasOn && !model_.video) video_->reset();
+        videoOff = model_.video && videoField && *videoField != "1";
+        audioOff = audioField ? *audioField != "1" : !model_.audio;
+    }
+    if (videoOff) video_->reset();
+    if (audioOff) audio_.stop();
+    bool push = false;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        if (videoField) model_.video = *videoField == "1";
+        if (audioField) model_.audio = *audioField == "1";
         const std::string* mode = findField(report, "mode");
         if (!(mode && *mode == "noapp")) {
             if (const std::string* v = findField(report, "presetChoice")) {
@@ -202,8 +212,6 @@ void App::onPhoneStateReport(const Report& report) {
         if (const std::string* v = findField(report, "note")) model_.note = *v;
         if (const std::string* v = findField(report, "audioNote")) model_.audioNote = *v;
         if (const std::string* v = findField(report, "limits")) model_.limits = *v;
-        stopAudio = !model_.audio;
-        if (stopAudio) audio_.stop();
     }
     save();
     if (push) pushStreamOptions();

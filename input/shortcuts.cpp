@@ -140,9 +140,8 @@ void write(FILE* file, const Shortcuts& table) {
 }
 
 std::wstring filePath() {
-    bool present = false;
-    const std::wstring base = getEnv(L"LOCALAPPDATA", &present);
-    if (!present || base.empty() || base.size() >= 259) return {};
+    const std::wstring base = localAppDataFolder();
+    if (base.empty() || base.size() >= 259) return {};
     return programDataFile(L"shortcuts.ini");
 }
 

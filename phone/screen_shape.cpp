@@ -103,6 +103,7 @@ bool ScreenShape::finish() {
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(options_.finishLimitMs);
     std::unique_lock lock(mutex_);
+    finishBy_ = deadline;
     if (target_ != 0) {
         target_ = 0;
         changed_.notify_all();
@@ -125,7 +126,18 @@ bool ScreenShape::runForPhone(const std::wstring& args, std::string* output) {
     if (adb.empty()) return false;
     const std::wstring prefix = phonePrefix_ ? phonePrefix_() : std::wstring();
     if (prefix.empty()) return false;
-    return options_.runAdb(adb, prefix + args, output, kWmTimeoutMs);
+    uint32_t limitMs = kWmTimeoutMs;
+    {
+        // Once closing, no call outlasts finish(): a hung adb cannot hold up the exit.
+        std::lock_guard lock(mutex_);
+        if (finishBy_) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                *finishBy_ - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return false;
+            limitMs = std::min<uint32_t>(limitMs, static_cast<uint32_t>(left.count()));
+        }
+    }
+    return options_.runAdb(adb, prefix + args, output, limitMs);
 }
 
 void ScreenShape::loop() {

@@ -3,6 +3,7 @@
 // before the phone is changed, so a run that ended early is mended by the next one.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -59,7 +60,8 @@ class ScreenShape {
     // as 0.
     void setShape(double ratio);
     // At exit: asks for the phone's own shape and waits until it is back, at most the finish
-    // limit. True when it is back.
+    // limit. True when it is back. Every adb call from then on ends by the same limit, so the
+    // worker can be joined right after.
     bool finish();
     std::string shapeText() const;
     // Runs prefix + args on the chosen phone; false without adb or a chosen phone.
@@ -89,6 +91,7 @@ class ScreenShape {
     double target_ = 0;
     double applied_ = 0;  // -1: unknown, put the phone back
     bool stopping_ = false;
+    std::optional<std::chrono::steady_clock::time_point> finishBy_;
     std::string text_;
     std::thread worker_;
 };

@@ -30,8 +30,16 @@ std::wstring searchPath(const wchar_t* fileName);
 // a + separator + b, without doubling a separator already at the end of a.
 std::wstring joinPath(const std::wstring& a, const std::wstring& b);
 
-// %LOCALAPPDATA%\Tovenmar, created when missing. Empty when LOCALAPPDATA is unset or 260 units
-// or longer: the program then keeps no files.
+// The user's local application data folder: LOCALAPPDATA; when it is set but empty (which would
+// put files wherever the program was started), the folder Windows itself names for it
+// (SHGetKnownFolderPath, FOLDERID_LocalAppData; natively there is none). Empty when LOCALAPPDATA
+// is unset.
+std::wstring localAppDataFolder();
+// Windows' own local application data folder; empty natively or when it cannot be had.
+std::wstring knownLocalAppDataFolder();
+
+// localAppDataFolder() + separator + Tovenmar, created when missing. Empty when there is no such
+// folder or it is 260 units or longer: the program then keeps no files.
 std::wstring programDataFolder();
 // programDataFolder() + separator + name, or empty when there is no program folder.
 std::wstring programDataFile(const wchar_t* name);

@@ -10,10 +10,17 @@ std::wstring joinPath(const std::wstring& a, const std::wstring& b) {
     return a + kPathSep + b;
 }
 
-std::wstring programDataFolder() {
+std::wstring localAppDataFolder() {
     bool present = false;
-    const std::wstring base = getEnv(L"LOCALAPPDATA", &present);
-    if (!present || base.size() >= 260) return {};
+    const std::wstring value = getEnv(L"LOCALAPPDATA", &present);
+    if (!present) return {};
+    // Empty, the folder would be relative to wherever the program was started.
+    return value.empty() ? knownLocalAppDataFolder() : value;
+}
+
+std::wstring programDataFolder() {
+    const std::wstring base = localAppDataFolder();
+    if (base.empty() || base.size() >= 260) return {};
     std::wstring folder = joinPath(base, L"Tovenmar");
     createDirectory(folder);
     return folder;

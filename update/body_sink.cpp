@@ -35,7 +35,7 @@ bool BodySink::begin(std::optional<uint64_t> contentLength) {
 
 bool BodySink::write(const void* data, size_t size) {
     if (failed_) return false;
-    if (keepGoing_ && !keepGoing_()) {
+    if ((keepGoing_ && !keepGoing_()) || pastDeadline()) {
         failed_ = true;
         return false;
     }

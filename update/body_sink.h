@@ -1,8 +1,9 @@
 // Where the body of one GET goes: memory or a file. It enforces the limits that keep a bad or
-// hostile server from filling the disk or memory: a size bound, and a body that must be exactly
-// as long as its Content-Length says.
+// hostile server from filling the disk or memory or holding the updater: a size bound, a body
+// that must be exactly as long as its Content-Length says, and an overall deadline.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -21,6 +22,7 @@ class BodySink {
     using Progress = std::function<void(uint64_t received, uint64_t length)>;
     // Asked before each chunk; false abandons the body (the program is stopping).
     using KeepGoing = std::function<bool()>;
+    using Clock = std::chrono::steady_clock;
 
     BodySink(std::string& memory, uint64_t maxBytes);
     BodySink(const std::wstring& file, uint64_t maxBytes);
@@ -30,6 +32,11 @@ class BodySink {
 
     void setProgress(Progress progress) { progress_ = std::move(progress); }
     void setKeepGoing(KeepGoing keepGoing) { keepGoing_ = std::move(keepGoing); }
+    // The whole GET, from the connection to the last byte, ends by then: the HTTP client gives
+    // up waiting for the server, and a chunk that comes later is refused.
+    void setDeadline(Clock::time_point deadline) { deadline_ = deadline; }
+    std::optional<Clock::time_point> deadline() const { return deadline_; }
+    bool pastDeadline() const { return deadline_ && Clock::now() >= *deadline_; }
 
     // Once the status is known to be 200. False when the announced length is over the bound or
     // the file cannot be opened (for writing, truncated, shared for reading and writing).
@@ -53,6 +60,7 @@ class BodySink {
     bool failed_ = false;
     Progress progress_;
     KeepGoing keepGoing_;
+    std::optional<Clock::time_point> deadline_;
 };
 
 }  // namespace tov

@@ -1,6 +1,8 @@
 // libcurl GET for the native build, with the same rules as the WinHTTP one.
 #include <curl/curl.h>
 
+#include <algorithm>
+#include <chrono>
 #include <mutex>
 
 #include "core/log.h"
@@ -54,11 +56,26 @@ std::string hostOf(const std::string& url) {
     return host;
 }
 
+// The longest single wait for the network: a deadline is seen at least this often even if the
+// wake-up from cancel() were lost.
+constexpr int kPollMs = 1000;
+
 class CurlHttpClient : public HttpClient {
   public:
     CurlHttpClient() {
         static std::once_flag once;
         std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    }
+
+    void cancel() override {
+        std::lock_guard lock(mutex_);
+        cancelled_ = true;
+        if (running_) curl_multi_wakeup(running_);
+    }
+
+    void resume() override {
+        std::lock_guard lock(mutex_);
+        cancelled_ = false;
     }
 
     bool get(const std::string& url, BodySink& sink) override {
@@ -84,7 +101,15 @@ class CurlHttpClient : public HttpClient {
         curl_easy_setopt(t.curl, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(t.curl, CURLOPT_WRITEFUNCTION, onBody);
         curl_easy_setopt(t.curl, CURLOPT_WRITEDATA, &t);
-        const CURLcode result = curl_easy_perform(t.curl);
+        if (const auto deadline = sink.deadline()) {
+            // perform() ends the transfer at the deadline; curl's own limit, a little later,
+            // only backs it up.
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                *deadline - BodySink::Clock::now());
+            curl_easy_setopt(t.curl, CURLOPT_TIMEOUT_MS,
+                             static_cast<long>(std::max<int64_t>(1, left.count() + 100)));
+        }
+        const CURLcode result = perform(t.curl, sink);
         // An empty body never reaches onBody.
         if (result == CURLE_OK) startBody(t);
         curl_slist_free_all(headers);
@@ -98,6 +123,65 @@ class CurlHttpClient : public HttpClient {
         const bool whole = sink.finish();
         return result == CURLE_OK && t.ok && whole;
     }
+
+  private:
+    // Runs the transfer on this thread through a multi handle, so that cancel() can wake the
+    // wait for the network from another thread and the deadline is watched here as well.
+    CURLcode perform(CURL* curl, const BodySink& sink) {
+        CURLM* multi = curl_multi_init();
+        if (!multi) return CURLE_OUT_OF_MEMORY;
+        curl_multi_add_handle(multi, curl);
+        {
+            std::lock_guard lock(mutex_);
+            if (cancelled_) {
+                curl_multi_remove_handle(multi, curl);
+                curl_multi_cleanup(multi);
+                return CURLE_ABORTED_BY_CALLBACK;
+            }
+            running_ = multi;
+        }
+        CURLcode result = CURLE_ABORTED_BY_CALLBACK;
+        while (true) {
+            int active = 0;
+            if (curl_multi_perform(multi, &active) != CURLM_OK) {
+                result = CURLE_FAILED_INIT;
+                break;
+            }
+            if (active == 0) {
+                int left = 0;
+                while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+                    if (message->msg == CURLMSG_DONE) result = message->data.result;
+                }
+                break;
+            }
+            {
+                std::lock_guard lock(mutex_);
+                if (cancelled_) break;
+            }
+            int waitMs = kPollMs;
+            if (const auto deadline = sink.deadline()) {
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    *deadline - BodySink::Clock::now());
+                if (left.count() <= 0) {
+                    result = CURLE_OPERATION_TIMEDOUT;
+                    break;
+                }
+                waitMs = static_cast<int>(std::min<int64_t>(waitMs, left.count() + 1));
+            }
+            curl_multi_poll(multi, nullptr, 0, waitMs, nullptr);
+        }
+        {
+            std::lock_guard lock(mutex_);
+            running_ = nullptr;
+        }
+        curl_multi_remove_handle(multi, curl);
+        curl_multi_cleanup(multi);
+        return result;
+    }
+
+    std::mutex mutex_;
+    bool cancelled_ = false;
+    CURLM* running_ = nullptr;  // the transfer under way, for cancel() to wake
 };
 
 }  // namespace

@@ -14,8 +14,9 @@ const std::wstring kNotesSuffix = L".txt";
 }  // namespace
 
 std::wstring UpdateFolder::path() const {
-    // Without LOCALAPPDATA the path starts at the root of the current drive.
-    std::wstring folder = getEnv(L"LOCALAPPDATA") + kPathSep + L"Tovenmar";
+    // Without LOCALAPPDATA the path starts at the root of the current drive; an empty one stands
+    // for the user's own folder.
+    std::wstring folder = localAppDataFolder() + kPathSep + L"Tovenmar";
     createDirectory(folder);
     folder += kPathSep;
     folder += L"update";

@@ -39,6 +39,7 @@ void Updater::start(bool autoUpdate) {
     if (thread_.joinable()) return;
     stopFlag_ = false;
     stopping_ = false;
+    options_.http->resume();
     thread_ = std::thread([this] { loop(); });
 }
 
@@ -48,6 +49,8 @@ void Updater::requestStop() {
         stopFlag_ = true;
         stopping_ = true;
     }
+    // Ends a request under way now, and refuses the ones a check might still try.
+    options_.http->cancel();
     wake_.notify_all();
 }
 

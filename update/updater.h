@@ -13,9 +13,11 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "update/body_sink.h"
 #include "update/build_installer.h"
+#include "update/feed.h"
 #include "update/http_get.h"
 #include "update/install_ops.h"
 #include "update/update_folder.h"
@@ -34,6 +36,11 @@ struct UpdaterOptions {
     // The executable an install replaces; empty means this program.
     std::wstring exePath;
     uint64_t maxBuildBytes = kMaxBuildBytes;
+    // Overall limits, from the connection to the last byte: the feed and the signature each get
+    // feedDeadline, the build buildDeadline. A server that never answers or drips its bytes is
+    // given up then, and the next check tries again.
+    std::chrono::milliseconds feedDeadline{60'000};
+    std::chrono::milliseconds buildDeadline{20 * 60'000};
     // Null means the system's.
     std::shared_ptr<HttpClient> http;
     std::shared_ptr<InstallOps> installOps;
@@ -50,9 +57,10 @@ class Updater {
     // Once, after the settings are loaded: takes the auto flag, enters the ready state when a
     // verified build waits, and starts the thread.
     void start(bool autoUpdate);
-    // Ends the thread; a download under way is abandoned at its next chunk.
+    // Ends the thread; a request under way is abandoned at once, whatever the server does.
     void stop();
-    // The first half of stop(), without waiting: lets other shut-down work overlap with it.
+    // The first half of stop(), without waiting: lets other shut-down work overlap with it. No
+    // request is started after it.
     void requestStop();
     void checkNow();
     // Takes effect at the next scheduled check.
@@ -79,7 +87,11 @@ class Updater {
     void loop();
     void enterState(int state, const std::string& version = {}, const std::string& message = {});
     bool download(const std::string& version, const std::string& buildUrl,
-                  const std::string& signatureUrl, std::string& signature);
+                  const std::string& signatureUrl, std::string& signature, bool& late);
+    // One GET within `limit`; false at once once a stop was asked. `late`: the limit passed.
+    bool fetch(const std::string& url, BodySink& sink, std::chrono::milliseconds limit,
+               bool& late);
+    void keepNotes(std::vector<ReleaseNotes> notes);
     void reportProgress(uint64_t received, uint64_t length);
     void notifyChange();
     std::string feedUrl() const;

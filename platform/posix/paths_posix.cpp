@@ -40,6 +40,10 @@ std::wstring tempFolder() {
     return folder;
 }
 
+std::wstring knownLocalAppDataFolder() {
+    return {};
+}
+
 std::wstring searchPath(const wchar_t* fileName) {
     const char* path = std::getenv("PATH");
     if (!path) return {};

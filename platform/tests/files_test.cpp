@@ -2,6 +2,12 @@
 
 #include <algorithm>
 
+#ifdef _WIN32
+#include <windows.h>
+#include <knownfolders.h>
+#include <shlobj.h>
+#endif
+
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -114,6 +120,32 @@ TEST(Paths, ProgramDataFolderNeedsAShortLocalAppData) {
         EXPECT_EQ(programDataFolder(), L"");
     }
 }
+
+#ifdef _WIN32
+// An empty LOCALAPPDATA must not make the folder relative to the working directory: the shell's
+// own local application data folder stands in.
+TEST(Paths, AnEmptyLocalAppDataMeansTheUsersOwnFolder) {
+    test::TempDir dir;
+    wchar_t previous[MAX_PATH];
+    ASSERT_NE(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryW(dir.path().c_str()));
+    PWSTR known = nullptr;
+    ASSERT_TRUE(SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &known)));
+    const std::wstring expected = joinPath(known, L"Tovenmar");
+    CoTaskMemFree(known);
+    {
+        test::ScopedEnv env(L"LOCALAPPDATA", L"");
+        bool present = false;
+        getEnv(L"LOCALAPPDATA", &present);
+        ASSERT_TRUE(present);
+        EXPECT_EQ(programDataFolder(), expected);
+        EXPECT_EQ(programDataFile(L"tovenmar.log"), joinPath(expected, L"tovenmar.log"));
+    }
+    EXPECT_TRUE(isDirectory(expected));
+    EXPECT_FALSE(isDirectory(dir.file(L"Tovenmar")));
+    SetCurrentDirectoryW(previous);
+}
+#endif
 
 TEST(Paths, SearchPathFindsAProgramOnPath) {
     test::TempDir dir;

@@ -1,4 +1,6 @@
 #include <windows.h>
+#include <knownfolders.h>
+#include <shlobj.h>
 
 #include "platform/paths.h"
 
@@ -6,6 +8,8 @@ namespace tov {
 
 std::wstring getEnv(const wchar_t* name, bool* present) {
     wchar_t small[512];
+    // An empty value also returns 0; only the error code tells it from an unset one.
+    SetLastError(ERROR_SUCCESS);
     DWORD n = GetEnvironmentVariableW(name, small, 512);
     if (n == 0) {
         const bool exists = GetLastError() != ERROR_ENVVAR_NOT_FOUND;
@@ -42,6 +46,16 @@ std::wstring tempFolder() {
     const DWORD n = GetTempPathW(MAX_PATH + 1, buffer);
     if (n == 0 || n > MAX_PATH) return {};
     return std::wstring(buffer, n);
+}
+
+std::wstring knownLocalAppDataFolder() {
+    PWSTR path = nullptr;
+    std::wstring folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path)) && path) {
+        folder = path;
+    }
+    CoTaskMemFree(path);
+    return folder;
 }
 
 std::wstring searchPath(const wchar_t* fileName) {

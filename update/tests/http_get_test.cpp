@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "platform/files.h"
@@ -132,6 +135,63 @@ TEST_F(HttpGetTest, BodiesPastTheBoundOrTheirLengthFailCleanly) {
     }
 }
 
+// A server that never answers and one that drips its body (whole after 3 s): the GET ends at its
+// deadline. It runs on a thread so that the server can be let go whatever happens.
+TEST_F(HttpGetTest, ADeadlineEndsTheGetWhateverTheServerDoes) {
+    for (const test::HttpResponse& response :
+         {test::held("late"), test::dripping(pattern(30), 100)}) {
+        SCOPED_TRACE(response.hold ? "never answers" : "drips");
+        env.server.setResponse("/slow", response);
+        std::string body;
+        BodySink sink(body, kMaxInMemoryBytes);
+        sink.setDeadline(BodySink::Clock::now() + std::chrono::milliseconds(400));
+        std::atomic<bool> done{false};
+        bool result = true;
+        std::thread getter([&] {
+            result = http->get(env.server.url("/slow"), sink);
+            done = true;
+        });
+        EXPECT_TRUE(test::waitFor([&] { return done.load(); }, 10000));
+        env.server.release();
+        getter.join();
+        EXPECT_FALSE(result);
+        EXPECT_TRUE(sink.pastDeadline());
+        ASSERT_TRUE(env.server.waitUntilIdle(20000));
+    }
+}
+
+TEST_F(HttpGetTest, CancelEndsAGetUnderWayAndRefusesLaterOnesUntilResumed) {
+    env.server.setResponse("/held", test::held("late"));
+    std::atomic<bool> done{false};
+    bool result = true;
+    std::thread getter([&] {
+        std::string body;
+        BodySink sink(body, kMaxInMemoryBytes);
+        result = http->get(env.server.url("/held"), sink);
+        done = true;
+    });
+    ASSERT_TRUE(env.server.waitUntilHolding(20000));
+    http->cancel();
+    EXPECT_TRUE(test::waitFor([&] { return done.load(); }, 10000));  // the server still holds
+    env.server.release();
+    getter.join();
+    EXPECT_FALSE(result);
+    ASSERT_TRUE(env.server.waitUntilIdle(20000));
+
+    // Later GETs fail without a request until resume().
+    const std::string url = env.publish("feed", "[]");
+    std::string body;
+    {
+        BodySink sink(body, kMaxInMemoryBytes);
+        EXPECT_FALSE(http->get(url, sink));
+    }
+    EXPECT_EQ(env.server.requestCount("/feed"), 0);
+    http->resume();
+    BodySink sink(body, kMaxInMemoryBytes);
+    EXPECT_TRUE(http->get(url, sink));
+    EXPECT_EQ(body, "[]");
+}
+
 TEST(BodySink, EnforcesItsLimitsWithoutANetwork) {
     std::string memory;
     {
@@ -164,6 +224,16 @@ TEST(BodySink, EnforcesItsLimitsWithoutANetwork) {
         EXPECT_TRUE(sink.write("12", 2));
         go = false;
         EXPECT_FALSE(sink.write("34", 2));
+        EXPECT_FALSE(sink.finish());
+    }
+    {
+        BodySink sink(memory, 100);
+        sink.setDeadline(BodySink::Clock::now() + std::chrono::hours(1));
+        ASSERT_TRUE(sink.begin(std::nullopt));
+        EXPECT_TRUE(sink.write("12", 2));
+        sink.setDeadline(BodySink::Clock::now() - std::chrono::milliseconds(1));
+        EXPECT_TRUE(sink.pastDeadline());
+        EXPECT_FALSE(sink.write("34", 2));  // a chunk after the deadline is refused
         EXPECT_FALSE(sink.finish());
     }
     test::TempDir dir;

@@ -91,6 +91,12 @@ HttpResponse held(std::string body) {
     return r;
 }
 
+HttpResponse dripping(std::string body, uint32_t everyMs) {
+    HttpResponse r = answer(200, std::move(body));
+    r.dripMs = everyMs;
+    return r;
+}
+
 LocalHttpServer::LocalHttpServer(std::wstring folder)
     : folder_(std::move(folder)), listener_(TcpListener::listenLoopback(0)) {
     if (listener_) thread_ = std::thread([this] { serve(); });
@@ -116,6 +122,11 @@ void LocalHttpServer::setResponse(const std::string& path, HttpResponse response
     responses_[path] = std::move(response);
 }
 
+void LocalHttpServer::resetConnections(bool on) {
+    std::lock_guard lock(mutex_);
+    reset_ = on;
+}
+
 void LocalHttpServer::release() {
     {
         std::lock_guard lock(mutex_);
@@ -128,6 +139,11 @@ bool LocalHttpServer::waitUntilHolding(uint32_t timeoutMs) {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                              [this] { return holding_; });
+}
+
+bool LocalHttpServer::waitUntilIdle(uint32_t timeoutMs) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !busy_; });
 }
 
 std::vector<HttpRequest> LocalHttpServer::requests() const {
@@ -145,8 +161,18 @@ void LocalHttpServer::serve() {
     while (true) {
         std::unique_ptr<TcpSocket> socket = listener_->accept(0);
         if (!socket) return;
-        answer(*socket);
-        socket->shutdown();
+        {
+            std::lock_guard lock(mutex_);
+            busy_ = true;
+        }
+        // Closing with the request unread resets the connection.
+        if (answer(*socket)) socket->shutdown();
+        socket.reset();
+        {
+            std::lock_guard lock(mutex_);
+            busy_ = false;
+        }
+        changed_.notify_all();
     }
 }
 
@@ -167,10 +193,23 @@ HttpResponse LocalHttpServer::responseFor(const std::string& path) {
     return response;
 }
 
-void LocalHttpServer::answer(TcpSocket& socket) {
+bool LocalHttpServer::answer(TcpSocket& socket) {
     socket.setReceiveTimeout(5000);
+    bool reset;
+    {
+        std::lock_guard lock(mutex_);
+        reset = reset_;
+    }
+    if (reset) {
+        char first;
+        if (socket.receive(&first, 1).status != RecvStatus::Data) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the rest arrives
+        std::lock_guard lock(mutex_);
+        requests_.push_back({"<reset>", {}});
+        return false;
+    }
     std::string head;
-    if (!readHead(socket, head)) return;
+    if (!readHead(socket, head)) return true;
     HttpRequest request = parseHead(head);
     {
         std::lock_guard lock(mutex_);
@@ -183,7 +222,7 @@ void LocalHttpServer::answer(TcpSocket& socket) {
         changed_.notify_all();
         changed_.wait(lock, [this] { return released_; });
         holding_ = false;
-        if (stopping_) return;
+        if (stopping_) return true;
     }
     std::string out = "HTTP/1.1 " + std::to_string(response.status) + " " +
                       reason(response.status) + "\r\nContent-Type: application/octet-stream\r\n";
@@ -192,8 +231,26 @@ void LocalHttpServer::answer(TcpSocket& socket) {
                std::to_string(response.announcedLength.value_or(response.body.size())) + "\r\n";
     }
     out += "Connection: close\r\n\r\n";
+    if (response.dripMs > 0) {
+        if (socket.sendAll(out.data(), out.size())) drip(socket, response.body, response.dripMs);
+        return true;
+    }
     out += response.body;
     socket.sendAll(out.data(), out.size());
+    return true;
+}
+
+void LocalHttpServer::drip(TcpSocket& socket, const std::string& body, uint32_t everyMs) {
+    for (char byte : body) {
+        {
+            std::unique_lock lock(mutex_);
+            if (changed_.wait_for(lock, std::chrono::milliseconds(everyMs),
+                                  [this] { return stopping_; })) {
+                return;
+            }
+        }
+        if (!socket.sendAll(&byte, 1)) return;
+    }
 }
 
 }  // namespace tov::test

@@ -26,6 +26,9 @@ struct HttpResponse {
     bool omitLength = false;
     // Wait for release() before answering.
     bool hold = false;
+    // Send the head at once and then the body one byte every dripMs (0: all at once), until it
+    // is sent, the client goes or the server stops.
+    uint32_t dripMs = 0;
 };
 
 // Ways to answer, for setResponse.
@@ -33,6 +36,7 @@ HttpResponse answer(int status, std::string body = {});
 HttpResponse withLength(std::string body, uint64_t announcedLength);
 HttpResponse withoutLength(std::string body);
 HttpResponse held(std::string body);
+HttpResponse dripping(std::string body, uint32_t everyMs);
 
 struct HttpRequest {
     std::string path;
@@ -52,15 +56,24 @@ class LocalHttpServer {
     void setResponse(const std::string& path, HttpResponse response);
     // Lets held responses go; later ones are no longer held.
     void release();
+    // While on, a connection is reset as soon as the request starts arriving: the server takes
+    // its first byte, leaves the rest unread and closes (such a request is recorded with the path
+    // "<reset>").
+    void resetConnections(bool on);
     // True once a held response is waiting.
     bool waitUntilHolding(uint32_t timeoutMs);
+    // True once no connection is being answered (a client that gave up may leave a held or
+    // dripping answer running; the next request waits for it).
+    bool waitUntilIdle(uint32_t timeoutMs);
 
     std::vector<HttpRequest> requests() const;
     int requestCount(const std::string& path) const;
 
   private:
     void serve();
-    void answer(TcpSocket& socket);
+    // False when the connection is to be closed without a shutdown.
+    bool answer(TcpSocket& socket);
+    void drip(TcpSocket& socket, const std::string& body, uint32_t everyMs);
     HttpResponse responseFor(const std::string& path);
 
     std::wstring folder_;
@@ -70,7 +83,9 @@ class LocalHttpServer {
     std::map<std::string, HttpResponse> responses_;
     std::vector<HttpRequest> requests_;
     bool released_ = false;
+    bool reset_ = false;
     bool holding_ = false;
+    bool busy_ = false;
     bool stopping_ = false;
     std::thread thread_;
 };

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <mutex>
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "update/tests/update_test_env.h"
 #include "update/updater.h"
 
@@ -15,6 +17,10 @@ const char* const kFeedFailed =
 const char* const kDownloadFailed = "The download didn't finish. Tovenmar will try again later.";
 const char* const kSafetyFailed =
     "The downloaded update didn't pass Tovenmar's safety check, so it was deleted.";
+const char* const kFeedLate =
+    "Tovenmar's update service took too long to answer. It will try again later.";
+const char* const kDownloadLate =
+    "The download took too long, so Tovenmar stopped it. It will try again later.";
 
 class UpdaterCheckTest : public ::testing::Test {
   protected:
@@ -239,6 +245,82 @@ TEST_F(UpdaterCheckTest, CheckNowWhileDownloadingChangesNothing) {
     EXPECT_EQ(env.server.requestCount("/1.2.0.exe"), 1);
     EXPECT_EQ(updater.snapshot().state, kUpdateReady);
 }
+
+// A server that drips keeps neither the feed nor the build going past its deadline; the status
+// says so plainly, and the next check works as usual.
+TEST_F(UpdaterCheckTest, ASlowFeedOrBuildIsGivenUpAtItsDeadline) {
+    UpdaterOptions quick = env.options();
+    quick.feedDeadline = std::chrono::milliseconds(300);
+    quick.buildDeadline = std::chrono::milliseconds(300);
+    Updater slow({}, quick);
+
+    // The feed answers at once and then sends a byte every 50 ms: 1.1 s for the whole body.
+    env.server.setResponse("/feed", test::dripping("[" + std::string(20, ' ') + "]", 50));
+    slow.check();
+    EXPECT_EQ(slow.snapshot().state, kUpdateFailed);
+    EXPECT_EQ(slow.snapshot().message, kFeedLate);
+    EXPECT_TRUE(logHas("update: no whole answer within 300 ms; gave up"));
+    ASSERT_TRUE(env.server.waitUntilIdle(20000));
+
+    // The same for the build.
+    const std::string content = build("1.2.0");
+    env.server.setResponse("/feed",
+                           test::answer(200, test::feedJson({env.publishRelease("1.2.0", content)})));
+    test::HttpResponse drip = test::dripping(content.substr(0, 20), 50);
+    drip.announcedLength = content.size();
+    env.server.setResponse("/1.2.0.exe", drip);
+    slow.check();
+    EXPECT_EQ(slow.snapshot().state, kUpdateFailed);
+    EXPECT_EQ(slow.snapshot().message, kDownloadLate);
+    EXPECT_FALSE(isFile(env.folder.partFile("1.2.0")));
+    ASSERT_TRUE(env.server.waitUntilIdle(20000));
+
+    env.server.setResponse("/1.2.0.exe", test::answer(200, content));
+    slow.check();
+    EXPECT_EQ(slow.snapshot().state, kUpdateReady);
+}
+
+// The feed is not signed: its notes are kept for its ten newest versions, 64 KiB each, and notes
+// of newer versions it no longer lists go.
+TEST_F(UpdaterCheckTest, ReleaseNotesOnDiskAreBounded) {
+    writeFile(env.folder.notesFile("7.0.0"), "from an earlier feed");
+    writeFile(env.folder.notesFile("1.0.0"), "kept for What's new");
+    std::vector<test::FeedRelease> releases;
+    for (int minor = 2; minor < 17; ++minor) {
+        test::FeedRelease r;
+        r.tag = "1." + std::to_string(minor) + ".0";
+        r.body = std::string(100000, 'n') + "\xC3\xA9";  // long, with a two-byte character
+        r.body[65535] = '\xC3';  // a character across the 64 KiB mark
+        r.body[65536] = '\xA9';
+        releases.push_back(r);
+    }
+    env.publishFeed(releases);
+    updater.check();
+    EXPECT_EQ(updater.snapshot().state, kUpdateUpToDate);
+    size_t notes = 0;
+    for (const std::wstring& name : listFiles(env.folder.path())) {
+        const std::string version = UpdateFolder::notesVersion(name);
+        if (version.empty()) continue;
+        ++notes;
+        const std::string text = env.readUpdateFile(joinPath(env.folder.path(), name));
+        EXPECT_LE(text.size(), 65536u) << version;
+    }
+    EXPECT_EQ(notes, 11u);  // 1.7.0 to 1.16.0, and 1.0.0
+    EXPECT_EQ(env.readUpdateFile(env.folder.notesFile("1.16.0")).size(), 65535u);
+    EXPECT_EQ(env.readUpdateFile(env.folder.notesFile("1.7.0")).size(), 65535u);
+    EXPECT_FALSE(isFile(env.folder.notesFile("1.6.0")));
+    EXPECT_FALSE(isFile(env.folder.notesFile("7.0.0")));
+    EXPECT_EQ(env.readUpdateFile(env.folder.notesFile("1.0.0")), "kept for What's new");
+}
+
+#ifdef _WIN32
+TEST(UpdateFolderPath, AnEmptyLocalAppDataMeansTheUsersOwnFolder) {
+    test::ScopedEnv empty(L"LOCALAPPDATA", L"");
+    const std::wstring known = knownLocalAppDataFolder();
+    ASSERT_FALSE(known.empty());
+    EXPECT_EQ(UpdateFolder().path(), joinPath(joinPath(known, L"Tovenmar"), L"update"));
+}
+#endif
 
 }  // namespace
 }  // namespace tov

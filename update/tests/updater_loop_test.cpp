@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "platform/files.h"
 #include "update/tests/update_test_env.h"
 #include "update/updater.h"
@@ -66,6 +70,44 @@ TEST_F(UpdaterLoopTest, StoppingDuringADownloadLeavesNoPartFile) {
     EXPECT_FALSE(isFile(env.folder.partFile("1.2.0")));
     EXPECT_FALSE(isFile(env.folder.readyFile()));
     EXPECT_NE(updater.snapshot().state, kUpdateReady);
+}
+
+// Closing must not wait for the feed server: whether it never answers, drips its body or resets
+// the connection, stop() ends the check under way while the server still holds on.
+TEST_F(UpdaterLoopTest, StopIsPromptWhateverTheFeedServerDoes) {
+    struct Hostile {
+        const char* what;
+        test::HttpResponse response;
+        bool reset;
+    };
+    const Hostile hostile[] = {
+        {"never answers", test::held("[]"), false},
+        {"drips", test::dripping("[" + std::string(40, ' ') + "]", 250), false},
+        {"resets", test::answer(200, "[]"), true},
+    };
+    for (const Hostile& h : hostile) {
+        SCOPED_TRACE(h.what);
+        env.server.setResponse("/feed", h.response);
+        env.server.resetConnections(h.reset);
+        const std::string path = h.reset ? "<reset>" : "/feed";
+        const int before = env.server.requestCount(path);
+        UpdaterOptions options = env.options();
+        options.firstCheck = std::chrono::hours(1);
+        Updater updater({}, options);
+        updater.start(false);
+        updater.checkNow();
+        ASSERT_TRUE(test::waitFor([&] { return env.server.requestCount(path) > before; }));
+        std::atomic<bool> stopped{false};
+        std::thread stopper([&] {
+            updater.stop();
+            stopped = true;
+        });
+        EXPECT_TRUE(test::waitFor([&] { return stopped.load(); }, 10000));
+        env.server.resetConnections(false);
+        env.server.release();
+        stopper.join();
+        ASSERT_TRUE(env.server.waitUntilIdle(20000));
+    }
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ class FaultTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
-    AppParts parts();
+    virtual AppParts parts();
     // Starts the App and makes the user's choices; false (with a failure noted) otherwise.
     bool startApp();
     // Shuts the App down and checks that settings.ini and shortcuts.ini still hold the choices.

@@ -2,6 +2,7 @@
 // the stack, tags that try to climb out of the update folder, and a server that holds its answer.
 // The App keeps running and drawing, the updater says it couldn't reach its service (or that the
 // program is up to date), no file lands outside the update folder, and the user's files stay.
+#include <atomic>
 #include <filesystem>
 #include <thread>
 
@@ -137,6 +138,46 @@ TEST_F(FeedFaultTest, HostileFeedsLeaveTheAppRunningAndTheFilesAlone) {
         EXPECT_TRUE(file == "settings.ini" || file == "shortcuts.ini" ||
                     file.rfind("Tovenmar/", 0) == 0)
             << file;
+    }
+}
+
+// Closing the panel ends the App at once whatever the feed server does while a check runs: it
+// never answers, it drips its body, or it resets the connection.
+TEST_F(FeedFaultTest, ClosingIsQuickWhateverTheFeedServerDoes) {
+    struct Hostile {
+        const char* what;
+        HttpResponse response;
+        bool reset;
+    };
+    const Hostile hostile[] = {
+        {"never answers", held("[]"), false},
+        {"drips", dripping("[" + std::string(40, ' ') + "]", 250), false},
+        {"resets", answer(200, "[]"), true},
+    };
+    for (const Hostile& h : hostile) {
+        SCOPED_TRACE(h.what);
+        server_->setResponse("/feed", h.response);
+        server_->resetConnections(h.reset);
+        ASSERT_TRUE(startApp());
+        const std::string path = h.reset ? "<reset>" : "/feed";
+        const int before = server_->requestCount(path);
+        app_->checkNow();
+        ASSERT_TRUE(waitFor([&] { return server_->requestCount(path) > before; }, 20s));
+        if (h.response.hold) {
+            ASSERT_TRUE(server_->waitUntilHolding(20000));
+        }
+        // The server still holds on while the App closes.
+        std::atomic<bool> closed{false};
+        std::thread ui([&] {
+            app_->shutdown();
+            closed = true;
+        });
+        EXPECT_TRUE(waitFor([&] { return closed.load(); }, 10s));
+        server_->resetConnections(false);
+        server_->release();
+        ui.join();
+        app_.reset();
+        ASSERT_TRUE(server_->waitUntilIdle(20000));
     }
 }
 

@@ -1,10 +1,25 @@
 // adb and the phone failing around the stream: adb missing or hanging, and every way an install
 // can fail. The App keeps running, says what is wrong in the phone's words, switches streaming off
-// where an install failed, and streams once the cause is gone.
+// where an install failed, and streams once the cause is gone; closing while adb hangs leaves no
+// worker behind.
+#include <dirent.h>
+
 #include "app/tests/faults/fault_rig.h"
 
 namespace tov::test {
 namespace {
+
+// The threads of this process (the fault tests run natively, on Linux).
+int threadCount() {
+    int count = 0;
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (const dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] != '.') ++count;
+        }
+        closedir(dir);
+    }
+    return count;
+}
 
 TEST_F(FaultTest, AdbMissingThenFoundAndAdbHangingThenAnswering) {
     adbPresent_ = false;
@@ -115,6 +130,26 @@ TEST_F(FaultTest, ReinstallReplacesAnAppSignedDifferently) {
     EXPECT_TRUE(uninstalled);
 
     stopAppKeepingUserFiles();
+}
+
+// The phone's screen is put back first at closing; when adb hangs on it, the shut-down gives up
+// on it and still ends every worker of the App, the screen-shape one included.
+TEST_F(FaultTest, ClosingWhileAdbHangsOnTheScreenSizeLeavesNoWorkerBehind) {
+    const int baseline = threadCount();
+    ASSERT_TRUE(startApp());
+    ASSERT_TRUE(app_->setNoAppOption("matchphone", "1"));
+    ASSERT_TRUE(app_->setNoAppOption("ratio", "16:9"));
+    streamFromPhone();
+    const PanelModel model = modelWhen(
+        [](const PanelModel& m) { return m.shapeText.rfind("Phone set to 1080x1920", 0) == 0; },
+        20s);
+    ASSERT_EQ(model.shapeText.rfind("Phone set to 1080x1920", 0), 0u) << model.shapeText;
+
+    ASSERT_TRUE(sim_.ok("hang shell wm size"));
+    app_->shutdown();
+    EXPECT_EQ(threadCount(), baseline);
+    ASSERT_TRUE(sim_.ok("nohang"));
+    app_.reset();
 }
 
 }  // namespace

@@ -1,5 +1,10 @@
 // A live stream under every fault the phone's side can throw at it: the App keeps running, the
-// state says what happened, and the stream comes back by itself once the fault is over.
+// state says what happened, and the stream comes back by itself once the fault is over; a sound
+// device that is slow to open never holds up the panel.
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 #include "app/tests/faults/fault_rig.h"
 
 namespace tov::test {
@@ -99,6 +104,89 @@ TEST_F(FaultTest, InputHelperComesBackAfterDyingOrAnsweringAnOldVersion) {
     ASSERT_TRUE(sim_.ok("phone p helperVersion=11"));
     EXPECT_EQ(modelWhen([](const PanelModel& m) { return m.inputState == 2; }, 30s).inputState, 2);
 
+    stopAppKeepingUserFiles();
+}
+
+// A sound output whose device takes until the test lets it go to open.
+class SlowDevice {
+  public:
+    std::unique_ptr<AudioOutput> makeOutput() { return std::make_unique<Output>(*this); }
+    bool waitUntilOpening() {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, 60s, [this] { return opening_; });
+    }
+    void letGo() {
+        {
+            std::lock_guard lock(mutex_);
+            letGo_ = true;
+        }
+        changed_.notify_all();
+    }
+
+  private:
+    class Output final : public AudioOutput {
+      public:
+        explicit Output(SlowDevice& device) : device_(device) {}
+        std::unique_ptr<AudioEndpoint> open(const AudioFormat&) override {
+            std::unique_lock lock(device_.mutex_);
+            device_.opening_ = true;
+            device_.changed_.notify_all();
+            device_.changed_.wait_for(lock, 30s, [this] { return device_.letGo_; });
+            return nullptr;
+        }
+
+      private:
+        SlowDevice& device_;
+    };
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool opening_ = false;
+    bool letGo_ = false;
+};
+
+class SlowSoundTest : public FaultTest {
+  protected:
+    AppParts parts() override {
+        AppParts p = FaultTest::parts();
+        p.audioOutput = [this] { return device_.makeOutput(); };
+        return p;
+    }
+    void TearDown() override {
+        device_.letGo();
+        FaultTest::TearDown();
+    }
+
+    SlowDevice device_;
+};
+
+// The phone turns the sound off while the sound device is still opening: stopping the player
+// waits for its render thread, and the panel's model build goes on meanwhile.
+TEST_F(SlowSoundTest, StoppingTheSoundNeverHoldsTheModelLock) {
+    ASSERT_TRUE(startApp());
+    streamFromPhone();
+    ASSERT_TRUE(device_.waitUntilOpening());
+
+    app_->setAudio(false);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (const auto& options : sim_.options("p")) {
+                const auto audio = options.find("audio");
+                if (audio != options.end() && audio->second == "0") return true;
+            }
+            return false;
+        },
+        20s));
+    std::this_thread::sleep_for(300ms);  // the phone's report arrives and is being handled
+    std::atomic<bool> built{false};
+    std::thread ui([&] {
+        EXPECT_FALSE(app_->buildModel().audio);
+        built = true;
+    });
+    EXPECT_TRUE(waitFor([&] { return built.load(); }, 10s));  // the device is still opening
+    device_.letGo();
+    ui.join();
+    EXPECT_FALSE(modelWhen([](const PanelModel& m) { return !m.audioRunning; }, 10s).audioRunning);
     stopAppKeepingUserFiles();
 }
 
