@@ -82,7 +82,8 @@ float pageSettings(PageContext& ctx, const RectF& column, float top) {
           kToggleWidth, true, toggle(hit::kPasswords, m.passwords, clip("passwords"))}});
 
     bool ready = m.updater.state == 3;
-    bool busy = m.updater.state == 1 || m.updater.state == 2;
+    // Checking, downloading, or a build that checks nothing: no button to press.
+    bool busy = m.updater.state == 1 || m.updater.state == 2 || m.updater.state == 6;
     page.section(L"Updates",
                  {{L"Tovenmar " + widen(m.version), updateStatusText(m), 120, true,
                    [&](const RectF& r) {

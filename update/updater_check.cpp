@@ -23,7 +23,7 @@ const char* const kBadSignatureMessage =
 std::string Updater::feedUrl() const {
     const std::wstring value = getEnv(L"TOVENMAR_UPDATE_URL");
     if (!value.empty() && value.size() < 2048) return narrow(value);
-    return kDefaultFeedUrl;
+    return kFeedUrl;
 }
 
 void Updater::check() {
