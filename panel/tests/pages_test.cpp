@@ -172,6 +172,7 @@ TEST(Pages, UpdateButtonStates) {
     }
     EXPECT_TRUE(h.hasText(L"Update checks are off in this build of Tovenmar. Get new versions "
                           L"from where you got this one."));
+    EXPECT_FALSE(h.region(kAutoUpdate)->enabled);
     h.model().updater.state = 3;
     h.model().updater.version = "1.2.0";
     h.paint();

@@ -5,6 +5,7 @@
 // another version and the test key), signed by the native signing tool and checked by CNG.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "platform/files.h"
@@ -145,6 +146,16 @@ class UpdateE2E : public ::testing::Test {
         return true;
     }
 
+    // The What's new notice is up: its "Got it" button, in the accent colour, at the right of the
+    // card in the middle of the window (everything else lies dimmed under it).
+    bool whatsNewShown(const std::string& name) {
+        const std::string shot = artefactPath(name);
+        int width = 0, height = 0;
+        if (!screenshot(panel_, shot) || !windowSize(panel_, width, height)) return false;
+        const int card = std::min(width - 80, 540);
+        return findColourInColumn(shot, width / 2 + card / 2 - 83, 0, height, kAccent) >= 0;
+    }
+
     test::TempDir scratch_;
     std::wstring www_ = scratch_.file(L"www");
     bool wwwMade_ = createDirectory(www_);
@@ -184,6 +195,8 @@ TEST_F(UpdateE2E, FindsVerifiesAndRestartsIntoTheNewVersion) {
     ASSERT_TRUE(waitForPanel()) << log();
     // What's new tells of 1.2.0 with the feed's notes, and the previous build is gone.
     ASSERT_TRUE(waitForLog("update: showing what's new since 1.1.0", seconds(60))) << log();
+    EXPECT_TRUE(waitUntil([&] { return whatsNewShown("whats-new.png"); }, seconds(30)))
+        << "no What's new notice: " << artefactPath("whats-new.png");
     EXPECT_EQ(fileBytes(updateFile("notes-1.2.0.txt")),
               "Tovenmar 1.2.0\n\u2022  New: it updates itself");
     EXPECT_TRUE(waitUntil([&] { return !isFile(widen(oldExe())); }, seconds(30)))
@@ -211,6 +224,7 @@ TEST_F(UpdateE2E, FindsVerifiesAndRestartsIntoTheNewVersion) {
     // The updater starts after the What's new check: its first look at the feed ends the wait.
     ASSERT_TRUE(waitUntil([&] { return server_.requestCount("/feed") > checks; }, seconds(60)));
     EXPECT_EQ(count("what's new"), 0u) << log();
+    EXPECT_FALSE(whatsNewShown("no-whats-new.png"));
     EXPECT_FALSE(isFile(widen(oldExe())));
 }
 
