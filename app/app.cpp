@@ -83,6 +83,7 @@ bool App::init(std::string& errorText) {
         } else if (compareVersions(seenVersion_, kCurrentVersion) < 0) {
             model_.whatsNewVersion = kCurrentVersion;
             model_.whatsNewNotes = updater_.whatsNewText(seenVersion_);
+            logLine("update: showing what's new since %s", seenVersion_.c_str());
         }
         autoUpdate = model_.autoUpdate;
     }

@@ -11,6 +11,7 @@
 #include "platform/text.h"
 #include "platform/win/win_compat.h"
 #include "update/updater.h"
+#include "update/version.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     tov::openLog();
     tov::logLine("Tovenmar starting");
+    tov::logLine("update: this is version %s", tov::kCurrentVersion);
     tov::initSockets();
 
     {

@@ -82,7 +82,9 @@ float pageSettings(PageContext& ctx, const RectF& column, float top) {
           kToggleWidth, true, toggle(hit::kPasswords, m.passwords, clip("passwords"))}});
 
     bool ready = m.updater.state == 3;
-    bool busy = m.updater.state == 1 || m.updater.state == 2;
+    // A build that checks nothing has neither a button to press nor a choice to make.
+    bool off = m.updater.state == 6;
+    bool busy = m.updater.state == 1 || m.updater.state == 2 || off;
     page.section(L"Updates",
                  {{L"Tovenmar " + widen(m.version), updateStatusText(m), 120, true,
                    [&](const RectF& r) {
@@ -98,9 +100,10 @@ float pageSettings(PageContext& ctx, const RectF& column, float top) {
                    L"Tovenmar checks a few times a day and gets new versions ready in the "
                    L"background. Nothing "
                    L"changes until you restart it.",
-                   kToggleWidth, true, toggle(hit::kAutoUpdate, m.autoUpdate, [&cb](bool v) {
-                       invoke(cb.autoUpdate, v);
-                   })}});
+                   kToggleWidth, !off, [&](const RectF& r) {
+                       drawToggle(ctx, r, hit::kAutoUpdate, m.autoUpdate, !off,
+                                  [&cb](bool v) { invoke(cb.autoUpdate, v); });
+                   }}});
     return page.y();
 }
 

@@ -64,6 +64,9 @@ std::wstring updateStatusText(const PanelModel& m, const std::tm* checked, const
         case 5:
             text = widen(u.message);
             break;
+        case 6:
+            return L"Update checks are off in this build of Tovenmar. Get new versions from "
+                   L"where you got this one.";
         default:
             return L"";
     }

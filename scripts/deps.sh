@@ -2,6 +2,7 @@
 # Installs the Debian packages a task needs, only when some are missing (idempotent).
 #   scripts/deps.sh test   everything the test run needs
 #   scripts/deps.sh demo   what building and running Tovenmar.exe under Wine needs
+#   scripts/deps.sh release  what scripts/release.sh needs
 set -euo pipefail
 
 common=(cmake ninja-build g++ ccache pkg-config g++-mingw-w64-x86-64-posix
@@ -10,11 +11,14 @@ common=(cmake ninja-build g++ ccache pkg-config g++-mingw-w64-x86-64-posix
         gstreamer1.0-libav pulseaudio pulseaudio-utils
         libssl-dev libcurl4-openssl-dev)
 testing=(googletest libbenchmark-dev clang libclang-rt-14-dev sox ffmpeg)
+release=(cmake ninja-build g++ ccache pkg-config g++-mingw-w64-x86-64-posix libssl-dev
+         libcurl4-openssl-dev zip jq)
 
 case "${1:-test}" in
     demo) wanted=("${common[@]}" googletest) ;;
     test) wanted=("${common[@]}" "${testing[@]}") ;;
-    *) echo "usage: $0 test|demo" >&2; exit 2 ;;
+    release) wanted=("${release[@]}") ;;
+    *) echo "usage: $0 test|demo|release" >&2; exit 2 ;;
 esac
 
 # Several builds may ask at once; apt takes one at a time.

@@ -18,7 +18,8 @@ inline constexpr size_t kPublicKeyBlobBytes = 72;
 bool verifyBuild(const std::wstring& path, std::string_view signature,
                  std::string_view publicKeyBlob);
 
-// The public half of the release signing key, compiled in.
+// The public half of the key builds must be signed with: the TOVENMAR_RELEASE_KEY build option,
+// compiled in.
 std::string releasePublicKey();
 
 }  // namespace tov

@@ -13,6 +13,8 @@ enum UpdateState : int {
     kUpdateReady = 3,
     kUpdateUpToDate = 4,
     kUpdateFailed = 5,
+    // The build has no feed address and none is set for testing: it checks for nothing.
+    kUpdateOff = 6,
 };
 
 struct UpdateStatus {

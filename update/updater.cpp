@@ -35,6 +35,11 @@ void Updater::start(bool autoUpdate) {
     auto_ = autoUpdate;
     const std::string ready = findReadyUpdate(folder_, options_.publicKey);
     if (!ready.empty()) enterState(kUpdateReady, ready);
+    // Without a feed there is nothing to ask and no one to ask: no thread, no request.
+    if (feedUrl().empty()) {
+        if (ready.empty()) enterState(kUpdateOff);
+        return;
+    }
     std::lock_guard lock(mutex_);
     if (thread_.joinable()) return;
     stopFlag_ = false;

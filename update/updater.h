@@ -25,8 +25,9 @@
 
 namespace tov {
 
-// The vendor's feed; TOVENMAR_UPDATE_URL replaces it.
-inline constexpr const char* kDefaultFeedUrl = "https://updates.tovenmar.com/api/releases";
+// The release feed this build checks: the TOVENMAR_FEED_URL build option, empty for a build
+// made without one (it then checks nothing). TOVENMAR_UPDATE_URL replaces it.
+extern const char kFeedUrl[];
 
 struct UpdaterOptions {
     std::chrono::milliseconds firstCheck{15'000};
@@ -55,7 +56,8 @@ class Updater {
     Updater& operator=(const Updater&) = delete;
 
     // Once, after the settings are loaded: takes the auto flag, enters the ready state when a
-    // verified build waits, and starts the thread.
+    // verified build waits, and starts the thread. With no feed address (the build's or
+    // TOVENMAR_UPDATE_URL) it starts no thread and, unless a build is ready, reports kUpdateOff.
     void start(bool autoUpdate);
     // Ends the thread; a request under way is abandoned at once, whatever the server does.
     void stop();

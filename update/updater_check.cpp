@@ -44,7 +44,7 @@ std::string boundedNotes(std::string text) {
 std::string Updater::feedUrl() const {
     const std::wstring value = getEnv(L"TOVENMAR_UPDATE_URL");
     if (!value.empty() && value.size() < 2048) return narrow(value);
-    return kDefaultFeedUrl;
+    return kFeedUrl;
 }
 
 void Updater::check() {

@@ -6,8 +6,9 @@
 
 namespace tov {
 
-// The version this build reports, also in the HTTP user agent.
-inline constexpr const char* kCurrentVersion = "1.1.0";
+// The version this build reports, also in the HTTP user agent: the TOVENMAR_VERSION build
+// option, defined in the executable's generated build identity (update/build_identity.cpp.in).
+extern const char kCurrentVersion[];
 // Longest version text kept anywhere (the settings keep `seen` in 31 characters).
 inline constexpr size_t kMaxVersionLength = 31;
 

@@ -165,11 +165,14 @@ TEST(Pages, UpdateButtonStates) {
     h.showPage(Page::Settings);
     EXPECT_TRUE(h.hasText(L"Check now"));
     EXPECT_TRUE(h.region(kUpdateButton)->enabled);
-    for (int state : {1, 2}) {
+    for (int state : {1, 2, 6}) {
         h.model().updater.state = state;
         h.paint();
         EXPECT_FALSE(h.region(kUpdateButton)->enabled) << state;
     }
+    EXPECT_TRUE(h.hasText(L"Update checks are off in this build of Tovenmar. Get new versions "
+                          L"from where you got this one."));
+    EXPECT_FALSE(h.region(kAutoUpdate)->enabled);
     h.model().updater.state = 3;
     h.model().updater.version = "1.2.0";
     h.paint();

@@ -71,11 +71,26 @@ std::string WineSession::readDataFile(const std::string& name) const {
     return text;
 }
 
+std::string WineSession::driveC() const {
+    return prefix_ + "/drive_c";
+}
+
+std::string WineSession::windowsPath(const std::string& unixPath) const {
+    const std::string c = driveC() + "/";
+    std::string path = unixPath.rfind(c, 0) == 0 ? "C:\\" + unixPath.substr(c.size())
+                                                 : "Z:" + unixPath;
+    for (char& ch : path) {
+        if (ch == '/') ch = '\\';
+    }
+    return path;
+}
+
 std::unique_ptr<ChildProcess> WineSession::start(const std::string& program,
-                                                 const std::string& args) {
+                                                 const std::string& args,
+                                                 const std::string& outputName) {
     std::wstring line = L"\"" + widen(wineBinary()) + L"\" \"" + widen(program) + L"\"";
     if (!args.empty()) line += L" " + widen(args);
-    return ChildProcess::start(line, widen(artefactPath("wine-output.txt")));
+    return ChildProcess::start(line, widen(artefactPath(outputName)));
 }
 
 int WineSession::run(const std::string& program, const std::string& args, std::string* output,

@@ -26,8 +26,14 @@ class WineSession {
     // Unix path of %LOCALAPPDATA%\Tovenmar inside the prefix.
     std::string dataFolder() const;
     std::string readDataFile(const std::string& name) const;
-    // Starts a Windows program under Wine with this session's prefix.
-    std::unique_ptr<ChildProcess> start(const std::string& program, const std::string& args = {});
+    // Unix path of C:\ inside the prefix.
+    std::string driveC() const;
+    // The Windows path of a Unix path: C:\... inside the prefix's drive C, else Z:\...
+    std::string windowsPath(const std::string& unixPath) const;
+    // Starts a Windows program under Wine with this session's prefix; what it prints goes to the
+    // artefact file of that name.
+    std::unique_ptr<ChildProcess> start(const std::string& program, const std::string& args = {},
+                                        const std::string& outputName = "wine-output.txt");
     // Runs a Windows program to its end (at most timeoutMs); its exit code, -1 when it did not end.
     int run(const std::string& program, const std::string& args, std::string* output,
             uint32_t timeoutMs);

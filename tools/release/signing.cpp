@@ -1,7 +1,5 @@
-// The portable half of release signing: blob layout and source text.
+// The portable half of release signing: blob layout and fingerprints.
 #include "tools/release/signing.h"
-
-#include <cstdio>
 
 #include "update/signature.h"
 
@@ -15,16 +13,13 @@ std::string publicKeyOf(std::string_view privateKey) {
     return blob;
 }
 
-std::string publicKeySource(std::string_view publicKey) {
-    std::string out;
-    char byte[8];
-    for (size_t i = 0; i < publicKey.size(); ++i) {
-        if (i % 12 == 0) out += i == 0 ? "    " : "\n    ";
-        std::snprintf(byte, sizeof byte, "0x%02x,", static_cast<unsigned char>(publicKey[i]));
-        out += byte;
-        if (i % 12 != 11 && i + 1 < publicKey.size()) out += ' ';
-    }
-    return out + "\n";
+bool isPublicKeyBlob(std::string_view publicKey) {
+    return publicKey.size() == kPublicKeyBlobBytes &&
+           publicKey.substr(0, 8) == std::string_view("ECS1\x20\0\0\0", 8);
+}
+
+std::string publicKeyFingerprint(std::string_view publicKey) {
+    return sha256Hex(publicKey);
 }
 
 }  // namespace tov::release

@@ -16,7 +16,11 @@ std::string publicKeyOf(std::string_view privateKey);
 // 64 bytes r||s over SHA-256 of the file; empty on failure.
 std::string signFile(std::string_view privateKey, const std::wstring& path);
 
-// The public blob as C++ source lines, ready for update/release_key.cpp.
-std::string publicKeySource(std::string_view publicKey);
+// True for a 72-byte ECCPUBLICBLOB of a P-256 key ("ECS1", key length 32, X, Y), the form of
+// a public key file.
+bool isPublicKeyBlob(std::string_view publicKey);
+// SHA-256 of the public blob as 64 hexadecimal characters: what the tool prints so that two
+// copies of a key can be compared.
+std::string publicKeyFingerprint(std::string_view publicKey);
 
 }  // namespace tov::release

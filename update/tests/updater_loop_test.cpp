@@ -56,6 +56,31 @@ TEST_F(UpdaterLoopTest, TurningAutoOnWaitsForTheNextDeadline) {
     EXPECT_TRUE(test::waitFor([&] { return feedRequests() == 1; }));
 }
 
+TEST_F(UpdaterLoopTest, ABuildWithoutAFeedAsksNoOneUnlessTheTestNamesOne) {
+    if (kFeedUrl[0] != '\0') GTEST_SKIP() << "this build checks " << kFeedUrl;
+    {
+        test::ScopedEnv noOverride(L"TOVENMAR_UPDATE_URL", nullptr);
+        Updater updater({}, env.options());
+        updater.start(true);
+        EXPECT_EQ(updater.snapshot().state, kUpdateOff);
+        updater.checkNow();
+        sleepMs(300);  // several deadlines would pass
+        EXPECT_EQ(updater.snapshot().state, kUpdateOff);
+    }
+    {
+        // The override is the feed.
+        Updater updater({}, env.options());
+        updater.start(true);
+        EXPECT_TRUE(test::waitFor([&] { return feedRequests() >= 1; }));
+    }
+    // A build made ready earlier is still offered for installing.
+    test::ScopedEnv noOverride(L"TOVENMAR_UPDATE_URL", nullptr);
+    env.stageReady("1.2.0", "new build");
+    Updater updater({}, env.options());
+    updater.start(true);
+    EXPECT_EQ(updater.snapshot().state, kUpdateReady);
+}
+
 TEST_F(UpdaterLoopTest, StoppingDuringADownloadLeavesNoPartFile) {
     const std::string content(300000, 'b');
     env.publishFeed({env.publishRelease("1.2.0", content)});
