@@ -29,7 +29,11 @@ App::App(AppParts parts)
     if (parts_.settingsPath) settings_.pathProvider = parts_.settingsPath;
 }
 
-App::~App() = default;
+// A test that gives up part-way (or an init that failed) still ends every worker before the parts
+// they call into are gone.
+App::~App() {
+    shutdown();
+}
 
 // ---- init and shut-down -------------------------------------------------------------------
 
@@ -97,8 +101,8 @@ std::wstring App::settingsFilePath() const {
 }
 
 void App::shutdown() {
-    // The panel window is gone by now: nothing is posted to it any more.
-    closing_ = true;
+    // The panel window is gone by now: nothing is posted to it any more. Runs once.
+    if (closing_.exchange(true)) return;
     updater_.requestStop();
     // The phone's screen size first (at most 5 s); then the screen-shape worker ends, so that it
     // cannot call back into the App while the rest goes.

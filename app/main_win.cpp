@@ -44,6 +44,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     std::string errorText;
     if (!app.init(errorText)) {
         MessageBoxW(nullptr, tov::widen(errorText).c_str(), L"Tovenmar", MB_OK | MB_ICONERROR);
+        app.shutdown();
         return 1;
     }
 
