@@ -13,69 +13,22 @@ out="$root/build/demo"
 TOV_TARGETS="phonesim adb" "$root/scripts/build.sh" native
 TOV_TARGETS="Tovenmar adb" "$root/scripts/build.sh" win
 mkdir -p "$out"
-rm -f "$out"/*.png "$out/phonesim.port"
+rm -f "$out"/*.png
 
-. "$root/scripts/xvfb.sh"
-export WINEPREFIX="${WINEPREFIX:-$out/wineprefix}"
-export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-wine=wine
-[ -x /usr/lib/wine/wine64 ] && wine=/usr/lib/wine/wine64
-
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wineserver -k 2>/dev/null || true
-    [ -n "${TOV_XVFB_PID:-}" ] && kill "$TOV_XVFB_PID" 2>/dev/null || true
-}
-trap cleanup EXIT
+. "$root/scripts/wine-app.sh"
+tov_wine_setup "$out"
 
 # One phone on a cable (and on Wi-Fi); its phone app is not installed yet, so the first Start
 # stream installs it. DEMO_SCENARIO names another scenario file.
 scenario="${DEMO_SCENARIO:-$root/tools/phonesim/scenarios/demo.txt}"
-"$root/build/native/bin/phonesim" serve --port-file "$out/phonesim.port" \
-    --scenario "$scenario" > "$out/phonesim.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 1 100); do [ -s "$out/phonesim.port" ] && break; sleep 0.1; done
-export TOVENMAR_PHONESIM="$(cat "$out/phonesim.port")"
+tov_start_phonesim "$scenario"
 echo "Phone simulator on port $TOVENMAR_PHONESIM ($scenario)"
 
-[ -d "$WINEPREFIX" ] || { echo "Making the Wine prefix (once)…"; "$wine" wineboot -i >/dev/null 2>&1 || true; }
 echo "Starting Tovenmar.exe (display $DISPLAY, prefix $WINEPREFIX)"
-"$wine" "$root/build/win/bin/Tovenmar.exe" > "$out/wine.log" 2>&1 &
-tovenmar=$!
-pids+=($tovenmar)
-log=""
-find_log() {
-    [ -n "$log" ] || log="$(find "$WINEPREFIX/drive_c/users" -name tovenmar.log 2>/dev/null | head -1)"
-    [ -n "$log" ]
-}
-
-window_id() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true; }
-panel=""
-for _ in $(seq 1 600); do
-    panel="$(window_id Tovenmar)"
-    [ -n "$panel" ] && break
-    kill -0 "$tovenmar" 2>/dev/null || break
-    sleep 0.1
-done
-[ -n "$panel" ] || { echo "Tovenmar's window did not appear"; cat "$out/wine.log"; exit 1; }
+tov_start_tovenmar
+tov_wait_panel || { echo "Tovenmar's window did not appear"; cat "$out/wine.log"; exit 1; }
 sleep 2
-
-# "Start stream" is the filled button below the status in the sidebar: find it by its colour.
-button_y() {
-    import -window "$panel" "$out/panel-before.png" 2>/dev/null || return 1
-    convert "$out/panel-before.png" -crop 1x400+124+100 txt:- 2>/dev/null |
-        awk -F'[,:]' '/#3D7EF0/ { print $2 + 100; exit }'
-}
-y=""
-for _ in $(seq 1 100); do
-    y="$(button_y || true)"
-    [ -n "$y" ] && break
-    sleep 0.3
-done
-if [ -n "$y" ]; then
-    xdotool mousemove --window "$panel" 124 $((y + 10)) click 1
+if tov_press_start; then
     echo "Pressed Start stream"
 else
     echo "Could not find the Start stream button; press it yourself"
@@ -83,7 +36,7 @@ fi
 
 live=0
 for _ in $(seq 1 600); do
-    if find_log && grep -q 'link: live' "$log"; then live=1; break; fi
+    if tov_find_log && grep -q 'link: live' "$log"; then live=1; break; fi
     kill -0 "$tovenmar" 2>/dev/null || break
     sleep 0.1
 done
@@ -117,7 +70,7 @@ mkdir -p "$out/shots"
         sleep "${DEMO_SHOT_SECONDS:-5}"
     done
 ) &
-pids+=($!)
+tov_pids+=($!)
 
 if [ -n "${DEMO_SECONDS:-}" ]; then
     sleep "$DEMO_SECONDS"
@@ -125,7 +78,7 @@ else
     echo "Tovenmar is running; close its window to end the demo."
     wait "$tovenmar" || true
 fi
-find_log || true
+tov_find_log || true
 echo "--- ${log:-(no log)}"
 [ -n "$log" ] && cat "$log"
 exit 0

@@ -128,6 +128,7 @@ void VideoPipeline::handleConfig(VideoItem& item) {
     queue_.setWaitingForKey();
     logLine("video: config %dx%d @%d, csd %zu bytes", width_, height_, fps_, csd_.size());
     records_.clear();
+    configAt_ = now();
     csv_.restart(programDataFile(L"frames.csv"));
     if (openDecoder()) {
         onGpu_.store(decoder_.onGpu());
@@ -156,6 +157,7 @@ void VideoPipeline::handlePacket(VideoItem& item, bool moreQueued) {
     }
 
     FrameRecord record;
+    record.dequeued = now();
     record.pts = item.pts;
     record.arrived = item.arrived;
     record.bytes = item.bytes.size();
@@ -178,7 +180,7 @@ void VideoPipeline::handlePacket(VideoItem& item, bool moreQueued) {
     bool gotPicture = false;
     bool pictureTimeKnown = false;
     int64_t pictureTime = 0;
-    const int64_t start = now();
+    const int64_t start = record.dequeued;
     const bool ok = decoder_.decode(data, size, item.pts, [&](bool timeKnown, int64_t time) {
         gotPicture = true;
         pictureTimeKnown = timeKnown;
@@ -193,6 +195,7 @@ void VideoPipeline::handlePacket(VideoItem& item, bool moreQueued) {
 
     if (gotPicture) {
         record.decoded = now();
+        record.copyMicros = decoder_.lastCopyMicros();
         decodeTime_.add(record.decoded - start);
         if (moreQueued) {
             // Something newer waits: this picture is decoded (later ones depend on it) but not
@@ -201,7 +204,13 @@ void VideoPipeline::handlePacket(VideoItem& item, bool moreQueued) {
         } else {
             presenter_.present();
             record.shown = now();
+            record.drawMicros = presenter_.lastDrawMicros();
             ++shownInterval_;
+            if (configAt_ != 0) {
+                logLine("video: first picture shown %lld ms after the config",
+                        static_cast<long long>((record.shown - configAt_) / 1000));
+                configAt_ = 0;
+            }
             int64_t mapped = 0;
             if (pictureTimeKnown && callbacks_.phoneToPc &&
                 callbacks_.phoneToPc(pictureTime, &mapped)) {

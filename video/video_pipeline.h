@@ -93,6 +93,7 @@ class VideoPipeline {
     std::vector<uint8_t> csd_;
     std::vector<uint8_t> keyScratch_;
     FramesCsv csv_;
+    int64_t configAt_ = 0;  // until the config's first picture is shown
 
     int64_t intervalStart_ = 0;
     int decodedInterval_ = 0;

@@ -4,6 +4,7 @@
 #include <mfapi.h>
 
 #include "core/log.h"
+#include "platform/clock.h"
 #include "video/processor_converter_win.h"
 #include "video/shader_converter_win.h"
 
@@ -175,7 +176,9 @@ void VideoRenderer::drawFrame() {
 }
 
 void VideoRenderer::present() {
+    const int64_t drawStart = nowMicros();
     drawFrame();
+    lastDrawMicros_ = nowMicros() - drawStart;
     if (device_.swapChain) {
         device_.swapChain->Present(0, device_.tearing ? DXGI_PRESENT_ALLOW_TEARING : 0);
     }

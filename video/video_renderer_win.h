@@ -46,6 +46,7 @@ class VideoRenderer : public FramePresenter {
     void dropPicture() override { hasPicture_ = false; }
     bool resizePending() const override { return resizePending_.load(); }
     void present() override;
+    int64_t lastDrawMicros() const override { return lastDrawMicros_; }
     PresenterInfo info() const override;
     int takeBltFailures() override;
     double monitorRefreshHz() override;
@@ -71,6 +72,7 @@ class VideoRenderer : public FramePresenter {
     bool hasPicture_ = false;
     std::atomic<bool> resizePending_{false};
     int bltFailures_ = 0;
+    int64_t lastDrawMicros_ = 0;
     HRESULT lastBltResult_ = S_OK;
     ReshapeTracker reshape_;
 };

@@ -51,6 +51,10 @@ void Forwards::acceptLoop(uint16_t port, TcpListener* listener) {
             serial = it->second->serial;
             remote = it->second->remote;
         }
+        // The phone side writes one packet per write; Nagle's wait for the PC's delayed ack
+        // would hold small packets back and bunch the stream's arrivals, which neither a phone
+        // nor adb does.
+        socket->setNoDelay(true);
         router_(serial, remote, std::move(socket));
     }
 }

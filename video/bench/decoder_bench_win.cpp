@@ -1,10 +1,13 @@
 // The real decoder's time per picture (CPU path, as under Wine or without a video device):
 // a phone-like 720p clip against the 320 x 640 phone clip in the same run.
+// With `CLIP WIDTH HEIGHT` (a Unix path under Wine is fine) it measures that clip alone and
+// ends with one line of `key=value` figures for scripts: the end-to-end benchmark's baselines.
 #include <mfapi.h>
 #include <objbase.h>
 #include <windows.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -19,27 +22,48 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+double processCpuMs() {
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0.0;
+    auto ticks = [](const FILETIME& t) {
+        return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;
+}
+
 struct Result {
     double openMs = 0;
+    double firstPictureMs = 0;  // open + feeding until the first picture comes out
+    double cpuMs = 0;
     std::vector<double> packetMs;  // after each pass's first two packets (decoder start-up)
     double pictures = 0;
     double totalMs = 0;
 };
 
-Result measure(const char* clipPath, int width, int height, int passes) {
+Result measure(const std::wstring& clipPath, int width, int height, int passes) {
     Result r;
     std::string clip;
-    if (!readFile(test::sourceFile(clipPath), clip)) {
-        std::printf("cannot read %s\n", clipPath);
+    if (!readFile(clipPath, clip)) {
+        std::printf("cannot read the clip\n");
         return r;
     }
     const test::SplitStream stream = test::splitH264(clip, false);
     MfDecoder decoder(nullptr, nullptr);
     decoder.threadStarting();
     int pictures = 0;
-    auto count = [&](bool, int64_t) { ++pictures; };
+    Clock::time_point openStart;
+    bool firstSeen = false;
+    auto count = [&](bool, int64_t) {
+        ++pictures;
+        if (!firstSeen) {
+            r.firstPictureMs += std::chrono::duration<double, std::milli>(Clock::now() - openStart).count();
+            firstSeen = true;
+        }
+    };
+    const double cpuStart = processCpuMs();
     for (int pass = 0; pass < passes; ++pass) {
-        const auto openStart = Clock::now();
+        openStart = Clock::now();
+        firstSeen = false;
         if (!decoder.open(0, width, height, 30)) break;
         r.openMs += std::chrono::duration<double, std::milli>(Clock::now() - openStart).count();
         const auto passStart = Clock::now();
@@ -54,8 +78,10 @@ Result measure(const char* clipPath, int width, int height, int passes) {
         decoder.finish(count);
         r.totalMs += std::chrono::duration<double, std::milli>(Clock::now() - passStart).count();
     }
+    r.cpuMs = processCpuMs() - cpuStart;
     decoder.threadEnding();
     r.openMs /= passes;
+    r.firstPictureMs /= passes;
     r.pictures = pictures;
     return r;
 }
@@ -71,11 +97,24 @@ void report(const char* name, const Result& r) {
 }  // namespace
 }  // namespace tov
 
-int main() {
+int main(int argc, char** argv) {
     using namespace tov;
     const int passes = 5;
-    const Result small = measure("tests/media/phone_h264_320x640.h264", 320, 640, passes);
-    const Result hd = measure("video/tests/data/phone_h264_1280x720.h264", 1280, 720, passes);
+    if (argc == 4) {
+        std::string path = argv[1];
+        if (!path.empty() && path[0] == '/') path = "Z:" + path;  // Wine's view of the Unix root
+        const Result r = measure(std::wstring(path.begin(), path.end()), std::atoi(argv[2]),
+                                 std::atoi(argv[3]), passes);
+        report(argv[2], r);
+        std::printf("decoder open_ms=%.1f first_picture_ms=%.1f per_picture_ms=%.2f "
+                    "median_packet_ms=%.2f cpu_per_picture_ms=%.2f pictures=%.0f\n",
+                    r.openMs, r.firstPictureMs, r.pictures ? r.totalMs / r.pictures : 0.0,
+                    bench::percentile(r.packetMs, 0.5), r.pictures ? r.cpuMs / r.pictures : 0.0,
+                    r.pictures);
+        return r.pictures > 0 ? 0 : 1;
+    }
+    const Result small = measure(test::sourceFile("tests/media/phone_h264_320x640.h264"), 320, 640, passes);
+    const Result hd = measure(test::sourceFile("video/tests/data/phone_h264_1280x720.h264"), 1280, 720, passes);
     report("320x640", small);
     report("1280x720", hd);
     const double smallPerPicture = small.pictures ? small.totalMs / small.pictures : 0.0;

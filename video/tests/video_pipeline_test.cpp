@@ -338,10 +338,10 @@ TEST_F(VideoPipelineTest, FramesCsvHasALinePerDecodedPacketAndRestartsAtEachConf
         [&] { return readFile(csvPath, text) && text.find("71667,") != std::string::npos; }));
     const std::string eol = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
     EXPECT_EQ(text.substr(0, text.find(eol)),
-              "pts_us,captured_us,arrived_us,decoded_us,shown_us,bytes,key");
+              "pts_us,captured_us,arrived_us,decoded_us,shown_us,bytes,key,dequeued_us,copy_us,draw_us");
     // Bytes without the csd; no clock mapping, so captured is 0.
-    EXPECT_NE(text.find(eol + "5000,0,10000000,10000000,10000000,6,1" + eol), std::string::npos);
-    EXPECT_NE(text.find(eol + "38333,0,10000000,10000000,10000000,6,0" + eol), std::string::npos);
+    EXPECT_NE(text.find(eol + "5000,0,10000000,10000000,10000000,6,1,10000000,0,0" + eol), std::string::npos);
+    EXPECT_NE(text.find(eol + "38333,0,10000000,10000000,10000000,6,0,10000000,0,0" + eol), std::string::npos);
 
     config();
     ASSERT_TRUE(waitUntil([&] { return decoder.opens().size() == 2; }));

@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# What a user feels, measured end to end: Tovenmar.exe under Wine and Xvfb with the phone
+# simulator playing clips of a phone's real size. For each case it starts the program, presses
+# "Start stream", streams for a fixed time, ends the program and reads its log and frames.csv.
+# One table: each figure beside a baseline measured in the same run, and their ratio.
+#   scripts/bench-e2e.sh [SECONDS]    seconds of streaming per case (default 15)
+#   BENCH_CASES="portrait:60 landscape:60 portrait:120 landscape:120"   the cases (shape:fps)
+set -uo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+out="$root/build/bench-e2e"
+seconds="${1:-15}"
+cases="${BENCH_CASES:-portrait:60 landscape:60 portrait:120 landscape:120}"
+
+"$root/scripts/deps.sh" test >/dev/null
+TOV_TARGETS="phonesim adb" "$root/scripts/build.sh" native >/dev/null || exit 1
+TOV_TARGETS="Tovenmar adb video_decoder_bench" "$root/scripts/build.sh" win >/dev/null || exit 1
+clips="$root/build/media"
+sh "$root/tests/media/make-clips.sh" real-size "$clips" || exit 1
+
+. "$root/scripts/wine-app.sh"
+tov_wine_setup "$out"
+bin="$root/build/win/bin"
+standin="$root/tests/media/phone-app-stand-in.apk"
+data="$(dirname "$(find "$WINEPREFIX/drive_c/users" -maxdepth 3 -type d -name AppData | head -1)")/AppData/Local/Tovenmar"
+
+now_ms() { date +%s%3N; }
+# Log time stamps are the local time of day with milliseconds; the script's clock is the same.
+log_ms() {  # first line of the log matching $1, as ms since the epoch (today)
+    local stamp
+    stamp="$(grep -m1 -- "$1" "$log" 2>/dev/null | cut -c1-12)"
+    [ -n "$stamp" ] || return 1
+    echo $(( $(date -d "$(date +%F) $stamp" +%s%3N) ))
+}
+cpu_ms() {  # user + system time of a process, ms
+    awk -v hz="$(getconf CLK_TCK)" '{ print int(($14 + $15) * 1000 / hz) }' "/proc/$1/stat" 2>/dev/null
+}
+# Nearest-rank percentiles of a column of numbers on stdin: prints p50 p95 p99 mean count.
+stats() {
+    sort -n | awk '{ v[NR] = $1; s += $1 }
+        function p(f) { r = int(f * (NR - 1) + 0.5) + 1; return v[r] }
+        END { if (NR == 0) { print "- - - - 0"; exit }
+              printf "%.1f %.1f %.1f %.1f %d\n", p(0.5), p(0.95), p(0.99), s / NR, NR }'
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b + 0 == 0 || a == "-") print "-"; else printf "%.2f", a / b }'; }
+rows=()
+row() { rows+=("| $1 | $2 | $3 | $4 | $5 |"); }
+
+echo "machine: $(nproc) cores, $(sed -nE 's/^model name\s*:\s*//p' /proc/cpuinfo | head -1)," \
+    "load $(cut -d' ' -f1-3 /proc/loadavg), $(date -u '+%Y-%m-%d %H:%M UTC'), display $DISPLAY" \
+    "$(xdpyinfo 2>/dev/null | awk '/dimensions/ { print $2 }')"
+
+# Baselines that do not depend on the case: Wine starting a small program, one adb round trip.
+t=$(now_ms); "$tov_wine" "$bin/adb.exe" version >/dev/null 2>&1; wine_start=$(( $(now_ms) - t ))
+
+declare -A dec_open dec_first dec_pic dec_cpu
+for shape in portrait landscape; do
+    [ "$shape" = portrait ] && size=1080x2400 || size=1920x1080
+    line="$("$tov_wine" "$bin/video_decoder_bench.exe" "$clips/phone_h264_${size}_60.h264" \
+        "${size%x*}" "${size#*x}" 2>/dev/null | grep '^decoder ' | tr -d '\r')"
+    echo "decoder bench $size: ${line:-failed}"
+    dec_first[$shape]="$(sed -nE 's/.*first_picture_ms=([0-9.]+).*/\1/p' <<<"$line")"
+    dec_pic[$shape]="$(sed -nE 's/.*median_packet_ms=([0-9.]+).*/\1/p' <<<"$line")"
+    dec_cpu[$shape]="$(sed -nE 's/.*cpu_per_picture_ms=([0-9.]+).*/\1/p' <<<"$line")"
+done
+
+for c in $cases; do
+    shape="${c%%:*}"
+    fps="${c##*:}"
+    [ "$shape" = portrait ] && size=1080x2400 || size=1920x1080
+    name="$shape ${size} @$fps"
+    echo "== $name"
+    scenario="$out/scenario-$shape-$fps.txt"
+    echo "phone bench usb=BENCH0001 serialno=BENCH0001 manufacturer=Google model=Pixel" \
+        "screen=$size refresh=$fps fps=$fps clip=$clips/phone_h264_${size}_60.h264" \
+        "apk=$standin" > "$scenario"
+    rm -f "$data/tovenmar.log" "$data/frames.csv"
+    log=""
+    tov_start_phonesim "$scenario"
+    t0=$(now_ms)
+    tov_start_tovenmar
+    tov_wait_panel || { echo "   the panel did not appear"; tov_cleanup; continue; }
+    t_panel=$(now_ms)
+    sleep 1
+    t_press=$(now_ms)
+    tov_press_start || { echo "   no Start stream button"; }
+    t_press_done=$(now_ms)
+    for _ in $(seq 1 600); do
+        tov_find_log && grep -q 'video: first picture shown' "$log" && break
+        sleep 0.05
+    done
+    live=$(log_ms 'link: live') || { echo "   the stream did not go live"; cat "$log"; tov_cleanup; continue; }
+    first=$(log_ms 'video: first picture shown') || first=""
+    cpu0=$(cpu_ms "$tovenmar"); w0=$(now_ms)
+    sleep "$seconds"
+    cpu1=$(cpu_ms "$tovenmar"); w1=$(now_ms)
+    rss=$(awk '/VmHWM/ { printf "%.0f", $2 / 1024 }' "/proc/$tovenmar/status" 2>/dev/null)
+    keyframes=$("$root/build/native/bin/phonesim" ctl --port "$TOVENMAR_PHONESIM" streamevents bench \
+        2>/dev/null | grep -c keyframe)
+    kill "$tovenmar" 2>/dev/null
+    wineserver -k 2>/dev/null
+    kill "${tov_pids[@]}" 2>/dev/null
+    tov_pids=()
+    sleep 1
+
+    csv="$data/frames.csv"
+    interval=$(awk -v f="$fps" 'BEGIN { printf "%.1f", 1000 / f }')
+    # Columns: pts captured arrived decoded shown bytes key dequeued copy draw (us).
+    col() { tail -n +2 "$csv" | tr -d '\r' | awk -F, "$1"; }
+    read -r pc50 pc95 pc99 pcmean pcn < <(col '$5 > 0 { print ($5 - $3) / 1000 }' | stats)
+    read -r ph50 ph95 ph99 phmean phn < <(col '$5 > 0 && $2 != 0 { print ($5 - $2) / 1000 }' | stats)
+    read -r q50 _ _ qmean _ < <(col '$8 > 0 && $4 > 0 { print ($8 - $3) / 1000 }' | stats)
+    read -r d50 _ _ dmean _ < <(col '$4 > 0 { print ($4 - $8 - $9) / 1000 }' | stats)
+    read -r cp50 _ _ cpmean _ < <(col '$4 > 0 { print $9 / 1000 }' | stats)
+    read -r dr50 _ _ drmean _ < <(col '$5 > 0 { print $10 / 1000 }' | stats)
+    read -r sw50 _ _ swmean _ < <(col '$5 > 0 { print ($5 - $4 - $10) / 1000 }' | stats)
+    read -r rx dec shown < <(grep -o 'video: rx [0-9]*, decoded [0-9]*, shown [0-9]*' "$log" |
+        awk '{ gsub(",", ""); rx += $3; d += $5; s += $7 } END { print rx + 0, d + 0, s + 0 }')
+    dropped=$(( rx - shown ))
+    streamed=$(( w1 - w0 ))
+    cpu=$(awk -v a="$cpu0" -v b="$cpu1" -v w="$streamed" 'BEGIN { printf "%.0f", (b - a) * 1000 / w }')
+    rxps=$(awk -v r="$pcn" -v f="$fps" 'BEGIN { print f }')
+    cpu_base=$(awk -v c="${dec_cpu[$shape]:-0}" -v f="$rxps" 'BEGIN { printf "%.0f", c * f }')
+    dec_ms="${dec_pic[$shape]:-0}"
+
+    row "$name" "process start → panel visible (ms)" "$(( t_panel - t0 ))" "Wine starts adb.exe version: $wine_start" "$(ratio $(( t_panel - t0 )) "$wine_start")"
+    row "$name" "Start stream pressed → link: live (ms)" "$(( live - t_press_done ))" "—" "—"
+    if [ -n "$first" ]; then
+        row "$name" "live → first picture presented (ms)" "$(( first - live ))" "decoder opens and decodes the first key picture: ${dec_first[$shape]:-?}" "$(ratio $(( first - live )) "${dec_first[$shape]:-0}")"
+        row "$name" "Start stream pressed → first picture (ms)" "$(( first - t_press_done ))" "1000 (the aim)" "$(ratio $(( first - t_press_done )) 1000)"
+    fi
+    row "$name" "PC side, arrival → present, p50 / p95 / p99 (ms)" "$pc50 / $pc95 / $pc99" "frame interval $interval; decoder per picture $dec_ms" "$(ratio "$pc50" "$interval") / $(ratio "$pc95" "$interval") / $(ratio "$pc99" "$interval") of the interval"
+    row "$name" "PC side beyond the decoder's own time, p50 (ms)" "$(awk -v a="$pc50" -v b="$dec_ms" 'BEGIN { printf "%.1f", a - b }')" "half a frame: $(awk -v i="$interval" 'BEGIN { printf "%.1f", i / 2 }')" "$(ratio "$(awk -v a="$pc50" -v b="$dec_ms" 'BEGIN { print a - b }')" "$(awk -v i="$interval" 'BEGIN { print i / 2 }')")"
+    row "$name" "phone capture → present, p50 / p95 / p99 (ms)" "$ph50 / $ph95 / $ph99" "frame interval $interval" "$(ratio "$ph50" "$interval") / $(ratio "$ph95" "$interval") / $(ratio "$ph99" "$interval")"
+    row "$name" "where the PC time goes, p50 (mean) ms: queue wait · decode · upload · draw · swap" "$q50 ($qmean) · $d50 ($dmean) · $cp50 ($cpmean) · $dr50 ($drmean) · $sw50 ($swmean)" "decoder per picture $dec_ms" "decode $(ratio "$d50" "$dec_ms")"
+    row "$name" "pictures received · decoded · presented · dropped; key frames asked" "$rx · $dec · $shown · $dropped; $keyframes" "received $rx" "presented $(ratio "$shown" "$rx")"
+    row "$name" "Tovenmar.exe CPU per streamed second (ms); peak memory (MB)" "$cpu; $rss" "decoder bench CPU for $fps pictures: $cpu_base" "$(ratio "$cpu" "$cpu_base")"
+    cp "$csv" "$out/frames-$shape-$fps.csv" 2>/dev/null
+    cp "$log" "$out/tovenmar-$shape-$fps.log" 2>/dev/null
+done
+
+echo
+echo "| case | figure | value | baseline (same run) | ratio |"
+echo "|---|---|---|---|---|"
+printf '%s\n' "${rows[@]}"
