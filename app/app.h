@@ -118,6 +118,8 @@ class App {
     void onPhoneStateReport(const std::map<std::string, std::string>& report);
     void onInputReport(const std::map<std::string, std::string>& report);
     void onPhoneInfo(const PhoneInfo& info);
+    // Tells the video side what stream the session is about to bring (or that none is).
+    void expectStream();
 
     // Test access.
     Session& session() { return session_; }

@@ -60,6 +60,9 @@ class VideoPort {
     virtual void onPacket(const uint8_t* data, size_t size, int64_t time, bool key) = 0;
     // Any thread: drops the queue and waits for a new config.
     virtual void reset() = 0;
+    // Any thread: a stream of about this codec and size is coming, so the decoder can open
+    // before it arrives; codec < 0: none is coming any more.
+    virtual void expectStream(int codec, int width, int height) = 0;
     virtual VideoStats stats() const = 0;
     // Input side (UI thread).
     virtual bool captured() const = 0;

@@ -4,6 +4,7 @@
 
 #include "app/report_fields.h"
 #include "core/stream_options.h"
+#include "video/video_item.h"
 
 namespace tov {
 
@@ -104,7 +105,19 @@ void App::setCodec(const std::string& codec) {
 
 void App::startOrStop() {
     session_.setStreaming(!session_.streaming());
+    expectStream();
     applyInput();
+}
+
+void App::expectStream() {
+    int codec = -1, width = 0, height = 0;
+    if (session_.streaming()) {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        width = lastPhoneInfo_.width;
+        height = lastPhoneInfo_.height;
+        codec = model_.codec == "hevc" ? kCodecHevc : 0;
+    }
+    video_->expectStream(codec, width, height);
 }
 
 void App::setRecording(bool on) {
@@ -134,6 +147,7 @@ void App::onLinkState(LinkState state, const std::string& detail) {
     // other than live also sees the video and sound it implies.
     if (state != LinkState::Live) {
         video_->reset();
+        expectStream();
         audio_.stop();
         recorder_.onStreamEnd();
     }

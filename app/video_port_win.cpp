@@ -45,6 +45,9 @@ class VideoPortWin final : public VideoPort {
         window_.onPacket(data, size, time, key);
     }
     void reset() override { window_.reset(); }
+    void expectStream(int codec, int width, int height) override {
+        window_.expectStream(codec, width, height);
+    }
     VideoStats stats() const override {
         const VideoSnapshot s = window_.snapshot();
         VideoStats out;

@@ -4,7 +4,8 @@
 # "Start stream", streams for a fixed time, ends the program and reads its log and frames.csv.
 # One table: each figure beside a baseline measured in the same run, and their ratio.
 #   scripts/bench-e2e.sh [SECONDS]    seconds of streaming per case (default 15)
-#   BENCH_CASES="portrait:60 landscape:60 portrait:120 landscape:120"   the cases (shape:fps)
+#   BENCH_CASES="portrait:60 landscape:60 portrait:120 landscape:120"   the cases (shape:fps);
+#   shape `small` is the 320x640 test clip the demo plays
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="$root/build/bench-e2e"
@@ -51,11 +52,21 @@ echo "machine: $(nproc) cores, $(sed -nE 's/^model name\s*:\s*//p' /proc/cpuinfo
 
 # Baselines that do not depend on the case: Wine starting a small program, one adb round trip.
 t=$(now_ms); "$tov_wine" "$bin/adb.exe" version >/dev/null 2>&1; wine_start=$(( $(now_ms) - t ))
+tov_start_phonesim "$root/tools/phonesim/scenarios/demo.txt"
+t=$(now_ms); "$tov_wine" "$bin/adb.exe" -s R5CT2090ABC shell true >/dev/null 2>&1; adb_trip=$(( $(now_ms) - t ))
+kill "${tov_pids[@]}" 2>/dev/null; tov_pids=()
 
-declare -A dec_open dec_first dec_pic dec_cpu
-for shape in portrait landscape; do
-    [ "$shape" = portrait ] && size=1080x2400 || size=1920x1080
-    line="$("$tov_wine" "$bin/video_decoder_bench.exe" "$clips/phone_h264_${size}_60.h264" \
+clip_of() {  # shape -> "WIDTHxHEIGHT CLIPFILE"
+    case "$1" in
+        portrait) echo "1080x2400 $clips/phone_h264_1080x2400_60.h264" ;;
+        landscape) echo "1920x1080 $clips/phone_h264_1920x1080_60.h264" ;;
+        small) echo "320x640 $root/tests/media/phone_h264_320x640.h264" ;;
+    esac
+}
+declare -A dec_first dec_pic dec_cpu
+for shape in $(for c in $cases; do echo "${c%%:*}"; done | sort -u); do
+    read -r size clip < <(clip_of "$shape")
+    line="$("$tov_wine" "$bin/video_decoder_bench.exe" "$clip" \
         "${size%x*}" "${size#*x}" 2>/dev/null | grep '^decoder ' | tr -d '\r')"
     echo "decoder bench $size: ${line:-failed}"
     dec_first[$shape]="$(sed -nE 's/.*first_picture_ms=([0-9.]+).*/\1/p' <<<"$line")"
@@ -66,12 +77,12 @@ done
 for c in $cases; do
     shape="${c%%:*}"
     fps="${c##*:}"
-    [ "$shape" = portrait ] && size=1080x2400 || size=1920x1080
+    read -r size clip < <(clip_of "$shape")
     name="$shape ${size} @$fps"
     echo "== $name"
     scenario="$out/scenario-$shape-$fps.txt"
     echo "phone bench usb=BENCH0001 serialno=BENCH0001 manufacturer=Google model=Pixel" \
-        "screen=$size refresh=$fps fps=$fps clip=$clips/phone_h264_${size}_60.h264" \
+        "screen=$size refresh=$fps fps=$fps clip=$clip" \
         "apk=$standin" > "$scenario"
     rm -f "$data/tovenmar.log" "$data/frames.csv"
     log=""
@@ -90,6 +101,7 @@ for c in $cases; do
     done
     live=$(log_ms 'link: live') || { echo "   the stream did not go live"; cat "$log"; tov_cleanup; continue; }
     first=$(log_ms 'video: first picture shown') || first=""
+    adb_calls=$("$root/build/native/bin/phonesim" ctl --port "$TOVENMAR_PHONESIM" commands 2>/dev/null | wc -l)
     cpu0=$(cpu_ms "$tovenmar"); w0=$(now_ms)
     sleep "$seconds"
     cpu1=$(cpu_ms "$tovenmar"); w1=$(now_ms)
@@ -116,6 +128,8 @@ for c in $cases; do
     read -r rx dec shown < <(grep -o 'video: rx [0-9]*, decoded [0-9]*, shown [0-9]*' "$log" |
         awk '{ gsub(",", ""); rx += $3; d += $5; s += $7 } END { print rx + 0, d + 0, s + 0 }')
     dropped=$(( rx - shown ))
+    read -r capsd arrsd bunched < <(grep -o 'capture gap [0-9.]* sd [0-9.]* max [0-9.]* | arrive gap [0-9.]* sd [0-9.]* max [0-9.]*, bunched [0-9]*' "$log" |
+        awk '{ c += $5; a += $12; b += $16; n++ } END { if (n) printf "%.1f %.1f %.1f\n", c / n, a / n, b / n; else print "- - -" }')
     streamed=$(( w1 - w0 ))
     cpu=$(awk -v a="$cpu0" -v b="$cpu1" -v w="$streamed" 'BEGIN { printf "%.0f", (b - a) * 1000 / w }')
     rxps=$(awk -v r="$pcn" -v f="$fps" 'BEGIN { print f }')
@@ -123,7 +137,7 @@ for c in $cases; do
     dec_ms="${dec_pic[$shape]:-0}"
 
     row "$name" "process start → panel visible (ms)" "$(( t_panel - t0 ))" "Wine starts adb.exe version: $wine_start" "$(ratio $(( t_panel - t0 )) "$wine_start")"
-    row "$name" "Start stream pressed → link: live (ms)" "$(( live - t_press_done ))" "—" "—"
+    row "$name" "Start stream pressed → link: live (ms); adb commands run by then" "$(( live - t_press_done )); $adb_calls" "one adb round trip: $adb_trip" "$(ratio $(( live - t_press_done )) "$adb_trip")"
     if [ -n "$first" ]; then
         row "$name" "live → first picture presented (ms)" "$(( first - live ))" "decoder opens and decodes the first key picture: ${dec_first[$shape]:-?}" "$(ratio $(( first - live )) "${dec_first[$shape]:-0}")"
         row "$name" "Start stream pressed → first picture (ms)" "$(( first - t_press_done ))" "1000 (the aim)" "$(ratio $(( first - t_press_done )) 1000)"
@@ -132,6 +146,7 @@ for c in $cases; do
     row "$name" "PC side beyond the decoder's own time, p50 (ms)" "$(awk -v a="$pc50" -v b="$dec_ms" 'BEGIN { printf "%.1f", a - b }')" "half a frame: $(awk -v i="$interval" 'BEGIN { printf "%.1f", i / 2 }')" "$(ratio "$(awk -v a="$pc50" -v b="$dec_ms" 'BEGIN { print a - b }')" "$(awk -v i="$interval" 'BEGIN { print i / 2 }')")"
     row "$name" "phone capture → present, p50 / p95 / p99 (ms)" "$ph50 / $ph95 / $ph99" "frame interval $interval" "$(ratio "$ph50" "$interval") / $(ratio "$ph95" "$interval") / $(ratio "$ph99" "$interval")"
     row "$name" "where the PC time goes, p50 (mean) ms: queue wait · decode · upload · draw · swap" "$q50 ($qmean) · $d50 ($dmean) · $cp50 ($cpmean) · $dr50 ($drmean) · $sw50 ($swmean)" "decoder per picture $dec_ms" "decode $(ratio "$d50" "$dec_ms")"
+    row "$name" "arrival gap spread (sd, ms); bunched arrivals per second" "$arrsd; $bunched" "capture gap spread: $capsd" "$(ratio "$arrsd" "$capsd")"
     row "$name" "pictures received · decoded · presented · dropped; key frames asked" "$rx · $dec · $shown · $dropped; $keyframes" "received $rx" "presented $(ratio "$shown" "$rx")"
     row "$name" "Tovenmar.exe CPU per streamed second (ms); peak memory (MB)" "$cpu; $rss" "decoder bench CPU for $fps pictures: $cpu_base" "$(ratio "$cpu" "$cpu_base")"
     cp "$csv" "$out/frames-$shape-$fps.csv" 2>/dev/null

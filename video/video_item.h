@@ -8,7 +8,7 @@
 namespace tov {
 
 struct VideoItem {
-    enum Kind : int32_t { kConfig = 0, kPacket = 1, kReset = 2 };
+    enum Kind : int32_t { kConfig = 0, kPacket = 1, kReset = 2, kPrepare = 3 };
 
     int32_t kind = kPacket;
     // Packet payload, or the config's codec-specific data (csd).

@@ -68,6 +68,16 @@ void VideoPipeline::onPacket(const uint8_t* data, size_t size, int64_t pts, bool
     }
 }
 
+void VideoPipeline::prepare(int32_t codec, int32_t width, int32_t height, int32_t fps) {
+    VideoItem item;
+    item.kind = VideoItem::kPrepare;
+    item.codec = codec;
+    item.width = width;
+    item.height = height;
+    item.fps = fps;
+    queue_.push(std::move(item));
+}
+
 void VideoPipeline::reset() {
     VideoItem item;
     item.kind = VideoItem::kReset;
@@ -105,6 +115,9 @@ void VideoPipeline::run() {
                 case VideoItem::kReset:
                     handleReset();
                     break;
+                case VideoItem::kPrepare:
+                    handlePrepare(item);
+                    break;
                 default:
                     break;
             }
@@ -130,7 +143,13 @@ void VideoPipeline::handleConfig(VideoItem& item) {
     records_.clear();
     configAt_ = now();
     csv_.restart(programDataFile(L"frames.csv"));
-    if (openDecoder()) {
+    const bool ready = decoder_.isOpen() && preparedCodec_ == codec_ && preparedWidth_ == width_ &&
+                       preparedHeight_ == height_;
+    preparedCodec_ = -1;
+    if (ready) {
+        logLine("video: the decoder was opened ahead for this stream");
+        onGpu_.store(decoder_.onGpu());
+    } else if (openDecoder()) {
         onGpu_.store(decoder_.onGpu());
     } else {
         logLine("video: decoder failed to open");
@@ -229,8 +248,31 @@ void VideoPipeline::recover() {
     if (callbacks_.keyFrameWanted) callbacks_.keyFrameWanted();
 }
 
+void VideoPipeline::handlePrepare(const VideoItem& item) {
+    // A stream in progress keeps its decoder; the next config decides for itself.
+    if (width_ != 0) return;
+    if (item.codec < 0 || item.width <= 0 || item.height <= 0) {
+        if (preparedCodec_ >= 0) decoder_.close();
+        preparedCodec_ = -1;
+        return;
+    }
+    if (decoder_.isOpen() && preparedCodec_ == item.codec && preparedWidth_ == item.width &&
+        preparedHeight_ == item.height) {
+        return;
+    }
+    preparedCodec_ = -1;
+    if (!decoder_.open(item.codec, item.width, item.height, item.fps < 1 ? 60 : item.fps)) {
+        decoder_.close();
+        return;  // the config tries again and reports
+    }
+    preparedCodec_ = item.codec;
+    preparedWidth_ = item.width;
+    preparedHeight_ = item.height;
+}
+
 void VideoPipeline::handleReset() {
-    decoder_.close();
+    // A decoder opened ahead for a coming stream stays open; one that served a stream does not.
+    if (preparedCodec_ < 0) decoder_.close();
     onGpu_.store(false);
     width_ = 0;
     height_ = 0;

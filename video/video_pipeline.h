@@ -55,6 +55,10 @@ class VideoPipeline {
     void onPacket(const uint8_t* data, size_t size, int64_t pts, bool key);
     // Any thread: back to no stream and a black window.
     void reset();
+    // Any thread: a stream like this one is coming (Start was pressed, the phone app is being
+    // started). Opening the decoder now takes its start-up off the first picture's time; the
+    // config keeps it when codec and size match. `codec` < 0: none is coming any more.
+    void prepare(int32_t codec, int32_t width, int32_t height, int32_t fps);
     // Any thread, without locking: the window was resized.
     void wake() { queue_.wake(); }
 
@@ -65,6 +69,7 @@ class VideoPipeline {
     void handleConfig(VideoItem& item);
     void handlePacket(VideoItem& item, bool moreQueued);
     void handleReset();
+    void handlePrepare(const VideoItem& item);
     bool openDecoder();
     void recover();
     void finishIntervalIfDue();
@@ -94,6 +99,10 @@ class VideoPipeline {
     std::vector<uint8_t> keyScratch_;
     FramesCsv csv_;
     int64_t configAt_ = 0;  // until the config's first picture is shown
+    // What the open decoder was opened for ahead of a config (codec < 0: not opened ahead).
+    int32_t preparedCodec_ = -1;
+    int32_t preparedWidth_ = 0;
+    int32_t preparedHeight_ = 0;
 
     int64_t intervalStart_ = 0;
     int decodedInterval_ = 0;

@@ -176,6 +176,10 @@ void VideoWindow::reset() {
     if (pipeline_) pipeline_->reset();
 }
 
+void VideoWindow::expectStream(int32_t codec, int32_t width, int32_t height) {
+    if (pipeline_) pipeline_->prepare(codec, width, height, 60);
+}
+
 VideoSnapshot VideoWindow::snapshot() const {
     return pipeline_ ? pipeline_->snapshot() : VideoSnapshot{};
 }

@@ -68,6 +68,8 @@ class VideoWindow {
                   size_t csdLength);
     void onPacket(const uint8_t* data, size_t size, int64_t pts, bool key);
     void reset();
+    // Any thread: opens the decoder ahead of a coming stream (codec < 0: none is coming).
+    void expectStream(int32_t codec, int32_t width, int32_t height);
     VideoSnapshot snapshot() const;
 
     // Window thread: the client area takes the stream's shape on this monitor.

@@ -32,6 +32,7 @@ class CountingVideoPort final : public VideoPort {
     void onConfig(int, int, int, int, const uint8_t*, size_t) override { ++counts_.configs; }
     void onPacket(const uint8_t*, size_t, int64_t, bool) override { ++counts_.packets; }
     void reset() override { ++counts_.resets; }
+    void expectStream(int, int, int) override {}
     VideoStats stats() const override { return {}; }
     bool captured() const override { return false; }
     void setCapturePossible(bool) override {}

@@ -55,6 +55,7 @@ class FakeVideo final : public VideoPort {
         std::lock_guard<std::mutex> lock(r_.lock);
         ++r_.resets;
     }
+    void expectStream(int, int, int) override {}
     VideoStats stats() const override { return {}; }
     bool captured() const override { return false; }
     void setCapturePossible(bool possible) override { r_.capturePossible = possible; }

@@ -349,6 +349,36 @@ TEST_F(VideoPipelineTest, FramesCsvHasALinePerDecodedPacketAndRestartsAtEachConf
     EXPECT_EQ(text.find("38333,"), std::string::npos);  // a new config starts a new file
 }
 
+TEST_F(VideoPipelineTest, DecoderOpenedAheadServesAMatchingConfigAndOnlyThat) {
+    // Opened ahead, it survives the resets of the states before live and the matching config.
+    pipeline->prepare(0, 320, 640, 60);
+    ASSERT_TRUE(waitUntil([&] { return decoder.opens().size() == 1; }));
+    pipeline->reset();
+    config(320, 640, 30, 0);
+    fed(1, true);
+    EXPECT_EQ(decoder.opens().size(), 1u);
+    EXPECT_EQ(decoder.inputs().size(), 1u);
+
+    // After a stream, a reset closes it; a config of another size opens its own.
+    pipeline->reset();
+    pipeline->prepare(0, 320, 640, 60);
+    ASSERT_TRUE(waitUntil([&] { return decoder.opens().size() == 2; }));
+    config(640, 320, 30, 0);
+    fed(2, true);
+    ASSERT_EQ(decoder.opens().size(), 3u);
+    EXPECT_EQ(decoder.opens().back().width, 640);
+
+    // A prepare never disturbs a stream in progress; no stream coming closes a prepared one.
+    pipeline->prepare(1, 100, 100, 60);
+    fed(3, false);
+    EXPECT_EQ(decoder.opens().size(), 3u);
+    pipeline->reset();
+    pipeline->prepare(0, 320, 640, 60);
+    ASSERT_TRUE(waitUntil([&] { return decoder.opens().size() == 4; }));
+    pipeline->prepare(-1, 0, 0, 0);
+    EXPECT_TRUE(waitUntil([&] { return !decoder.isOpen(); }));
+}
+
 TEST_F(VideoPipelineTest, StopClosesTheDecoderOnTheVideoThread) {
     config();
     fed(1, true);
