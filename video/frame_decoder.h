@@ -27,9 +27,6 @@ class FrameDecoder {
     // Feeds one packet; false when the decoder failed (the caller reopens it).
     virtual bool decode(const uint8_t* data, size_t size, int64_t ptsMicros,
                         const PictureSink& sink) = 0;
-    // Microseconds the last picture took to reach the renderer (part of decode's time), for the
-    // timing breakdown; 0 when not measured.
-    virtual int64_t lastCopyMicros() const { return 0; }
 };
 
 }  // namespace tov

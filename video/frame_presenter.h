@@ -27,8 +27,9 @@ class FramePresenter {
     virtual bool resizePending() const = 0;
     // Draws the held picture fitted with black bars (or black) and shows it.
     virtual void present() = 0;
-    // Microseconds the last present spent drawing (converting and scaling) before showing, for
-    // the timing breakdown; 0 when not measured.
+    // Microseconds the last present spent copying the picture in and drawing it (converting and
+    // scaling) before showing, for the timing breakdown; 0 when not measured.
+    virtual int64_t lastUploadMicros() const { return 0; }
     virtual int64_t lastDrawMicros() const { return 0; }
     virtual PresenterInfo info() const = 0;
     // Failed blits since the last call.

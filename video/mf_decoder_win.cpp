@@ -10,7 +10,6 @@
 #include <cstring>
 
 #include "core/log.h"
-#include "platform/clock.h"
 #include "video/video_item.h"
 
 namespace tov {
@@ -288,9 +287,7 @@ bool MfDecoder::drain(const PictureSink& sink) {
         }
         IMFSample* picture = produced ? produced.Get() : own.Get();
         if (!picture) return true;
-        const int64_t copyStart = nowMicros();
         if (copy_) copy_(picture);
-        lastCopyMicros_ = nowMicros() - copyStart;
         LONGLONG time = 0;
         const bool timeKnown = SUCCEEDED(picture->GetSampleTime(&time));
         sink(timeKnown, timeKnown ? time / 10 : 0);

@@ -35,7 +35,6 @@ class MfDecoder : public FrameDecoder {
     void close() override;
     bool isOpen() const override { return transform_ != nullptr; }
     bool onGpu() const override { return onGpu_; }
-    int64_t lastCopyMicros() const override { return lastCopyMicros_; }
     bool decode(const uint8_t* data, size_t size, int64_t ptsMicros,
                 const PictureSink& sink) override;
 
@@ -64,7 +63,6 @@ class MfDecoder : public FrameDecoder {
     ComPtr<IMFTransform> transform_;
     int32_t codec_ = 0;
     bool onGpu_ = false;
-    int64_t lastCopyMicros_ = 0;
     uint32_t outWidth_ = 0;
     uint32_t outHeight_ = 0;
     int32_t outStride_ = 0;

@@ -31,9 +31,10 @@ struct FrameRecord {
     int64_t shown = 0;
     size_t bytes = 0;  // without the csd put in front of key frames
     bool key = false;
-    int64_t dequeued = 0;  // the video thread took it from the queue
-    int64_t copyMicros = 0;  // of decoded - dequeued: handing the picture to the renderer
-    int64_t drawMicros = 0;  // of shown - decoded: converting and scaling before the swap
+    int64_t dequeued = 0;      // the video thread took it from the queue
+    int64_t presenting = 0;    // the present thread took it
+    int64_t uploadMicros = 0;  // of shown - presenting: the picture into the renderer's texture
+    int64_t drawMicros = 0;    // of shown - presenting: converting and scaling before the swap
 };
 
 // Codec selector as the stream config carries it.

@@ -1,6 +1,7 @@
 #include "video/video_pipeline.h"
 
 #include <chrono>
+#include <utility>
 
 #include "core/log.h"
 #include "platform/clock.h"
@@ -30,6 +31,13 @@ VideoPipeline::~VideoPipeline() {
 void VideoPipeline::start() {
     if (thread_.joinable()) return;
     queue_.restart();
+    {
+        std::lock_guard lock(showMutex_);
+        presentStop_ = false;
+        offered_.reset();
+        presentWanted_ = true;  // the window starts black
+    }
+    presentThread_ = std::thread([this] { presentLoop(); });
     thread_ = std::thread([this] { run(); });
 }
 
@@ -37,6 +45,26 @@ void VideoPipeline::stop() {
     if (!thread_.joinable()) return;
     queue_.stop();
     thread_.join();
+    {
+        std::lock_guard lock(showMutex_);
+        presentStop_ = true;
+    }
+    showCv_.notify_all();
+    presentThread_.join();
+}
+
+bool VideoPipeline::idle() {
+    if (queue_.size() != 0) return false;
+    std::lock_guard lock(showMutex_);
+    return !offered_ && !blackWanted_ && !presentWanted_ && !presentBusy_;
+}
+
+void VideoPipeline::wake() {
+    {
+        std::lock_guard lock(showMutex_);
+        presentWanted_ = true;
+    }
+    showCv_.notify_all();
 }
 
 void VideoPipeline::onConfig(int32_t width, int32_t height, int32_t fps, int32_t codec,
@@ -97,12 +125,10 @@ VideoSnapshot VideoPipeline::snapshot() const {
 void VideoPipeline::run() {
     decoder_.threadStarting();
     intervalStart_ = now();
-    presenter_.present();
     VideoItem item;
     for (;;) {
         bool moreQueued = false;
-        const FrameQueue::Wait w = queue_.waitPop(
-            kWaitLimit, [this] { return presenter_.resizePending(); }, &item, &moreQueued);
+        const FrameQueue::Wait w = queue_.waitPop(kWaitLimit, nullptr, &item, &moreQueued);
         if (w == FrameQueue::Wait::kStop) break;
         if (w == FrameQueue::Wait::kItem) {
             switch (item.kind) {
@@ -121,8 +147,6 @@ void VideoPipeline::run() {
                 default:
                     break;
             }
-        } else if (presenter_.resizePending()) {
-            presenter_.present();
         }
         finishIntervalIfDue();
     }
@@ -140,9 +164,12 @@ void VideoPipeline::handleConfig(VideoItem& item) {
     csd_ = std::move(item.bytes);
     queue_.setWaitingForKey();
     logLine("video: config %dx%d @%d, csd %zu bytes", width_, height_, fps_, csd_.size());
-    records_.clear();
-    configAt_ = now();
-    csv_.restart(programDataFile(L"frames.csv"));
+    {
+        std::lock_guard lock(statsMutex_);
+        records_.clear();
+        configAt_ = now();
+        csv_.restart(programDataFile(L"frames.csv"));
+    }
     const bool ready = decoder_.isOpen() && preparedCodec_ == codec_ && preparedWidth_ == width_ &&
                        preparedHeight_ == height_;
     preparedCodec_ = -1;
@@ -214,31 +241,105 @@ void VideoPipeline::handlePacket(VideoItem& item, bool moreQueued) {
 
     if (gotPicture) {
         record.decoded = now();
-        record.copyMicros = decoder_.lastCopyMicros();
         decodeTime_.add(record.decoded - start);
-        if (moreQueued) {
-            // Something newer waits: this picture is decoded (later ones depend on it) but not
-            // shown.
-            dropped_.fetch_add(1);
-        } else {
-            presenter_.present();
-            record.shown = now();
-            record.drawMicros = presenter_.lastDrawMicros();
-            ++shownInterval_;
-            if (configAt_ != 0) {
-                logLine("video: first picture shown %lld ms after the config",
-                        static_cast<long long>((record.shown - configAt_) / 1000));
-                configAt_ = 0;
-            }
-            int64_t mapped = 0;
-            if (pictureTimeKnown && callbacks_.phoneToPc &&
-                callbacks_.phoneToPc(pictureTime, &mapped)) {
-                latency_.add(record.shown - mapped);
-            }
+        if (!moreQueued) {
+            offerPicture({record, pictureTimeKnown, pictureTime});
+            return;
         }
+        // Something newer waits: this picture is decoded (later ones depend on it) but not
+        // shown.
+        dropped_.fetch_add(1);
     }
+    std::lock_guard lock(statsMutex_);
+    keepRecord(record);
+}
+
+void VideoPipeline::keepRecord(const FrameRecord& record) {
     records_.push_back(record);
     csv_.write(record);
+}
+
+void VideoPipeline::offerPicture(const Offered& picture) {
+    std::optional<Offered> replaced;
+    {
+        std::lock_guard lock(showMutex_);
+        replaced = std::move(offered_);
+        offered_ = picture;
+    }
+    showCv_.notify_all();
+    if (replaced) {
+        // The present thread was still busy with an older one: this one was never shown.
+        dropped_.fetch_add(1);
+        std::lock_guard lock(statsMutex_);
+        keepRecord(replaced->record);
+    }
+}
+
+void VideoPipeline::requestBlack() {
+    std::optional<Offered> dropped;
+    {
+        std::lock_guard lock(showMutex_);
+        dropped = std::move(offered_);
+        offered_.reset();
+        blackWanted_ = true;
+    }
+    showCv_.notify_all();
+    if (dropped) {
+        std::lock_guard lock(statsMutex_);
+        keepRecord(dropped->record);
+    }
+}
+
+void VideoPipeline::presentLoop() {
+    for (;;) {
+        std::optional<Offered> picture;
+        bool black = false;
+        bool wanted = false;
+        {
+            std::unique_lock lock(showMutex_);
+            presentBusy_ = false;
+            showCv_.wait_for(lock, kWaitLimit, [this] {
+                return presentStop_ || offered_ || blackWanted_ || presentWanted_ ||
+                       presenter_.resizePending();
+            });
+            if (presentStop_) return;
+            black = std::exchange(blackWanted_, false);
+            wanted = std::exchange(presentWanted_, false);
+            picture = std::move(offered_);
+            offered_.reset();
+            presentBusy_ = black || wanted || picture;
+        }
+        if (black) {
+            presenter_.dropPicture();
+            if (!picture) presenter_.present();
+        }
+        if (picture) {
+            showOffered(*picture);
+        } else if (!black && (wanted || presenter_.resizePending())) {
+            presenter_.present();
+        }
+    }
+}
+
+void VideoPipeline::showOffered(Offered& picture) {
+    FrameRecord& record = picture.record;
+    record.presenting = now();
+    presenter_.present();
+    record.shown = now();
+    record.uploadMicros = presenter_.lastUploadMicros();
+    record.drawMicros = presenter_.lastDrawMicros();
+    int64_t mapped = 0;
+    const bool mappedKnown = picture.timeKnown && callbacks_.phoneToPc &&
+                             callbacks_.phoneToPc(picture.time, &mapped);
+    std::lock_guard lock(statsMutex_);
+    ++shownInterval_;
+    if (mappedKnown) latency_.add(record.shown - mapped);
+    if (configAt_ != 0) {
+        logLine("video: first picture shown %lld ms after the config",
+                static_cast<long long>((record.shown - configAt_) / 1000));
+        configAt_ = 0;
+    }
+    keepRecord(record);
 }
 
 void VideoPipeline::recover() {
@@ -278,10 +379,9 @@ void VideoPipeline::handleReset() {
     height_ = 0;
     csd_.clear();
     presenter_.setStream(0, 0, fps_);
-    presenter_.dropPicture();
+    requestBlack();
     received_.store(0);
     dropped_.store(0);
-    presenter_.present();
 }
 
 void VideoPipeline::finishIntervalIfDue() {
@@ -289,6 +389,7 @@ void VideoPipeline::finishIntervalIfDue() {
     const int64_t length = t - intervalStart_;
     if (length < kIntervalMicros) return;
 
+    std::lock_guard lock(statsMutex_);
     shownPerSecond_.store(
         static_cast<int>(static_cast<int64_t>(shownInterval_) * 1000000 / length));
     latencyMs_.store(latency_.truncatedMeanMs());

@@ -1,12 +1,17 @@
-// The video thread: takes configs and packets from the stream session, decodes every packet,
-// shows only the newest picture, throws a backlog away in favour of the next key frame, and
-// measures the whole path (counters, log summaries, frames.csv).
+// The video thread takes configs and packets from the stream session, decodes every packet and
+// throws a backlog away in favour of the next key frame; the present thread shows the newest
+// decoded picture, so a slow present never holds up decoding and a picture that a newer one
+// replaced before its turn is never shown. Both measure the path (counters, log summaries,
+// frames.csv).
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -59,13 +64,29 @@ class VideoPipeline {
     // started). Opening the decoder now takes its start-up off the first picture's time; the
     // config keeps it when codec and size match. `codec` < 0: none is coming any more.
     void prepare(int32_t codec, int32_t width, int32_t height, int32_t fps);
-    // Any thread, without locking: the window was resized.
-    void wake() { queue_.wake(); }
+    // Any thread: the window was resized and wants a present.
+    void wake();
 
     VideoSnapshot snapshot() const;
+    // Nothing queued, nothing waiting to be shown and no present under way (tests wait for it;
+    // a packet being decoded is not seen).
+    bool idle();
 
   private:
+    // A decoded picture waiting for the present thread.
+    struct Offered {
+        FrameRecord record;
+        bool timeKnown = false;
+        int64_t time = 0;
+    };
+
     void run();
+    void presentLoop();
+    void showOffered(Offered& picture);
+    void offerPicture(const Offered& picture);
+    void requestBlack();
+    // Adds a finished record to the second's records and frames.csv (statsMutex_ held).
+    void keepRecord(const FrameRecord& record);
     void handleConfig(VideoItem& item);
     void handlePacket(VideoItem& item, bool moreQueued);
     void handleReset();
@@ -81,6 +102,15 @@ class VideoPipeline {
     Clock clock_;
     FrameQueue queue_;
     std::thread thread_;
+    std::thread presentThread_;
+
+    std::mutex showMutex_;
+    std::condition_variable showCv_;
+    std::optional<Offered> offered_;  // the rest guarded by showMutex_
+    bool blackWanted_ = false;
+    bool presentWanted_ = false;
+    bool presentStop_ = false;
+    bool presentBusy_ = false;
 
     // Read by other threads.
     std::atomic<int64_t> received_{0};
@@ -97,8 +127,14 @@ class VideoPipeline {
     int32_t codec_ = 0;
     std::vector<uint8_t> csd_;
     std::vector<uint8_t> keyScratch_;
+
+    // Shared by both threads: statsMutex_.
+    std::mutex statsMutex_;
     FramesCsv csv_;
     int64_t configAt_ = 0;  // until the config's first picture is shown
+    int shownInterval_ = 0;
+    DurationSum latency_;
+    std::vector<FrameRecord> records_;
     // What the open decoder was opened for ahead of a config (codec < 0: not opened ahead).
     int32_t preparedCodec_ = -1;
     int32_t preparedWidth_ = 0;
@@ -106,12 +142,9 @@ class VideoPipeline {
 
     int64_t intervalStart_ = 0;
     int decodedInterval_ = 0;
-    int shownInterval_ = 0;
     int waitingForKeyInterval_ = 0;
     DurationSum phoneToPc_;
     DurationSum decodeTime_;
-    DurationSum latency_;
-    std::vector<FrameRecord> records_;
 };
 
 }  // namespace tov

@@ -78,6 +78,9 @@ bool VideoRenderer::ensureInputFor(uint32_t width, uint32_t height) {
     if (!ready || converter_.get() != before || !(converter_->inputSize() == sizeBefore)) {
         hasPicture_ = false;
     }
+    const Size now = ready ? converter_->inputSize() : Size{};
+    inputWidth_.store(static_cast<uint32_t>(now.width));
+    inputHeight_.store(static_cast<uint32_t>(now.height));
     return ready;
 }
 
@@ -130,6 +133,33 @@ void VideoRenderer::copyPicture(IMFSample* sample, uint32_t outWidth, uint32_t o
     if (copied) hasPicture_ = true;
 }
 
+void VideoRenderer::holdPicture(IMFSample* sample, uint32_t outWidth, uint32_t outHeight,
+                                int32_t outStride) {
+    std::lock_guard lock(heldMutex_);
+    held_.sample = sample;
+    held_.width = outWidth;
+    held_.height = outHeight;
+    held_.stride = outStride;
+}
+
+void VideoRenderer::copyHeldPicture() {
+    HeldPicture picture;
+    {
+        std::lock_guard lock(heldMutex_);
+        picture = std::move(held_);
+        held_ = {};
+    }
+    if (picture.sample) copyPicture(picture.sample.Get(), picture.width, picture.height, picture.stride);
+}
+
+void VideoRenderer::dropPicture() {
+    {
+        std::lock_guard lock(heldMutex_);
+        held_ = {};
+    }
+    hasPicture_ = false;
+}
+
 void VideoRenderer::prepareBackBuffer() {
     IDXGISwapChain1* swapChain = device_.swapChain.Get();
     if (!swapChain) return;
@@ -176,9 +206,12 @@ void VideoRenderer::drawFrame() {
 }
 
 void VideoRenderer::present() {
+    const int64_t uploadStart = nowMicros();
+    copyHeldPicture();
     const int64_t drawStart = nowMicros();
+    lastUploadMicros_.store(drawStart - uploadStart);
     drawFrame();
-    lastDrawMicros_ = nowMicros() - drawStart;
+    lastDrawMicros_.store(nowMicros() - drawStart);
     if (device_.swapChain) {
         device_.swapChain->Present(0, device_.tearing ? DXGI_PRESENT_ALLOW_TEARING : 0);
     }
@@ -186,21 +219,16 @@ void VideoRenderer::present() {
 
 PresenterInfo VideoRenderer::info() const {
     PresenterInfo i;
-    if (converter_) {
-        const Size s = converter_->inputSize();
-        i.textureWidth = static_cast<uint32_t>(s.width);
-        i.textureHeight = static_cast<uint32_t>(s.height);
-    }
-    i.backWidth = backWidth_;
-    i.backHeight = backHeight_;
-    i.lastBltResult = static_cast<uint32_t>(lastBltResult_);
+    i.textureWidth = inputWidth_.load();
+    i.textureHeight = inputHeight_.load();
+    i.backWidth = backWidth_.load();
+    i.backHeight = backHeight_.load();
+    i.lastBltResult = static_cast<uint32_t>(lastBltResult_.load());
     return i;
 }
 
 int VideoRenderer::takeBltFailures() {
-    const int n = bltFailures_;
-    bltFailures_ = 0;
-    return n;
+    return bltFailures_.exchange(0);
 }
 
 static_assert(sizeof(DWM_TIMING_INFO) == 292, "DwmGetCompositionTimingInfo wants 292 bytes");

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include "video/fit_math.h"
 #include "video/frame_presenter.h"
@@ -25,6 +26,10 @@ class VideoRenderer : public FramePresenter {
     // The decoder's output sample (video thread). outWidth/outHeight/outStride describe CPU
     // pictures; GPU pictures bring their own size.
     void copyPicture(IMFSample* sample, uint32_t outWidth, uint32_t outHeight, int32_t outStride);
+    // The same, left for the next present to copy (decoder thread): the decoder goes on with the
+    // next packet while the present thread uploads and shows; a newer picture replaces one not
+    // yet shown.
+    void holdPicture(IMFSample* sample, uint32_t outWidth, uint32_t outHeight, int32_t outStride);
     // WM_SIZE (window thread): the next present rebuilds the back buffer.
     void requestResize() { resizePending_.store(true); }
     // Everything of present() except showing the result: the back buffer holds the frame.
@@ -43,9 +48,10 @@ class VideoRenderer : public FramePresenter {
 
     void setStream(int32_t width, int32_t height, int32_t fps) override;
     void configArrived(int32_t width, int32_t height) override;
-    void dropPicture() override { hasPicture_ = false; }
+    void dropPicture() override;
     bool resizePending() const override { return resizePending_.load(); }
     void present() override;
+    int64_t lastUploadMicros() const override { return lastUploadMicros_; }
     int64_t lastDrawMicros() const override { return lastDrawMicros_; }
     PresenterInfo info() const override;
     int takeBltFailures() override;
@@ -57,6 +63,16 @@ class VideoRenderer : public FramePresenter {
     bool ensureInputFor(uint32_t width, uint32_t height);
     bool useShader();
     void prepareBackBuffer();
+    void copyHeldPicture();
+
+    struct HeldPicture {
+        ComPtr<IMFSample> sample;
+        uint32_t width = 0;
+        uint32_t height = 0;
+        int32_t stride = 0;
+    };
+    std::mutex heldMutex_;
+    HeldPicture held_;
 
     VideoDevice& device_;
     std::function<void(int32_t, int32_t)> requestShape_;
@@ -64,16 +80,20 @@ class VideoRenderer : public FramePresenter {
     bool shaderOnly_ = false;
     bool shaderBroken_ = false;
     ComPtr<ID3D11RenderTargetView> renderTarget_;
-    uint32_t backWidth_ = 0;
-    uint32_t backHeight_ = 0;
+    std::atomic<uint32_t> backWidth_{0};
+    std::atomic<uint32_t> backHeight_{0};
     std::atomic<int32_t> streamWidth_{0};
     std::atomic<int32_t> streamHeight_{0};
     int32_t fps_ = 60;
-    bool hasPicture_ = false;
+    std::atomic<bool> hasPicture_{false};
     std::atomic<bool> resizePending_{false};
-    int bltFailures_ = 0;
-    int64_t lastDrawMicros_ = 0;
-    HRESULT lastBltResult_ = S_OK;
+    // Read by the video thread's statistics while the present thread writes them.
+    std::atomic<int> bltFailures_{0};
+    std::atomic<int64_t> lastUploadMicros_{0};
+    std::atomic<int64_t> lastDrawMicros_{0};
+    std::atomic<HRESULT> lastBltResult_{S_OK};
+    std::atomic<uint32_t> inputWidth_{0};
+    std::atomic<uint32_t> inputHeight_{0};
     ReshapeTracker reshape_;
 };
 

@@ -68,7 +68,7 @@ bool VideoWindow::create(HINSTANCE instance, std::wstring& errorText) {
         PostMessageW(hwnd, kReshapeMessage, static_cast<WPARAM>(w), static_cast<LPARAM>(h));
     });
     decoder_ = std::make_unique<MfDecoder>(device_->deviceManager.Get(), [this](IMFSample* sample) {
-        renderer_->copyPicture(sample, decoder_->outWidth(), decoder_->outHeight(),
+        renderer_->holdPicture(sample, decoder_->outWidth(), decoder_->outHeight(),
                                decoder_->outStride());
     });
     if (SUCCEEDED(MFStartup(MF_VERSION, MFSTARTUP_LITE))) {

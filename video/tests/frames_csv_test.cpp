@@ -44,16 +44,17 @@ TEST(FramesCsv, HeaderThenOneLinePerRecord) {
         r.bytes = 4096;
         r.key = true;
         r.dequeued = 8;
-        r.copyMicros = 2;
+        r.presenting = 9;
+        r.uploadMicros = 2;
         r.drawMicros = 3;
         csv.write(r);
         r.key = false;
         r.bytes = 0;
         csv.write(r);
     }
-    EXPECT_EQ(contents(path), std::string("pts_us,captured_us,arrived_us,decoded_us,shown_us,bytes,key,dequeued_us,copy_us,draw_us") + kEol +
-                                  "9000000000123,-5,7,0,11,4096,1,8,2,3" + kEol +
-                                  "9000000000123,-5,7,0,11,0,0,8,2,3" + kEol);
+    EXPECT_EQ(contents(path), std::string("pts_us,captured_us,arrived_us,decoded_us,shown_us,bytes,key,dequeued_us,present_us,upload_us,draw_us") + kEol +
+                                  "9000000000123,-5,7,0,11,4096,1,8,9,2,3" + kEol +
+                                  "9000000000123,-5,7,0,11,0,0,8,9,2,3" + kEol);
 }
 
 TEST(FramesCsv, StopsAtTwentyThousandLinesUntilRestarted) {

@@ -41,6 +41,7 @@ class VideoPipelineTest : public ::testing::Test {
         pipeline = std::make_unique<VideoPipeline>(decoder, presenter, cb,
                                                    [this] { return clock.load(); });
         pipeline->start();
+        EXPECT_TRUE(waitUntil([&] { return pipeline->idle(); }));  // the black start is shown
     }
     // A test that stopped early may have left the decoder held; the video thread must be able to
     // finish, or the failure would show as a hang.
@@ -73,6 +74,7 @@ class VideoPipelineTest : public ::testing::Test {
         packet(n, key, pts);
         ASSERT_TRUE(waitUntil(
             [&] { return decoder.decodes > decodes || pipeline->snapshot().dropped > dropped; }));
+        ASSERT_TRUE(waitUntil([&] { return pipeline->idle(); }));
     }
     std::string log() {
         std::string s;
@@ -183,13 +185,15 @@ TEST_F(VideoPipelineTest, KeyFrameJoinsTheBacklogAndOnlyTheNewestPictureIsShown)
     EXPECT_EQ(keyRequests, 0);
     EXPECT_EQ(pipeline->snapshot().dropped, 0);
     decoder.release();
-    ASSERT_TRUE(waitUntil([&] { return decoder.decodes == 10; }));
-    ASSERT_TRUE(waitUntil([&] { return presenter.presents == presentsBefore + 2; }));
+    ASSERT_TRUE(waitUntil([&] { return decoder.decodes == 10 && pipeline->idle(); }));
+    const int shown = presenter.presents - presentsBefore;
+    EXPECT_GE(shown, 1);  // the newest; the stalled one too unless the newest replaced it
+    EXPECT_LE(shown, 2);
     // Every packet is decoded in order; the pictures of 2..9 had newer ones behind them.
     const std::vector<Bytes> inputs = decoder.inputs();
     for (uint8_t n = 2; n <= 9; ++n) EXPECT_EQ(inputs[n - 1], packetBytes(n, false));
     EXPECT_EQ(inputs[9], withCsd(packetBytes(10, true)));
-    EXPECT_EQ(pipeline->snapshot().dropped, 8);
+    EXPECT_EQ(pipeline->snapshot().dropped, 10 - shown);
 }
 
 TEST_F(VideoPipelineTest, KeyFramesBehindAStalledDecoderKeepOnlyTheNewestAndWhatFollows) {
@@ -205,8 +209,11 @@ TEST_F(VideoPipelineTest, KeyFramesBehindAStalledDecoderKeepOnlyTheNewestAndWhat
     EXPECT_EQ(keyRequests, 0);  // the newest key frame is at hand
     const int presentsBefore = presenter.presents;
     decoder.release();
-    // The stalled picture and the newest one are shown.
-    ASSERT_TRUE(waitUntil([&] { return presenter.presents == presentsBefore + 2; }));
+    ASSERT_TRUE(waitUntil([&] { return decoder.inputs().size() >= 3 && pipeline->idle(); }));
+    // The newest picture is shown; the stalled one too unless the newest replaced it first.
+    const int shown = presenter.presents - presentsBefore;
+    EXPECT_GE(shown, 1);
+    EXPECT_LE(shown, 2);
     // At most the backlog of eight plus one packet waited, ending with the newest key frame and
     // the packet that followed it.
     const std::vector<Bytes> inputs = decoder.inputs();
@@ -214,10 +221,10 @@ TEST_F(VideoPipelineTest, KeyFramesBehindAStalledDecoderKeepOnlyTheNewestAndWhat
     ASSERT_GE(inputs.size(), 3u);
     EXPECT_EQ(inputs[inputs.size() - 2], withCsd(packetBytes(200, true)));
     EXPECT_EQ(inputs.back(), packetBytes(201, false));
-    // All but the two shown: thrown away, or decoded behind a newer packet.
+    // All but the ones shown: thrown away, decoded behind a newer packet, or replaced.
     const VideoSnapshot s = pipeline->snapshot();
     EXPECT_EQ(s.received, 201);
-    EXPECT_EQ(s.dropped, 199);
+    EXPECT_EQ(s.dropped, 201 - shown);
 }
 
 TEST_F(VideoPipelineTest, FailedDecodeReopensAndAsksForAKeyFrame) {
@@ -338,10 +345,11 @@ TEST_F(VideoPipelineTest, FramesCsvHasALinePerDecodedPacketAndRestartsAtEachConf
         [&] { return readFile(csvPath, text) && text.find("71667,") != std::string::npos; }));
     const std::string eol = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
     EXPECT_EQ(text.substr(0, text.find(eol)),
-              "pts_us,captured_us,arrived_us,decoded_us,shown_us,bytes,key,dequeued_us,copy_us,draw_us");
-    // Bytes without the csd; no clock mapping, so captured is 0.
-    EXPECT_NE(text.find(eol + "5000,0,10000000,10000000,10000000,6,1,10000000,0,0" + eol), std::string::npos);
-    EXPECT_NE(text.find(eol + "38333,0,10000000,10000000,10000000,6,0,10000000,0,0" + eol), std::string::npos);
+              "pts_us,captured_us,arrived_us,decoded_us,shown_us,bytes,key,dequeued_us,present_us,upload_us,draw_us");
+    // No clock mapping, so captured is 0; whether a picture was shown before the next one
+    // replaced it is up to the present thread.
+    EXPECT_NE(text.find(eol + "5000,0,10000000,10000000,"), std::string::npos);
+    EXPECT_NE(text.find(eol + "38333,0,10000000,10000000,"), std::string::npos);
 
     config();
     ASSERT_TRUE(waitUntil([&] { return decoder.opens().size() == 2; }));
