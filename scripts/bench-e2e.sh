@@ -101,7 +101,8 @@ for c in $cases; do
     done
     live=$(log_ms 'link: live') || { echo "   the stream did not go live"; cat "$log"; tov_cleanup; continue; }
     first=$(log_ms 'video: first picture shown') || first=""
-    adb_calls=$("$root/build/native/bin/phonesim" ctl --port "$TOVENMAR_PHONESIM" commands 2>/dev/null | wc -l)
+    "$root/build/native/bin/phonesim" ctl --port "$TOVENMAR_PHONESIM" commands > "$out/adb-$shape-$fps.txt" 2>/dev/null
+    adb_calls=$(wc -l < "$out/adb-$shape-$fps.txt")
     cpu0=$(cpu_ms "$tovenmar"); w0=$(now_ms)
     sleep "$seconds"
     cpu1=$(cpu_ms "$tovenmar"); w1=$(now_ms)
@@ -121,15 +122,19 @@ for c in $cases; do
     read -r pc50 pc95 pc99 pcmean pcn < <(col '$5 > 0 { print ($5 - $3) / 1000 }' | stats)
     read -r ph50 ph95 ph99 phmean phn < <(col '$5 > 0 && $2 != 0 { print ($5 - $2) / 1000 }' | stats)
     read -r q50 _ _ qmean _ < <(col '$8 > 0 && $4 > 0 { print ($8 - $3) / 1000 }' | stats)
-    read -r d50 _ _ dmean _ < <(col '$4 > 0 { print ($4 - $8 - $9) / 1000 }' | stats)
-    read -r cp50 _ _ cpmean _ < <(col '$4 > 0 { print $9 / 1000 }' | stats)
-    read -r dr50 _ _ drmean _ < <(col '$5 > 0 { print $10 / 1000 }' | stats)
-    read -r sw50 _ _ swmean _ < <(col '$5 > 0 { print ($5 - $4 - $10) / 1000 }' | stats)
+    read -r d50 _ _ dmean _ < <(col '$4 > 0 { print ($4 - $8) / 1000 }' | stats)
+    read -r w50 _ _ wmean _ < <(col '$9 > 0 { print ($9 - $4) / 1000 }' | stats)
+    read -r up50 _ _ upmean _ < <(col '$9 > 0 { print $10 / 1000 }' | stats)
+    read -r dr50 _ _ drmean _ < <(col '$9 > 0 { print $11 / 1000 }' | stats)
+    read -r sw50 _ _ swmean _ < <(col '$9 > 0 { print ($5 - $9 - $10 - $11) / 1000 }' | stats)
+    # Spread of the gaps between arrivals against the gaps between the phone's captures.
+    read -r capsd arrsd < <(col 'NR > 1 { dc = ($1 - pc) / 1000; da = ($3 - pa) / 1000
+            sc += dc; scc += dc * dc; sa += da; saa += da * da; n++ } { pc = $1; pa = $3 }
+        END { if (n < 2) { print "- -"; exit }
+              printf "%.1f %.1f\n", sqrt(scc / n - (sc / n) ^ 2), sqrt(saa / n - (sa / n) ^ 2) }')
     read -r rx dec shown < <(grep -o 'video: rx [0-9]*, decoded [0-9]*, shown [0-9]*' "$log" |
         awk '{ gsub(",", ""); rx += $3; d += $5; s += $7 } END { print rx + 0, d + 0, s + 0 }')
     dropped=$(( rx - shown ))
-    read -r capsd arrsd bunched < <(grep -o 'capture gap [0-9.]* sd [0-9.]* max [0-9.]* | arrive gap [0-9.]* sd [0-9.]* max [0-9.]*, bunched [0-9]*' "$log" |
-        awk '{ c += $5; a += $12; b += $16; n++ } END { if (n) printf "%.1f %.1f %.1f\n", c / n, a / n, b / n; else print "- - -" }')
     streamed=$(( w1 - w0 ))
     cpu=$(awk -v a="$cpu0" -v b="$cpu1" -v w="$streamed" 'BEGIN { printf "%.0f", (b - a) * 1000 / w }')
     rxps=$(awk -v r="$pcn" -v f="$fps" 'BEGIN { print f }')
@@ -145,8 +150,8 @@ for c in $cases; do
     row "$name" "PC side, arrival → present, p50 / p95 / p99 (ms)" "$pc50 / $pc95 / $pc99" "frame interval $interval; decoder per picture $dec_ms" "$(ratio "$pc50" "$interval") / $(ratio "$pc95" "$interval") / $(ratio "$pc99" "$interval") of the interval"
     row "$name" "PC side beyond the decoder's own time, p50 (ms)" "$(awk -v a="$pc50" -v b="$dec_ms" 'BEGIN { printf "%.1f", a - b }')" "half a frame: $(awk -v i="$interval" 'BEGIN { printf "%.1f", i / 2 }')" "$(ratio "$(awk -v a="$pc50" -v b="$dec_ms" 'BEGIN { print a - b }')" "$(awk -v i="$interval" 'BEGIN { print i / 2 }')")"
     row "$name" "phone capture → present, p50 / p95 / p99 (ms)" "$ph50 / $ph95 / $ph99" "frame interval $interval" "$(ratio "$ph50" "$interval") / $(ratio "$ph95" "$interval") / $(ratio "$ph99" "$interval")"
-    row "$name" "where the PC time goes, p50 (mean) ms: queue wait · decode · upload · draw · swap" "$q50 ($qmean) · $d50 ($dmean) · $cp50 ($cpmean) · $dr50 ($drmean) · $sw50 ($swmean)" "decoder per picture $dec_ms" "decode $(ratio "$d50" "$dec_ms")"
-    row "$name" "arrival gap spread (sd, ms); bunched arrivals per second" "$arrsd; $bunched" "capture gap spread: $capsd" "$(ratio "$arrsd" "$capsd")"
+    row "$name" "where the PC time goes, p50 (mean) ms: queue wait · decode · wait for the present thread · upload · draw · swap" "$q50 ($qmean) · $d50 ($dmean) · $w50 ($wmean) · $up50 ($upmean) · $dr50 ($drmean) · $sw50 ($swmean)" "decoder per picture $dec_ms" "decode $(ratio "$d50" "$dec_ms")"
+    row "$name" "spread of the gaps between arrivals (sd, ms)" "$arrsd" "spread of the gaps between the phone's captures: $capsd" "$(ratio "$arrsd" "$capsd")"
     row "$name" "pictures received · decoded · presented · dropped; key frames asked" "$rx · $dec · $shown · $dropped; $keyframes" "received $rx" "presented $(ratio "$shown" "$rx")"
     row "$name" "Tovenmar.exe CPU per streamed second (ms); peak memory (MB)" "$cpu; $rss" "decoder bench CPU for $fps pictures: $cpu_base" "$(ratio "$cpu" "$cpu_base")"
     cp "$csv" "$out/frames-$shape-$fps.csv" 2>/dev/null

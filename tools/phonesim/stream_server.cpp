@@ -235,7 +235,10 @@ class StreamConnection {
                         return;
                     }
                     unit = unit + 1 < clip_->units.size() ? unit + 1 : clip_->nextKey(0);
-                    nextVideo = std::max(nextVideo + frameUs, now - 100000);
+                    // A phone captures on its frame clock: when this thread woke late it skips
+                    // the captures it missed instead of sending them in a burst.
+                    nextVideo += frameUs;
+                    if (nextVideo <= now) nextVideo += ((now - nextVideo) / frameUs + 1) * frameUs;
                 }
                 if (audio && now >= nextAudio) {
                     const int frames = kSampleRate * kAudioChunkUs / 1000000;
