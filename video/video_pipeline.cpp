@@ -37,6 +37,28 @@ void VideoPipeline::stop() {
     if (!thread_.joinable()) return;
     queue_.stop();
     thread_.join();
+    std::lock_guard lock(grabLock_);
+    grabs_.clear();
+}
+
+void VideoPipeline::grabPicture(PictureHandler done) {
+    {
+        std::lock_guard lock(grabLock_);
+        grabs_.push_back(std::move(done));
+    }
+    grabWanted_ = true;
+    queue_.wake();
+}
+
+void VideoPipeline::serveGrabs() {
+    std::vector<PictureHandler> waiting;
+    {
+        std::lock_guard lock(grabLock_);
+        waiting.swap(grabs_);
+    }
+    if (waiting.empty()) return;
+    const std::optional<Bitmap> picture = presenter_.readPicture();
+    for (PictureHandler& done : waiting) done(picture);
 }
 
 void VideoPipeline::onConfig(int32_t width, int32_t height, int32_t fps, int32_t codec,
@@ -92,7 +114,8 @@ void VideoPipeline::run() {
     for (;;) {
         bool moreQueued = false;
         const FrameQueue::Wait w = queue_.waitPop(
-            kWaitLimit, [this] { return presenter_.resizePending(); }, &item, &moreQueued);
+            kWaitLimit, [this] { return presenter_.resizePending() || grabWanted_.load(); },
+            &item, &moreQueued);
         if (w == FrameQueue::Wait::kStop) break;
         if (w == FrameQueue::Wait::kItem) {
             switch (item.kind) {
@@ -111,6 +134,7 @@ void VideoPipeline::run() {
         } else if (presenter_.resizePending()) {
             presenter_.present();
         }
+        if (grabWanted_.exchange(false)) serveGrabs();
         finishIntervalIfDue();
     }
     decoder_.close();

@@ -7,9 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
+#include "core/bitmap.h"
 #include "video/frame_decoder.h"
 #include "video/frame_presenter.h"
 #include "video/frame_queue.h"
@@ -36,6 +39,7 @@ class VideoPipeline {
         std::function<bool(int64_t phoneMicros, int64_t* pcMicros)> phoneToPc;
     };
     using Clock = std::function<int64_t()>;
+    using PictureHandler = std::function<void(std::optional<Bitmap>)>;
 
     // The decoder and presenter are used only on the video thread and must outlive the pipeline.
     // `clock` defaults to the program's microsecond clock.
@@ -57,6 +61,9 @@ class VideoPipeline {
     void reset();
     // Any thread, without locking: the window was resized.
     void wake() { queue_.wake(); }
+    // Any thread: `done` receives, on the video thread, the picture shown at the stream's own
+    // size, or nothing when none is shown. Requests still waiting at stop are dropped.
+    void grabPicture(PictureHandler done);
 
     VideoSnapshot snapshot() const;
 
@@ -68,6 +75,7 @@ class VideoPipeline {
     bool openDecoder();
     void recover();
     void finishIntervalIfDue();
+    void serveGrabs();
     int64_t now() const { return clock_(); }
 
     FrameDecoder& decoder_;
@@ -84,6 +92,9 @@ class VideoPipeline {
     std::atomic<int> shownPerSecond_{0};
     std::atomic<int> latencyMs_{-1};
     std::atomic<bool> onGpu_{false};
+    std::mutex grabLock_;
+    std::vector<PictureHandler> grabs_;
+    std::atomic<bool> grabWanted_{false};
 
     // Video thread only.
     int32_t width_ = 0;
