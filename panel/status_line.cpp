@@ -33,9 +33,8 @@ void drawStatusLine(PageContext& ctx, const RectF& area) {
     if (m.activityText.empty() || area.height() <= 0) return;
     ctx.draw.fill(area, {colors::kSidebar, 1.0f});
     ctx.draw.fill({area.left, area.top, area.right, area.top + 1}, {colors::kSeparator, 1.0f});
-    const RectF text{area.left + kInset, area.top + kMargin, area.left + kInset +
-                                                                 textWidthFor(area.right),
-                     area.bottom - kMargin};
+    const RectF text{area.left + kInset, area.top + kMargin,
+                     area.left + kInset + textWidthFor(area.right), area.bottom - kMargin};
     // Anything past three lines is cut rather than drawn over the window's edge.
     ctx.draw.pushClip(text);
     ctx.draw.text(widen(m.activityText), text, Font::Text12,

@@ -57,8 +57,8 @@ void FileSender::sendOne(const std::string& serial, const std::wstring& path) {
         bool exitedOk = false;
         {
             const CommandCancelScope cutAtStop(cancel_);
-            exitedOk = options_.runAdb(adb, adbPrefix(serial) + transferArgs(kind, path), &output,
-                                       limit);
+            exitedOk =
+                options_.runAdb(adb, adbPrefix(serial) + transferArgs(kind, path), &output, limit);
         }
         if (cancel_.cancelled()) {
             logLine("files: %s cut short by the shut-down", utf8Path.c_str());

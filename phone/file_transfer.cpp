@@ -87,8 +87,8 @@ TransferOutcome judgeTransfer(TransferKind kind, bool exitedOk, std::string_view
                               bool timedOut) {
     if (timedOut) return {false, "adb didn't finish in time"};
     const std::string code = packageManagerCode(output);
-    const bool ok = exitedOk && code.empty() &&
-                    (kind == TransferKind::Push || contains(output, "Success"));
+    const bool ok =
+        exitedOk && code.empty() && (kind == TransferKind::Push || contains(output, "Success"));
     if (ok) return {true, {}};
     if (!code.empty()) return {false, code};
     std::string complaint = adbComplaint(output);
@@ -97,8 +97,8 @@ TransferOutcome judgeTransfer(TransferKind kind, bool exitedOk, std::string_view
 }
 
 std::string transferStartText(TransferKind kind, const std::string& name, size_t moreWaiting) {
-    std::string text = (kind == TransferKind::Install ? "Installing " : "Copying ") + name +
-                       "\xE2\x80\xA6";
+    std::string text =
+        (kind == TransferKind::Install ? "Installing " : "Copying ") + name + "\xE2\x80\xA6";
     if (moreWaiting > 0) text += " " + std::to_string(moreWaiting) + " more after it.";
     return text;
 }
@@ -117,8 +117,8 @@ std::string transferFailedText(TransferKind kind, const std::string& name,
 }
 
 std::string batchText(int sent, int total, const std::string& lastFailure) {
-    return std::to_string(sent) + " of " + std::to_string(total) +
-           " files went to the phone. " + lastFailure;
+    return std::to_string(sent) + " of " + std::to_string(total) + " files went to the phone. " +
+           lastFailure;
 }
 
 std::string noPhoneText() {

@@ -43,6 +43,7 @@ void ScreenshotSaver::write(const Bitmap& picture) {
     }
     const std::string name = fileName(path);
     if (!writeFile(path, png)) {
+        deleteFile(path);  // a disk that filled up part-way leaves no broken picture behind
         tell("Couldn't save the screenshot as " + name + ".", true);
         return;
     }

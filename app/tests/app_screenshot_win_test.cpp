@@ -3,9 +3,8 @@
 // stream's size and puts it on the clipboard; with no picture it says so.
 #include <windows.h>
 // After windows.h.
-#include <objbase.h>
-
 #include <gtest/gtest.h>
+#include <objbase.h>
 
 #include <chrono>
 #include <functional>

@@ -20,7 +20,8 @@ TEST(FileTransfer, ApksAreInstalledEverythingElsePushedWithRoomForLargeFiles) {
     EXPECT_EQ(transferKind(L"C:\\Downloads\\Game.APK"), TransferKind::Install);
     EXPECT_EQ(transferKind(L"C:\\Downloads\\photo.jpg"), TransferKind::Push);
     EXPECT_EQ(transferKind(L"C:\\apk"), TransferKind::Push);
-    EXPECT_EQ(transferArgs(TransferKind::Install, L"C:\\a b\\g.apk"), L"install -r \"C:\\a b\\g.apk\"");
+    EXPECT_EQ(transferArgs(TransferKind::Install, L"C:\\a b\\g.apk"),
+              L"install -r \"C:\\a b\\g.apk\"");
     EXPECT_EQ(transferArgs(TransferKind::Push, L"C:\\a b\\p.jpg"),
               L"push \"C:\\a b\\p.jpg\" /sdcard/Download/");
     EXPECT_EQ(transferTimeoutMs(TransferKind::Push, 0), 60000u);
@@ -43,8 +44,7 @@ TEST(FileTransfer, AdbsAnswersBecomeTheReasonTheUserReads) {
                      "adb: failed to install g.apk: Failure [INSTALL_FAILED_VERSION_DOWNGRADE: "
                      "Downgrade detected]\n"),
               "INSTALL_FAILED_VERSION_DOWNGRADE");
-    EXPECT_EQ(reason(TransferKind::Install, false, "Success? no: adb: error: closed\n"),
-              "closed");
+    EXPECT_EQ(reason(TransferKind::Install, false, "Success? no: adb: error: closed\n"), "closed");
     EXPECT_EQ(reason(TransferKind::Push, true, "p.jpg: 1 file pushed, 0 skipped.\n"), "ok");
     EXPECT_EQ(reason(TransferKind::Push, false,
                      "adb: error: failed to copy 'C:\\p.jpg' to '/sdcard/Download/p.jpg': remote "
