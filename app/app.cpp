@@ -21,6 +21,9 @@ App::App(AppParts parts)
       audio_(48000, 2, 1.0f, parts.audioOutput),
       panel_(parts.makePanel()),
       recorder_(makeRecorderOptions()),
+      pictures_(parts.makePictures ? parts.makePictures() : nullptr),
+      screenshots_(makeScreenshotOptions()),
+      fileSender_(makeFileSenderOptions()),
       updater_([this] { refresh(); }, parts.updater),
       settings_(modelLock_, model_, seenVersion_),
       streamControl_(modelLock_, model_, lastPhoneInfo_, makeStreamControlHooks()),
@@ -110,8 +113,11 @@ void App::shutdown() {
         screenShape_->finish();
         screenShape_.reset();
     }
+    // A file going to the phone is cut short: the shut-down never waits on adb for it.
+    fileSender_.stop();
     session_.stop(false);
     recorder_.stop();
+    screenshots_.stop();
     if (clipboard_) clipboard_->stop();
     inputLink_.finish();
     phoneMonitor_.stop();

@@ -22,10 +22,12 @@
 #include "input/key_router.h"
 #include "input/shortcuts.h"
 #include "phone/app_installer.h"
+#include "phone/file_sender.h"
 #include "core/phone_info.h"
 #include "phone/phone_monitor.h"
 #include "phone/screen_shape.h"
 #include "record/recorder.h"
+#include "record/screenshot_saver.h"
 #include "session/session.h"
 #include "update/updater.h"
 
@@ -36,6 +38,8 @@ struct AppParts {
     std::function<std::unique_ptr<VideoPort>(VideoEvents)> makeVideo;
     std::function<std::unique_ptr<PanelPort>()> makePanel;
     std::function<std::unique_ptr<ClipboardPort>()> makeClipboard;
+    // Empty: screenshots cannot be encoded or copied, and say so.
+    std::function<std::unique_ptr<PicturePort>()> makePictures;
     PhoneMonitor::Options phoneMonitor;
     AppInstaller::Options installer;
     SessionConfig session;
@@ -48,6 +52,8 @@ struct AppParts {
     std::function<std::wstring()> shortcutsPath;
     // A new recording's path; empty: a time-stamped file in the user's Videos folder.
     std::function<std::wstring()> recordingPath;
+    // A new screenshot's path; empty: a time-stamped file in the user's Pictures folder.
+    std::function<std::wstring()> screenshotPath;
     // Milliseconds for the bitrate meter; empty: the system's tick count.
     std::function<uint64_t()> tickMs;
 };
@@ -104,10 +110,13 @@ class App {
     void setVolume(float volume);
     void startOrStop();
     void setRecording(bool on);
+    // The screenshot shortcut: the picture on screen to a PNG file and the clipboard.
+    void takeScreenshot();
     void reinstall();
     void setNoApp(bool on);
     bool setNoAppOption(const std::string& key, const std::string& value);
-    // index < 0: the Tovenmar key; 0..8: one shortcut, taking the combination from any other.
+    // index < 0: the Tovenmar key; 0 to kShortcutCount - 1: one shortcut, taking the combination
+    // from any other.
     void setShortcut(int index, uint8_t modifiers, uint16_t key);
     void resetShortcuts();
 
@@ -140,6 +149,8 @@ class App {
     KeyTargets makeKeyTargets();
     StreamControlHooks makeStreamControlHooks();
     RecorderOptions makeRecorderOptions();
+    FileSenderOptions makeFileSenderOptions();
+    ScreenshotOptions makeScreenshotOptions();
     void wireWorkers();
 
     // Handlers with no panel operation of their own.
@@ -147,6 +158,9 @@ class App {
     void onTouch(int action, int pointer, float x, float y);
     void onScroll(float x, float y, float horizontal, float vertical);
     void onPhoneClip(ClipItem item);
+    void onFilesDropped(const std::vector<std::wstring>& paths);
+    // The status line: what the last file drop or screenshot came to (worker threads).
+    void setActivity(const std::string& text, bool failed);
 
     AdbRunFunction adbRunner() const;
     std::wstring findAdbPath() const;
@@ -185,6 +199,9 @@ class App {
     AudioPlayer audio_;
     std::unique_ptr<PanelPort> panel_;
     Recorder recorder_;
+    std::unique_ptr<PicturePort> pictures_;
+    ScreenshotSaver screenshots_;
+    FileSender fileSender_;
     Updater updater_;
     std::string seenVersion_;
     std::atomic<bool> installOnExit_{false};

@@ -9,6 +9,7 @@ AppParts makeAppPartsWin(HINSTANCE instance) {
     };
     parts.makePanel = [instance] { return makePanelPortWin(instance); };
     parts.makeClipboard = [] { return makeClipboardPortWin(); };
+    parts.makePictures = [] { return makePicturePortWin(); };
     return parts;
 }
 

@@ -16,6 +16,7 @@ void setShowCommand(int showCommand);
 std::unique_ptr<VideoPort> makeVideoPortWin(HINSTANCE instance, VideoEvents events);
 std::unique_ptr<PanelPort> makePanelPortWin(HINSTANCE instance);
 std::unique_ptr<ClipboardPort> makeClipboardPortWin();
+std::unique_ptr<PicturePort> makePicturePortWin();
 
 // The parts of the product: the Windows pieces and every default.
 AppParts makeAppPartsWin(HINSTANCE instance);

@@ -9,15 +9,18 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "core/bitmap.h"
 #include "core/panel_model.h"
 #include "clipboard/clip_item.h"
 #include "input/key_router.h"
 
 namespace tov {
 
-// The ten events of the video window, in the App's order.
+// The eleven events of the video window, in the App's order.
 struct VideoEvents {
     std::function<void()> keyframeWanted;                           // video thread
     std::function<bool(int64_t phoneUs, int64_t* pcUs)> phoneToPc;  // video thread
@@ -34,6 +37,8 @@ struct VideoEvents {
     std::function<void(uint8_t buttons, int dx, int dy, int wheel, int hwheel)> deviceMouse;
     // The mouse capture of Device mode began or ended.
     std::function<void(bool)> changed;
+    // Files dropped on the window: full paths.
+    std::function<void(std::vector<std::wstring> paths)> filesDropped;
 };
 
 // The video statistics the panel shows.
@@ -72,6 +77,20 @@ class VideoPort {
     // The Tovenmar key: lets go of a captured mouse.
     virtual void releaseCapture() = 0;
     virtual void toggleFullscreen() = 0;
+    // Any thread: `done` receives the picture on screen at the stream's own size (on the video
+    // thread), or nothing when no picture is shown.
+    virtual void grabPicture(std::function<void(std::optional<Bitmap>)> done) = 0;
+};
+
+// A screenshot's way out on Windows: the imaging component and the clipboard. Called on the
+// screenshot thread.
+class PicturePort {
+  public:
+    virtual ~PicturePort() = default;
+    // Empty when the picture could not be encoded.
+    virtual std::string encodePng(const Bitmap& picture) = 0;
+    // False when the clipboard stayed busy.
+    virtual bool copyToClipboard(const Bitmap& picture, const std::string& png) = 0;
 };
 
 class App;

@@ -1,4 +1,5 @@
-// The video window's handlers: shown or hidden, on top, the volume.
+// The video window's handlers: shown or hidden, on top, the volume, files dropped on it and the
+// screenshot; and the status line they report to.
 #include "app/app.h"
 
 namespace tov {
@@ -27,6 +28,24 @@ void App::setVolume(float volume) {
         model_.volume = volume;
     }
     audio_.setVolume(volume);
+}
+
+void App::onFilesDropped(const std::vector<std::wstring>& paths) {
+    fileSender_.send(phoneMonitor_.choice().serial, paths);
+}
+
+void App::takeScreenshot() {
+    video_->grabPicture(
+        [this](std::optional<Bitmap> picture) { screenshots_.save(std::move(picture)); });
+}
+
+void App::setActivity(const std::string& text, bool failed) {
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        model_.activityText = text;
+        model_.activityFailed = failed;
+    }
+    refresh();
 }
 
 void App::onVideoClosed() {

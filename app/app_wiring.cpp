@@ -108,6 +108,7 @@ VideoEvents App::makeVideoEvents() {
     };
     ev.focusLost = [this] { releaseHeldInput(); };
     ev.changed = [this](bool) { refresh(); };
+    ev.filesDropped = [this](std::vector<std::wstring> paths) { onFilesDropped(paths); };
     return ev;
 }
 
@@ -123,6 +124,7 @@ KeyTargets App::makeKeyTargets() {
     targets.toggleFullscreen = [this] { video_->toggleFullscreen(); };
     targets.switchMode = [this](bool deviceMode) { setDeviceMode(deviceMode); };
     targets.toggleRecording = [this] { setRecording(!recorder_.wanted()); };
+    targets.takeScreenshot = [this] { takeScreenshot(); };
     targets.forwarding = [this] {
         std::lock_guard<std::mutex> lock(modelLock_);
         return model_.keyboard && inputLink_.state() == InputLink::kReady;
@@ -156,6 +158,33 @@ RecorderOptions App::makeRecorderOptions() {
     };
     options.keyframeWanted = [this] { session_.requestKeyframe(); };
     options.changed = [this] { refresh(); };
+    return options;
+}
+
+// Screenshot saver → files, the picture port and the status line (screenshot thread).
+ScreenshotOptions App::makeScreenshotOptions() {
+    ScreenshotOptions options;
+    options.newFilePath = [this] {
+        return parts_.screenshotPath ? parts_.screenshotPath()
+                                     : newUserFile(UserFolder::Pictures, L"Tovenmar", L".png");
+    };
+    options.encodePng = [this](const Bitmap& picture) {
+        return pictures_ ? pictures_->encodePng(picture) : std::string();
+    };
+    options.copyToClipboard = [this](const Bitmap& picture, const std::string& png) {
+        return pictures_ && pictures_->copyToClipboard(picture, png);
+    };
+    options.status = [this](const std::string& text, bool failed) { setActivity(text, failed); };
+    return options;
+}
+
+// File sender → adb and the status line (its own thread).
+FileSenderOptions App::makeFileSenderOptions() {
+    FileSenderOptions options;
+    options.findAdb = [this] { return findAdbPath(); };
+    options.runAdb = [this](const std::wstring& adb, const std::wstring& args, std::string* output,
+                            uint32_t limitMs) { return adbRunner()(adb, args, output, limitMs); };
+    options.status = [this](const std::string& text, bool failed) { setActivity(text, failed); };
     return options;
 }
 

@@ -64,6 +64,9 @@ class VideoPortWin final : public VideoPort {
     void setDeviceMode(bool deviceMode) override { mouse_.setDeviceMode(deviceMode); }
     void releaseCapture() override { mouse_.releaseCapture(); }
     void toggleFullscreen() override { window_.toggleFullscreen(); }
+    void grabPicture(std::function<void(std::optional<Bitmap>)> done) override {
+        window_.grabPicture(std::move(done));
+    }
 
   private:
     VideoWindowCallbacks windowCallbacks() {
@@ -85,6 +88,9 @@ class VideoPortWin final : public VideoPort {
         };
         cb.mouse = [this](uint32_t message, uint64_t wParam, int64_t lParam) {
             return input_.onWindowMessage(message, wParam, lParam);
+        };
+        cb.filesDropped = [this](std::vector<std::wstring> paths) {
+            if (events_.filesDropped) events_.filesDropped(std::move(paths));
         };
         return cb;
     }

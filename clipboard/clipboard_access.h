@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/bitmap.h"
+
 namespace tov {
 
 enum class ClipFormat {
@@ -35,13 +37,6 @@ class ClipboardSystem {
     virtual std::optional<std::string> block(ClipFormat format, size_t maxBytes) = 0;
     // Puts a copy of the bytes (at least one byte is allocated) on the clipboard.
     virtual bool put(ClipFormat format, std::string_view bytes) = 0;
-};
-
-// 32-bit BGRA pixels, rows top to bottom, each width x 4 bytes.
-struct Bitmap {
-    uint32_t width = 0;
-    uint32_t height = 0;
-    std::string pixels;
 };
 
 class PictureCoder {

@@ -1,6 +1,6 @@
 #include "clipboard/phone_copy.h"
 
-#include "clipboard/dib.h"
+#include "clipboard/picture_copy.h"
 #include "platform/text.h"
 
 namespace tov {
@@ -9,11 +9,8 @@ namespace {
 bool putPicture(ClipboardSystem& clipboard, PictureCoder& coder, const ClipItem& item) {
     const auto bitmap = coder.decode(item.data);
     if (!bitmap) return false;
-    const std::string dib = dibFromBitmap(*bitmap);
-    const bool ok = !dib.empty() && clipboard.put(ClipFormat::Dib, dib);
     const std::string png = item.mime == "image/png" ? item.data : coder.encodePng(*bitmap);
-    if (!png.empty()) clipboard.put(ClipFormat::Png, png);
-    return ok;
+    return putBitmap(clipboard, *bitmap, png);
 }
 
 }  // namespace

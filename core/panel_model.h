@@ -50,6 +50,8 @@ struct PanelModel {
     std::string statusText;
     bool recording = false;   // the user wants the stream recorded
     std::string recordText;   // where the recording goes or went, or why it stopped
+    std::string activityText;  // the status line: what a file drop or a screenshot came to
+    bool activityFailed = false;
     bool reinstallOffered = false;  // the phone app could not be updated in place
     std::string detail;             // text of the last link state, or the phone's name
 

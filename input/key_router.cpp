@@ -33,7 +33,7 @@ bool KeyRouter::onKey(bool down, unsigned virtualKey, int64_t lParam,
 
 bool KeyRouter::runShortcut(int action, bool autoRepeat) {
     const bool local = action == kShortcutFullscreen || action == kShortcutSwitchMode ||
-                       action == kShortcutRecord;
+                       action == kShortcutRecord || action == kShortcutScreenshot;
     if (!local && !forwarding()) return false;
     if (autoRepeat) return true;
     static constexpr int32_t kPhoneKeys[] = {android_key::kHome,      android_key::kBack,
@@ -46,6 +46,8 @@ bool KeyRouter::runShortcut(int action, bool autoRepeat) {
         if (targets_.switchMode) targets_.switchMode(!deviceMode_);
     } else if (action == kShortcutRecord) {
         if (targets_.toggleRecording) targets_.toggleRecording();
+    } else if (action == kShortcutScreenshot) {
+        if (targets_.takeScreenshot) targets_.takeScreenshot();
     } else if (targets_.pressKey) {
         targets_.pressKey(kPhoneKeys[action]);
     }

@@ -29,6 +29,8 @@ struct KeyTargets {
     std::function<void(bool deviceMode)> switchMode;
     // Starts or stops recording the stream.
     std::function<void()> toggleRecording;
+    // Saves the picture on screen.
+    std::function<void()> takeScreenshot;
     // Whether keys may reach the phone: the link is ready and keyboard sharing is on. Asked at
     // each key, so that it is never older than the key; unset means no.
     std::function<bool()> forwarding;

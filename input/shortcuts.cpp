@@ -28,6 +28,8 @@ constexpr ActionInfo kActions[kShortcutCount] = {
     {"fullscreen", L"Fullscreen", 0x21},
     {"switch_mode", L"Touch / Device", 0x20},
     {"record", L"Record", 0x13},
+    // C for capture: S, the usual letter, is Recent apps.
+    {"screenshot", L"Screenshot", 0x2E},
 };
 
 constexpr const wchar_t* kModifierNames[8] = {L"Left Ctrl",   L"Right Ctrl", L"Left Shift",

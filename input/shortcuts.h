@@ -1,4 +1,4 @@
-// The keyboard shortcuts: ten actions bound to a modifier combination and a key, and the
+// The keyboard shortcuts: eleven actions bound to a modifier combination and a key, and the
 // Tovenmar key, which lets go of a captured mouse and never reaches the phone.
 #pragma once
 
@@ -27,6 +27,7 @@ enum ShortcutAction : int {
     kShortcutFullscreen,
     kShortcutSwitchMode,
     kShortcutRecord,
+    kShortcutScreenshot,
     kShortcutCount,
 };
 

@@ -7,6 +7,7 @@
 #include "panel/dropdown_list.h"
 #include "panel/pages.h"
 #include "panel/sidebar.h"
+#include "panel/status_line.h"
 #include "platform/text.h"
 
 namespace tov::panel {
@@ -48,13 +49,18 @@ void PanelView::build(float width, float height, uint64_t nowMs) {
     hits_.clear();
     controls_.clear();
 
-    // The offset is held to the previous paint's content in today's view.
-    float maxScroll = std::max(0.0f, state_.contentHeight - height);
-    state_.scroll = std::clamp(state_.scroll, 0.0f, maxScroll);
-
     RectF window{0, 0, width, height};
     RectF view{kSidebarWidth, 0, std::max(width, kSidebarWidth), height};
     PageContext ctx{model_, state_, measurer_, draw_, hits_, controls_, callbacks_, nowMs, view};
+    // The status line takes the bottom of the page area; the page scrolls above it.
+    const float pageBottom = std::max(height - statusLineHeight(ctx, width), 0.0f);
+    view.bottom = pageBottom;
+    ctx.view = view;
+
+    // The offset is held to the previous paint's content in today's view.
+    float maxScroll = std::max(0.0f, state_.contentHeight - pageBottom);
+    state_.scroll = std::clamp(state_.scroll, 0.0f, maxScroll);
+
     draw_.fill(window, {colors::kContentBackground, 1.0f});
     drawSidebar(ctx, height);
 
@@ -67,11 +73,12 @@ void PanelView::build(float width, float height, uint64_t nowMs) {
 
     state_.contentHeight = bottom + state_.scroll + 16;
     float content = state_.contentHeight;
-    if (content > height + 1) {
-        float length = std::max(height * height / content, 40.0f);
-        float pos = (height - 8 - length) * state_.scroll / (content - height) + 4;
+    if (content > pageBottom + 1) {
+        float length = std::max(pageBottom * pageBottom / content, 40.0f);
+        float pos = (pageBottom - 8 - length) * state_.scroll / (content - pageBottom) + 4;
         draw_.fill({width - 9, pos, width - 6, pos + length}, {colors::kControlBorder, 1.0f}, 1.5f);
     }
+    drawStatusLine(ctx, {kSidebarWidth, pageBottom, std::max(width, kSidebarWidth), height});
 
     drawDropdownList(ctx, window);
     drawWhatsNew(ctx, window);

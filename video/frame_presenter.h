@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+
+#include "core/bitmap.h"
 
 namespace tov {
 
@@ -36,6 +39,9 @@ class FramePresenter {
     virtual int takeBltFailures() = 0;
     // Refresh rate of the monitor in Hz, 0 when unknown.
     virtual double monitorRefreshHz() = 0;
+    // The held picture at the stream's own size, as shown (converted, without bars); nothing
+    // while no picture is held.
+    virtual std::optional<Bitmap> readPicture() = 0;
 };
 
 }  // namespace tov

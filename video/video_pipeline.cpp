@@ -51,6 +51,8 @@ void VideoPipeline::stop() {
     }
     showCv_.notify_all();
     presentThread_.join();
+    std::lock_guard grabLock(grabLock_);
+    grabs_.clear();
 }
 
 bool VideoPipeline::idle() {
@@ -65,6 +67,25 @@ void VideoPipeline::wake() {
         presentWanted_ = true;
     }
     showCv_.notify_all();
+
+void VideoPipeline::grabPicture(PictureHandler done) {
+    {
+        std::lock_guard lock(grabLock_);
+        grabs_.push_back(std::move(done));
+    }
+    // The present thread owns the held picture.
+    wake();
+}
+
+void VideoPipeline::serveGrabs() {
+    std::vector<PictureHandler> waiting;
+    {
+        std::lock_guard lock(grabLock_);
+        waiting.swap(grabs_);
+    }
+    if (waiting.empty()) return;
+    const std::optional<Bitmap> picture = presenter_.readPicture();
+    for (PictureHandler& done : waiting) done(picture);
 }
 
 void VideoPipeline::onConfig(int32_t width, int32_t height, int32_t fps, int32_t codec,
@@ -318,6 +339,7 @@ void VideoPipeline::presentLoop() {
         } else if (!black && (wanted || presenter_.resizePending())) {
             presenter_.present();
         }
+        serveGrabs();
     }
 }
 

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/bitmap.h"
 #include "video/frame_decoder.h"
 #include "video/frame_presenter.h"
 #include "video/frame_queue.h"
@@ -41,6 +42,7 @@ class VideoPipeline {
         std::function<bool(int64_t phoneMicros, int64_t* pcMicros)> phoneToPc;
     };
     using Clock = std::function<int64_t()>;
+    using PictureHandler = std::function<void(std::optional<Bitmap>)>;
 
     // The decoder and presenter are used only on the video thread and must outlive the pipeline.
     // `clock` defaults to the program's microsecond clock.
@@ -66,6 +68,9 @@ class VideoPipeline {
     void prepare(int32_t codec, int32_t width, int32_t height, int32_t fps);
     // Any thread: the window was resized and wants a present.
     void wake();
+    // Any thread: `done` receives, on the present thread, the picture shown at the stream's own
+    // size, or nothing when none is shown. Requests still waiting at stop are dropped.
+    void grabPicture(PictureHandler done);
 
     VideoSnapshot snapshot() const;
     // Nothing queued, nothing waiting to be shown and no present under way (tests wait for it;
@@ -94,6 +99,7 @@ class VideoPipeline {
     bool openDecoder();
     void recover();
     void finishIntervalIfDue();
+    void serveGrabs();
     int64_t now() const { return clock_(); }
 
     FrameDecoder& decoder_;
@@ -119,6 +125,8 @@ class VideoPipeline {
     std::atomic<int> shownPerSecond_{0};
     std::atomic<int> latencyMs_{-1};
     std::atomic<bool> onGpu_{false};
+    std::mutex grabLock_;
+    std::vector<PictureHandler> grabs_;
 
     // Video thread only.
     int32_t width_ = 0;

@@ -5,6 +5,7 @@
 
 #include "core/log.h"
 #include "platform/clock.h"
+#include "video/picture_readback_win.h"
 #include "video/processor_converter_win.h"
 #include "video/shader_converter_win.h"
 
@@ -215,6 +216,47 @@ void VideoRenderer::present() {
     if (device_.swapChain) {
         device_.swapChain->Present(0, device_.tearing ? DXGI_PRESENT_ALLOW_TEARING : 0);
     }
+}
+
+std::optional<Bitmap> VideoRenderer::readPicture() {
+    const Size stream = streamSize();
+    if (!hasPicture_ || !converter_ || stream.width <= 0 || stream.height <= 0) {
+        return std::nullopt;
+    }
+    // The held picture is drawn once more, whole and at its own size, into a texture of its own:
+    // the back buffer has the window's size and bars.
+    D3D11_TEXTURE2D_DESC desc{};
+    desc.Width = static_cast<UINT>(stream.width);
+    desc.Height = static_cast<UINT>(stream.height);
+    desc.MipLevels = 1;
+    desc.ArraySize = 1;
+    desc.Format = DXGI_FORMAT_B8G8R8A8_UNORM;
+    desc.SampleDesc.Count = 1;
+    desc.Usage = D3D11_USAGE_DEFAULT;
+    desc.BindFlags = D3D11_BIND_RENDER_TARGET;
+    ComPtr<ID3D11Texture2D> target;
+    ComPtr<ID3D11RenderTargetView> view;
+    HRESULT hr = device_.device->CreateTexture2D(&desc, nullptr, &target);
+    if (SUCCEEDED(hr)) hr = device_.device->CreateRenderTargetView(target.Get(), nullptr, &view);
+    if (FAILED(hr)) {
+        logLine("render: picture texture %dx%d failed 0x%08lx", stream.width, stream.height,
+                hex(hr));
+        return std::nullopt;
+    }
+    converter_->releaseOutput();
+    converter_->prepareOutput(target.Get());
+    hr = E_UNEXPECTED;
+    if (converter_->readyToDraw()) {
+        hr = converter_->draw(pictureSource(converter_->inputSize(), stream),
+                              {0, 0, stream.width, stream.height}, stream, view.Get());
+    }
+    // The next present makes the back buffer's view again.
+    converter_->releaseOutput();
+    if (FAILED(hr)) {
+        logLine("render: drawing the picture for reading failed 0x%08lx", hex(hr));
+        return std::nullopt;
+    }
+    return readBgraTexture(device_.device.Get(), device_.context.Get(), target.Get());
 }
 
 PresenterInfo VideoRenderer::info() const {

@@ -56,6 +56,7 @@ class VideoRenderer : public FramePresenter {
     PresenterInfo info() const override;
     int takeBltFailures() override;
     double monitorRefreshHz() override;
+    std::optional<Bitmap> readPicture() override;
 
   private:
     bool ensureConverter(uint32_t width, uint32_t height);

@@ -3,6 +3,7 @@
 #include <dwmapi.h>
 #include <mfapi.h>
 #include <objbase.h>
+#include <shellapi.h>
 
 #include "core/log.h"
 #include "platform/win/win_compat.h"
@@ -54,6 +55,7 @@ bool VideoWindow::create(HINSTANCE instance, std::wstring& errorText) {
     }
     const BOOL dark = TRUE;
     DwmSetWindowAttribute(window_, DWMWA_USE_IMMERSIVE_DARK_MODE, &dark, sizeof dark);
+    DragAcceptFiles(window_, TRUE);
 
     device_ = std::make_unique<VideoDevice>();
     if (!createVideoDevice(window_, *device_, errorText)) {
@@ -184,6 +186,29 @@ VideoSnapshot VideoWindow::snapshot() const {
     return pipeline_ ? pipeline_->snapshot() : VideoSnapshot{};
 }
 
+void VideoWindow::grabPicture(VideoPipeline::PictureHandler done) {
+    if (pipeline_) {
+        pipeline_->grabPicture(std::move(done));
+    } else if (done) {
+        done(std::nullopt);
+    }
+}
+
+void VideoWindow::filesDropped(HDROP drop) {
+    std::vector<std::wstring> paths;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        // Asked for its length first: a path may be longer than MAX_PATH.
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        if (length == 0) continue;
+        std::wstring path(length + 1, L'\0');
+        path.resize(DragQueryFileW(drop, i, path.data(), length + 1));
+        if (!path.empty()) paths.push_back(std::move(path));
+    }
+    DragFinish(drop);
+    if (!paths.empty() && callbacks_.filesDropped) callbacks_.filesDropped(std::move(paths));
+}
+
 void VideoWindow::fitToShape(int32_t width, int32_t height) {
     if (!window_ || fullscreen_ || width <= 0 || height <= 0) return;
     MONITORINFO mi{};
@@ -275,6 +300,9 @@ LRESULT VideoWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;  // no beep for Alt+letter shortcuts
         case kReshapeMessage:
             fitToShape(static_cast<int32_t>(wParam), static_cast<int32_t>(lParam));
+            return 0;
+        case WM_DROPFILES:
+            filesDropped(reinterpret_cast<HDROP>(wParam));
             return 0;
         default:
             break;

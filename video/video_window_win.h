@@ -4,6 +4,8 @@
 #pragma once
 
 #include <windows.h>
+// After windows.h, which WIN32_LEAN_AND_MEAN keeps from bringing it.
+#include <shellapi.h>
 
 #include <atomic>
 #include <cstdint>
@@ -11,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "video/fit_math.h"
 #include "video/video_pipeline.h"
@@ -34,6 +37,8 @@ struct VideoWindowCallbacks {
     // True when the input side handled the message (for WM_SETCURSOR: it hid the cursor); false
     // lets the window do its own default (a double click toggles fullscreen).
     std::function<bool(uint32_t message, uint64_t wParam, int64_t lParam)> mouse;
+    // Files dropped on the window from Explorer, full paths in the order given.
+    std::function<void(std::vector<std::wstring> paths)> filesDropped;
 };
 
 class VideoWindow {
@@ -71,6 +76,9 @@ class VideoWindow {
     // Any thread: opens the decoder ahead of a coming stream (codec < 0: none is coming).
     void expectStream(int32_t codec, int32_t width, int32_t height);
     VideoSnapshot snapshot() const;
+    // Any thread: the picture on screen at the stream's size, handed to `done` on the video
+    // thread; nothing when none is shown.
+    void grabPicture(VideoPipeline::PictureHandler done);
 
     // Window thread: the client area takes the stream's shape on this monitor.
     void fitToShape(int32_t width, int32_t height);
@@ -84,6 +92,7 @@ class VideoWindow {
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handleKey(UINT message, WPARAM wParam, LPARAM lParam);
     bool forwardMouse(UINT message, WPARAM wParam, LPARAM lParam);
+    void filesDropped(HDROP drop);
 
     VideoWindowCallbacks callbacks_;
     HWND window_ = nullptr;

@@ -1,6 +1,7 @@
 // The whole App against the phone simulator, through the real adb runner and sockets: a phone
 // attached after start is installed to and streams once the user starts, clicks reach the
-// phone's input helper, and the stream and input settings travel to the phone.
+// phone's input helper, files dropped on the video window reach the phone, and the stream and
+// input settings travel to the phone.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include "app/app.h"
 #include "app/tests/app_stand_ins.h"
 #include "platform/files.h"
+#include "platform/sha256.h"
 #include "platform/text.h"
 #include "record/tests/recording_check.h"
 #include "session/clock_sync.h"
@@ -124,6 +126,37 @@ TEST_F(AppPhoneTest, APhoneAttachedLaterStreamsAndTakesClicks) {
     EXPECT_GE(std::atoi(recorded.video["nb_read_frames"].c_str()), 30);
     EXPECT_EQ(recorded.sound["codec_name"], "pcm_s16le");
     EXPECT_EQ(test::decodeErrors(dir_.file(L"recording.mp4")), "");
+
+    // Files dropped on the video window while live: the apk is installed as the user's own
+    // package, the photo (a name outside ASCII) lands in Download whole; the stream goes on.
+    const std::string photoBytes(70000, 'p'), gameBytes = "PK\x03\x04 a game";
+    const std::wstring photo = dir_.file(L"ph\u00f6to.jpg"), game = dir_.file(L"game.apk");
+    ASSERT_TRUE(writeFile(photo, photoBytes));
+    ASSERT_TRUE(writeFile(game, gameBytes));
+    videoPort_->events.filesDropped({photo, game});
+    model = modelWhen(
+        app, [](const PanelModel& m) { return m.activityText == "game.apk installed."; }, 30s);
+    EXPECT_EQ(model.activityText, "game.apk installed.");
+    std::vector<std::string> dropped;  // without the Tovenmar app and its helper
+    for (const std::string& line : sim_.arrived("p")) {
+        if (line.find("tovenmar") == std::string::npos) dropped.push_back(line);
+    }
+    EXPECT_EQ(dropped,
+              (std::vector<std::string>{
+                  "push /sdcard/Download/ph\xC3\xB6to.jpg size=70000 sha256=" +
+                      sha256Hex(photoBytes),
+                  "install game size=" + std::to_string(gameBytes.size()) +
+                      " sha256=" + sha256Hex(gameBytes)}));
+    ASSERT_TRUE(sim_.ok("phone p installFailure=INSTALL_FAILED_INSUFFICIENT_STORAGE"));
+    videoPort_->events.filesDropped({game});
+    model = modelWhen(
+        app, [](const PanelModel& m) { return m.activityText.rfind("Couldn't", 0) == 0; }, 30s);
+    EXPECT_EQ(model.activityText, "Couldn't install game.apk: INSTALL_FAILED_INSUFFICIENT_STORAGE.");
+    EXPECT_TRUE(model.activityFailed);
+    ASSERT_TRUE(sim_.ok("phone p installFailure=none"));
+    EXPECT_EQ(model.linkState, LinkState::Live);
+    const int packetsAfterDrop = video_.packets;
+    EXPECT_TRUE(waitFor([&] { return video_.packets > packetsAfterDrop + 5; }, 10s));
 
     // Stop: ready again, and the video side is reset.
     const int resetsBefore = video_.resets;

@@ -40,6 +40,9 @@ class CountingVideoPort final : public VideoPort {
     void setDeviceMode(bool) override {}
     void releaseCapture() override {}
     void toggleFullscreen() override {}
+    void grabPicture(std::function<void(std::optional<Bitmap>)> done) override {
+        done(std::nullopt);
+    }
 
     VideoEvents events;
 

@@ -63,6 +63,9 @@ class FakeVideo final : public VideoPort {
     void setDeviceMode(bool deviceMode) override { r_.deviceMode = deviceMode; }
     void releaseCapture() override {}
     void toggleFullscreen() override {}
+    void grabPicture(std::function<void(std::optional<Bitmap>)> done) override {
+        done(std::nullopt);
+    }
 
     VideoRecord& r_;
     VideoEvents events;

@@ -43,7 +43,8 @@ TEST(Shortcuts, DefaultsFileByteForByte) {
               lines({"# Tovenmar shortcuts: name=modifiers,scancode (hex). Edit them in the app.",
                      "tovenmar_key=0,138", "home=20,23", "back=20,30", "recents=20,1f",
                      "notifications=20,31", "power=20,19", "volume_up=20,148", "volume_down=20,150",
-                     "fullscreen=20,21", "switch_mode=20,20", "record=20,13"}));
+                     "fullscreen=20,21", "switch_mode=20,20", "record=20,13",
+                     "screenshot=20,2e"}));
 }
 
 TEST(Shortcuts, FileRoundTripKeepsEveryBinding) {
@@ -163,7 +164,7 @@ TEST(Shortcuts, Texts) {
     const wchar_t* names[] = {L"Home",          L"Back",       L"Recent apps",
                               L"Notifications", L"Power",      L"Volume up",
                               L"Volume down",   L"Fullscreen", L"Touch / Device",
-                              L"Record"};
+                              L"Record",        L"Screenshot"};
     for (int i = 0; i < kShortcutCount; ++i) EXPECT_EQ(shortcuts::actionName(i), names[i]);
     EXPECT_EQ(shortcuts::actionName(-1), L"");
     EXPECT_EQ(shortcuts::actionName(kShortcutCount), L"");

@@ -1,7 +1,9 @@
 // What each page shows for a given model.
 #include <gtest/gtest.h>
 
+#include "panel/colors.h"
 #include "panel/tests/panel_harness.h"
+#include "panel/window_geometry.h"
 
 namespace tov::panel::test {
 namespace {
@@ -214,6 +216,34 @@ TEST(Pages, SidebarUpdateCardUntilLater) {
     h.paint();
     EXPECT_FALSE(h.hasText(L"Update ready"));
     EXPECT_EQ(h.region(kCardRestart), nullptr);
+}
+
+TEST(Pages, TheStatusLineFitsTheSmallestWindowAndThePageScrollsAboveIt) {
+    PanelModel m = connectedModel();
+    m.activityText =
+        "2 of 3 files went to the phone. Couldn't install a-very-long-name-that-go\xE2\x80\xA6"
+        "-on-2026.apk: INSTALL_FAILED_VERSION_DOWNGRADE.";
+    m.activityFailed = true;
+    Harness h(m);
+    h.width = kMinClientWidth;
+    h.height = kMinClientHeight;
+    h.paint();
+    const DrawOp* line = h.textOp(L"2 of 3 files went to the phone.");
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->color.rgb, colors::kAmber);
+    EXPECT_LE(line->rect.right, h.width);
+    EXPECT_LE(line->rect.bottom, h.height);
+    FixedMeasurer fm;
+    EXPECT_LE(fm.measure(line->text, line->font, line->rect.width(), true).height,
+              line->rect.height() + 0.5f);
+    for (const HitRegion& r : h.view().regions()) {
+        if (r.rect.left >= 248) {
+            EXPECT_LE(r.rect.bottom, line->rect.top) << r.hit;
+        }
+    }
+    h.model().activityText.clear();
+    h.paint();
+    EXPECT_EQ(h.textOp(L"2 of 3 files"), nullptr);
 }
 
 TEST(Pages, EveryPageFitsItsTextsInsideTheColumn) {

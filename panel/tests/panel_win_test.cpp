@@ -180,6 +180,34 @@ TEST_F(PanelPictures, ControlsShowTheirStates) {
         closeTo(canvas.pixel(button->rect.left + 10, button->rect.top + 4), colors::kAccent));
 }
 
+TEST_F(PanelPictures, TheSmallestWindowShowsTheStatusLineWhole) {
+    PanelModel m = richModel();
+    m.activityText = "Screenshot saved to Pictures\\Tovenmar\\Tovenmar 2026-12-09 05-12-33.png and "
+                     "copied.";
+    BitmapCanvas small;
+    ASSERT_TRUE(small.create(kMinClientWidth, kMinClientHeight));
+    view->setModel(m);
+    view->build(kMinClientWidth, kMinClientHeight, 0);
+    ASSERT_TRUE(small.render(*painter, view->drawList()));
+    bool found = false;
+    for (const DrawOp& op : view->drawList().ops()) {
+        if (op.kind != DrawOp::Kind::Text || op.text.rfind(L"Screenshot saved", 0) != 0) continue;
+        found = true;
+        // DirectWrite's own layout of it fits the box it was given, inside the window.
+        EXPECT_LE(measurer->measure(op.text, op.font, op.rect.width(), true).height,
+                  op.rect.height() + 0.5f);
+        EXPECT_LE(op.rect.right, kMinClientWidth);
+        EXPECT_LE(op.rect.bottom, kMinClientHeight);
+        int ink = 0;
+        for (float y = op.rect.top; y < op.rect.bottom; y += 1)
+            for (float x = op.rect.left; x < op.rect.right; x += 1)
+                if (!closeTo(small.pixel(x, y), colors::kSidebar, 24)) ++ink;
+        EXPECT_GT(ink, 40);
+    }
+    EXPECT_TRUE(found);
+    EXPECT_TRUE(small.savePng(L"panel-smallest.png"));
+}
+
 TEST_F(PanelPictures, WhatsNewDimsTheWindow) {
     PanelModel m = richModel();
     m.whatsNewVersion = "1.1.0";

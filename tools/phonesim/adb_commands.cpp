@@ -190,6 +190,8 @@ class AdbCommand {
         return {};
     }
 
+    // An apk named tovenmar.apk (the name Tovenmar installs its own package under) is the
+    // Tovenmar app; any other apk is a package of the user's, named after its file.
     int install(const AdbArgs& a, const std::shared_ptr<SimPhone>& phone,
                 const std::string& fileData) {
         const std::string path = lastPlainWord(a.words);
@@ -198,25 +200,34 @@ class AdbCommand {
             out_.write("adb: usage: adb install [-r] PACKAGE\n");
             return 1;
         }
+        const std::string file = baseName(path);
+        const bool ours = file == "tovenmar.apk";
+        const std::string package = ours ? kAppPackage : file.substr(0, file.rfind('.'));
         const std::string digest = sha256Hex(fileData);
         std::string failure;
         {
             std::lock_guard lock(sim_.mutex);
+            const bool present = ours ? !phone->appDigest.empty()
+                                      : phone->userPackages.count(package) > 0;
             if (!phone->installFailure.empty()) {
                 failure = phone->installFailure;
                 if (failure.find('[') == std::string::npos) failure = "Failure [" + failure + "]";
-            } else if (!phone->appDigest.empty() && phone->appForeign) {
+            } else if (ours && present && phone->appForeign) {
                 failure =
                     "Failure [INSTALL_FAILED_UPDATE_INCOMPATIBLE: Existing package "
                     "com.tovenmar.app signatures do not match newer version; ignoring!]";
-            } else if (!phone->appDigest.empty() && !replace) {
-                failure =
-                    "Failure [INSTALL_FAILED_ALREADY_EXISTS: Attempt to re-install "
-                    "com.tovenmar.app without first uninstalling.]";
+            } else if (present && !replace) {
+                failure = "Failure [INSTALL_FAILED_ALREADY_EXISTS: Attempt to re-install " +
+                          package + " without first uninstalling.]";
             } else {
-                phone->appDigest = digest;
-                phone->appForeign = false;
-                phone->appRunning = false;  // an update ends the running app
+                if (ours) {
+                    phone->appDigest = digest;
+                    phone->appForeign = false;
+                    phone->appRunning = false;  // an update ends the running app
+                } else {
+                    phone->userPackages[package] = digest;
+                }
+                phone->arrived.push_back({"install", package, fileData.size(), digest});
             }
         }
         out_.write("Performing Streamed Install\n");
@@ -224,7 +235,7 @@ class AdbCommand {
             out_.write("adb: failed to install " + path + ": " + failure + "\n");
             return 1;
         }
-        stopApp(phone->id);
+        if (ours) stopApp(phone->id);
         out_.write("Success\n");
         return 0;
     }
@@ -247,9 +258,20 @@ class AdbCommand {
         }
         std::string remote = plain[1];
         if (remote.back() == '/') remote += baseName(plain[0]);
+        std::string failure;
         {
             std::lock_guard lock(sim_.mutex);
-            phone->files[remote] = sha256Hex(fileData);
+            failure = phone->pushFailure;
+            if (failure.empty()) {
+                const std::string digest = sha256Hex(fileData);
+                phone->files[remote] = digest;
+                phone->arrived.push_back({"push", remote, fileData.size(), digest});
+            }
+        }
+        if (!failure.empty()) {
+            out_.write("adb: error: failed to copy '" + plain[0] + "' to '" + remote +
+                       "': remote " + failure + "\n");
+            return 1;
         }
         out_.write(plain[0] + ": 1 file pushed, 0 skipped. 41.3 MB/s (" +
                    std::to_string(fileData.size()) + " bytes in 0.010s)\n");

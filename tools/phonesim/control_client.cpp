@@ -157,6 +157,10 @@ std::vector<std::string> PhoneSimulator::commands() const {
     return lines(ask("commands"));
 }
 
+std::vector<std::string> PhoneSimulator::arrived(const std::string& phone) const {
+    return lines(ask("arrived " + phone));
+}
+
 TextMap PhoneSimulator::status(const std::string& phone) const {
     return readTextMap(ask("status " + phone));
 }

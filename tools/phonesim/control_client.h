@@ -53,6 +53,8 @@ class PhoneSimulator {
     std::vector<TextMap> options(const std::string& phone) const;
     std::vector<ClipItemRecord> clips(const std::string& phone) const;
     std::vector<std::string> commands() const;
+    // What reached the phone: "push PATH size=N sha256=HEX" or "install PACKAGE size=N ...".
+    std::vector<std::string> arrived(const std::string& phone) const;
     TextMap status(const std::string& phone) const;
 
   private:

@@ -274,6 +274,11 @@ class Control {
             }
         } else if (verb == "files") {
             for (const auto& [path, digest] : p->files) text += digest + "  " + path + "\n";
+        } else if (verb == "arrived") {
+            for (const ArrivedFile& f : p->arrived) {
+                text += f.how + " " + f.target + " size=" + std::to_string(f.size) +
+                        " sha256=" + f.sha256 + "\n";
+            }
         } else if (verb == "grants") {
             for (const std::string& g : p->grants) text += g + "\n";
         } else if (verb == "status") {
@@ -300,6 +305,7 @@ class Control {
             p->clipsIn.clear();
             p->streamEvents.clear();
             p->grants.clear();
+            p->arrived.clear();
             p->pings = 0;
         } else {
             return fail("unknown command " + verb);

@@ -199,6 +199,8 @@ bool applyPhoneSetting(SimPhone& phone, const std::string& key, const std::strin
         phone.hevc = flag;
     } else if (key == "installFailure") {
         phone.installFailure = value == "none" ? std::string() : value;
+    } else if (key == "pushFailure") {
+        phone.pushFailure = value == "none" ? std::string() : value;
     } else if (key == "app") {
         // Files are set by digest elsewhere; here only the states that need no file.
         if (value == "none") {

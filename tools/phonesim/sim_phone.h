@@ -31,6 +31,14 @@ struct ClipRecord {
     std::string data;
 };
 
+// A file that reached the phone through adb: pushed to a path, or installed as a package.
+struct ArrivedFile {
+    std::string how;     // "push" or "install"
+    std::string target;  // the path on the phone, or the package name
+    size_t size = 0;
+    std::string sha256;  // hexadecimal
+};
+
 struct SimPhone {
     std::string id;
     PhoneLink usb;
@@ -57,6 +65,9 @@ struct SimPhone {
     bool appForeign = false;  // installed with another signature
     std::vector<std::string> grants;
     std::string installFailure;  // empty: installs succeed
+    std::string pushFailure;     // empty: pushes succeed
+    // Packages installed besides the Tovenmar app, by name, with their digests.
+    std::map<std::string, std::string> userPackages;
 
     // Stream and helper behaviour.
     std::string clip;      // H.264 clip file; empty: the daemon's default
@@ -85,6 +96,7 @@ struct SimPhone {
     std::vector<ClipRecord> clipsIn;        // clipboard items from the PC
     std::vector<ClipRecord> clipsOut;       // items the phone's clipboard will send the PC
     std::vector<std::string> streamEvents;  // key frame requests, stops, input modes
+    std::vector<ArrivedFile> arrived;       // every push and install that went through
     uint64_t pings = 0;
 
     int screenWidth() const { return overrideWidth > 0 ? overrideWidth : width; }

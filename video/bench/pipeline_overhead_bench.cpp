@@ -56,6 +56,7 @@ class StampingPresenter : public FramePresenter {
     PresenterInfo info() const override { return {}; }
     int takeBltFailures() override { return 0; }
     double monitorRefreshHz() override { return 0.0; }
+    std::optional<Bitmap> readPicture() override { return std::nullopt; }
 
     std::atomic<int64_t> presentedAt{0};
     std::atomic<int> presents{0};

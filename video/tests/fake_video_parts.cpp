@@ -75,6 +75,13 @@ void FakePresenter::configArrived(int32_t, int32_t) {
     ++configs;
 }
 
+std::optional<Bitmap> FakePresenter::readPicture() {
+    if (drops > 0 || streamWidth <= 0 || streamHeight <= 0) return std::nullopt;
+    const auto w = static_cast<uint32_t>(streamWidth.load());
+    const auto h = static_cast<uint32_t>(streamHeight.load());
+    return Bitmap{w, h, std::string(size_t{w} * h * 4, '\x7f')};
+}
+
 void FakePresenter::present() {
     resize = false;
     ++presents;

@@ -70,6 +70,8 @@ class FakePresenter : public FramePresenter {
     PresenterInfo info() const override { return presenterInfo; }
     int takeBltFailures() override { return bltFailures.exchange(0); }
     double monitorRefreshHz() override { return 60.0; }
+    // A picture of the stream's size while one is held (no drop since the last present).
+    std::optional<Bitmap> readPicture() override;
 
     // The window side: a resize asks for a present, which takes it.
     std::atomic<bool> resize{false};

@@ -1,9 +1,11 @@
 #include "video/video_window_win.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <regex>
 #include <string>
 #include <vector>
@@ -58,6 +60,7 @@ class VideoWindowTest : public ::testing::Test {
             return mouseTaken.load();
         };
         cb.keyFrameWanted = [this] { ++keyFrames; };
+        cb.filesDropped = [this](std::vector<std::wstring> paths) { dropped = std::move(paths); };
         window = std::make_unique<VideoWindow>(cb);
         std::wstring error;
         ASSERT_TRUE(window->create(GetModuleHandleW(nullptr), error))
@@ -88,6 +91,7 @@ class VideoWindowTest : public ::testing::Test {
     std::atomic<bool> takeKeys{false};
     std::atomic<bool> mouseTaken{false};
     std::vector<unsigned> keys;
+    std::vector<std::wstring> dropped;
 };
 
 TEST_F(VideoWindowTest, StartsHiddenAndClosingOnlyHides) {
@@ -143,6 +147,27 @@ TEST_F(VideoWindowTest, F11AndEscapeAndDoubleClickDriveFullscreen) {
     SendMessageW(hwnd, WM_CLOSE, 0, 0);
     EXPECT_FALSE(window->isFullscreen());
     EXPECT_FALSE(IsWindowVisible(hwnd));
+}
+
+TEST_F(VideoWindowTest, FilesDroppedFromExplorerArriveAsTheirPaths) {
+    // Explorer drops only on a window that accepts files.
+    EXPECT_NE(GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
+    const std::vector<std::wstring> paths = {L"C:\\users\\me\\ph\u00f6to.jpg",
+                                             L"C:\\a b\\game.apk"};
+    // The block Explorer hands over: DROPFILES, then the paths, each ended by a NUL, and a NUL.
+    std::wstring list;
+    for (const std::wstring& path : paths) list += path + L'\0';
+    list += L'\0';
+    HGLOBAL block = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+    ASSERT_NE(block, nullptr);
+    auto* header = static_cast<DROPFILES*>(GlobalLock(block));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    std::memcpy(header + 1, list.data(), list.size() * sizeof(wchar_t));
+    GlobalUnlock(block);
+    ASSERT_TRUE(PostMessageW(hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0));
+    ASSERT_TRUE(pumpUntil([&] { return !dropped.empty(); }));
+    EXPECT_EQ(dropped, paths);
 }
 
 TEST_F(VideoWindowTest, ReshapeGivesTheStreamsShapeCentredOnTheWorkArea) {

@@ -115,7 +115,7 @@ TEST_F(AdbAnswers, InstallGrantAndChecksumOfTheInstalledApp) {
 TEST_F(AdbAnswers, InstallFailuresCarryTheRealOutcomeTexts) {
     startSim("phone p usb=S1 app=foreign\n");
     tov::test::TempDir dir;
-    const std::wstring apk = dir.file(L"t.apk");
+    const std::wstring apk = dir.file(L"tovenmar.apk");
     ASSERT_TRUE(writeFile(apk, "apk"));
     const std::string install = "-s S1 install -r \"" + narrow(apk) + "\"";
     AdbResult r = adb(install);
@@ -138,6 +138,30 @@ TEST_F(AdbAnswers, InstallFailuresCarryTheRealOutcomeTexts) {
     EXPECT_NE(r.output.find(": Failure [INSTALL_FAILED_INSUFFICIENT_STORAGE]"), std::string::npos);
     ASSERT_TRUE(sim.ok("phone p installFailure=none"));
     EXPECT_TRUE(adb(install).ok);
+}
+
+TEST_F(AdbAnswers, AnotherApkIsAUserPackageAndWhatArrivesIsRecorded) {
+    startSim("phone p usb=S1 app=none\n");
+    tov::test::TempDir dir;
+    ASSERT_TRUE(writeFile(dir.file(L"game.apk"), "game bytes"));
+    ASSERT_TRUE(writeFile(dir.file(L"photo.jpg"), "photo"));
+    AdbResult r = adb("-s S1 install -r \"" + narrow(dir.file(L"game.apk")) + "\"");
+    ASSERT_TRUE(r.ok) << r.output;
+    EXPECT_EQ(sim.status("p")["app"], "");  // the Tovenmar app is still not there
+    const std::string push = "-s S1 push \"" + narrow(dir.file(L"photo.jpg")) + "\" /sdcard/Download/";
+    ASSERT_TRUE(sim.ok("phone p 'pushFailure=No space left on device'"));
+    r = adb(push);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.output.find("adb: error: failed to copy '"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("': remote No space left on device"), std::string::npos) << r.output;
+    ASSERT_TRUE(sim.ok("phone p pushFailure=none"));
+    r = adb(push);
+    ASSERT_TRUE(r.ok) << r.output;
+    EXPECT_NE(r.output.find(": 1 file pushed, 0 skipped."), std::string::npos);
+    EXPECT_EQ(sim.arrived("p"),
+              (std::vector<std::string>{
+                  "install game size=10 sha256=" + sha256Hex("game bytes"),
+                  "push /sdcard/Download/photo.jpg size=5 sha256=" + sha256Hex("photo")}));
 }
 
 TEST_F(AdbAnswers, PushedHelperHasItsDigestAndMakesTheProbeAnswer) {

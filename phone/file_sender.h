@@ -1,0 +1,53 @@
+// Sends files dropped on the video window to the phone, one after another on a thread of its
+// own: .apk files are installed, everything else goes to the Download folder. Files dropped while
+// others are still going wait their turn. Every step is told through the status callback and the
+// log.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/job_queue.h"
+#include "phone/adb_runner.h"
+#include "platform/process.h"
+
+namespace tov {
+
+struct FileSenderOptions {
+    std::function<std::wstring()> findAdb = tov::findAdb;
+    AdbRunFunction runAdb = tov::runAdb;
+    // The sender's thread (or the caller's for a drop with no phone): a sentence for the status
+    // line; `failed` when it tells of a failure.
+    std::function<void(const std::string& text, bool failed)> status;
+};
+
+class FileSender {
+  public:
+    explicit FileSender(FileSenderOptions options);
+    ~FileSender() { stop(); }
+    FileSender(const FileSender&) = delete;
+    FileSender& operator=(const FileSender&) = delete;
+
+    // Any thread: queues the files for the phone with this serial. With no serial nothing is
+    // queued and the status says that no phone is chosen.
+    void send(const std::string& serial, const std::vector<std::wstring>& paths);
+    // Cuts a running adb command short and drops the waiting files; returns once the thread has
+    // ended, within about one adb poll. Nothing more is sent afterwards.
+    void stop();
+
+  private:
+    void sendOne(const std::string& serial, const std::wstring& path);
+    void tell(const std::string& text, bool failed);
+
+    FileSenderOptions options_;
+    CommandCancel cancel_;
+    // The batch since the queue was last empty (the sender's thread only).
+    int batchTotal_ = 0;
+    int batchSent_ = 0;
+    std::string lastFailure_;
+    JobQueue jobs_;
+};
+
+}  // namespace tov
