@@ -67,6 +67,7 @@ void VideoPipeline::wake() {
         presentWanted_ = true;
     }
     showCv_.notify_all();
+}
 
 void VideoPipeline::grabPicture(PictureHandler done) {
     {
@@ -400,10 +401,11 @@ void VideoPipeline::handleReset() {
     width_ = 0;
     height_ = 0;
     csd_.clear();
-    presenter_.setStream(0, 0, fps_);
-    requestBlack();
+    // Counters first: whoever sees the stream size gone also sees them cleared.
     received_.store(0);
     dropped_.store(0);
+    presenter_.setStream(0, 0, fps_);
+    requestBlack();
 }
 
 void VideoPipeline::finishIntervalIfDue() {
