@@ -1,7 +1,6 @@
 #include "video/video_pipeline.h"
 
 #include <chrono>
-#include <utility>
 
 #include "core/log.h"
 #include "platform/clock.h"
@@ -53,40 +52,6 @@ void VideoPipeline::stop() {
     presentThread_.join();
     std::lock_guard grabLock(grabLock_);
     grabs_.clear();
-}
-
-bool VideoPipeline::idle() {
-    if (queue_.size() != 0) return false;
-    std::lock_guard lock(showMutex_);
-    return !offered_ && !blackWanted_ && !presentWanted_ && !presentBusy_;
-}
-
-void VideoPipeline::wake() {
-    {
-        std::lock_guard lock(showMutex_);
-        presentWanted_ = true;
-    }
-    showCv_.notify_all();
-}
-
-void VideoPipeline::grabPicture(PictureHandler done) {
-    {
-        std::lock_guard lock(grabLock_);
-        grabs_.push_back(std::move(done));
-    }
-    // The present thread owns the held picture.
-    wake();
-}
-
-void VideoPipeline::serveGrabs() {
-    std::vector<PictureHandler> waiting;
-    {
-        std::lock_guard lock(grabLock_);
-        waiting.swap(grabs_);
-    }
-    if (waiting.empty()) return;
-    const std::optional<Bitmap> picture = presenter_.readPicture();
-    for (PictureHandler& done : waiting) done(picture);
 }
 
 void VideoPipeline::onConfig(int32_t width, int32_t height, int32_t fps, int32_t codec,
@@ -279,90 +244,6 @@ void VideoPipeline::handlePacket(VideoItem& item, bool moreQueued) {
 void VideoPipeline::keepRecord(const FrameRecord& record) {
     records_.push_back(record);
     csv_.write(record);
-}
-
-void VideoPipeline::offerPicture(const Offered& picture) {
-    std::optional<Offered> replaced;
-    {
-        std::lock_guard lock(showMutex_);
-        replaced = std::move(offered_);
-        offered_ = picture;
-    }
-    showCv_.notify_all();
-    if (replaced) {
-        // The present thread was still busy with an older one: this one was never shown.
-        dropped_.fetch_add(1);
-        std::lock_guard lock(statsMutex_);
-        keepRecord(replaced->record);
-    }
-}
-
-void VideoPipeline::requestBlack() {
-    std::optional<Offered> dropped;
-    {
-        std::lock_guard lock(showMutex_);
-        dropped = std::move(offered_);
-        offered_.reset();
-        blackWanted_ = true;
-    }
-    showCv_.notify_all();
-    if (dropped) {
-        std::lock_guard lock(statsMutex_);
-        keepRecord(dropped->record);
-    }
-}
-
-void VideoPipeline::presentLoop() {
-    for (;;) {
-        std::optional<Offered> picture;
-        bool black = false;
-        bool wanted = false;
-        {
-            std::unique_lock lock(showMutex_);
-            presentBusy_ = false;
-            showCv_.wait_for(lock, kWaitLimit, [this] {
-                return presentStop_ || offered_ || blackWanted_ || presentWanted_ ||
-                       presenter_.resizePending();
-            });
-            if (presentStop_) return;
-            black = std::exchange(blackWanted_, false);
-            wanted = std::exchange(presentWanted_, false);
-            picture = std::move(offered_);
-            offered_.reset();
-            presentBusy_ = black || wanted || picture;
-        }
-        if (black) {
-            presenter_.dropPicture();
-            if (!picture) presenter_.present();
-        }
-        if (picture) {
-            showOffered(*picture);
-        } else if (!black && (wanted || presenter_.resizePending())) {
-            presenter_.present();
-        }
-        serveGrabs();
-    }
-}
-
-void VideoPipeline::showOffered(Offered& picture) {
-    FrameRecord& record = picture.record;
-    record.presenting = now();
-    presenter_.present();
-    record.shown = now();
-    record.uploadMicros = presenter_.lastUploadMicros();
-    record.drawMicros = presenter_.lastDrawMicros();
-    int64_t mapped = 0;
-    const bool mappedKnown = picture.timeKnown && callbacks_.phoneToPc &&
-                             callbacks_.phoneToPc(picture.time, &mapped);
-    std::lock_guard lock(statsMutex_);
-    ++shownInterval_;
-    if (mappedKnown) latency_.add(record.shown - mapped);
-    if (configAt_ != 0) {
-        logLine("video: first picture shown %lld ms after the config",
-                static_cast<long long>((record.shown - configAt_) / 1000));
-        configAt_ = 0;
-    }
-    keepRecord(record);
 }
 
 void VideoPipeline::recover() {
