@@ -137,7 +137,7 @@ void App::onLinkState(LinkState state, const std::string& detail) {
         audio_.stop();
         recorder_.onStreamEnd();
     }
-    bool keyboard, mouse, show;
+    bool show;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
         model_.linkState = state;
@@ -146,12 +146,11 @@ void App::onLinkState(LinkState state, const std::string& detail) {
             model_.width = 0;
             model_.height = 0;
         }
-        keyboard = model_.keyboard;
-        mouse = model_.mouse;
         show = model_.showVideo;
     }
     if (state == LinkState::Live) {
-        session_.sendInputToggles(keyboard, mouse);
+        // A new connection: the phone's first reports predate these toggles.
+        sendInputToggles(true);
         if (show) video_->show(true);
     }
     refresh();

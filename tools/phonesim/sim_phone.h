@@ -70,7 +70,9 @@ struct SimPhone {
     int helloDelayMs = 0;
     int appStartMs = 0;  // how long the app takes to serve after "am start"
     bool noHello = false;
-    bool stateFirst = false;  // a state report comes where the hello belongs
+    bool stateFirst = false;   // a state report comes where the hello belongs
+    bool inputFirst = false;   // the input state is reported right after the hello, unasked
+    int inputEchoDelayMs = 0;  // how long the phone takes to answer an input mode
 
     // What runs now.
     bool appRunning = false;     // the phone app's stream server listens on tcp:27183
