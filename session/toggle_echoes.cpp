@@ -8,6 +8,7 @@ void ToggleEchoes::linkStarted() {
     std::lock_guard<std::mutex> lock(mutex_);
     unacknowledged_.clear();
     acknowledged_ = false;
+    firstReportSeen_ = false;
     change_.reset();
 }
 
@@ -31,8 +32,13 @@ ToggleEchoes::Verdict ToggleEchoes::report(std::optional<bool> keyboard,
         acknowledged_ = true;
         return Verdict::Echo;
     }
-    // Before the phone acknowledged the toggles of this connection, or while later ones are on
-    // their way, the phone spoke without knowing the user's choice.
+    // The phone's report of how it stood when the connection began, whenever it arrives; before
+    // the phone acknowledged the toggles of this connection, or while later ones are on their
+    // way, the phone spoke without knowing the user's choice.
+    if (!firstReportSeen_) {
+        firstReportSeen_ = true;
+        return Verdict::Stale;
+    }
     if (!acknowledged_ || !unacknowledged_.empty()) return Verdict::Stale;
     if (reported == last_) return Verdict::Echo;  // a repeat of what the phone holds
     last_ = reported;

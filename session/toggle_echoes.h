@@ -1,9 +1,10 @@
 // Which of the phone's input-state reports (stream packet type 13) are its own changes. The phone
-// answers every input mode packet (type 12) with its state, and at the start of a connection it
-// reports its state as it stands, before it has heard the PC. A report that echoes toggles the
-// PC sent, or that the phone sent before it heard the PC's latest toggles, says nothing new: the
-// user's choice stands. Only a report that comes after the phone acknowledged everything the PC
-// sent, and that differs from it, is a change made on the phone.
+// answers every input mode packet (type 12) with its state, and once per connection it reports
+// its state as it stood when the connection began, before it had heard the PC; that report may
+// reach the PC before or after the phone's answers. A report that echoes toggles the PC sent,
+// that first report, or one the phone sent before it heard the PC's latest toggles says nothing
+// new: the user's choice stands. Only a later report that comes after the phone acknowledged
+// everything the PC sent, and that differs from it, is a change made on the phone.
 //
 // The tracker relies on the stream being one ordered connection each way: the phone's answer to
 // a toggle comes after everything it sent before it read that toggle.
@@ -34,7 +35,8 @@ class ToggleEchoes {
     // older one falls out (its echo then counts as stale, which changes nothing).
     static constexpr size_t kMaxUnacknowledged = 64;
 
-    // A new connection: nothing sent before can be echoed on it, and its reports are stale until
+    // A new connection: nothing sent before can be echoed on it, its first report that echoes
+    // nothing is the phone's state from before it heard the PC, and its reports are stale until
     // the phone has echoed toggles sent from now on.
     void linkStarted();
     // The PC is about to send these toggles; called before the send, so that the echo finds them.
@@ -48,8 +50,9 @@ class ToggleEchoes {
   private:
     std::mutex mutex_;
     std::deque<InputToggles> unacknowledged_;
-    bool acknowledged_ = false;  // the phone echoed toggles sent on this connection
-    InputToggles last_;          // what the phone holds, as far as the PC knows
+    bool acknowledged_ = false;     // the phone echoed toggles sent on this connection
+    bool firstReportSeen_ = false;  // the phone's own report of how it stood at the start
+    InputToggles last_;             // what the phone holds, as far as the PC knows
     std::optional<InputToggles> change_;
 };
 

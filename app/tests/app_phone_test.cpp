@@ -355,26 +355,33 @@ void settle(App& app, const phonesim::PhoneSimulator& sim, const std::string& id
 
 const std::string kBothOn = "inputmode keyboard=1 mouse=1";
 
-// The phone reports its input state as it stands (both off) before it has read the toggles the
-// PC sends as the stream goes live, and answers those a little later.
+// The phone reports its input state as it stood before it heard the toggles the PC sends as the
+// stream goes live (both off): ahead of its late answer to them, or just after it.
 TEST_F(AppPhoneTest, ThePhonesReportFromBeforeItHeardTheTogglesChangesNothing) {
-    ASSERT_TRUE(sim_.ok("phone p usb=R58MTOGL01 inputFirst=1 inputEchoDelay=300"));
-    App app(parts());
-    std::string error;
-    ASSERT_TRUE(app.init(error)) << error;
-    app.startOrStop();
-    ASSERT_EQ(modelWhen(
-                  app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s)
-                  .linkState,
-              LinkState::Live);
-    ASSERT_NO_FATAL_FAILURE(settle(app, sim_, "p", 1));
-    const PanelModel model = app.buildModel();
-    EXPECT_TRUE(model.keyboard);
-    EXPECT_TRUE(model.mouse);
-    EXPECT_EQ(inputSetting(dir_, L"keyboard"), "1");
-    EXPECT_EQ(inputSetting(dir_, L"mouse"), "1");
-    EXPECT_EQ(inputModes(sim_, "p"), std::vector<std::string>{kBothOn});
-    app.shutdown();
+    const std::vector<std::pair<std::string, std::string>> phones = {
+        {"a", "usb=R58MTOGL01 inputReport=first inputEchoDelay=300"},
+        {"b", "usb=R58MTOGL03 inputReport=afterEcho"}};
+    for (const auto& [id, settings] : phones) {
+        SCOPED_TRACE(settings);
+        ASSERT_TRUE(sim_.ok("phone " + id + " " + settings));
+        App app(parts());
+        std::string error;
+        ASSERT_TRUE(app.init(error)) << error;
+        app.startOrStop();
+        ASSERT_EQ(modelWhen(
+                      app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s)
+                      .linkState,
+                  LinkState::Live);
+        ASSERT_NO_FATAL_FAILURE(settle(app, sim_, id, 1));
+        const PanelModel model = app.buildModel();
+        EXPECT_TRUE(model.keyboard);
+        EXPECT_TRUE(model.mouse);
+        EXPECT_EQ(inputSetting(dir_, L"keyboard"), "1");
+        EXPECT_EQ(inputSetting(dir_, L"mouse"), "1");
+        EXPECT_EQ(inputModes(sim_, id), std::vector<std::string>{kBothOn});
+        app.shutdown();
+        ASSERT_TRUE(sim_.ok("remove " + id));
+    }
 }
 
 // Keyboard off and on again before the phone has answered the first toggle.

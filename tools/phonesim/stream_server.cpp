@@ -91,7 +91,7 @@ class StreamConnection {
         phoneAudio_ = p->audio;
         noHello_ = p->noHello;
         stateFirst_ = p->stateFirst;
-        inputFirst_ = p->inputFirst;
+        ownInputReport_ = p->ownInputReport;
         inputEchoDelayMs_ = p->inputEchoDelayMs;
         helloDelayMs_ = p->helloDelayMs;
         codec_ = chooseCodec(*p, options_);
@@ -123,9 +123,10 @@ class StreamConnection {
             return false;
         }
         // The phone's input state as it stands, before it has read what the PC wants.
-        return !inputFirst_ || sendOwnInputState();
+        return ownInputReport_ != SimPhone::OwnInputReport::First || sendOwnInputState();
     }
 
+    // The input state as it stood at the hello, whenever it goes out.
     bool sendOwnInputState() {
         return sender_.send(static_cast<uint8_t>(PacketType::InputState),
                             TextMap{{"keyboard", "0"}, {"mouse", "0"}});
@@ -184,6 +185,10 @@ class StreamConnection {
                        " mouse=" + state.at("mouse"));
                 if (inputEchoDelayMs_ > 0) sleepMs(static_cast<uint32_t>(inputEchoDelayMs_));
                 sender_.send(static_cast<uint8_t>(PacketType::InputState), state);
+                if (ownInputReport_ == SimPhone::OwnInputReport::AfterEcho && !ownInputSent_) {
+                    ownInputSent_ = true;
+                    sendOwnInputState();
+                }
             } else {
                 record("unknown type=" + std::to_string(packet.header.type) +
                        " size=" + std::to_string(packet.size));
@@ -210,7 +215,7 @@ class StreamConnection {
         sender_.send(static_cast<uint8_t>(PacketType::VideoConfig),
                      videoConfigPayload(*clip_, fps));
         sendStateReport();
-        if (!inputFirst_) sendOwnInputState();
+        if (ownInputReport_ == SimPhone::OwnInputReport::WithMedia) sendOwnInputState();
         if (audio) {
             sender_.send(static_cast<uint8_t>(PacketType::AudioConfig),
                          u32(kSampleRate) + u16(kChannels) + u16(0));
@@ -282,7 +287,8 @@ class StreamConnection {
     bool phoneAudio_ = true;
     bool noHello_ = false;
     bool stateFirst_ = false;
-    bool inputFirst_ = false;
+    SimPhone::OwnInputReport ownInputReport_ = SimPhone::OwnInputReport::WithMedia;
+    bool ownInputSent_ = false;  // reader thread only
     int inputEchoDelayMs_ = 0;
     int helloDelayMs_ = 0;
     VideoCodec codec_ = VideoCodec::H264;
