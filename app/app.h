@@ -157,9 +157,9 @@ class App {
     StreamOptionMap pushStreamOptions();
     void setter(Setter which, const std::string& text, bool flag, int32_t number);
     void setInputToggles(bool keyboard, bool mouse);
-    // Tells the phone the model's keyboard and mouse toggles, remembered so that its echo is
-    // known as one. `linkStart`: the first toggles of a new connection.
-    void sendInputToggles(bool linkStart = false);
+    // Tells the phone the model's keyboard and mouse toggles while the stream is live,
+    // remembered so that its echo is known as one.
+    void sendInputToggles();
     // Applies a change the phone made to its keyboard or mouse sharing, if one is waiting (model
     // build). One that only repeats the model changes nothing.
     void applyPhoneToggles();

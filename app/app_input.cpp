@@ -38,14 +38,16 @@ void App::setInputToggles(bool keyboard, bool mouse) {
     applyInput();
 }
 
-void App::sendInputToggles(bool linkStart) {
+void App::sendInputToggles() {
     std::lock_guard<std::mutex> sendLock(toggleSendLock_);
     InputToggles toggles;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
+        // Before the stream is live the phone would answer on a connection whose reports the
+        // tracker does not follow yet; going live sends the toggles anyway.
+        if (model_.linkState != LinkState::Live) return;
         toggles = {model_.keyboard, model_.mouse};
     }
-    if (linkStart) toggleEchoes_.linkStarted();
     toggleEchoes_.sending(toggles);
     session_.sendInputToggles(toggles.keyboard, toggles.mouse);
 }

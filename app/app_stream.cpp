@@ -141,6 +141,9 @@ void App::onLinkState(LinkState state, const std::string& detail) {
     {
         std::lock_guard<std::mutex> lock(modelLock_);
         model_.linkState = state;
+        // A new connection, from the moment a sender can see it live: the phone's first reports
+        // predate the toggles sent on it.
+        if (state == LinkState::Live) toggleEchoes_.linkStarted();
         if (!detail.empty()) model_.detail = detail;
         if (state != LinkState::Live) {
             model_.width = 0;
@@ -149,8 +152,7 @@ void App::onLinkState(LinkState state, const std::string& detail) {
         show = model_.showVideo;
     }
     if (state == LinkState::Live) {
-        // A new connection: the phone's first reports predate these toggles.
-        sendInputToggles(true);
+        sendInputToggles();
         if (show) video_->show(true);
     }
     refresh();
