@@ -162,8 +162,7 @@ bool App::runAdbCommand(const std::wstring& adb, const std::wstring& args, uint3
 // ---- the model build ----------------------------------------------------------------------
 
 PanelModel App::buildModel() {
-    applyPendingToggle(pendingKeyboard_, true);
-    applyPendingToggle(pendingMouse_, false);
+    applyPhoneToggles();
     const uint64_t now = parts_.tickMs ? parts_.tickMs() : tickMs();
     std::lock_guard<std::mutex> lock(modelLock_);
     bitrateMeter_.add(session_.takeBytesReceived(), now, &model_.rateMbps);

@@ -29,6 +29,7 @@
 #include "record/recorder.h"
 #include "record/screenshot_saver.h"
 #include "session/session.h"
+#include "session/toggle_echoes.h"
 #include "update/updater.h"
 
 namespace tov {
@@ -172,9 +173,12 @@ class App {
     StreamOptionMap pushStreamOptions();
     void setter(Setter which, const std::string& text, bool flag, int32_t number);
     void setInputToggles(bool keyboard, bool mouse);
-    // Takes a toggle the phone reported (-1: none). A report that only repeats the current value
-    // changes nothing: applying it would tell the phone again, which answers with the same report.
-    void applyPendingToggle(std::atomic<int32_t>& pending, bool isKeyboard);
+    // Tells the phone the model's keyboard and mouse toggles while the stream is live,
+    // remembered so that its echo is known as one.
+    void sendInputToggles();
+    // Applies a change the phone made to its keyboard or mouse sharing, if one is waiting (model
+    // build). One that only repeats the model changes nothing.
+    void applyPhoneToggles();
     void releaseHeldInput();
     void sendClipOptions(bool toPc, bool pictures, bool passwords);
     void saveShortcuts();
@@ -190,8 +194,12 @@ class App {
     std::unique_ptr<ClipboardPort> clipboard_;
     Shortcuts shortcuts_;
     std::unique_ptr<ScreenShape> screenShape_;
-    std::atomic<int32_t> pendingKeyboard_{-1};
-    std::atomic<int32_t> pendingMouse_{-1};
+    // Which of the phone's input-state reports are changes made on the phone; the others (echoes
+    // of the PC's toggles, reports sent before the phone heard them) change nothing.
+    ToggleEchoes toggleEchoes_;
+    // Held from reading the toggles in the model until they are sent, so that the phone gets
+    // them in the order the model had them. Never taken under the model lock.
+    std::mutex toggleSendLock_;
     bool deviceInput_ = false;
     // The keys held on the phone and the shortcut keys, with the key path. UI thread only.
     KeyRouter keyRouter_;

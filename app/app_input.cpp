@@ -2,9 +2,11 @@
 // phone's input reports and the shortcuts.
 #include "app/app.h"
 
+#include <optional>
 #include <utility>
 
 #include "app/report_fields.h"
+#include "core/log.h"
 
 namespace tov {
 
@@ -36,19 +38,30 @@ void App::setInputToggles(bool keyboard, bool mouse) {
     applyInput();
 }
 
-void App::applyPendingToggle(std::atomic<int32_t>& pending, bool isKeyboard) {
-    const int32_t value = pending.exchange(-1);
-    if (value < 0) return;
-    bool keyboard, mouse;
+void App::sendInputToggles() {
+    std::lock_guard<std::mutex> sendLock(toggleSendLock_);
+    InputToggles toggles;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
-        keyboard = model_.keyboard;
-        mouse = model_.mouse;
+        // Before the stream is live the phone would answer on a connection whose reports the
+        // tracker does not follow yet; going live sends the toggles anyway.
+        if (model_.linkState != LinkState::Live) return;
+        toggles = {model_.keyboard, model_.mouse};
     }
-    bool& target = isKeyboard ? keyboard : mouse;
-    if ((value == 1) == target) return;
-    target = value == 1;
-    setInputToggles(keyboard, mouse);
+    toggleEchoes_.sending(toggles);
+    session_.sendInputToggles(toggles.keyboard, toggles.mouse);
+}
+
+void App::applyPhoneToggles() {
+    const std::optional<InputToggles> change = toggleEchoes_.takeChange();
+    if (!change) return;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        if (model_.keyboard == change->keyboard && model_.mouse == change->mouse) return;
+    }
+    logLine("input: the phone turned keyboard %s, mouse %s", change->keyboard ? "on" : "off",
+            change->mouse ? "on" : "off");
+    setInputToggles(change->keyboard, change->mouse);
 }
 
 void App::releaseHeldInput() {
@@ -99,7 +112,7 @@ void App::applyInput() {
     inputLink_.setMode(modeBits);
     keyRouter_.setDeviceMode(deviceMode);
     video_->setDeviceMode(deviceMode);
-    session_.sendInputToggles(keyboard, mouse);
+    sendInputToggles();
     save();
     refresh();
 }
@@ -145,8 +158,18 @@ void App::setClipboardOption(const std::string& key, bool on) {
 }
 
 void App::onInputReport(const Report& report) {
-    if (const std::string* v = findField(report, "keyboard")) pendingKeyboard_ = *v == "1" ? 1 : 0;
-    if (const std::string* v = findField(report, "mouse")) pendingMouse_ = *v == "1" ? 1 : 0;
+    std::optional<bool> keyboard, mouse;
+    if (const std::string* v = findField(report, "keyboard")) keyboard = *v == "1";
+    if (const std::string* v = findField(report, "mouse")) mouse = *v == "1";
+    // Only a change made on the phone reaches the model (at the next build); an echo of the
+    // PC's toggles, or a report the phone sent before it heard them, would undo the user's
+    // choice.
+    const ToggleEchoes::Verdict verdict = toggleEchoes_.report(keyboard, mouse);
+    if (verdict != ToggleEchoes::Verdict::Echo) {
+        logLine("input: phone reports keyboard %s, mouse %s (%s)",
+                keyboard ? (*keyboard ? "on" : "off") : "-", mouse ? (*mouse ? "on" : "off") : "-",
+                verdictText(verdict));
+    }
     refresh();
 }
 

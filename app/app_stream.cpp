@@ -151,21 +151,22 @@ void App::onLinkState(LinkState state, const std::string& detail) {
         audio_.stop();
         recorder_.onStreamEnd();
     }
-    bool keyboard, mouse, show;
+    bool show;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
         model_.linkState = state;
+        // A new connection, from the moment a sender can see it live: the phone's first reports
+        // predate the toggles sent on it.
+        if (state == LinkState::Live) toggleEchoes_.linkStarted();
         if (!detail.empty()) model_.detail = detail;
         if (state != LinkState::Live) {
             model_.width = 0;
             model_.height = 0;
         }
-        keyboard = model_.keyboard;
-        mouse = model_.mouse;
         show = model_.showVideo;
     }
     if (state == LinkState::Live) {
-        session_.sendInputToggles(keyboard, mouse);
+        sendInputToggles();
         if (show) video_->show(true);
     }
     refresh();

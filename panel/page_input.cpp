@@ -17,8 +17,10 @@ namespace {
 std::wstring speedHelp(const PanelModel& m) {
     if (!m.deviceMode) return L"Only in Device mode.";
     if (m.accel) return L"The phone's own Pointer speed setting applies.";
-    // Until the phone answers, the exact mouse is taken to be accepted.
-    if (m.deviceAnswer != 0)
+    // The phone answers once its helper runs the virtual mouse; until then nothing is known.
+    if (m.deviceAnswer < 0)
+        return L"No acceleration, if the phone takes the exact mouse. It has not answered yet.";
+    if (m.deviceAnswer == 1)
         return L"No acceleration: the same move always goes the same distance.";
     return L"This phone refused the exact mouse; its acceleration stays on.";
 }

@@ -255,12 +255,20 @@ void Session::runPass(Pass& pass) {
         return;
     }
 
+    // A stop or Stop stream that came while the phone's hello was awaited broke the handshake:
+    // nothing more happens for that stream, above all no activity start.
+    if (abandoned(generation)) return;
     setState(LinkState::WaitingForApp);
     if (!noApp && !pass.appLaunched) {
+        if (abandoned(generation)) return;
         runAdb(pass, prefix + kLaunchArgs);
         pass.appLaunched = true;
     }
     waiter_.pause(config_.connectFailedPauseMs);
+}
+
+bool Session::abandoned(uint32_t generation) const {
+    return waiter_.stopping() || !streaming_.load() || generation_.load() != generation;
 }
 
 }  // namespace tov

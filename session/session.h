@@ -82,6 +82,9 @@ class Session {
     // Applies an installer outcome; false when streaming has to stop.
     bool applyOutcome(const SessionInstallOutcome& outcome);
     Connect connectAndHandshake(uint16_t port);
+    // True once the stream the pass works for is no longer wanted: stopping, Stop stream, or a
+    // new Start stream since the pass read `generation`.
+    bool abandoned(uint32_t generation) const;
     void setState(LinkState state);
     void setStatusText(const std::string& text);
     bool runAdb(const Pass& pass, const std::wstring& args);

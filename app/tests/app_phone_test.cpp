@@ -15,6 +15,7 @@
 #include "app/app.h"
 #include "app/tests/app_stand_ins.h"
 #include "platform/files.h"
+#include "platform/ini.h"
 #include "platform/sha256.h"
 #include "platform/text.h"
 #include "record/tests/recording_check.h"
@@ -344,6 +345,117 @@ TEST_F(AppPhoneTest, APhoneChangeWhileSharingGoesOffLeavesTheLinkOffThenOnTheCho
     videoPort_->events.systemButton(1);
     EXPECT_TRUE(waitFor([&] { return contains(sim_.events("b"), "key action=1 code=4"); }, 10s));
     app.shutdown();
+}
+
+}  // namespace
+}  // namespace tov
+
+namespace tov {
+namespace {
+
+// The input modes the phone was sent on the stream, in order.
+std::vector<std::string> inputModes(const phonesim::PhoneSimulator& sim, const std::string& id) {
+    std::vector<std::string> modes;
+    for (const std::string& event : sim.streamEvents(id)) {
+        if (event.rfind("inputmode", 0) == 0) modes.push_back(event);
+    }
+    return modes;
+}
+
+std::string inputSetting(const test::TempDir& dir, const wchar_t* key) {
+    return narrow(ini::getString(dir.file(L"settings.ini"), L"input", key, L"<none>", 16));
+}
+
+// Builds models, as the panel does, until the phone has read `modes` input modes and two more
+// pongs came back after that: the phone answers in order, so by then the App has had every
+// answer to those modes and has applied whatever it took from them.
+void settle(App& app, const phonesim::PhoneSimulator& sim, const std::string& id, size_t modes) {
+    ASSERT_TRUE(waitFor(
+        [&] {
+            app.buildModel();
+            return inputModes(sim, id).size() >= modes;
+        },
+        20s));
+    const uint32_t pongs = app.session().pongCount();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            app.buildModel();
+            return app.session().pongCount() >= pongs + 2;
+        },
+        20s));
+    app.buildModel();
+}
+
+const std::string kBothOn = "inputmode keyboard=1 mouse=1";
+
+// The phone reports its input state as it stood before it heard the toggles the PC sends as the
+// stream goes live (both off): ahead of its late answer to them, or just after it.
+TEST_F(AppPhoneTest, ThePhonesReportFromBeforeItHeardTheTogglesChangesNothing) {
+    const std::vector<std::pair<std::string, std::string>> phones = {
+        {"a", "usb=R58MTOGL01 inputReport=first inputEchoDelay=300"},
+        {"b", "usb=R58MTOGL03 inputReport=afterEcho"}};
+    for (const auto& [id, settings] : phones) {
+        SCOPED_TRACE(settings);
+        ASSERT_TRUE(sim_.ok("phone " + id + " " + settings));
+        App app(parts());
+        std::string error;
+        ASSERT_TRUE(app.init(error)) << error;
+        app.startOrStop();
+        ASSERT_EQ(modelWhen(
+                      app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s)
+                      .linkState,
+                  LinkState::Live);
+        ASSERT_NO_FATAL_FAILURE(settle(app, sim_, id, 1));
+        const PanelModel model = app.buildModel();
+        EXPECT_TRUE(model.keyboard);
+        EXPECT_TRUE(model.mouse);
+        EXPECT_EQ(inputSetting(dir_, L"keyboard"), "1");
+        EXPECT_EQ(inputSetting(dir_, L"mouse"), "1");
+        EXPECT_EQ(inputModes(sim_, id), std::vector<std::string>{kBothOn});
+        app.shutdown();
+        ASSERT_TRUE(sim_.ok("remove " + id));
+    }
+}
+
+// Keyboard off and on again before the phone has answered the first toggle.
+TEST_F(AppPhoneTest, TwoTogglesWithinOneRoundTripEndAsTheUserLeftThem) {
+    ASSERT_TRUE(sim_.ok("phone p usb=R58MTOGL02 inputEchoDelay=300"));
+    App app(parts());
+    std::string error;
+    ASSERT_TRUE(app.init(error)) << error;
+    app.startOrStop();
+    ASSERT_EQ(modelWhen(
+                  app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s)
+                  .linkState,
+              LinkState::Live);
+    ASSERT_NO_FATAL_FAILURE(settle(app, sim_, "p", 1));
+    app.setKeyboard(false);
+    app.setKeyboard(true);
+    ASSERT_NO_FATAL_FAILURE(settle(app, sim_, "p", 3));
+    const PanelModel model = app.buildModel();
+    EXPECT_TRUE(model.keyboard);
+    EXPECT_TRUE(model.mouse);
+    EXPECT_EQ(inputSetting(dir_, L"keyboard"), "1");
+    EXPECT_EQ(inputModes(sim_, "p"),
+              (std::vector<std::string>{kBothOn, "inputmode keyboard=0 mouse=1", kBothOn}));
+    app.shutdown();
+}
+
+// Stop stream while the PC waits for the hello of a phone app that already runs: the broken
+// handshake must not start the app the user no longer wants.
+TEST_F(AppPhoneTest, StopWhileTheHelloIsAwaitedStartsNoPhoneApp) {
+    ASSERT_TRUE(sim_.ok("phone p usb=R58MSTOP01 noHello=1 apk=\"" + kPackage + "\""));
+    ASSERT_TRUE(sim_.ok("app p start"));
+    AppParts p = parts();
+    p.session.stream.helloTimeoutMs = 60000;  // the stop comes inside the wait
+    App app(std::move(p));
+    std::string error;
+    ASSERT_TRUE(app.init(error)) << error;
+    app.startOrStop();
+    ASSERT_TRUE(waitFor([&] { return !sim_.options("p").empty(); }, 30s));
+    app.startOrStop();
+    app.shutdown();  // the Session's thread has done whatever followed the stop
+    EXPECT_EQ(countContaining(sim_.commands(), "am start"), 0u);
 }
 
 }  // namespace

@@ -156,6 +156,11 @@ TEST(Pages, TouchModeDisablesAccelerationAndSpeed) {
     h.model().accel = false;
     h.paint();
     EXPECT_TRUE(h.region(kSpeedSlider)->enabled);
+    // Until the phone answers, the help claims neither outcome.
+    EXPECT_TRUE(h.hasText(
+        L"No acceleration, if the phone takes the exact mouse. It has not answered yet."));
+    h.model().deviceAnswer = 1;
+    h.paint();
     EXPECT_TRUE(h.hasText(L"No acceleration: the same move always goes the same distance."));
     h.model().deviceAnswer = 0;
     h.paint();

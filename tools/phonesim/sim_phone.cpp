@@ -183,6 +183,13 @@ bool applyPhoneSetting(SimPhone& phone, const std::string& key, const std::strin
         phone.appStartMs = static_cast<int>(n);
     } else if (key == "stateFirst" && parseFlag(value, flag)) {
         phone.stateFirst = flag;
+    } else if (key == "inputReport" &&
+               (value == "media" || value == "first" || value == "afterEcho")) {
+        phone.ownInputReport = value == "first"       ? SimPhone::OwnInputReport::First
+                               : value == "afterEcho" ? SimPhone::OwnInputReport::AfterEcho
+                                                      : SimPhone::OwnInputReport::WithMedia;
+    } else if (key == "inputEchoDelay" && parseInt(value, 0, 600000, n)) {
+        phone.inputEchoDelayMs = static_cast<int>(n);
     } else if (key == "noHello" && parseFlag(value, flag)) {
         phone.noHello = flag;
     } else if (key == "audio" && parseFlag(value, flag)) {

@@ -81,7 +81,11 @@ struct SimPhone {
     int helloDelayMs = 0;
     int appStartMs = 0;  // how long the app takes to serve after "am start"
     bool noHello = false;
-    bool stateFirst = false;  // a state report comes where the hello belongs
+    bool stateFirst = false;   // a state report comes where the hello belongs
+    int inputEchoDelayMs = 0;  // how long the phone takes to answer an input mode
+    // When the phone's own report of its input state as it stood at the hello (both off) goes out.
+    enum class OwnInputReport { WithMedia, First, AfterEcho };
+    OwnInputReport ownInputReport = OwnInputReport::WithMedia;
 
     // What runs now.
     bool appRunning = false;     // the phone app's stream server listens on tcp:27183

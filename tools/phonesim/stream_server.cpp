@@ -91,6 +91,8 @@ class StreamConnection {
         phoneAudio_ = p->audio;
         noHello_ = p->noHello;
         stateFirst_ = p->stateFirst;
+        ownInputReport_ = p->ownInputReport;
+        inputEchoDelayMs_ = p->inputEchoDelayMs;
         helloDelayMs_ = p->helloDelayMs;
         codec_ = chooseCodec(*p, options_);
         clipPath_ = codec_ == VideoCodec::Hevc ? p->hevcClip : p->clip;
@@ -117,7 +119,17 @@ class StreamConnection {
         if (helloDelayMs_ > 0) sleepMs(static_cast<uint32_t>(helloDelayMs_));
         socket_.setReceiveTimeout(0);
         if (stateFirst_) sendStateReport();  // out of order: the PC must not take it as a hello
-        return sender_.send(static_cast<uint8_t>(PacketType::Hello), TextMap{{"device", name_}});
+        if (!sender_.send(static_cast<uint8_t>(PacketType::Hello), TextMap{{"device", name_}})) {
+            return false;
+        }
+        // The phone's input state as it stands, before it has read what the PC wants.
+        return ownInputReport_ != SimPhone::OwnInputReport::First || sendOwnInputState();
+    }
+
+    // The input state as it stood at the hello, whenever it goes out.
+    bool sendOwnInputState() {
+        return sender_.send(static_cast<uint8_t>(PacketType::InputState),
+                            TextMap{{"keyboard", "0"}, {"mouse", "0"}});
     }
 
     void sendStateReport() {
@@ -171,7 +183,12 @@ class StreamConnection {
                                     {"mouse", valueOr(mode, "mouse", "0")}};
                 record("inputmode keyboard=" + state.at("keyboard") +
                        " mouse=" + state.at("mouse"));
+                if (inputEchoDelayMs_ > 0) sleepMs(static_cast<uint32_t>(inputEchoDelayMs_));
                 sender_.send(static_cast<uint8_t>(PacketType::InputState), state);
+                if (ownInputReport_ == SimPhone::OwnInputReport::AfterEcho && !ownInputSent_) {
+                    ownInputSent_ = true;
+                    sendOwnInputState();
+                }
             } else {
                 record("unknown type=" + std::to_string(packet.header.type) +
                        " size=" + std::to_string(packet.size));
@@ -198,8 +215,7 @@ class StreamConnection {
         sender_.send(static_cast<uint8_t>(PacketType::VideoConfig),
                      videoConfigPayload(*clip_, fps));
         sendStateReport();
-        sender_.send(static_cast<uint8_t>(PacketType::InputState),
-                     TextMap{{"keyboard", "0"}, {"mouse", "0"}});
+        if (ownInputReport_ == SimPhone::OwnInputReport::WithMedia) sendOwnInputState();
         if (audio) {
             sender_.send(static_cast<uint8_t>(PacketType::AudioConfig),
                          u32(kSampleRate) + u16(kChannels) + u16(0));
@@ -274,6 +290,9 @@ class StreamConnection {
     bool phoneAudio_ = true;
     bool noHello_ = false;
     bool stateFirst_ = false;
+    SimPhone::OwnInputReport ownInputReport_ = SimPhone::OwnInputReport::WithMedia;
+    bool ownInputSent_ = false;  // reader thread only
+    int inputEchoDelayMs_ = 0;
     int helloDelayMs_ = 0;
     VideoCodec codec_ = VideoCodec::H264;
     std::string clipPath_;
