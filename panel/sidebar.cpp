@@ -138,13 +138,18 @@ void updateCard(PageContext& ctx, float& y) {
     y = card.bottom;
 }
 
-void statistics(PageContext& ctx, float y) {
+// Rows that would run past the window's foot are left out: in the smallest window the update
+// card takes their room until the user restarts or says later.
+void statistics(PageContext& ctx, float y, float windowHeight) {
     const PanelModel& m = ctx.model;
+    const float foot = windowHeight - 8;
+    if (y + 1 > foot) return;
     ctx.draw.fill({20, y, 228, y + 1}, rgb(colors::kSeparator));
     StatCells cells = statCells(m);
     for (int i = 0; i < 5; ++i) {
         float x = i % 2 == 0 ? 20.0f : 124.0f;
         float top = y + 16 + 44.0f * (i / 2);
+        if (top + 37 > foot) return;
         const StatCell& c = cells.cells[i];
         ctx.draw.text(c.label, {x, top, x + 104, top + 16}, Font::Text12, rgb(colors::kHelpText));
         if (c.value.empty())
@@ -154,6 +159,7 @@ void statistics(PageContext& ctx, float y) {
             ctx.draw.text(c.value, {x, top + 17, x + 104, top + 37}, Font::Strong13_5,
                           rgb(colors::kPrimaryText));
     }
+    if (y + 170 > foot) return;
     FrameLine line = frameLine(m);
     ctx.draw.text(line.text, {20, y + 152, 228, y + 170}, Font::Text12, rgb(line.color));
 }
@@ -170,7 +176,7 @@ void drawSidebar(PageContext& ctx, float windowHeight) {
     pageButtons(ctx, y);
     updateCard(ctx, y);
     // The statistics sit at the foot of the sidebar when there is room.
-    statistics(ctx, std::max(y + 16, windowHeight - 186));
+    statistics(ctx, std::max(y + 16, windowHeight - 186), windowHeight);
 }
 
 void drawWhatsNew(PageContext& ctx, const RectF& window) {

@@ -215,6 +215,18 @@ TEST(Pages, SidebarUpdateCardUntilLater) {
     Harness h(m);
     EXPECT_TRUE(h.hasText(L"Update ready"));
     EXPECT_TRUE(h.hasText(L"Tovenmar 1.2.0 is downloaded."));
+    // In the smallest window the card and the statistics share the sidebar: nothing is drawn
+    // past its foot.
+    h.model() = connectedModel();
+    h.model().updater.state = 3;
+    h.model().updater.version = "1.2.0";
+    h.width = kMinClientWidth;
+    h.height = kMinClientHeight;
+    h.paint();
+    EXPECT_TRUE(h.hasText(L"Update ready"));
+    for (const auto& op : h.view().drawList().ops()) {
+        if (op.rect.left < 248) EXPECT_LE(op.rect.bottom, h.height);
+    }
     h.click(kCardLater);
     EXPECT_EQ(h.rec().calls, (std::vector<std::string>{"later"}));
     h.model().updateLater = true;
