@@ -18,29 +18,16 @@
 #include "platform/files.h"
 #include "tests/support/test_support.h"
 #include "video/tests/annexb_units.h"
+#include "video/tests/message_pump_win.h"
 
 namespace tov {
 namespace {
 
-// Runs this thread's messages (the video window lives on it) until `done` holds.
+// The App's start-up under Wine is slow: a minute before giving up.
 bool pumpUntil(const std::function<bool()>& done) {
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!done()) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (std::chrono::steady_clock::now() > limit) return false;
-        Sleep(1);
-    }
-    return true;
+    return test::pumpUntil(done, std::chrono::seconds(60));
 }
-
-void pumpFor(int ms) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    pumpUntil([&] { return std::chrono::steady_clock::now() > until; });
-}
+using test::pumpFor;
 
 class AppScreenshotTest : public ::testing::Test {
   protected:

@@ -14,30 +14,14 @@
 #include "platform/files.h"
 #include "tests/support/test_support.h"
 #include "video/tests/annexb_units.h"
+#include "video/tests/message_pump_win.h"
 #include "video/video_renderer_win.h"
 
 namespace tov {
 namespace {
 
-// Runs this thread's messages until `done` holds or a generous limit passes.
-bool pumpUntil(const std::function<bool()>& done) {
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!done()) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (std::chrono::steady_clock::now() > limit) return false;
-        Sleep(1);
-    }
-    return true;
-}
-
-void pumpFor(int ms) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    pumpUntil([&] { return std::chrono::steady_clock::now() > until; });
-}
+using test::pumpFor;
+using test::pumpUntil;
 
 Size clientSize(HWND w) {
     RECT r{};
