@@ -95,9 +95,10 @@ void Updater::check() {
     }
     const std::wstring build = folder_.buildFile(version);
     if (!verifyBuild(build, signature, options_.publicKey)) {
-        logLine("update: %s failed its signature check; deleted", version.c_str());
         deleteFile(build);
         deleteFile(folder_.signatureFile(version));
+        // Logged once the files are gone, so "deleted" is true when a reader sees it.
+        logLine("update: %s failed its signature check; deleted", version.c_str());
         enterState(kUpdateFailed, {}, kBadSignatureMessage);
         return;
     }
