@@ -68,6 +68,9 @@ SessionPhoneLink App::makePhoneLink() {
                             const SessionPhoneLink::Progress& progress) {
         return sessionOutcome(installer_.ensureApp(adb, prefix, progress));
     };
+    link.appIsCurrent = [this](const std::wstring& adb, const std::wstring& prefix) {
+        return installer_.appIsCurrent(adb, prefix);
+    };
     link.reinstallApp = [this](const std::wstring& adb, const std::wstring& prefix) {
         return sessionOutcome(installer_.reinstallApp(adb, prefix));
     };

@@ -109,24 +109,30 @@ std::string AppInstaller::remoteDigest(const std::wstring& adbPath, const std::w
     return checksumDigest(ok, output);
 }
 
-InstallOutcome AppInstaller::ensureApp(const std::wstring& adbPath, const std::wstring& prefix,
-                                       const Progress& progress) {
+AppInstaller::Presence AppInstaller::presence(const std::wstring& adbPath,
+                                              const std::wstring& prefix) {
     std::string output;
     options_.runAdb(adbPath, prefix + L"shell pm path " + packageArg(), &output, kQueryTimeoutMs);
     const std::string path = installedPackagePath(output);
-    const bool installed = !path.empty();
-    if (installed) {
-        // Without a carried package there is nothing to be current with.
-        const std::string digest = packageDigest();
-        if (!digest.empty() && remoteDigest(adbPath, prefix, path) == digest) {
-            return {kAlreadyCurrent, {}};
-        }
-    }
+    if (path.empty()) return {};
+    // Without a carried package there is nothing to be current with.
+    const std::string digest = packageDigest();
+    return {true, !digest.empty() && remoteDigest(adbPath, prefix, path) == digest};
+}
+
+bool AppInstaller::appIsCurrent(const std::wstring& adbPath, const std::wstring& prefix) {
+    return presence(adbPath, prefix).current;
+}
+
+InstallOutcome AppInstaller::ensureApp(const std::wstring& adbPath, const std::wstring& prefix,
+                                       const Progress& progress) {
+    const Presence found = presence(adbPath, prefix);
+    if (found.current) return {kAlreadyCurrent, {}};
     if (progress) {
-        progress(installed ? "Updating Tovenmar on your phone\xE2\x80\xA6"
-                           : "Installing Tovenmar on your phone\xE2\x80\xA6");
+        progress(found.installed ? "Updating Tovenmar on your phone\xE2\x80\xA6"
+                                 : "Installing Tovenmar on your phone\xE2\x80\xA6");
     }
-    return installApp(adbPath, prefix, installed ? kUpdated : kInstalled);
+    return installApp(adbPath, prefix, found.installed ? kUpdated : kInstalled);
 }
 
 InstallOutcome AppInstaller::installApp(const std::wstring& adbPath, const std::wstring& prefix,

@@ -66,6 +66,8 @@ class AppInstaller {
     // The package written to a local file; empty on any failure.
     std::wstring localCopy();
 
+    // True when the phone's installed app is this package (two queries, nothing installed).
+    bool appIsCurrent(const std::wstring& adbPath, const std::wstring& prefix);
     // Installs or updates the app unless the phone already has this package.
     InstallOutcome ensureApp(const std::wstring& adbPath, const std::wstring& prefix,
                              const Progress& progress);
@@ -78,6 +80,12 @@ class AppInstaller {
     bool copyHelper(const std::wstring& adbPath, const std::wstring& prefix);
 
   private:
+    struct Presence {
+        bool installed = false;
+        bool current = false;
+    };
+    Presence presence(const std::wstring& adbPath, const std::wstring& prefix);
+
     void loadOnce();
     std::string remoteDigest(const std::wstring& adbPath, const std::wstring& prefix,
                              const std::string& path);

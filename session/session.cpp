@@ -1,6 +1,7 @@
 #include "session/session.h"
 
 #include "core/log.h"
+#include "platform/clock.h"
 #include "platform/text.h"
 
 namespace tov {
@@ -202,13 +203,15 @@ void Session::runPass(Pass& pass) {
 
     if (!streaming_.load()) {
         setState(LinkState::Ready);
+        checkAppAhead(pass, choice.serial, prefix);
         waiter_.pause(config_.notStreamingPauseMs);
         return;
     }
     const uint32_t generation = generation_.load();
     if (generation != pass.seenGeneration) {
         pass.seenGeneration = generation;
-        pass.appChecked = false;
+        pass.checkedAhead = takeAppCheckAhead(pass, choice.serial);
+        pass.appChecked = pass.checkedAhead;
         pass.portForwarded = false;
         pass.appLaunched = false;
     }
@@ -261,10 +264,36 @@ void Session::runPass(Pass& pass) {
     setState(LinkState::WaitingForApp);
     if (!noApp && !pass.appLaunched) {
         if (abandoned(generation)) return;
-        runAdb(pass, prefix + kLaunchArgs);
+        const bool launched = runAdb(pass, prefix + kLaunchArgs);
         pass.appLaunched = true;
+        pass.launchedAtMs = tickMs();
+        if (!launched && pass.checkedAhead) {
+            // The app checked before Start may have gone since: check it now, then start it again.
+            logLine("session: the phone app didn't start; checking it again");
+            pass.checkedAhead = false;
+            pass.appChecked = false;
+            pass.appLaunched = false;
+        }
     }
-    waiter_.pause(config_.connectFailedPauseMs);
+    const bool justLaunched =
+        pass.appLaunched && tickMs() - pass.launchedAtMs < config_.launchPollWindowMs;
+    waiter_.pause(justLaunched ? config_.launchPollMs : config_.connectFailedPauseMs);
+}
+
+void Session::checkAppAhead(Pass& pass, const std::string& serial, const std::wstring& prefix) {
+    if (!phone_.appIsCurrent || noApp_.load()) return;
+    if (pass.aheadSerial == serial && tickMs() - pass.aheadAtMs < config_.appCheckFreshMs) return;
+    pass.aheadCurrent = phone_.appIsCurrent(pass.adbPath, prefix);
+    pass.aheadSerial = serial;
+    pass.aheadAtMs = tickMs();
+}
+
+bool Session::takeAppCheckAhead(Pass& pass, const std::string& serial) {
+    // Only a current app spares the check at Start; anything else is checked (and mended) then.
+    const bool counts = pass.aheadCurrent && pass.aheadSerial == serial &&
+                        tickMs() - pass.aheadAtMs < config_.appCheckFreshMs;
+    pass.aheadSerial.clear();
+    return counts;
 }
 
 bool Session::abandoned(uint32_t generation) const {

@@ -74,6 +74,14 @@ class Session {
         bool appChecked = false;
         bool portForwarded = false;
         bool appLaunched = false;
+        uint64_t launchedAtMs = 0;
+        // The app check made while no stream was wanted: the serial it was made on (empty: none
+        // since the last Start), when, what it found, and whether this stream's check came from
+        // it.
+        std::string aheadSerial;
+        uint64_t aheadAtMs = 0;
+        bool aheadCurrent = false;
+        bool checkedAhead = false;
     };
     enum class Connect { Connected, Failed, Abandoned };
 
@@ -82,6 +90,10 @@ class Session {
     // Applies an installer outcome; false when streaming has to stop.
     bool applyOutcome(const SessionInstallOutcome& outcome);
     Connect connectAndHandshake(uint16_t port);
+    // While no stream is wanted: checks the phone's app, unless a recent check still counts.
+    void checkAppAhead(Pass& pass, const std::string& serial, const std::wstring& prefix);
+    // At Start stream: true when a check made ahead counts for this stream (and uses it up).
+    bool takeAppCheckAhead(Pass& pass, const std::string& serial);
     // True once the stream the pass works for is no longer wanted: stopping, Stop stream, or a
     // new Start stream since the pass read `generation`.
     bool abandoned(uint32_t generation) const;

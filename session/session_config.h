@@ -14,6 +14,12 @@ struct SessionConfig {
     uint32_t notStreamingPauseMs = 1500;
     uint32_t forwardFailedPauseMs = 1000;
     uint32_t connectFailedPauseMs = 700;
+    // For a while after the app is started, connects are tried this often, so the stream goes
+    // live as soon as the app serves.
+    uint32_t launchPollMs = 100;
+    uint32_t launchPollWindowMs = 3000;
+    // How long an app check made before Start stream counts for it.
+    uint32_t appCheckFreshMs = 60000;
     // Each forward and activity start.
     uint32_t adbCommandLimitMs = 10000;
     StreamTimings stream;

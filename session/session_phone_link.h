@@ -38,6 +38,9 @@ struct SessionPhoneLink {
     std::function<SessionInstallOutcome(const std::wstring& adbPath, const std::wstring& prefix,
                                         const Progress& progress)>
         ensureApp;
+    // Read-only: true when the phone's app is the carried one. Asked while no stream is wanted, so
+    // that Start stream need not wait for it.
+    std::function<bool(const std::wstring& adbPath, const std::wstring& prefix)> appIsCurrent;
     // Uninstalls, then installs afresh.
     std::function<SessionInstallOutcome(const std::wstring& adbPath, const std::wstring& prefix)>
         reinstallApp;

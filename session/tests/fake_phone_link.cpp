@@ -17,8 +17,21 @@ SessionPhoneLink FakePhoneLink::link() {
     link.runAdb = [this](const std::wstring&, const std::wstring& args, uint32_t) {
         record(narrow(args));
         std::lock_guard<std::mutex> l(mutex_);
-        return !(forwardFails && args.find(L" forward ") != std::wstring::npos);
+        return !(forwardFails && args.find(L" forward ") != std::wstring::npos) &&
+               !(launchFails && args.find(L" am start ") != std::wstring::npos);
     };
+    std::optional<bool> current;
+    {
+        std::lock_guard<std::mutex> l(mutex_);
+        current = appCurrent;
+    }
+    if (current) {
+        link.appIsCurrent = [this](const std::wstring&, const std::wstring& prefix) {
+            record("appIsCurrent " + narrow(prefix));
+            std::lock_guard<std::mutex> l(mutex_);
+            return appCurrent.value_or(false);
+        };
+    }
     link.ensureApp = [this](const std::wstring&, const std::wstring& prefix,
                             const SessionPhoneLink::Progress& progress) {
         record("ensureApp " + narrow(prefix));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ class FakePhoneLink {
     SessionInstallOutcome ensureOutcome;
     SessionInstallOutcome reinstallOutcome{1, "Installed Tovenmar on your phone."};
     bool forwardFails = false;
+    bool launchFails = false;
+    // Set: the link answers the read-only app check with it ("appIsCurrent <prefix>").
+    std::optional<bool> appCurrent;
 
     // Wires the Session to this object.
     SessionPhoneLink link();

@@ -122,6 +122,37 @@ TEST(Session, EachStartStreamChecksTheAppAgainButStartsItOnlyWhenNotConnected) {
     EXPECT_EQ(h.link.count(launchCommand("USB1")), 0);
 }
 
+TEST(Session, AnAppCheckedBeforeStartSparesTheCheckOnceAndAFailedStartChecksItAgain) {
+    SessionHarness h;
+    h.link.appCurrent = true;
+    h.config.stream.helloTimeoutMs = 50;
+    h.link.attach("USB1", "key1", "Pixel 7");
+    Session& s = h.start();
+    ASSERT_TRUE(test::waitFor([&] { return h.link.count("appIsCurrent -s USB1 ") == 1; }));
+    s.setStreaming(true);
+    ASSERT_TRUE(h.waitForState(LinkState::Live));
+    EXPECT_EQ(h.link.count("ensureApp"), 0);
+
+    // The check is used up: after Stop stream the phone is checked again before the next Start.
+    s.setStreaming(false);
+    ASSERT_TRUE(test::waitFor([&] { return h.link.count("appIsCurrent") == 2; }));
+    // An app gone since its check fails to start: it is checked and started again at once.
+    h.phone.hello = FakePhone::Hello::None;
+    {
+        std::lock_guard<std::mutex> l(h.link.lock());
+        h.link.launchFails = true;
+    }
+    s.setStreaming(true);
+    ASSERT_TRUE(test::waitFor([&] { return h.link.count(launchCommand("USB1")) == 2; }));
+    EXPECT_EQ(h.link.count("ensureApp"), 1);
+    EXPECT_NE(test::logText().find("session: the phone app didn't start; checking it again"),
+              std::string::npos);
+    // With the check made at Start, a failing start is retried once per cycle as before.
+    sleepMs(500);
+    EXPECT_EQ(h.link.count("ensureApp"), 1);
+    EXPECT_EQ(h.link.count(launchCommand("USB1")), 2);
+}
+
 TEST(Session, ReinstallWhileNotStreamingSwitchesStreamingOnAndUninstallsFirst) {
     SessionHarness h;
     h.link.attach("USB1", "key1", "Pixel 7");
