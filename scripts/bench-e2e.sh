@@ -89,7 +89,7 @@ for c in $cases; do
     tov_start_phonesim "$scenario"
     t0=$(now_ms)
     tov_start_tovenmar
-    tov_wait_panel || { echo "   the panel did not appear"; tov_cleanup; continue; }
+    tov_wait_panel || { echo "   the panel did not appear"; tov_end_programs; continue; }
     t_panel=$(now_ms)
     # A user presses Start once the panel shows the phone and its window has appeared (with
     # keyboard and mouse ready): wait for that, then a second more.
@@ -107,7 +107,7 @@ for c in $cases; do
         tov_find_log && grep -q 'video: first picture shown' "$log" && break
         sleep 0.05
     done
-    live=$(log_ms 'link: live') || { echo "   the stream did not go live"; cat "$log"; tov_cleanup; continue; }
+    live=$(log_ms 'link: live') || { echo "   the stream did not go live"; cat "$log"; tov_end_programs; continue; }
     first=$(log_ms 'video: first picture shown') || first=""
     "$root/build/native/bin/phonesim" ctl --port "$TOVENMAR_PHONESIM" commands > "$out/adb-$shape-$fps.txt" 2>/dev/null
     adb_calls=$(( $(wc -l < "$out/adb-$shape-$fps.txt") - adb_before ))
@@ -117,10 +117,7 @@ for c in $cases; do
     rss=$(awk '/VmHWM/ { printf "%.0f", $2 / 1024 }' "/proc/$tovenmar/status" 2>/dev/null)
     keyframes=$("$root/build/native/bin/phonesim" ctl --port "$TOVENMAR_PHONESIM" streamevents bench \
         2>/dev/null | grep -c keyframe)
-    kill "$tovenmar" 2>/dev/null
-    wineserver -k 2>/dev/null
-    kill "${tov_pids[@]}" 2>/dev/null
-    tov_pids=()
+    tov_end_programs
     sleep 1
 
     csv="$data/frames.csv"

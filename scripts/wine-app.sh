@@ -7,7 +7,8 @@
 #   tov_wait_panel               waits for the panel window; its X id is in $panel
 #   tov_press_start              presses "Start stream" in the panel
 #   tov_find_log                 finds tovenmar.log; its path is in $log
-#   tov_cleanup                  ends everything started here (set as the EXIT trap)
+#   tov_end_programs             ends the programs started here (the simulator, Tovenmar, Wine)
+#   tov_cleanup                  ends everything started here, Xvfb too (set as the EXIT trap)
 tov_pids=()
 tovenmar=""
 panel=""
@@ -29,9 +30,14 @@ tov_wine_setup() {
     trap tov_cleanup EXIT
 }
 
-tov_cleanup() {
+tov_end_programs() {
     for pid in "${tov_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    tov_pids=()
     wineserver -k 2>/dev/null || true
+}
+
+tov_cleanup() {
+    tov_end_programs
     [ -n "${TOV_XVFB_PID:-}" ] && kill "$TOV_XVFB_PID" 2>/dev/null || true
 }
 
@@ -81,5 +87,7 @@ tov_press_start() {
         sleep 0.3
     done
     [ -n "$y" ] || return 1
+    # The phone's window may have opened over the panel.
+    xdotool windowraise "$panel" 2>/dev/null || true
     xdotool mousemove --window "$panel" 124 $((y + 10)) click 1
 }

@@ -229,12 +229,14 @@ void VideoPipeline::handlePacket(VideoItem& item, bool moreQueued) {
     if (gotPicture) {
         record.decoded = now();
         decodeTime_.add(record.decoded - start);
-        if (!moreQueued) {
+        // Something newer waits: this picture is decoded (later ones depend on it) but not shown,
+        // unless the screen has had nothing new for a frame interval: a decoder slower than the
+        // stream would otherwise leave it still for as long as the backlog lasts.
+        if (!moreQueued || record.decoded - lastOfferedAt_ >= 1000000 / fps_) {
+            lastOfferedAt_ = record.decoded;
             offerPicture({record, pictureTimeKnown, pictureTime});
             return;
         }
-        // Something newer waits: this picture is decoded (later ones depend on it) but not
-        // shown.
         dropped_.fetch_add(1);
     }
     std::lock_guard lock(statsMutex_);

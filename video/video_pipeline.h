@@ -132,6 +132,7 @@ class VideoPipeline {
     int32_t width_ = 0;
     int32_t height_ = 0;
     int32_t fps_ = 60;
+    int64_t lastOfferedAt_ = 0;  // when the video thread last offered a picture (us)
     int32_t codec_ = 0;
     std::vector<uint8_t> csd_;
     std::vector<uint8_t> keyScratch_;

@@ -34,6 +34,7 @@ bool FakeDecoder::decode(const uint8_t* data, size_t size, int64_t ptsMicros,
         ++decodes;
         cv_.wait(lock, [this] { return !held_; });
     }
+    if (duringDecode) duringDecode();
     if (failNextDecodes.load() > 0) {
         --failNextDecodes;
         return false;

@@ -40,6 +40,8 @@ class FakeDecoder : public FrameDecoder {
     std::atomic<int> failNextDecodes{0};
     std::atomic<int> picturesPerPacket{1};
     std::atomic<bool> pictureTimeKnown{true};
+    // Runs in each decode after a release (a slow decoder moves the test's clock on).
+    std::function<void()> duringDecode;
 
     // What happened.
     std::vector<Opened> opens() const;

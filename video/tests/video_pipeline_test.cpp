@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/log.h"
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tests/support/test_support.h"
@@ -194,6 +195,25 @@ TEST_F(VideoPipelineTest, KeyFrameJoinsTheBacklogAndOnlyTheNewestPictureIsShown)
     for (uint8_t n = 2; n <= 9; ++n) EXPECT_EQ(inputs[n - 1], packetBytes(n, false));
     EXPECT_EQ(inputs[9], withCsd(packetBytes(10, true)));
     EXPECT_EQ(pipeline->snapshot().dropped, 10 - shown);
+}
+
+TEST_F(VideoPipelineTest, ADecoderSlowerThanTheStreamStillShowsAPicturePerFrameInterval) {
+    config();  // 30 fps: 33 ms a frame
+    ASSERT_TRUE(waitUntil([&] { return decoder.opens().size() == 1; }));
+    decoder.duringDecode = [this] {
+        clock += 40000;
+        sleepMs(5);  // lets the present thread show each offered picture
+    };
+    decoder.hold();
+    packet(1, true);
+    ASSERT_TRUE(waitUntil([&] { return decoder.decodes == 1; }));
+    const int presentsBefore = presenter.presents;
+    for (uint8_t n = 2; n <= 8; ++n) packet(n, false);  // short of the backlog limit
+    decoder.release();
+    ASSERT_TRUE(waitUntil([&] { return decoder.decodes == 8 && pipeline->idle(); }));
+    // Each picture took longer than a frame: the screen moves on with the backlog instead of
+    // standing still until it is gone.
+    EXPECT_GE(presenter.presents - presentsBefore, 6);
 }
 
 TEST_F(VideoPipelineTest, KeyFramesBehindAStalledDecoderKeepOnlyTheNewestAndWhatFollows) {
