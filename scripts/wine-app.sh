@@ -78,6 +78,16 @@ tov_wait_panel() {
 # "Start stream" is the filled button below the status in the sidebar: found by its colour.
 tov_press_start() {
     local y=""
+    # The phone's window stays on top and may have opened over the button: moved to the
+    # screen's right edge, as a user would drag it aside.
+    local video screen_w
+    video="$(xdotool search --onlyvisible --name '^Tovenmar .*Video' 2>/dev/null | head -1 || true)"
+    if [ -n "$video" ]; then
+        screen_w="$(xdotool getdisplaygeometry | cut -d' ' -f1)"
+        eval "$(xdotool getwindowgeometry --shell "$video")"
+        xdotool windowmove "$video" $((screen_w - WIDTH)) 0
+        sleep 0.3
+    fi
     for _ in $(seq 1 100); do
         if import -window "$panel" "$tov_out/panel-before.png" 2>/dev/null; then
             y="$(convert "$tov_out/panel-before.png" -crop 1x400+124+100 txt:- 2>/dev/null |
@@ -87,7 +97,5 @@ tov_press_start() {
         sleep 0.3
     done
     [ -n "$y" ] || return 1
-    # The phone's window may have opened over the panel.
-    xdotool windowraise "$panel" 2>/dev/null || true
     xdotool mousemove --window "$panel" 124 $((y + 10)) click 1
 }
