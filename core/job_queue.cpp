@@ -3,10 +3,16 @@
 namespace tov {
 
 bool JobQueue::post(std::function<void()> job) {
+    std::vector<std::function<void()>> one;
+    one.push_back(std::move(job));
+    return post(std::move(one));
+}
+
+bool JobQueue::post(std::vector<std::function<void()>> jobs) {
     {
         std::lock_guard lock(lock_);
         if (stopped_) return false;
-        jobs_.push_back(std::move(job));
+        for (auto& job : jobs) jobs_.push_back(std::move(job));
         if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
     }
     wake_.notify_one();

@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace tov {
 
@@ -21,6 +22,8 @@ class JobQueue {
     // Any thread: the job runs on the queue's thread after those posted before it. False (and
     // the job dropped) once the queue is stopped.
     bool post(std::function<void()> job);
+    // Posts several jobs in one step: none of them begins before all are queued.
+    bool post(std::vector<std::function<void()>> jobs);
     // Jobs posted and not yet begun.
     size_t waiting() const;
     // Ends the thread once the running job returns; jobs still waiting are dropped. A stopped

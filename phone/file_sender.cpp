@@ -19,9 +19,13 @@ void FileSender::send(const std::string& serial, const std::vector<std::wstring>
         tell(noPhoneText(), true);
         return;
     }
+    // One drop is one batch: all of it is queued before its first file begins, so the worker
+    // never takes the batch as over after its first file.
+    std::vector<std::function<void()>> batch;
     for (const std::wstring& path : paths) {
-        jobs_.post([this, serial, path] { sendOne(serial, path); });
+        batch.push_back([this, serial, path] { sendOne(serial, path); });
     }
+    jobs_.post(std::move(batch));
 }
 
 void FileSender::stop() {
