@@ -10,7 +10,8 @@ common=(cmake ninja-build g++ ccache pkg-config g++-mingw-w64-x86-64-posix
         gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
         gstreamer1.0-libav pulseaudio pulseaudio-utils
         libssl-dev libcurl4-openssl-dev)
-testing=(googletest libbenchmark-dev clang libclang-rt-14-dev sox ffmpeg)
+testing=(googletest libbenchmark-dev clang libclang-rt-14-dev sox ffmpeg zbar-tools
+         gstreamer1.0-plugins-base-apps mediainfo)
 release=(cmake ninja-build g++ ccache pkg-config g++-mingw-w64-x86-64-posix libssl-dev
          libcurl4-openssl-dev zip jq)
 
