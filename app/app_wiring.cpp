@@ -36,6 +36,7 @@ SessionCallbacks App::makeSessionCallbacks() {
     cb.onStreamState = [this](const Report& r) { onPhoneStateReport(r); };
     cb.onInputState = [this](const Report& r) { onInputReport(r); };
     cb.onPhoneInfo = [this](const PhoneInfo& info) { onPhoneInfo(info); };
+    cb.onStatusText = [this] { refresh(); };
     // The picture and the sound go to the screen and the speakers, and to the recorder.
     cb.onVideoConfig = [this](int w, int h, int fps, int codec, const uint8_t* csd, size_t n) {
         video_->onConfig(w, h, fps, codec, csd, n);
@@ -48,6 +49,7 @@ SessionCallbacks App::makeSessionCallbacks() {
     cb.onAudioConfig = [this](int rate, int channels) {
         audio_.start(rate, channels);
         recorder_.onAudioConfig(rate, channels);
+        refresh();
     };
     cb.onAudioPacket = [this](const uint8_t* data, size_t size) {
         audio_.pushBytes(data, size);
@@ -197,6 +199,7 @@ void App::wireWorkers() {
     settings_.onLastPhoneLoaded = [this](const std::string& key) { phoneMonitor_.setLast(key); };
     settings_.lastPhone = [this] { return phoneMonitor_.last(); };
     inputLink_.setPhoneClipHandler([this](ClipItem item) { onPhoneClip(std::move(item)); });
+    inputLink_.setChangeHandler([this] { refresh(); });
 }
 
 }  // namespace tov

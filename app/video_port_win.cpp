@@ -4,12 +4,27 @@
 
 #include "app/app_parts_win.h"
 #include "input/video_input_win.h"
+#include "panel/panel_win.h"
 #include "platform/text.h"
 #include "video/video_window_win.h"
 
 namespace tov {
 
 namespace {
+
+// The panel of this process on screen; empty while it is minimized or not there.
+Rect panelRect() {
+    const DWORD self = GetCurrentProcessId();
+    HWND w = nullptr;
+    while ((w = FindWindowExW(nullptr, w, kPanelClassName, nullptr)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner != self || !IsWindowVisible(w) || IsIconic(w)) continue;
+        RECT r;
+        if (GetWindowRect(w, &r)) return {r.left, r.top, r.right, r.bottom};
+    }
+    return {};
+}
 
 class VideoPortWin final : public VideoPort {
   public:
@@ -71,6 +86,7 @@ class VideoPortWin final : public VideoPort {
   private:
     VideoWindowCallbacks windowCallbacks() {
         VideoWindowCallbacks cb;
+        cb.keepClear = [] { return panelRect(); };
         cb.keyFrameWanted = [this] {
             if (events_.keyframeWanted) events_.keyframeWanted();
         };

@@ -19,6 +19,8 @@ struct PresetRecord {
     int32_t fps = 0;
     int32_t width = 0;
     int32_t height = 0;
+
+    bool operator==(const PresetRecord&) const = default;
 };
 
 // One phone of the phone monitor's list.
@@ -27,12 +29,16 @@ struct PhoneEntry {
     std::string name;
     bool usb = false;
     bool wifi = false;
+
+    bool operator==(const PhoneEntry&) const = default;
 };
 
 // One shortcut as the panel lists it: the action's display name and its binding text.
 struct ShortcutText {
     std::wstring name;
     std::wstring keyText;
+
+    bool operator==(const ShortcutText&) const = default;
 };
 
 // The updater's status as the panel shows it (copied from the updater's snapshot).
@@ -42,6 +48,8 @@ struct UpdaterStatus {
     std::string message;
     int32_t percent = 0;
     int64_t time = 0;
+
+    bool operator==(const UpdaterStatus&) const = default;
 };
 
 struct PanelModel {
@@ -142,6 +150,9 @@ struct PanelModel {
     bool updateLater = false;  // "Later" was pressed on the update-ready notice; not saved
     std::string whatsNewVersion;  // empty hides the What's new notice
     std::string whatsNewNotes;
+
+    // Compared with the copy last drawn: the panel draws only when what it shows changed.
+    bool operator==(const PanelModel&) const = default;
 };
 
 }  // namespace tov

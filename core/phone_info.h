@@ -18,6 +18,8 @@ struct PhoneInfo {
         int32_t fps = 0;
         int64_t maxBitrate = 0;
         std::string presets;
+
+        bool operator==(const Encoder&) const = default;
     };
 
     // True in every record the probe returns (also when the phone did not answer); false in the

@@ -147,12 +147,21 @@ bool InputLink::pause(uint32_t ms) {
 }
 
 void InputLink::setState(int32_t state) {
-    std::lock_guard<std::mutex> lock(linkMutex_);
-    if (!linkRun_->stop) state_ = state;
+    bool moved = false;
+    {
+        std::lock_guard<std::mutex> lock(linkMutex_);
+        if (!linkRun_->stop && state_ != state) {
+            state_ = state;
+            moved = true;
+        }
+    }
+    if (moved) changed();
 }
 
 void InputLink::setPhoneSize(int32_t width, int32_t height) {
-    phoneSize_ = (uint64_t{static_cast<uint32_t>(width)} << 32) | static_cast<uint32_t>(height);
+    const uint64_t both =
+        (uint64_t{static_cast<uint32_t>(width)} << 32) | static_cast<uint32_t>(height);
+    if (phoneSize_.exchange(both) != both) changed();
 }
 
 ScreenSize InputLink::phoneSize() const {
@@ -294,7 +303,9 @@ void InputLink::readLoop(TcpSocket& socket) {
 HelperReports InputLink::helperReports() {
     HelperReports r;
     r.screenSize = [this](int32_t width, int32_t height) { setPhoneSize(width, height); };
-    r.mouseState = [this](int32_t exact) { exact_ = exact; };
+    r.mouseState = [this](int32_t exact) {
+        if (exact_.exchange(exact) != exact) changed();
+    };
     r.pong = [this](int64_t echoed) { onPong(nowMicros() - echoed); };
     r.clip = [this](ClipItem item) {
         if (onPhoneClip_) onPhoneClip_(std::move(item));

@@ -73,6 +73,9 @@ class InputLink {
 
     // Each complete clipboard item from the phone, on the link thread. Set before start().
     void setPhoneClipHandler(ClipItemHandler handler) { onPhoneClip_ = std::move(handler); }
+    // Called on the link thread when the state, the phone's screen size or the mouse answer
+    // changed, so that the panel need not ask. Set before start().
+    void setChangeHandler(std::function<void()> handler) { onChange_ = std::move(handler); }
 
     // Neither waits for the link thread.
     void start();
@@ -137,6 +140,9 @@ class InputLink {
     void readLoop(TcpSocket& socket);
     HelperReports helperReports();
     void onPong(int64_t roundTripMicros);
+    void changed() {
+        if (onChange_) onChange_();
+    }
     void connectionLost();
 
     void queueEvent(const EventRecord& record);
@@ -149,6 +155,7 @@ class InputLink {
     InputPhoneLink phone_;
     InputLinkTimings timings_;
     ClipItemHandler onPhoneClip_;
+    std::function<void()> onChange_;
 
     std::wstring adbPath_;
     std::wstring currentSerialArgs_;

@@ -1,5 +1,7 @@
 #include "panel/d2d_painter_win.h"
 
+#include "panel/draw_diff.h"
+
 namespace tov::panel {
 
 namespace {
@@ -24,14 +26,20 @@ void D2DPainter::setColour(Color c) {
     brush_->SetColor(toD2D(c));
 }
 
-void D2DPainter::paint(ID2D1RenderTarget* target, const DrawList& list) {
+void D2DPainter::paint(ID2D1RenderTarget* target, const DrawList& list,
+                       const std::optional<RectF>& area) {
     if (target != target_ || !brush_) {
         brush_.Reset();
         if (FAILED(target->CreateSolidColorBrush(D2D1::ColorF(0, 0, 0), &brush_))) return;
         target_ = target;
     }
     int clips = 0;
+    if (area) {
+        target->PushAxisAlignedClip(toD2D(*area), D2D1_ANTIALIAS_MODE_ALIASED);
+        ++clips;
+    }
     for (const DrawOp& op : list.ops()) {
+        if (area && !touches(op, *area)) continue;
         switch (op.kind) {
             case DrawOp::Kind::Fill:
                 setColour(op.color);

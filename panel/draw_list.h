@@ -25,6 +25,8 @@ struct RectF {
     RectF offset(float dx, float dy) const {
         return {left + dx, top + dy, right + dx, bottom + dy};
     }
+    bool empty() const { return right <= left || bottom <= top; }
+    bool operator==(const RectF&) const = default;
 };
 
 RectF intersect(const RectF& a, const RectF& b);
@@ -33,6 +35,8 @@ RectF intersect(const RectF& a, const RectF& b);
 struct Color {
     uint32_t rgb = 0;
     float alpha = 1.0f;
+
+    bool operator==(const Color&) const = default;
 };
 
 // The text formats of the panel. The painter maps each to a DirectWrite format; the measurer
@@ -73,6 +77,8 @@ struct DrawOp {
     bool wrap = false;  // word-wrap inside rect's width
     bool centreVertically = false;
     Align align = Align::Leading;
+
+    bool operator==(const DrawOp&) const = default;
 };
 
 class DrawList {

@@ -8,6 +8,7 @@
 #include "panel/pages.h"
 #include "panel/sidebar.h"
 #include "panel/status_line.h"
+#include "panel/status_texts.h"
 #include "platform/text.h"
 
 namespace tov::panel {
@@ -15,6 +16,8 @@ namespace tov::panel {
 namespace {
 
 constexpr float kWheelStep = 56;
+constexpr uint32_t kPulseFrameMs = 80;
+constexpr uint32_t kCaretBlinkMs = 500;
 
 // The key ids of the eight modifier keys.
 bool isModifierKey(uint16_t keyId) {
@@ -41,6 +44,12 @@ constexpr PageBuilder kBuilders[kPageCount] = {pageStream, pageQuality,   pageIn
 
 PanelView::PanelView(TextMeasurer& measurer, PanelCallbacks callbacks)
     : measurer_(measurer), callbacks_(std::move(callbacks)) {}
+
+bool PanelView::updateModel(PanelModel model) {
+    if (model == model_) return false;
+    model_ = std::move(model);
+    return true;
+}
 
 void PanelView::build(float width, float height, uint64_t nowMs) {
     width_ = width;
@@ -82,6 +91,14 @@ void PanelView::build(float width, float height, uint64_t nowMs) {
 
     drawDropdownList(ctx, window);
     drawWhatsNew(ctx, window);
+
+    // About 12 frames a second keep the pulse smooth; the caret only needs its own half second.
+    if (statusPill(model_).pulsing)
+        animationMs_ = kPulseFrameMs;
+    else if (state_.edit.active())
+        animationMs_ = kCaretBlinkMs;
+    else
+        animationMs_ = 0;
 }
 
 const HitRegion* PanelView::regionAt(float x, float y) const {

@@ -34,11 +34,16 @@ class PanelView {
     PanelView(TextMeasurer& measurer, PanelCallbacks callbacks);
 
     void setModel(PanelModel model) { model_ = std::move(model); }
+    // Takes the model when it differs from the one held; false when nothing changed.
+    bool updateModel(PanelModel model);
     const PanelModel& model() const { return model_; }
 
     // Rebuilds the drawing and the hit regions for a window of this size (DIPs).
     void build(float width, float height, uint64_t nowMs);
     const DrawList& drawList() const { return draw_; }
+    // How soon the drawing changes by itself (the live pill's pulse, a text field's caret), in
+    // ms; 0 when it stays as it is until something happens.
+    uint32_t animationIntervalMs() const { return animationMs_; }
     const std::vector<HitRegion>& regions() const { return hits_; }
 
     // Mouse. Each returns true when the panel should be repainted.
@@ -95,6 +100,7 @@ class PanelView {
     std::function<bool(const std::string&)> editCommit_;
     float width_ = 0;
     float height_ = 0;
+    uint32_t animationMs_ = 0;
 };
 
 }  // namespace tov::panel

@@ -4,8 +4,12 @@
 #include <dwmapi.h>
 #include <windowsx.h>
 
+#include <algorithm>
+#include <optional>
+
 #include "core/log.h"
 #include "panel/d2d_painter_win.h"
+#include "panel/draw_diff.h"
 #include "panel/panel_view.h"
 #include "panel/text_formats_win.h"
 #include "panel/window_geometry.h"
@@ -17,9 +21,11 @@ namespace tov {
 
 namespace {
 
-constexpr wchar_t kClassName[] = L"TovenmarPanel";
-constexpr UINT_PTR kTimerId = 1;
-constexpr UINT kTimerMs = 250;
+// The statistics are read once a second while a stream is wanted; the animation timer runs only
+// while something on the panel moves by itself. Neither runs while the window is minimized.
+constexpr UINT_PTR kStatsTimer = 1;
+constexpr UINT_PTR kAnimationTimer = 2;
+constexpr UINT kStatsMs = 1000;
 
 // The held modifiers as the shortcut table names them.
 uint8_t heldModifiers() {
@@ -71,8 +77,10 @@ struct Panel::Impl {
         props.dpiX = props.dpiY = static_cast<float>(dpi);
         HRESULT hr = d2d->CreateHwndRenderTarget(
             props,
+            // Kept between paints, so that a change repaints only its own part of the window.
             D2D1::HwndRenderTargetProperties(hwnd(),
-                                             D2D1::SizeU(rc.right - rc.left, rc.bottom - rc.top)),
+                                             D2D1::SizeU(rc.right - rc.left, rc.bottom - rc.top),
+                                             D2D1_PRESENT_OPTIONS_RETAIN_CONTENTS),
             &target);
         if (FAILED(hr)) {
             logLine("panel: render target failed 0x%08lx", static_cast<unsigned long>(hr));
@@ -82,23 +90,108 @@ struct Panel::Impl {
         return true;
     }
 
+    // The drawing in the view was built for the coming paint (by a refresh or a timer); any
+    // interaction in between makes the paint build afresh.
+    bool prebuilt = false;
+    bool stale = false;     // the model moved on while nothing could be drawn
+    panel::DrawList shown;  // what the window shows: the next change is compared with it
+    UINT statsTimerMs = 0;
+    UINT animationTimerMs = 0;
+    uint64_t paints = 0;
+
+    panel::RectF clientDips() const {
+        RECT rc;
+        GetClientRect(hwnd(), &rc);
+        return {0, 0, (rc.right - rc.left) / scale(), (rc.bottom - rc.top) / scale()};
+    }
+
+    void buildNow() {
+        panel::RectF client = clientDips();
+        view->build(client.right, client.bottom, tickMs());
+    }
+
     void paint() {
         PAINTSTRUCT ps;
         BeginPaint(hwnd(), &ps);
+        const bool fresh = !target;
         if (ensureTarget()) {
-            if (provider) view->setModel(provider());
-            RECT rc;
-            GetClientRect(hwnd(), &rc);
-            view->build((rc.right - rc.left) / scale(), (rc.bottom - rc.top) / scale(), tickMs());
+            if (!prebuilt) buildNow();
+            prebuilt = false;
+            // A new target holds nothing yet: it is painted whole.
+            std::optional<panel::RectF> area;
+            if (!fresh) {
+                area = panel::RectF{ps.rcPaint.left / scale(), ps.rcPaint.top / scale(),
+                                    ps.rcPaint.right / scale(), ps.rcPaint.bottom / scale()};
+            }
             target->BeginDraw();
-            painter->paint(target.Get(), view->drawList());
+            painter->paint(target.Get(), view->drawList(), area);
             HRESULT hr = target->EndDraw();
-            if (hr == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) releaseTarget();
+            if (hr == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {
+                releaseTarget();
+                InvalidateRect(hwnd(), nullptr, FALSE);
+            }
+            shown = view->drawList();
+            ++paints;
+            scheduleTimers();
         }
         EndPaint(hwnd(), &ps);
     }
 
-    void repaint() { InvalidateRect(hwnd(), nullptr, FALSE); }
+    void repaint() {
+        prebuilt = false;
+        InvalidateRect(hwnd(), nullptr, FALSE);
+    }
+
+    bool hidden() const {
+        if (IsIconic(hwnd())) return true;
+        return target && (target->CheckWindowState() & D2D1_WINDOW_STATE_OCCLUDED);
+    }
+
+    // Takes the App's model when `pull` is set, and repaints the part of the window whose
+    // drawing changed, if any. Nothing is drawn while the window cannot be seen.
+    void update(bool pull) {
+        bool changed = pull && provider && view->updateModel(provider());
+        if (hidden()) {
+            stale = stale || changed;
+            scheduleTimers();
+            return;
+        }
+        if (stale) {
+            stale = false;
+            repaint();
+            return;
+        }
+        if (!changed && view->animationIntervalMs() == 0) return;
+        buildNow();
+        prebuilt = true;
+        if (auto area = panel::changedArea(shown, view->drawList(), clientDips())) {
+            // Whole device pixels around the change, with a pixel for antialiasing.
+            RECT r{static_cast<LONG>(area->left * scale()) - 1,
+                   static_cast<LONG>(area->top * scale()) - 1,
+                   static_cast<LONG>(area->right * scale()) + 2,
+                   static_cast<LONG>(area->bottom * scale()) + 2};
+            InvalidateRect(hwnd(), &r, FALSE);
+        }
+        scheduleTimers();
+    }
+
+    static void setTimer(HWND w, UINT_PTR id, UINT wanted, UINT& current) {
+        if (wanted == current) return;
+        if (wanted == 0)
+            KillTimer(w, id);
+        else
+            SetTimer(w, id, wanted, nullptr);
+        current = wanted;
+    }
+
+    void scheduleTimers() {
+        const bool minimized = IsIconic(hwnd()) != FALSE;
+        const PanelModel& m = view->model();
+        const bool statsMove = m.streaming || m.linkState == LinkState::Live;
+        setTimer(hwnd(), kStatsTimer, !minimized && statsMove ? kStatsMs : 0, statsTimerMs);
+        setTimer(hwnd(), kAnimationTimer, minimized ? 0 : view->animationIntervalMs(),
+                 animationTimerMs);
+    }
 
     void setFullScreen(bool enter) {
         HWND w = hwnd();
@@ -168,16 +261,21 @@ LRESULT Panel::Impl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_ERASEBKGND:
             return 1;
         case kPanelRefreshMessage:
-            // Something changed: take the new state now, paint it next.
-            if (provider) view->setModel(provider());
-            repaint();
+            // Something changed somewhere: take the new state, draw what it changed.
+            update(true);
             return 0;
         case WM_TIMER:
-            repaint();
+            update(wParam == kStatsTimer);
             return 0;
         case WM_SIZE:
+            if (wParam == SIZE_MINIMIZED) {
+                scheduleTimers();
+                return 0;
+            }
             if (target) target->Resize(D2D1::SizeU(LOWORD(lParam), HIWORD(lParam)));
             view->resized();
+            if (stale && provider) view->setModel(provider());
+            stale = false;
             repaint();
             return 0;
         case WM_DPICHANGED: {
@@ -194,6 +292,16 @@ LRESULT Panel::Impl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
             info->ptMinTrackSize.x = r.right - r.left;
             info->ptMinTrackSize.y = r.bottom - r.top;
+            // At a large scale on a small screen the smallest panel is larger than the work
+            // area: the window stays inside it and the pages scroll.
+            MONITORINFO mi{};
+            mi.cbSize = sizeof mi;
+            if (GetMonitorInfoW(MonitorFromWindow(w, MONITOR_DEFAULTTONEAREST), &mi)) {
+                info->ptMinTrackSize.x =
+                    std::min<LONG>(info->ptMinTrackSize.x, mi.rcWork.right - mi.rcWork.left);
+                info->ptMinTrackSize.y =
+                    std::min<LONG>(info->ptMinTrackSize.y, mi.rcWork.bottom - mi.rcWork.top);
+            }
             return 0;
         }
         case WM_MOUSEMOVE:
@@ -253,7 +361,8 @@ LRESULT Panel::Impl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (view->character(static_cast<wchar_t>(wParam))) repaint();
             return 0;
         case WM_DESTROY:
-            KillTimer(w, kTimerId);
+            KillTimer(w, kStatsTimer);
+            KillTimer(w, kAnimationTimer);
             releaseTarget();
             owner.window = nullptr;
             PostQuitMessage(0);
@@ -276,6 +385,10 @@ Panel::~Panel() {
 
 panel::PanelView* Panel::view() {
     return impl_->view.get();
+}
+
+uint64_t Panel::paints() const {
+    return impl_->paints;
 }
 
 bool Panel::create(HINSTANCE instance, int showCommand, ModelProvider provider,
@@ -303,12 +416,12 @@ bool Panel::create(HINSTANCE instance, int showCommand, ModelProvider provider,
     wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
                                                GetSystemMetrics(SM_CXSMICON),
                                                GetSystemMetrics(SM_CYSMICON), 0));
-    wc.lpszClassName = kClassName;
+    wc.lpszClassName = kPanelClassName;
     if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
         logLine("panel: class registration failed %lu", GetLastError());
         return false;
     }
-    HWND w = CreateWindowExW(0, kClassName, L"Tovenmar", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+    HWND w = CreateWindowExW(0, kPanelClassName, L"Tovenmar", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                              CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, &d);
     if (!w) {
         logLine("panel: window creation failed %lu", GetLastError());
@@ -323,9 +436,9 @@ bool Panel::create(HINSTANCE instance, int showCommand, ModelProvider provider,
     DwmSetWindowAttribute(w, DWMWA_CAPTION_COLOR, &caption, sizeof caption);
     DwmSetWindowAttribute(w, DWMWA_TEXT_COLOR, &text, sizeof text);
     d.placeInitially();
+    if (d.provider) d.view->setModel(d.provider());
     ShowWindow(w, showCommand);
     UpdateWindow(w);
-    SetTimer(w, kTimerId, kTimerMs, nullptr);
     return true;
 }
 

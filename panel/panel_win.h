@@ -17,6 +17,7 @@ class PanelView;
 }
 
 inline constexpr UINT kPanelRefreshMessage = WM_APP + 1;
+inline constexpr wchar_t kPanelClassName[] = L"TovenmarPanel";
 
 class Panel {
   public:
@@ -27,8 +28,8 @@ class Panel {
     Panel(const Panel&) = delete;
     Panel& operator=(const Panel&) = delete;
 
-    // Sets up DirectWrite and Direct2D, registers the class, creates, sizes and shows the window
-    // and starts its timer. False on any failure.
+    // Sets up DirectWrite and Direct2D, registers the class, creates, sizes and shows the window.
+    // False on any failure. It draws only when the model or the user changed what it shows.
     bool create(HINSTANCE instance, int showCommand, ModelProvider provider,
                 panel::PanelCallbacks callbacks);
 
@@ -36,6 +37,8 @@ class Panel {
 
     // The portable view behind the window (for diagnostics and tests).
     panel::PanelView* view();
+    // Paints done so far (for diagnostics and tests).
+    uint64_t paints() const;
 
     struct Impl;
 

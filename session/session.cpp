@@ -107,8 +107,12 @@ std::string Session::statusText() const {
 }
 
 void Session::setStatusText(const std::string& text) {
-    std::lock_guard<std::mutex> lock(statusMutex_);
-    statusText_ = text;
+    {
+        std::lock_guard<std::mutex> lock(statusMutex_);
+        if (statusText_ == text) return;
+        statusText_ = text;
+    }
+    if (callbacks_.onStatusText) callbacks_.onStatusText();
 }
 
 bool Session::toPcTime(int64_t phoneUs, int64_t* pcUs) const {

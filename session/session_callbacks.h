@@ -25,6 +25,8 @@ struct SessionCallbacks {
     std::function<void(const uint8_t* pcm, size_t size)> onAudioPacket;
     std::function<void(const std::map<std::string, std::string>&)> onInputState;
     std::function<void(const PhoneInfo&)> onPhoneInfo;
+    // The status text changed (install progress and the like).
+    std::function<void()> onStatusText;
 };
 
 }  // namespace tov

@@ -220,11 +220,11 @@ void VideoWindow::fitToShape(int32_t width, int32_t height) {
     if (client.width <= 0 || client.height <= 0) return;
     RECT r{0, 0, client.width, client.height};
     AdjustWindowRectExForDpi(&r, kWindowedStyle, FALSE, 0, GetDpiForWindow(window_));
-    const int w = r.right - r.left;
-    const int h = r.bottom - r.top;
-    const int x = work.left + ((work.right - work.left) - w) / 2;
-    const int y = work.top + ((work.bottom - work.top) - h) / 2;
-    SetWindowPos(window_, nullptr, x, y, w, h, SWP_NOACTIVATE | SWP_NOZORDER);
+    const Rect clear = callbacks_.keepClear ? callbacks_.keepClear() : Rect{};
+    const Rect placed = placeBeside({r.right - r.left, r.bottom - r.top}, clear,
+                                    {work.left, work.top, work.right, work.bottom});
+    SetWindowPos(window_, nullptr, placed.left, placed.top, placed.width(), placed.height(),
+                 SWP_NOACTIVATE | SWP_NOZORDER);
 }
 
 LRESULT CALLBACK VideoWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -39,6 +39,8 @@ struct VideoWindowCallbacks {
     std::function<bool(uint32_t message, uint64_t wParam, int64_t lParam)> mouse;
     // Files dropped on the window from Explorer, full paths in the order given.
     std::function<void(std::vector<std::wstring> paths)> filesDropped;
+    // The screen rectangle the window opens clear of (the panel); empty for none.
+    std::function<Rect()> keepClear;
 };
 
 class VideoWindow {

@@ -1,6 +1,8 @@
 // The interaction rules: clicks, dropdowns, text fields, sliders, capture, scrolling, notice.
 #include <gtest/gtest.h>
 
+#include "panel/draw_diff.h"
+#include "panel/sidebar.h"
 #include "panel/tests/panel_harness.h"
 
 namespace tov::panel::test {
@@ -479,6 +481,46 @@ TEST(Interaction, GrowingTheWindowPullsTheScrollBack) {
     h.height = 700;
     h.paint();
     EXPECT_FLOAT_EQ(h.view().state().scroll, std::max(0.0f, content - 700));
+}
+
+// The window repaints only where the drawing changed: a new statistic is a small area inside the
+// sidebar, the same model is nothing at all, and only the live pill asks for frames of its own.
+TEST(Interaction, ARepaintCoversOnlyWhatChanged) {
+    Harness h(connectedModel());
+    h.model().linkState = LinkState::Ready;
+    h.paint();
+    const RectF window{0, 0, h.width, h.height};
+    DrawList before = h.view().drawList();
+    EXPECT_EQ(h.view().animationIntervalMs(), 0u);
+    h.now += 5000;
+    h.paint();
+    EXPECT_FALSE(changedArea(before, h.view().drawList(), window));
+
+    h.model().linkState = LinkState::Live;
+    h.model().streaming = true;
+    h.paint();
+    EXPECT_GT(h.view().animationIntervalMs(), 0u);
+    before = h.view().drawList();
+    h.model().statFps = 57;
+    h.paint();
+    auto area = changedArea(before, h.view().drawList(), window);
+    ASSERT_TRUE(area);
+    EXPECT_LE(area->right, kSidebarWidth);
+    EXPECT_LT(area->width() * area->height(), 0.05f * h.width * h.height);
+
+    // The pulse alone: just the dot.
+    before = h.view().drawList();
+    h.now += 300;
+    h.paint();
+    area = changedArea(before, h.view().drawList(), window);
+    ASSERT_TRUE(area);
+    EXPECT_LE(area->width(), 10.0f);
+
+    h.model().activityText = "photo.jpg copied to the phone's Download folder.";
+    before = h.view().drawList();
+    h.paint();
+    area = changedArea(before, h.view().drawList(), window);
+    ASSERT_TRUE(area);
 }
 
 }  // namespace

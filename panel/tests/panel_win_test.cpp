@@ -182,8 +182,9 @@ TEST_F(PanelPictures, ControlsShowTheirStates) {
 
 TEST_F(PanelPictures, TheSmallestWindowShowsTheStatusLineWhole) {
     PanelModel m = richModel();
-    m.activityText = "Screenshot saved to Pictures\\Tovenmar\\Tovenmar 2026-12-09 05-12-33.png and "
-                     "copied.";
+    m.activityText =
+        "Screenshot saved to Pictures\\Tovenmar\\Tovenmar 2026-12-09 05-12-33.png and "
+        "copied.";
     BitmapCanvas small;
     ASSERT_TRUE(small.create(kMinClientWidth, kMinClientHeight));
     view->setModel(m);
@@ -274,8 +275,8 @@ struct WindowRun {
             },
             recordingCallbacks(rec));
     }
-    // Handles what is queued now. The repaint timer is left out: a software-drawn paint under
-    // Wine can take longer than its period, and the queue would never run dry.
+    // Handles what is queued now. The timers are left out: a software-drawn paint under Wine
+    // can take longer than the animation's period, and the queue would never run dry.
     void pump() {
         MSG msg;
         for (int i = 0; i < 100 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
@@ -346,14 +347,34 @@ TEST(PanelWindow, ClicksKeysAndRefreshReachTheView) {
     ASSERT_TRUE(run.create());
     HWND w = run.panel.window;
     run.pump();
-    // The refresh message makes the next paint pull a new model.
+    // A refresh with nothing new draws nothing; a change is drawn, from the model it took.
+    const uint64_t paints = run.panel.paints();
+    SendMessageW(w, kPanelRefreshMessage, 0, 0);
+    run.pump();
+    EXPECT_EQ(run.panel.paints(), paints);
     int before = run.builds;
     run.model.audio = false;
     SendMessageW(w, kPanelRefreshMessage, 0, 0);
     EXPECT_EQ(run.builds, before + 1);
     EXPECT_FALSE(run.panel.view()->model().audio);
+    EXPECT_TRUE(GetUpdateRect(w, nullptr, FALSE));
     run.pump();
-    EXPECT_GE(run.builds, before + 2);  // and the paint that follows takes another
+    EXPECT_EQ(run.panel.paints(), paints + 1);
+    EXPECT_EQ(run.builds, before + 1);
+
+    // Minimized, it takes the news but draws nothing; restored, it shows them at once.
+    ShowWindow(w, SW_MINIMIZE);
+    run.pump();
+    ASSERT_TRUE(IsIconic(w));
+    const uint64_t hidden = run.panel.paints();
+    run.model.audio = true;
+    SendMessageW(w, kPanelRefreshMessage, 0, 0);
+    run.pump();
+    EXPECT_EQ(run.panel.paints(), hidden);
+    ShowWindow(w, SW_RESTORE);
+    run.pump();
+    EXPECT_GT(run.panel.paints(), hidden);
+    EXPECT_TRUE(run.panel.view()->model().audio);
 
     run.click(hit::kAudio);
     run.click(hit::kPageFirst + static_cast<int>(Page::Settings));
