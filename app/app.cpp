@@ -106,6 +106,8 @@ std::wstring App::settingsFilePath() const {
 void App::shutdown() {
     // The panel window is gone by now: nothing is posted to it any more. Runs once.
     if (closing_.exchange(true)) return;
+    // The user closed the program: its windows go at once, whatever the clean-up still takes.
+    video_->show(false);
     updater_.requestStop();
     // The phone's screen size first (at most 5 s); then the screen-shape worker ends, so that it
     // cannot call back into the App while the rest goes.

@@ -1,5 +1,6 @@
 #include "input/input_link.h"
 
+#include <optional>
 #include <utility>
 
 #include "core/log.h"
@@ -17,6 +18,8 @@ constexpr const char* kHelperPath = "/data/local/tmp/tovenmar.apk";
 constexpr const wchar_t* kHelperClass = L"com.tovenmar.app.input.InputServer";
 // Pongs claiming more than this are garbage, not round trips.
 constexpr int64_t kLongestRoundTripMicros = 3600LL * 1000000;
+// Waits this short are a mouse report's slot, not the link at rest.
+constexpr int64_t kFineWaitMicros = 20000;
 
 }  // namespace
 
@@ -441,7 +444,9 @@ bool InputLink::sendRecord(const EventRecord& record) {
 }
 
 void InputLink::senderLoop(Run& run) {
-    const FineTimerScope fineWaits;  // the 2 ms report slots
+    // The 2 ms report slots need the fine timer; it is raised only while reports are paced, so
+    // that a link at rest leaves the system's timer (and the battery) alone.
+    std::optional<FineTimerScope> fineWaits;
     std::unique_lock<std::mutex> lock(queueLock_);
     int64_t nextPing = nowMicros() + timings_.pingIntervalMicros;
     while (!run.senderStop) {
@@ -460,6 +465,11 @@ void InputLink::senderLoop(Run& run) {
                 lock.lock();
                 break;
             case OutgoingQueue::NextKind::Wait:
+                if (next.waitUntil - now <= kFineWaitMicros) {
+                    if (!fineWaits) fineWaits.emplace();
+                } else {
+                    fineWaits.reset();
+                }
                 senderWake_.wait_for(lock, std::chrono::microseconds(next.waitUntil - now));
                 break;
             case OutgoingQueue::NextKind::Ping:

@@ -6,13 +6,17 @@
 #   scripts/bench-e2e.sh [SECONDS]    seconds of streaming per case (default 15)
 #   BENCH_CASES="portrait:60 landscape:60 portrait:120 landscape:120"   the cases (shape:fps);
 #   shape `small` is the 320x640 test clip the demo plays
+# Each case also measures the program at rest before Start (panel shown, then minimized), the
+# CPU of every thread while idle and while streaming, and keys typed into the phone's window
+# until they reach the simulated phone. A window manager (openbox) runs so that the panel can be
+# minimized as a user would.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="$root/build/bench-e2e"
 seconds="${1:-15}"
 cases="${BENCH_CASES:-portrait:60 landscape:60 portrait:120 landscape:120}"
 
-"$root/scripts/deps.sh" test >/dev/null
+"$root/scripts/deps.sh" bench >/dev/null
 TOV_TARGETS="phonesim adb" "$root/scripts/build.sh" native >/dev/null || exit 1
 TOV_TARGETS="Tovenmar adb video_decoder_bench" "$root/scripts/build.sh" win >/dev/null || exit 1
 clips="$root/build/media"
@@ -20,6 +24,9 @@ sh "$root/tests/media/make-clips.sh" real-size "$clips" || exit 1
 
 . "$root/scripts/wine-app.sh"
 tov_wine_setup "$out"
+openbox >/dev/null 2>&1 &
+wm_pid=$!
+trap 'kill $wm_pid 2>/dev/null; tov_cleanup' EXIT
 bin="$root/build/win/bin"
 standin="$root/tests/media/phone-app-stand-in.apk"
 data="$(dirname "$(find "$WINEPREFIX/drive_c/users" -maxdepth 3 -type d -name AppData | head -1)")/AppData/Local/Tovenmar"
@@ -45,6 +52,54 @@ stats() {
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b + 0 == 0 || a == "-") print "-"; else printf "%.2f", a / b }'; }
 rows=()
 row() { rows+=("| $1 | $2 | $3 | $4 | $5 |"); }
+threads=()
+# CPU ms of each thread of a process: "TID NAME MS" lines.
+thread_cpu() {
+    local t
+    for t in /proc/"$1"/task/*; do
+        awk -v hz="$(getconf CLK_TCK)" -v tid="${t##*/}" -v name="$(tr ' ' '_' < "$t/comm" 2>/dev/null)" \
+            '{ print tid, name, int(($14 + $15) * 1000 / hz) }' "$t/stat" 2>/dev/null
+    done
+}
+# The busiest threads between two thread_cpu snapshots, per second of WALL_MS: "name ms/s" by
+# thread, and the total.
+thread_rates() {  # BEFORE_FILE AFTER_FILE WALL_MS
+    awk -v w="$3" 'NR == FNR { b[$1] = $3; next }
+        { d = $3 - b[$1]; t += d; if (d > 0) printf "%s[%s] %.0f\n", $2, $1, d * 1000 / w }
+        END { printf "total %.0f\n", t * 1000 / w }' "$1" "$2" | sort -k2 -n -r | head -9 |
+        awk '{ printf "%s%s %s", (NR > 1 ? "; " : ""), $1, $2 } END { print "" }'
+}
+adb_count() { "$root/build/native/bin/phonesim" ctl --port "$TOVENMAR_PHONESIM" commands 2>/dev/null | wc -l; }
+# Idle for SECONDS: Tovenmar's CPU per second, its threads, and adb commands started per minute.
+idle_phase() {  # LABEL SECONDS
+    local c0 c1 a0 a1 w0 w1
+    thread_cpu "$tovenmar" > "$out/threads-0"; c0=$(cpu_ms "$tovenmar"); a0=$(adb_count); w0=$(now_ms)
+    sleep "$2"
+    thread_cpu "$tovenmar" > "$out/threads-1"; c1=$(cpu_ms "$tovenmar"); a1=$(adb_count); w1=$(now_ms)
+    idle_cpu=$(awk -v a="$c0" -v b="$c1" -v w=$(( w1 - w0 )) 'BEGIN { printf "%.0f", (b - a) * 1000 / w }')
+    idle_adb=$(awk -v a="$a0" -v b="$a1" -v w=$(( w1 - w0 )) 'BEGIN { printf "%.1f", (b - a) * 60000 / w }')
+    threads+=("| $name | $1 | $(thread_rates "$out/threads-0" "$out/threads-1" $(( w1 - w0 ))) |")
+}
+# Keys typed through the X server into the phone's window, each timed until the simulated phone's
+# input helper has it: prints the median and the slowest, ms.
+key_latency() {  # COUNT
+    local video i n0 t0 t1 times=()
+    video="$(xdotool search --onlyvisible --name '^Tovenmar .*Video' 2>/dev/null | head -1 || true)"
+    [ -n "$video" ] || { echo "- -"; return; }
+    for i in $(seq 1 "$1"); do
+        n0=$("$root/build/native/bin/phonesim" ctl --port "$TOVENMAR_PHONESIM" events bench 2>/dev/null | grep -c '^key')
+        t0=$(now_ms)
+        xdotool key --window "$video" a
+        for _ in $(seq 1 400); do
+            [ "$("$root/build/native/bin/phonesim" ctl --port "$TOVENMAR_PHONESIM" events bench 2>/dev/null |
+                grep -c '^key')" -gt "$n0" ] && break
+        done
+        t1=$(now_ms)
+        times+=($(( t1 - t0 )))
+        sleep 0.3
+    done
+    printf '%s\n' "${times[@]}" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)], v[NR] }'
+}
 
 echo "machine: $(nproc) cores, $(sed -nE 's/^model name\s*:\s*//p' /proc/cpuinfo | head -1)," \
     "load $(cut -d' ' -f1-3 /proc/loadavg), $(date -u '+%Y-%m-%d %H:%M UTC'), display $DISPLAY" \
@@ -98,7 +153,14 @@ for c in $cases; do
         sleep 0.1
     done
     t_phone=$(log_ms 'phone info:') || t_phone=""
-    sleep 1
+    sleep 3
+    # At rest: the panel shown with the phone ready, then minimized.
+    idle_phase "idle, panel shown" 10
+    idle_shown=$idle_cpu; adb_idle=$idle_adb
+    xdotool windowminimize "$panel" 2>/dev/null; sleep 1
+    idle_phase "idle, panel minimized" 10
+    idle_min=$idle_cpu
+    xdotool windowactivate "$panel" 2>/dev/null || xdotool windowmap "$panel"; sleep 1
     adb_before=$("$root/build/native/bin/phonesim" ctl --port "$TOVENMAR_PHONESIM" commands 2>/dev/null | wc -l)
     t_press=$(now_ms)
     tov_press_start || { echo "   no Start stream button"; }
@@ -111,9 +173,13 @@ for c in $cases; do
     first=$(log_ms 'video: first picture shown') || first=""
     "$root/build/native/bin/phonesim" ctl --port "$TOVENMAR_PHONESIM" commands > "$out/adb-$shape-$fps.txt" 2>/dev/null
     adb_calls=$(( $(wc -l < "$out/adb-$shape-$fps.txt") - adb_before ))
+    thread_cpu "$tovenmar" > "$out/threads-0"
     cpu0=$(cpu_ms "$tovenmar"); w0=$(now_ms)
     sleep "$seconds"
     cpu1=$(cpu_ms "$tovenmar"); w1=$(now_ms)
+    thread_cpu "$tovenmar" > "$out/threads-1"
+    threads+=("| $name | streaming | $(thread_rates "$out/threads-0" "$out/threads-1" $(( w1 - w0 ))) |")
+    read -r key50 keymax < <(key_latency 10)
     rss=$(awk '/VmHWM/ { printf "%.0f", $2 / 1024 }' "/proc/$tovenmar/status" 2>/dev/null)
     keyframes=$("$root/build/native/bin/phonesim" ctl --port "$TOVENMAR_PHONESIM" streamevents bench \
         2>/dev/null | grep -c keyframe)
@@ -159,6 +225,9 @@ for c in $cases; do
     row "$name" "where the PC time goes, p50 (mean) ms: queue wait · decode · wait for the present thread · upload · draw · swap" "$q50 ($qmean) · $d50 ($dmean) · $w50 ($wmean) · $up50 ($upmean) · $dr50 ($drmean) · $sw50 ($swmean)" "decoder per picture $dec_ms" "decode $(ratio "$d50" "$dec_ms")"
     row "$name" "spread of the gaps between arrivals (sd, ms)" "$arrsd" "spread of the gaps between the phone's captures: $capsd" "$(ratio "$arrsd" "$capsd")"
     row "$name" "pictures received · decoded · presented · dropped; key frames asked" "$rx · $dec · $shown · $dropped; $keyframes" "received $rx" "presented $(ratio "$shown" "$rx")"
+    row "$name" "idle, panel shown: Tovenmar.exe CPU per second (ms); adb commands started per minute" "$idle_shown; $adb_idle" "100 ms; 0 (the aims)" "$(ratio "$idle_shown" 100)"
+    row "$name" "idle, panel minimized: Tovenmar.exe CPU per second (ms)" "$idle_min" "20 (the aim)" "$(ratio "$idle_min" 20)"
+    row "$name" "key typed into the phone's window → at the phone, median / slowest of 10 (ms)" "$key50 / $keymax" "one adb round trip: $adb_trip" "$(ratio "$key50" "$adb_trip")"
     row "$name" "Tovenmar.exe CPU per streamed second (ms); peak memory (MB)" "$cpu; $rss" "decoder bench CPU for $fps pictures: $cpu_base" "$(ratio "$cpu" "$cpu_base")"
     cp "$csv" "$out/frames-$shape-$fps.csv" 2>/dev/null
     cp "$log" "$out/tovenmar-$shape-$fps.log" 2>/dev/null
@@ -168,3 +237,9 @@ echo
 echo "| case | figure | value | baseline (same run) | ratio |"
 echo "|---|---|---|---|---|"
 printf '%s\n' "${rows[@]}"
+echo
+echo "Tovenmar.exe's busiest threads, CPU ms per second (name[tid]; Wine names only some):"
+echo
+echo "| case | phase | threads |"
+echo "|---|---|---|"
+printf '%s\n' "${threads[@]}"

@@ -3,6 +3,7 @@
 #   scripts/deps.sh test   everything the test run needs
 #   scripts/deps.sh demo   what building and running Tovenmar.exe under Wine needs
 #   scripts/deps.sh release  what scripts/release.sh needs
+#   scripts/deps.sh bench  the test set plus a window manager for the end-to-end benchmark
 set -euo pipefail
 
 common=(cmake ninja-build g++ ccache pkg-config g++-mingw-w64-x86-64-posix
@@ -18,8 +19,9 @@ release=(cmake ninja-build g++ ccache pkg-config g++-mingw-w64-x86-64-posix libs
 case "${1:-test}" in
     demo) wanted=("${common[@]}" googletest) ;;
     test) wanted=("${common[@]}" "${testing[@]}") ;;
+    bench) wanted=("${common[@]}" "${testing[@]}" openbox) ;;
     release) wanted=("${release[@]}") ;;
-    *) echo "usage: $0 test|demo|release" >&2; exit 2 ;;
+    *) echo "usage: $0 test|demo|release|bench" >&2; exit 2 ;;
 esac
 
 # Several builds may ask at once; apt takes one at a time.

@@ -108,7 +108,12 @@ void VideoWindow::destroy() {
 }
 
 void VideoWindow::show(bool visible) {
-    if (window_) ShowWindowAsync(window_, visible ? SW_SHOWNA : SW_HIDE);
+    if (!window_) return;
+    // On its own thread at once (the closing program has no message loop left to run it).
+    if (GetWindowThreadProcessId(window_, nullptr) == GetCurrentThreadId())
+        ShowWindow(window_, visible ? SW_SHOWNA : SW_HIDE);
+    else
+        ShowWindowAsync(window_, visible ? SW_SHOWNA : SW_HIDE);
 }
 
 void VideoWindow::setOnTop(bool onTop) {
