@@ -48,6 +48,7 @@ bool App::init(std::string& errorText) {
         shortcuts::load(shortcuts_);
     }
     keyRouter_.setShortcuts(shortcuts_);
+    showShortcuts();
     settings_.load();
     ScreenShape::Options shapeOptions;
     shapeOptions.runAdb = adbRunner();
@@ -161,6 +162,19 @@ bool App::runAdbCommand(const std::wstring& adb, const std::wstring& args, uint3
     return adbRunner()(adb, args, &output, limitMs);
 }
 
+// The shortcut texts change only with the shortcuts: written then, not at every model build.
+void App::showShortcuts() {
+    std::vector<ShortcutText> texts;
+    for (int i = 0; i < kShortcutCount; ++i) {
+        texts.push_back({shortcuts::actionName(i),
+                         shortcuts::bindingText(shortcuts_.entries[static_cast<size_t>(i)])});
+    }
+    std::wstring keyName = shortcuts::keyText(shortcuts_.tovenmarKey);
+    std::lock_guard<std::mutex> lock(modelLock_);
+    model_.shortcutTexts = std::move(texts);
+    model_.keyName = std::move(keyName);
+}
+
 // ---- the model build ----------------------------------------------------------------------
 
 PanelModel App::buildModel() {
@@ -195,13 +209,6 @@ PanelModel App::buildModel() {
     model_.updater.percent = status.percent;
     model_.updater.time = status.time;
     refreshDerivedValues(model_, lastPhoneInfo_);
-    model_.keyName = shortcuts::keyText(shortcuts_.tovenmarKey);
-    model_.shortcutTexts.clear();
-    for (int i = 0; i < kShortcutCount; ++i) {
-        model_.shortcutTexts.push_back(
-            {shortcuts::actionName(i),
-             shortcuts::bindingText(shortcuts_.entries[static_cast<size_t>(i)])});
-    }
     model_.shapeRatio = shapeRatio(model_);
     if (screenShape_) {
         const bool wanted =

@@ -82,6 +82,7 @@ class App {
     void applyInput();
     // The model provider.
     PanelModel buildModel();
+    void showShortcuts();
 
     // The panel's operations, one per panel callback (UI thread).
     void setVideo(bool on);

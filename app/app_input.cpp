@@ -177,6 +177,7 @@ void App::onInputReport(const Report& report) {
 void App::setShortcut(int index, uint8_t modifiers, uint16_t key) {
     shortcuts::assign(shortcuts_, index, modifiers, key);
     keyRouter_.setShortcuts(shortcuts_);
+    showShortcuts();
     saveShortcuts();
     refresh();
 }
@@ -184,6 +185,7 @@ void App::setShortcut(int index, uint8_t modifiers, uint16_t key) {
 void App::resetShortcuts() {
     shortcuts_ = shortcuts::defaults();
     keyRouter_.setShortcuts(shortcuts_);
+    showShortcuts();
     saveShortcuts();
     refresh();
 }
