@@ -291,14 +291,16 @@ class Matrix {
                         setFunction(centres[i] + dx, centres[j] + dy,
                                     std::max(std::abs(dx), std::abs(dy)) != 1);
             }
-        // Reserve the format information areas; drawFormat fills them in.
+        // Reserve the format information areas, which drawFormat fills in. They cross the timing
+        // patterns at (6, 8) and (8, 6), which keep their colour.
+        auto reserve = [this](int x, int y) { function_[static_cast<size_t>(y) * size_ + x] = 1; };
         for (int i = 0; i < 9; ++i) {
-            setFunction(8, i, false);
-            setFunction(i, 8, false);
+            reserve(8, i);
+            reserve(i, 8);
         }
         for (int i = 0; i < 8; ++i) {
-            setFunction(size_ - 1 - i, 8, false);
-            setFunction(8, size_ - 1 - i, false);
+            reserve(size_ - 1 - i, 8);
+            reserve(8, size_ - 1 - i);
         }
         drawVersion();
     }
