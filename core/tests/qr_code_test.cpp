@@ -7,6 +7,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "platform/files.h"
 #include "tests/support/qr_reader.h"
@@ -54,14 +55,14 @@ class QrRead : public ::testing::Test {
 // UTF-8 text of exactly `bytes` bytes: letters, punctuation and characters of two, three and
 // four bytes.
 std::string randomText(std::mt19937& rng, size_t bytes) {
-    static const char* const kPieces[] = {"a", "Z", "7", " ", ";",  ":",  "\\", "~", "é",
-                                          "ß", "Ω", "ж", "€", "中", "ツ", "😀",  "𝄞"};
+    static constexpr std::string_view kPieces[] = {"a", "Z", "7", " ", ";",  ":",  "\\", "~", "é",
+                                                   "ß", "Ω", "ж", "€", "中", "ツ", "😀",  "𝄞"};
     std::uniform_int_distribution<size_t> pick(0, std::size(kPieces) - 1);
     std::string out;
     while (out.size() < bytes) {
-        std::string piece = kPieces[pick(rng)];
+        std::string_view piece = kPieces[pick(rng)];
         if (out.size() + piece.size() > bytes) piece = "x";
-        out += piece;
+        out.append(piece.data(), piece.size());
     }
     return out;
 }
