@@ -67,6 +67,9 @@ void D2DPainter::paint(ID2D1RenderTarget* target, const DrawList& list,
             case DrawOp::Kind::Text:
                 text(op);
                 break;
+            case DrawOp::Kind::QrCode:
+                qrCode(op);
+                break;
             case DrawOp::Kind::PushClip:
                 target->PushAxisAlignedClip(toD2D(op.rect), D2D1_ANTIALIAS_MODE_ALIASED);
                 ++clips;
@@ -111,6 +114,42 @@ void D2DPainter::text(const DrawOp& op) {
     setColour(op.color);
     target_->DrawTextLayout(D2D1::Point2F(op.rect.left, op.rect.top), layout.Get(), brush_.Get(),
                             D2D1_DRAW_TEXT_OPTIONS_CLIP);
+}
+
+// Whole device pixels a module and no antialiasing, so that neighbouring modules meet without a
+// seam; one rectangle per run of dark modules in a row.
+void D2DPainter::qrCode(const DrawOp& op) {
+    const QrSymbol& qr = op.qr;
+    if (qr.empty()) return;
+    float dpiX = 96, dpiY = 96;
+    target_->GetDpi(&dpiX, &dpiY);
+    const QrPlacement at = placeQrCode(op.rect, qr.size, dpiX / 96.0f);
+    const float dips = 96.0f / dpiX;
+    auto pixelRect = [&](int left, int top, int right, int bottom) {
+        return D2D1::RectF(left * dips, top * dips, right * dips, bottom * dips);
+    };
+    const D2D1_ANTIALIAS_MODE mode = target_->GetAntialiasMode();
+    target_->SetAntialiasMode(D2D1_ANTIALIAS_MODE_ALIASED);
+    setColour({0xFFFFFF});
+    target_->FillRectangle(pixelRect(at.left, at.top, at.left + at.side, at.top + at.side),
+                           brush_.Get());
+    setColour({0x000000});
+    const int m = at.modulePixels;
+    const int originX = at.left + kQrQuietZone * m, originY = at.top + kQrQuietZone * m;
+    for (int y = 0; y < qr.size; ++y)
+        for (int x = 0; x < qr.size;) {
+            if (!qr.dark(x, y)) {
+                ++x;
+                continue;
+            }
+            int end = x;
+            while (end < qr.size && qr.dark(end, y)) ++end;
+            target_->FillRectangle(pixelRect(originX + x * m, originY + y * m, originX + end * m,
+                                             originY + (y + 1) * m),
+                                   brush_.Get());
+            x = end;
+        }
+    target_->SetAntialiasMode(mode);
 }
 
 }  // namespace tov::panel

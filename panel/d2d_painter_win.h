@@ -24,6 +24,7 @@ class D2DPainter {
   private:
     void setColour(Color c);
     void text(const DrawOp& op);
+    void qrCode(const DrawOp& op);
 
     const TextFormats& formats_;
     ID2D1RenderTarget* target_ = nullptr;  // the target the brush was made for

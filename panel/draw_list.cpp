@@ -1,6 +1,7 @@
 #include "panel/draw_list.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tov::panel {
 
@@ -38,6 +39,23 @@ float fontSize(Font font) {
             return 15;
     }
     return 13;
+}
+
+float qrCodeSide(int modules) {
+    return kQrMinModuleDips * static_cast<float>(modules + 2 * kQrQuietZone);
+}
+
+QrPlacement placeQrCode(const RectF& box, int modules, float scale) {
+    QrPlacement p;
+    const int span = modules + 2 * kQrQuietZone;
+    // The small allowance keeps 4 × 1.25 from coming out as 4.999 pixels.
+    const int smallest = std::max(1, static_cast<int>(kQrMinModuleDips * scale + 0.01f));
+    const float room = std::min(box.width(), box.height()) * scale;
+    p.modulePixels = std::max(smallest, static_cast<int>(room / static_cast<float>(span)));
+    p.side = p.modulePixels * span;
+    p.left = static_cast<int>(std::lround(box.left * scale + (box.width() * scale - p.side) / 2));
+    p.top = static_cast<int>(std::lround(box.top * scale + (box.height() * scale - p.side) / 2));
+    return p;
 }
 
 void DrawList::fill(const RectF& r, Color c, float radius) {
@@ -86,6 +104,14 @@ void DrawList::pushClip(const RectF& r) {
     DrawOp op;
     op.kind = DrawOp::Kind::PushClip;
     op.rect = r;
+    ops_.push_back(std::move(op));
+}
+
+void DrawList::qrCode(const QrSymbol& symbol, const RectF& box) {
+    DrawOp op;
+    op.kind = DrawOp::Kind::QrCode;
+    op.rect = box;
+    op.qr = symbol;
     ops_.push_back(std::move(op));
 }
 

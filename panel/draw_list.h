@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/qr_code.h"
+
 namespace tov::panel {
 
 struct RectF {
@@ -66,6 +68,7 @@ struct DrawOp {
         Text,      // text laid out in rect
         PushClip,  // clip to rect until the matching PopClip
         PopClip,
+        QrCode,  // `qr` with its quiet zone, centred in rect (see placeQrCode)
     };
     Kind kind = Kind::Fill;
     RectF rect;
@@ -77,9 +80,26 @@ struct DrawOp {
     bool wrap = false;  // word-wrap inside rect's width
     bool centreVertically = false;
     Align align = Align::Leading;
+    QrSymbol qr;
 
     bool operator==(const DrawOp&) const = default;
 };
+
+// A QR symbol on screen: whole device pixels a module, so that no module is blurred or seamed.
+// Positions and sizes in device pixels; `side` includes the quiet zone.
+struct QrPlacement {
+    int left = 0;
+    int top = 0;
+    int modulePixels = 0;
+    int side = 0;
+};
+// The smallest module a camera is asked to read: 4 DIPs, rounded down to whole pixels.
+constexpr float kQrMinModuleDips = 4;
+// The side a box needs in DIPs to show a symbol of `modules` a side at the smallest module.
+float qrCodeSide(int modules);
+// The largest whole-pixel module that fits the symbol and its quiet zone in the box, at least
+// kQrMinModuleDips × scale pixels (down to whole pixels), centred in the box.
+QrPlacement placeQrCode(const RectF& box, int modules, float scale);
 
 class DrawList {
   public:
@@ -90,6 +110,8 @@ class DrawList {
               Align align = Align::Leading, bool centreVertically = false);
     void pushClip(const RectF& r);
     void popClip();
+    // Dark modules on white, with the quiet zone, placed by placeQrCode at paint time.
+    void qrCode(const QrSymbol& symbol, const RectF& box);
 
     const std::vector<DrawOp>& ops() const { return ops_; }
     void clear() { ops_.clear(); }

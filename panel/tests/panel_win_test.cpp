@@ -14,6 +14,7 @@
 #include "panel/tests/panel_harness.h"
 #include "panel/text_formats_win.h"
 #include "panel/window_geometry.h"
+#include "tests/support/qr_reader.h"
 
 namespace tov::panel::test {
 namespace {
@@ -242,6 +243,43 @@ TEST_F(PanelPictures, DropdownListIsDrawnOverThePage) {
     draw(m);
     EXPECT_TRUE(closeTo(canvas.pixel(item->rect.right - 6, item->rect.top + 22), colors::kAccent));
     EXPECT_TRUE(canvas.savePng(L"panel-dropdown.png"));
+}
+
+// A QR code at a position that is not on a pixel boundary, at 100% and 150% scale: each module
+// whole pixels of pure black or white, and zbarimg reads the text back from the saved picture.
+TEST_F(PanelPictures, QrCodeIsCrispAndReadsBack) {
+    const std::string text = "WIFI:T:ADB;S:tovenmar-k3v9q0x2m1;P:7hq2mz8c4w1p;;";
+    const QrSymbol symbol = encodeQr(text);
+    ASSERT_FALSE(symbol.empty());
+    for (float dpi : {96.0f, 144.0f}) {
+        BitmapCanvas c;
+        ASSERT_TRUE(c.create(320, 320, dpi));
+        DrawList list;
+        list.fill({0, 0, 320, 320}, {colors::kContentBackground});
+        const float side = qrCodeSide(symbol.size);
+        const RectF box{20.3f, 30.7f, 20.3f + side, 30.7f + side};
+        list.qrCode(symbol, box);
+        ASSERT_TRUE(c.render(*painter, list));
+        const float scale = dpi / 96;
+        const QrPlacement at = placeQrCode(box, symbol.size, scale);
+        EXPECT_EQ(at.modulePixels, static_cast<int>(4 * scale));
+        int wrong = 0;
+        for (int py = at.top; py < at.top + at.side; ++py)
+            for (int px = at.left; px < at.left + at.side; ++px) {
+                int x = (px - at.left) / at.modulePixels - kQrQuietZone;
+                int y = (py - at.top) / at.modulePixels - kQrQuietZone;
+                bool dark =
+                    x >= 0 && y >= 0 && x < symbol.size && y < symbol.size && symbol.dark(x, y);
+                uint32_t colour = c.pixel((px + 0.5f) / scale, (py + 0.5f) / scale);
+                if (colour != (dark ? 0x000000u : 0xFFFFFFu)) ++wrong;
+            }
+        EXPECT_EQ(wrong, 0) << dpi;
+        const std::wstring file = L"panel-qr-" + std::to_wstring(static_cast<int>(dpi)) + L".png";
+        ASSERT_TRUE(c.savePng(file));
+        tov::test::QrReading r = tov::test::readQrCodes(file);
+        EXPECT_TRUE(r.ran) << r.error;
+        EXPECT_EQ(r.text, text) << dpi << " " << r.error;
+    }
 }
 
 TEST(PanelText, DirectWriteMeasuresAndWraps) {
