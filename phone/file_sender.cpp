@@ -116,11 +116,14 @@ FileSender::Outcome FileSender::copy(const std::string& serial, const std::wstri
                                      const std::wstring& path, const std::string& name) {
     const std::wstring prefix = adbPrefix(serial);
     std::string listing;
+    const uint64_t asked = tickMs();
     if (!options_.runAdb(adb, prefix + downloadListingArgs(), &listing, kQuestionLimitMs) &&
         !contains(listing, "No such file")) {  // no Download folder yet: the copy makes it
         logLine("files: the Download folder could not be listed: %s",
                 logExcerpt(trimTrailing(listing), 300).c_str());
-        return {judgeTransfer(TransferKind::Push, false, listing, false), {}};
+        return {
+            judgeTransfer(TransferKind::Push, false, listing, tickMs() - asked >= kQuestionLimitMs),
+            {}};
     }
     const std::string phoneName = freeName(fileName(path), folderNames(listing));
     const std::string phonePath = kPhoneDownloadFolder + phoneName;
