@@ -118,16 +118,30 @@ TransferOutcome judgeTransfer(TransferKind kind, bool exitedOk, std::string_view
     return {false, complaint};
 }
 
+namespace {
+
+// "N more after it." when files wait, after `separator`.
+void addWaiting(std::string& text, const char* separator, size_t moreWaiting) {
+    if (moreWaiting == 0) return;
+    text += separator;
+    text += std::to_string(moreWaiting);
+    text += " more after it.";
+}
+
+}  // namespace
+
 std::string transferStartText(TransferKind kind, const std::string& name, size_t moreWaiting) {
     std::string text =
         (kind == TransferKind::Install ? "Installing " : "Copying ") + name + "\xE2\x80\xA6";
-    if (moreWaiting > 0) text += " " + std::to_string(moreWaiting) + " more after it.";
+    addWaiting(text, " ", moreWaiting);
     return text;
 }
 
 std::string copyProgressText(const std::string& name, int percent, size_t moreWaiting) {
-    std::string text = "Copying " + name + "\xE2\x80\xA6 " + std::to_string(percent) + "%";
-    if (moreWaiting > 0) text += ", " + std::to_string(moreWaiting) + " more after it.";
+    std::string text = "Copying " + name + "\xE2\x80\xA6 ";
+    text += std::to_string(percent);
+    text += "%";
+    addWaiting(text, ", ", moreWaiting);
     return text;
 }
 
