@@ -51,6 +51,12 @@ bool runAdb(const std::wstring& adbPath, const std::wstring& args, std::string* 
     return r.started && r.exited && r.exitCode == 0;
 }
 
+bool runAdbWatched(const std::wstring& adbPath, const std::wstring& args, std::string* output,
+                   const std::function<bool()>& watch) {
+    const RunResult r = runCommand(commandLine(adbPath, args), output, UINT32_MAX, watch);
+    return r.started && r.exited && r.exitCode == 0;
+}
+
 std::unique_ptr<ChildProcess> startAdb(const std::wstring& adbPath, const std::wstring& args) {
     return ChildProcess::start(commandLine(adbPath, args));
 }

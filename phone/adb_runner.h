@@ -27,6 +27,14 @@ bool runAdb(const std::wstring& adbPath, const std::wstring& args, std::string* 
 using AdbRunFunction = std::function<bool(const std::wstring& adbPath, const std::wstring& args,
                                           std::string* output, uint32_t timeoutMs)>;
 
+// runAdb with no time limit of its own: `watch` is asked after each poll whether the command may
+// go on (see runCommand), for a command that may take as long as it keeps making progress.
+bool runAdbWatched(const std::wstring& adbPath, const std::wstring& args, std::string* output,
+                   const std::function<bool()>& watch);
+using AdbWatchedRunFunction =
+    std::function<bool(const std::wstring& adbPath, const std::wstring& args, std::string* output,
+                       const std::function<bool()>& watch)>;
+
 // Starts a long-lived adb command with its output discarded; null when it could not start.
 std::unique_ptr<ChildProcess> startAdb(const std::wstring& adbPath, const std::wstring& args);
 

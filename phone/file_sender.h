@@ -11,13 +11,18 @@
 
 #include "core/job_queue.h"
 #include "phone/adb_runner.h"
+#include "phone/copy_progress.h"
 #include "platform/process.h"
 
 namespace tov {
 
 struct FileSenderOptions {
     std::function<std::wstring()> findAdb = tov::findAdb;
+    // Installs and short questions to the phone.
     AdbRunFunction runAdb = tov::runAdb;
+    // Copies: they run as long as they make progress.
+    AdbWatchedRunFunction runAdbWatched = tov::runAdbWatched;
+    CopyRules copyRules;
     // The sender's thread (or the caller's for a drop with no phone): a sentence for the status
     // line; `failed` when it tells of a failure.
     std::function<void(const std::string& text, bool failed)> status;
@@ -38,7 +43,11 @@ class FileSender {
     void stop();
 
   private:
+    struct Outcome;
     void sendOne(const std::string& serial, const std::wstring& path);
+    Outcome install(const std::string& serial, const std::wstring& adb, const std::wstring& path);
+    Outcome copy(const std::string& serial, const std::wstring& adb, const std::wstring& path,
+                 const std::string& name);
     void tell(const std::string& text, bool failed);
 
     FileSenderOptions options_;

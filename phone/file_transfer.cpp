@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "core/text_characters.h"
+#include "phone/download_folder.h"
 #include "phone/output_text.h"
+#include "platform/process.h"
 #include "platform/text.h"
 
 namespace tov {
@@ -62,25 +65,44 @@ TransferKind transferKind(const std::wstring& path) {
     return tail == L".apk" ? TransferKind::Install : TransferKind::Push;
 }
 
-std::wstring transferArgs(TransferKind kind, const std::wstring& path) {
-    if (kind == TransferKind::Install) return L"install -r \"" + path + L"\"";
-    return L"push \"" + path + L"\" " + widen(kPhoneDownloadFolder);
+std::wstring installArgs(const std::wstring& path) {
+    return L"install -r \"" + path + L"\"";
 }
 
-uint32_t transferTimeoutMs(TransferKind kind, int64_t bytes) {
-    const uint64_t base = kind == TransferKind::Install ? 120000 : 60000;
+std::wstring pushArgs(const std::wstring& path, const std::string& phonePath) {
+    return L"push " + quoteArgument(path) + L" " + quoteArgument(widen(phonePath));
+}
+
+std::wstring downloadListingArgs() {
+    return L"shell ls -1a " + widen(kPhoneDownloadFolder);
+}
+
+std::wstring phoneFileSizeArgs(const std::string& phonePath) {
+    // adb hands the words after "shell" to the phone's shell as they are: one word, quoted
+    // for the PC's command line, holding the command with the path quoted for the phone's.
+    return L"shell " + quoteArgument(widen("stat -c %s " + shellQuoted(phonePath)));
+}
+
+uint32_t installTimeoutMs(int64_t bytes) {
     const uint64_t mib = bytes > 0 ? (static_cast<uint64_t>(bytes) + (1u << 20) - 1) >> 20 : 0;
-    return static_cast<uint32_t>(std::min<uint64_t>(base + mib * kMsPerMiB, UINT32_MAX));
+    return static_cast<uint32_t>(std::min<uint64_t>(120000 + mib * kMsPerMiB, UINT32_MAX));
+}
+
+std::string fileName(const std::wstring& path) {
+    const size_t cut = path.find_last_of(L"\\/");
+    return narrow(cut == std::wstring::npos ? path : path.substr(cut + 1));
 }
 
 std::string displayName(const std::wstring& path) {
-    const size_t cut = path.find_last_of(L"\\/");
-    std::wstring name = cut == std::wstring::npos ? path : path.substr(cut + 1);
-    if (name.size() > kNameLimit) {
-        // The start says what it is, the end keeps the extension.
-        name = name.substr(0, kNameLimit - 13) + L"\u2026" + name.substr(name.size() - 12);
-    }
-    return narrow(name);
+    const std::string name = fileName(path);
+    const std::vector<std::string_view> characters = textCharacters(name);
+    if (characters.size() <= kNameLimit) return name;
+    // The start says what it is, the end keeps the extension.
+    std::string shown;
+    for (size_t i = 0; i < kNameLimit - 13; ++i) shown += characters[i];
+    shown += "\xE2\x80\xA6";
+    for (size_t i = characters.size() - 12; i < characters.size(); ++i) shown += characters[i];
+    return shown;
 }
 
 TransferOutcome judgeTransfer(TransferKind kind, bool exitedOk, std::string_view output,
@@ -96,16 +118,40 @@ TransferOutcome judgeTransfer(TransferKind kind, bool exitedOk, std::string_view
     return {false, complaint};
 }
 
+namespace {
+
+// "N more after it." when files wait, after `separator`.
+void addWaiting(std::string& text, const char* separator, size_t moreWaiting) {
+    if (moreWaiting == 0) return;
+    text += separator;
+    text += std::to_string(moreWaiting);
+    text += " more after it.";
+}
+
+}  // namespace
+
 std::string transferStartText(TransferKind kind, const std::string& name, size_t moreWaiting) {
     std::string text =
         (kind == TransferKind::Install ? "Installing " : "Copying ") + name + "\xE2\x80\xA6";
-    if (moreWaiting > 0) text += " " + std::to_string(moreWaiting) + " more after it.";
+    addWaiting(text, " ", moreWaiting);
     return text;
 }
 
-std::string transferDoneText(TransferKind kind, const std::string& name) {
-    return kind == TransferKind::Install ? name + " installed."
-                                         : name + " copied to the phone's Download folder.";
+std::string copyProgressText(const std::string& name, int percent, size_t moreWaiting) {
+    std::string text = "Copying " + name + "\xE2\x80\xA6 ";
+    text += std::to_string(percent);
+    text += "%";
+    addWaiting(text, ", ", moreWaiting);
+    return text;
+}
+
+std::string transferDoneText(TransferKind kind, const std::string& name,
+                             const std::string& phoneName) {
+    if (kind == TransferKind::Install) return name + " installed.";
+    if (phoneName.empty() || phoneName == name) {
+        return name + " copied to the phone's Download folder.";
+    }
+    return name + " copied to the phone's Download folder as " + phoneName + ".";
 }
 
 std::string transferFailedText(TransferKind kind, const std::string& name,
@@ -114,6 +160,14 @@ std::string transferFailedText(TransferKind kind, const std::string& name,
                        name + ": " + reason;
     if (text.back() != '.') text += '.';
     return text;
+}
+
+std::string stalledReason(uint64_t stallMs) {
+    return "the copy made no progress for " + std::to_string(stallMs / 1000) + " seconds";
+}
+
+std::string phoneGoneReason() {
+    return "the phone went away";
 }
 
 std::string batchText(int sent, int total, const std::string& lastFailure) {

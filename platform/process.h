@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,8 +48,11 @@ bool commandsCancelled();
 // output and error captured together in arrival order. The pipe is drained every 20 ms, so a
 // chatty child never blocks. Past timeoutMs, or once the thread's commands are cancelled, the
 // child is terminated with exit code 1 and the output captured so far is kept. `output`
-// (optional) is overwritten once the child started.
-RunResult runCommand(const std::wstring& commandLine, std::string* output, uint32_t timeoutMs);
+// (optional) is overwritten once the child started. `watch` (optional) is asked after each poll
+// whether the child may go on; false ends it as the limit does. It may run commands of its own
+// meanwhile: the child's output waits in the pipe.
+RunResult runCommand(const std::wstring& commandLine, std::string* output, uint32_t timeoutMs,
+                     const std::function<bool()>& watch = {});
 
 // A long-lived child. Its output goes to the null device, or to a file when one is named.
 // Destroying the object closes the handle; it does not end the child.
@@ -68,5 +72,8 @@ public:
 
 // The Windows command-line splitting rules (as CommandLineToArgvW and the C runtime apply them).
 std::vector<std::wstring> splitCommandLine(const std::wstring& commandLine);
+// One argument written for a command line so that those rules read it back whole (quoted when
+// it is empty or holds blanks or quotes).
+std::wstring quoteArgument(const std::wstring& argument);
 
 }  // namespace tov

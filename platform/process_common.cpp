@@ -75,4 +75,26 @@ std::vector<std::wstring> splitCommandLine(const std::wstring& line) {
     return args;
 }
 
+std::wstring quoteArgument(const std::wstring& argument) {
+    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) {
+        return argument;
+    }
+    // Backslashes are plain text except before a quote, where each needs a partner.
+    std::wstring quoted = L"\"";
+    size_t slashes = 0;
+    for (const wchar_t c : argument) {
+        if (c == L'\\') {
+            ++slashes;
+        } else if (c == L'"') {
+            quoted.append(slashes + 1, L'\\');
+            slashes = 0;
+        } else {
+            slashes = 0;
+        }
+        quoted += c;
+    }
+    quoted.append(slashes, L'\\');
+    return quoted + L"\"";
+}
+
 }  // namespace tov

@@ -23,6 +23,11 @@ AdbRunFunction FakeAdb::runner() {
                   uint32_t timeoutMs) { return run(args, output, timeoutMs); };
 }
 
+AdbWatchedRunFunction FakeAdb::watchedRunner() {
+    return [this](const std::wstring&, const std::wstring& args, std::string* output,
+                  const std::function<bool()>&) { return run(args, output, 0); };
+}
+
 bool FakeAdb::run(const std::wstring& args, std::string* output, uint32_t timeoutMs) {
     {
         std::lock_guard lock(mutex_);

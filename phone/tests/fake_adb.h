@@ -29,6 +29,8 @@ class FakeAdb {
     std::function<void(const std::wstring& args)> onRun;
 
     AdbRunFunction runner();
+    // The same answers for commands run with a watch (the watch is not asked).
+    AdbWatchedRunFunction watchedRunner();
     std::vector<std::wstring> calls() const;
     std::vector<uint32_t> timeouts() const;
     int count(const std::wstring& args) const;

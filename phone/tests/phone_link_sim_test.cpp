@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <mutex>
 #include <thread>
 
 #include "core/log.h"
 #include "phone/app_installer.h"
+#include "phone/file_sender.h"
 #include "phone/phone_info_probe.h"
 #include "phone/phone_monitor.h"
 #include "phone/screen_shape.h"
@@ -14,6 +16,8 @@
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
+#include "platform/sha256.h"
+#include "platform/text.h"
 #include "tests/support/test_support.h"
 
 namespace tov {
@@ -131,6 +135,99 @@ TEST_F(PhoneLinkSim, TheShapeFollowsTheChosenPhoneAndIsPutBack) {
     EXPECT_TRUE(shape.finish());
     EXPECT_EQ(wmSize().find("Override size:"), std::string::npos);
     EXPECT_EQ(ini::getString(dir.file(L"settings.ini"), L"phone", L"resized", L"", 65), L"");
+}
+
+// Files dropped for the phone, through adb to the simulated phone.
+class DroppedFiles : public PhoneLinkSim {
+  protected:
+    std::mutex lock;
+    std::vector<std::string> said;
+
+    FileSenderOptions options(CopyRules rules) {
+        FileSenderOptions o;
+        o.findAdb = [] { return test::simAdb(); };
+        o.status = [this](const std::string& text, bool failed) {
+            std::lock_guard hold(lock);
+            said.push_back((failed ? "! " : "") + text);
+        };
+        o.copyRules = rules;
+        return o;
+    }
+    bool told(const std::string& text) {
+        return test::waitFor(
+            [&] {
+                std::lock_guard hold(lock);
+                return std::find(said.begin(), said.end(), text) != said.end();
+            },
+            60000);
+    }
+    // A file in a folder of its own, so that two may have one name.
+    std::wstring file(const std::wstring& name, const std::string& bytes) {
+        const std::wstring folder = dir.file(L"drop" + std::to_wstring(++files));
+        EXPECT_TRUE(createDirectory(folder));
+        const std::wstring path = joinPath(folder, name);
+        EXPECT_TRUE(writeFile(path, bytes));
+        return path;
+    }
+    int files = 0;
+};
+
+TEST_F(DroppedFiles, NothingOnThePhoneIsReplacedAndAnyNameArrivesAsItIs) {
+    start(
+        "phone a usb=R58M123ABC\n"
+        "putfile a /sdcard/Download/photo.jpg \"the phone's own photo\"\n"
+        "putfile a '/sdcard/Download/Photo (2).JPG' 'an older copy'\n");
+    FileSender sender(options({}));
+    const std::wstring odd = L"it's $HOME; `id` & (1) \u00e9t\u00e9 \u263a.txt";
+    sender.send("R58M123ABC",
+                {file(L"photo.jpg", "the PC's photo"), file(odd, "odd"), file(L"photo.jpg", "")});
+    ASSERT_TRUE(told("photo.jpg copied to the phone's Download folder as photo (4).jpg."));
+    EXPECT_TRUE(told("photo.jpg copied to the phone's Download folder as photo (3).jpg."));
+    EXPECT_TRUE(told(narrow(odd) + " copied to the phone's Download folder."));
+    const std::vector<std::string> files = phonesim::lines(sim.ask("files a"));
+    for (const std::string& expected :
+         {sha256Hex("the phone's own photo") + "  /sdcard/Download/photo.jpg",
+          sha256Hex("an older copy") + "  /sdcard/Download/Photo (2).JPG",
+          sha256Hex("the PC's photo") + "  /sdcard/Download/photo (3).jpg",
+          sha256Hex("") + "  /sdcard/Download/photo (4).jpg",
+          sha256Hex("odd") + "  /sdcard/Download/" + narrow(odd)}) {
+        EXPECT_NE(std::find(files.begin(), files.end(), expected), files.end())
+            << expected << "\n"
+            << sim.ask("files a");
+    }
+}
+
+TEST_F(DroppedFiles, ASlowCopyShowsItsShareAStalledOneIsStoppedAndAGonePhoneEndsOne) {
+    start("phone a usb=R58M123ABC pushPiece=25000\n");
+    // Each look at the phone brings the next quarter: the share shows at every step.
+    CopyRules quick;
+    quick.lookEveryMs = 0;
+    quick.showAfterMs = 0;
+    FileSender sender(options(quick));
+    sender.send("R58M123ABC", {file(L"movie.mp4", std::string(100000, 'm'))});
+    ASSERT_TRUE(told("movie.mp4 copied to the phone's Download folder."));
+    for (const char* share : {"25%", "50%", "75%"}) {
+        EXPECT_TRUE(told("Copying movie.mp4\xE2\x80\xA6 " + std::string(share))) << share;
+    }
+
+    // A link that stops after 10000 bytes: stopped after the stall time, nothing left behind.
+    ASSERT_TRUE(sim.ok("phone a pushPiece=none pushStall=10000"));
+    CopyRules impatient = quick;
+    impatient.stallMs = 2000;
+    FileSender stalling(options(impatient));
+    stalling.send("R58M123ABC", {file(L"stuck.bin", std::string(100000, 's'))});
+    ASSERT_TRUE(told("! Couldn't copy stuck.bin: the copy made no progress for 2 seconds."));
+    EXPECT_TRUE(test::waitFor(
+        [&] { return sim.ask("files a").find("stuck.bin") == std::string::npos; }, 10000));
+
+    // A phone unplugged during a copy ends it at the next look, long before any stall time.
+    ASSERT_TRUE(sim.ok("phone a pushStall=0"));
+    sender.send("R58M123ABC", {file(L"gone.bin", "bytes")});
+    ASSERT_TRUE(test::waitFor(
+        [&] { return sim.ask("files a").find("/sdcard/Download/gone.bin") != std::string::npos; },
+        30000));
+    ASSERT_TRUE(sim.ok("unplug a usb"));
+    EXPECT_TRUE(told("! Couldn't copy gone.bin: the phone went away."));
 }
 
 #ifndef _WIN32

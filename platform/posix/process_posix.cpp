@@ -68,7 +68,8 @@ unsigned exitCodeOf(int status) {
 
 }  // namespace
 
-RunResult runCommand(const std::wstring& commandLine, std::string* output, uint32_t timeoutMs) {
+RunResult runCommand(const std::wstring& commandLine, std::string* output, uint32_t timeoutMs,
+                     const std::function<bool()>& watch) {
     RunResult result;
     if (commandsCancelled()) return result;
     int fds[2];
@@ -94,7 +95,7 @@ RunResult runCommand(const std::wstring& commandLine, std::string* output, uint3
             result.exitCode = exitCodeOf(status);
             break;
         }
-        if (tickMs() - start > timeoutMs || commandsCancelled()) {
+        if (tickMs() - start > timeoutMs || commandsCancelled() || (watch && !watch())) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
             drain(fds[0], capture);

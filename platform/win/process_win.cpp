@@ -30,7 +30,8 @@ bool startChild(const std::wstring& commandLine, HANDLE out, PROCESS_INFORMATION
 
 }  // namespace
 
-RunResult runCommand(const std::wstring& commandLine, std::string* output, uint32_t timeoutMs) {
+RunResult runCommand(const std::wstring& commandLine, std::string* output, uint32_t timeoutMs,
+                     const std::function<bool()>& watch) {
     RunResult result;
     if (commandsCancelled()) return result;
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
@@ -57,7 +58,7 @@ RunResult runCommand(const std::wstring& commandLine, std::string* output, uint3
             result.exitCode = code;
             break;
         }
-        if (GetTickCount64() - start > timeoutMs || commandsCancelled()) {
+        if (GetTickCount64() - start > timeoutMs || commandsCancelled() || (watch && !watch())) {
             TerminateProcess(pi.hProcess, 1);
             drain(readEnd, capture);
             result.exitCode = 1;

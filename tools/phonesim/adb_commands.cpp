@@ -1,10 +1,11 @@
 // Simulator::adb: the answers adb gives, host commands first, then commands aimed at one phone.
 #include <algorithm>
 
+#include "platform/sha256.h"
 #include "tools/phonesim/adb_args.h"
 #include "tools/phonesim/forwards.h"
 #include "tools/phonesim/phone_shell.h"
-#include "platform/sha256.h"
+#include "tools/phonesim/phone_storage.h"
 #include "tools/phonesim/simulator.h"
 
 namespace tov::phonesim {
@@ -258,24 +259,7 @@ class AdbCommand {
         }
         std::string remote = plain[1];
         if (remote.back() == '/') remote += baseName(plain[0]);
-        std::string failure;
-        {
-            std::lock_guard lock(sim_.mutex);
-            failure = phone->pushFailure;
-            if (failure.empty()) {
-                const std::string digest = sha256Hex(fileData);
-                phone->files[remote] = digest;
-                phone->arrived.push_back({"push", remote, fileData.size(), digest});
-            }
-        }
-        if (!failure.empty()) {
-            out_.write("adb: error: failed to copy '" + plain[0] + "' to '" + remote +
-                       "': remote " + failure + "\n");
-            return 1;
-        }
-        out_.write(plain[0] + ": 1 file pushed, 0 skipped. 41.3 MB/s (" +
-                   std::to_string(fileData.size()) + " bytes in 0.010s)\n");
-        return 0;
+        return pushFile(sim_, phone->id, plain[0], remote, fileData, out_);
     }
 
     int uninstall(const AdbArgs& a, const std::shared_ptr<SimPhone>& phone) {

@@ -1,7 +1,8 @@
 // Simulator::control: scenario lines and run-time control commands (see README.md).
 #include "platform/files.h"
-#include "platform/text.h"
 #include "platform/sha256.h"
+#include "platform/text.h"
+#include "tools/phonesim/phone_storage.h"
 #include "tools/phonesim/shell_words.h"
 #include "tools/phonesim/simulator.h"
 #include "tools/phonesim/stream_server.h"
@@ -58,6 +59,7 @@ class Control {
         if (verb == "helper") return helper(w);
         if (verb == "app") return app(w);
         if (verb == "putclip") return putclip(w);
+        if (verb == "putfile") return putFile(sim_, w, out_);
         return report(verb, w[1]);
     }
 
@@ -115,7 +117,7 @@ class Control {
             phone.appDigest = sha256Hex(bytes);
             phone.appForeign = false;
         } else {
-            phone.files[kHelperPath] = sha256Hex(bytes);
+            phone.files[kHelperPath] = {sha256Hex(bytes), bytes.size()};
         }
         return true;
     }
@@ -273,7 +275,7 @@ class Control {
                         " data=" + hex(c.data) + "\n";
             }
         } else if (verb == "files") {
-            for (const auto& [path, digest] : p->files) text += digest + "  " + path + "\n";
+            for (const auto& [path, file] : p->files) text += file.sha256 + "  " + path + "\n";
         } else if (verb == "arrived") {
             for (const ArrivedFile& f : p->arrived) {
                 text += f.how + " " + f.target + " size=" + std::to_string(f.size) +
@@ -289,7 +291,7 @@ class Control {
             text += "appRunning=" + std::string(p->appRunning ? "1" : "0") + "\n";
             text += "helper=" + std::string(p->helperRun != 0 ? "1" : "0") + "\n";
             auto h = p->files.find(kHelperPath);
-            text += "helperFile=" + (h == p->files.end() ? std::string() : h->second) + "\n";
+            text += "helperFile=" + (h == p->files.end() ? std::string() : h->second.sha256) + "\n";
             text += "screen=" + std::to_string(p->screenWidth()) + "x" +
                     std::to_string(p->screenHeight()) + "\n";
             text += "override=" +

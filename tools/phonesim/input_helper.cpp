@@ -67,8 +67,8 @@ void keepClip(SimPhone& phone, const ClipRecord& item) {
     if (item.kind == 1) return;
     const std::string folder = kPictureFolder;
     std::erase_if(phone.files, [&](const auto& f) { return f.first.rfind(folder, 0) == 0; });
-    phone.files[folder + "clip-" + n(static_cast<long long>(phone.clipsIn.size())) + ".png"] =
-        sha256Hex(item.data);
+    phone.files[folder + "clip-" + n(static_cast<long long>(phone.clipsIn.size())) + ".png"] = {
+        sha256Hex(item.data), item.data.size()};
 }
 
 class HelperConnection {

@@ -1,6 +1,7 @@
 #include "tools/phonesim/phone_shell.h"
 
 #include "platform/clock.h"
+#include "tools/phonesim/phone_storage.h"
 #include "tools/phonesim/simulator.h"
 
 namespace tov::phonesim {
@@ -48,6 +49,7 @@ int PhoneShell::command(const ShellCommand& cmd, bool last) {
     if (name == "sha256sum") return sha256sum(w);
     if (name == "app_process") return appProcess(cmd, last);
     if (name == "pkill") return pkill(w);
+    if (const int rc = storageCommand(sim_, phoneId_, w, out_); rc >= 0) return rc;
     out_.write("/system/bin/sh: " + name + ": inaccessible or not found\n");
     return 127;
 }
@@ -157,7 +159,7 @@ int PhoneShell::sha256sum(const std::vector<std::string>& w) {
         if (w[i] == kInstalledApkPath) {
             digest = p->appDigest;
         } else if (auto it = p->files.find(w[i]); it != p->files.end()) {
-            digest = it->second;
+            digest = it->second.sha256;
         }
         if (digest.empty()) {
             out_.write("sha256sum: " + w[i] + ": No such file or directory\n");

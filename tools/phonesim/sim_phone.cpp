@@ -208,6 +208,10 @@ bool applyPhoneSetting(SimPhone& phone, const std::string& key, const std::strin
         phone.installFailure = value == "none" ? std::string() : value;
     } else if (key == "pushFailure") {
         phone.pushFailure = value == "none" ? std::string() : value;
+    } else if (key == "pushPiece" && (value == "none" || parseInt(value, 1, 1LL << 40, n))) {
+        phone.pushPiece = value == "none" ? 0 : n;
+    } else if (key == "pushStall" && (value == "none" || parseInt(value, 0, 1LL << 40, n))) {
+        phone.pushStall = value == "none" ? -1 : n;
     } else if (key == "app") {
         // Files are set by digest elsewhere; here only the states that need no file.
         if (value == "none") {

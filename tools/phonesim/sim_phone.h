@@ -39,6 +39,12 @@ struct ArrivedFile {
     std::string sha256;  // hexadecimal
 };
 
+// A file in the phone's storage.
+struct PhoneFile {
+    std::string sha256;  // hexadecimal; empty while a push of it is still arriving
+    uint64_t size = 0;
+};
+
 struct SimPhone {
     std::string id;
     PhoneLink usb;
@@ -59,8 +65,12 @@ struct SimPhone {
     TextMap probeKeys;         // replaces or adds keys of the info probe's answer
     bool probeSilent = false;  // the probe prints no marker lines
 
-    // Storage: files by path with their SHA-256, and the installed app.
-    std::map<std::string, std::string> files;
+    // Storage: files by path, and the installed app.
+    std::map<std::string, PhoneFile> files;
+    // Pushes on a slow link, by path: the whole file they bring (`files` holds what arrived).
+    std::map<std::string, PhoneFile> arriving;
+    int64_t pushPiece = 0;    // 0: a push arrives at once; else bytes per look at the file's size
+    int64_t pushStall = -1;   // -1: pushes finish; else a push stops once this many bytes are there
     std::string appDigest;    // empty: not installed
     bool appForeign = false;  // installed with another signature
     std::vector<std::string> grants;

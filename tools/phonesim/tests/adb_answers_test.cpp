@@ -1,10 +1,12 @@
 // The adb stand-in and the daemon together, run the way the program runs adb.
+#include <thread>
+
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "platform/sha256.h"
 #include "platform/text.h"
 #include "tests/support/test_support.h"
-#include "platform/sha256.h"
 #include "tools/phonesim/tests/sim_fixture.h"
 
 namespace tov::phonesim::test {
@@ -162,6 +164,55 @@ TEST_F(AdbAnswers, AnotherApkIsAUserPackageAndWhatArrivesIsRecorded) {
               (std::vector<std::string>{
                   "install game size=10 sha256=" + sha256Hex("game bytes"),
                   "push /sdcard/Download/photo.jpg size=5 sha256=" + sha256Hex("photo")}));
+}
+
+TEST_F(AdbAnswers, StoredFilesAreListedAndASlowPushGrowsWithEachLookOrStalls) {
+    startSim("phone p usb=S1 pushPiece=4\nputfile p '/sdcard/Download/it'\"'\"'s $1.jpg' older\n");
+    AdbResult r = adb("-s S1 shell ls -1a /sdcard/Download/");
+    ASSERT_TRUE(r.ok) << r.output;
+    EXPECT_EQ(r.output, ".\n..\nit's $1.jpg\n");
+    r = adb("-s S1 shell ls /sdcard/Nothing");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.output, "ls: /sdcard/Nothing: No such file or directory\n");
+    EXPECT_EQ(adb("-s S1 shell \"stat -c %s '/sdcard/Download/it'\\''s $1.jpg'\"").output, "5\n");
+
+    tov::test::TempDir dir;
+    ASSERT_TRUE(writeFile(dir.file(L"ten.bin"), "0123456789"));
+    const std::string push =
+        "-s S1 push \"" + narrow(dir.file(L"ten.bin")) + "\" /sdcard/Download/";
+    const std::string stat = "-s S1 shell stat -c %s /sdcard/Download/ten.bin";
+    // Each look brings the next piece; the push ends once all of it is there.
+    AdbResult pushed;
+    std::thread slow([&] { pushed = adb(push, 30000); });
+    ASSERT_TRUE(waitFor([&] { return adb(stat).ok; }, 10000));  // the first piece: 4 bytes
+    EXPECT_EQ(adb(stat).output, "8\n");
+    EXPECT_EQ(adb(stat).output, "10\n");
+    slow.join();
+    ASSERT_TRUE(pushed.ok) << pushed.output;
+    EXPECT_EQ(sim.arrived("p"), std::vector<std::string>{"push /sdcard/Download/ten.bin size=10 "
+                                                         "sha256=" +
+                                                         sha256Hex("0123456789")});
+
+    // A stalled link brings 3 bytes and no more; killing its adb leaves nothing behind.
+    ASSERT_TRUE(sim.ok("phone p pushPiece=none pushStall=3"));
+    const std::string again =
+        "-s S1 push \"" + narrow(dir.file(L"ten.bin")) + "\" /sdcard/Download/again.bin";
+    CommandCancel kill;
+    std::thread stalled([&] {
+        const CommandCancelScope killable(kill);
+        pushed = adb(again, 60000);
+    });
+    const std::string statAgain = "-s S1 shell stat -c %s /sdcard/Download/again.bin";
+    const bool arriving = waitFor([&] { return adb(statAgain).ok; }, 10000);
+    EXPECT_EQ(adb(statAgain).output, "3\n");
+    kill.cancel();
+    stalled.join();
+    ASSERT_TRUE(arriving);
+    EXPECT_FALSE(pushed.ok);
+    EXPECT_TRUE(waitFor(
+        [&] { return adb("-s S1 shell ls /sdcard/Download").output == "it's $1.jpg\nten.bin\n"; },
+        10000));
+    EXPECT_EQ(sim.arrived("p").size(), 1u);
 }
 
 TEST_F(AdbAnswers, PushedHelperHasItsDigestAndMakesTheProbeAnswer) {
