@@ -24,7 +24,8 @@ class FramePresenter {
     virtual void setStream(int32_t width, int32_t height, int32_t fps) = 0;
     // Called on every config before setStream: the window may take the stream's shape.
     virtual void configArrived(int32_t width, int32_t height) = 0;
-    // Forgets the held picture; the next present shows black.
+    // Video thread, at a reset: the pictures handed over so far belong to the stream that
+    // ended. The next present shows black, unless a newer picture is handed over before it.
     virtual void dropPicture() = 0;
     // The window was resized and wants a present (peeked; present takes it).
     virtual bool resizePending() const = 0;

@@ -150,15 +150,19 @@ void VideoRenderer::copyHeldPicture() {
         picture = std::move(held_);
         held_ = {};
     }
-    if (picture.sample) copyPicture(picture.sample.Get(), picture.width, picture.height, picture.stride);
+    if (picture.black) {
+        hasPicture_ = false;
+    } else if (picture.sample) {
+        copyPicture(picture.sample.Get(), picture.width, picture.height, picture.stride);
+    }
 }
 
 void VideoRenderer::dropPicture() {
-    {
-        std::lock_guard lock(heldMutex_);
-        held_ = {};
-    }
-    hasPicture_ = false;
+    // Queued like a picture, so that one handed over after it is still shown: the reset and the
+    // next stream's first picture may reach the present thread together.
+    std::lock_guard lock(heldMutex_);
+    held_ = {};
+    held_.black = true;
 }
 
 void VideoRenderer::prepareBackBuffer() {

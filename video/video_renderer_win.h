@@ -71,6 +71,7 @@ class VideoRenderer : public FramePresenter {
         uint32_t width = 0;
         uint32_t height = 0;
         int32_t stride = 0;
+        bool black = false;  // instead of a picture: what was shown is dropped
     };
     std::mutex heldMutex_;
     HeldPicture held_;

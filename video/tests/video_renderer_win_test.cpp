@@ -249,6 +249,7 @@ TEST_F(VideoRendererTest, PortraitPictureIsFittedWholeWithBlackBars) {
 
     // No picture (after a reset): plain black.
     renderer->dropPicture();
+    renderer->present();
     renderer->drawFrame();
     const std::vector<uint32_t> empty = readBack(&w, &h);
     EXPECT_COLOUR(at(empty, w, 400, 300), black);
