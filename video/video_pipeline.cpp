@@ -6,6 +6,7 @@
 #include "core/log.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
+#include "video/sps_colour.h"
 
 namespace tov {
 namespace {
@@ -151,6 +152,7 @@ void VideoPipeline::handleConfig(VideoItem& item) {
     codec_ = item.codec;
     presenter_.setStream(width_, height_, fps_);
     csd_ = std::move(item.bytes);
+    streamColour_ = colourFromParameterSets(codec_, csd_.data(), csd_.size());
     queue_.setWaitingForKey();
     logLine("video: config %dx%d @%d, csd %zu bytes", width_, height_, fps_, csd_.size());
     {
@@ -171,6 +173,22 @@ void VideoPipeline::handleConfig(VideoItem& item) {
         logLine("video: decoder failed to open");
         onGpu_.store(false);
     }
+    colour_.reset();
+    updateColour();
+}
+
+void VideoPipeline::updateColour() {
+    const ColourChoice choice = chooseColourSpace(streamColour_, decoder_.outputColour(), height_);
+    const bool converted = decoder_.convertsToBt601();
+    if (colour_ == choice.space && colourConverted_ == converted) return;
+    colour_ = choice.space;
+    colourConverted_ = converted;
+    presenter_.setColour(converted
+                             ? pictureColourAfterBt601Decoder(streamColour_, height_, choice.space)
+                             : pictureColour(choice.space));
+    logLine("video: colours %s (matrix by %s, range by %s)%s",
+            colourSpaceText(choice.space).c_str(), choice.matrixFrom, choice.rangeFrom,
+            converted ? ", from the decoder's BT.601 pictures" : "");
 }
 
 bool VideoPipeline::openDecoder() {
@@ -230,6 +248,8 @@ void VideoPipeline::handlePacket(VideoItem& item, bool moreQueued) {
     }
 
     if (gotPicture) {
+        // The decoder's output type may only now tell the colours (after its first picture).
+        updateColour();
         record.decoded = now();
         decodeTime_.add(record.decoded - start);
         // Something newer waits: this picture is decoded (later ones depend on it) but not shown,

@@ -101,6 +101,8 @@ class VideoPipeline {
     void handleReset();
     void handlePrepare(const VideoItem& item);
     bool openDecoder();
+    // Tells the presenter the colours the pictures need, when they differ from the last told.
+    void updateColour();
     void recover();
     void finishIntervalIfDue();
     // How long the video thread may wait before the second's summary is due; nothing while the
@@ -146,6 +148,9 @@ class VideoPipeline {
     bool pictureSinceBlack_ = false;
     int32_t codec_ = 0;
     std::vector<uint8_t> csd_;
+    StreamColour streamColour_;  // from the config's parameter sets
+    std::optional<ColourSpace> colour_;
+    bool colourConverted_ = false;
     std::vector<uint8_t> keyScratch_;
 
     // Shared by both threads: statsMutex_.

@@ -34,6 +34,16 @@ void VideoRenderer::setStream(int32_t width, int32_t height, int32_t fps) {
     fps_ = fps;
 }
 
+void VideoRenderer::setColour(const PictureColour& colour) {
+    std::lock_guard lock(colourMutex_);
+    colour_ = colour;
+}
+
+PictureColour VideoRenderer::colour() {
+    std::lock_guard lock(colourMutex_);
+    return colour_;
+}
+
 void VideoRenderer::configArrived(int32_t width, int32_t height) {
     if (reshape_.onConfig(width, height) && requestShape_) requestShape_(width, height);
 }
@@ -198,6 +208,7 @@ void VideoRenderer::drawFrame() {
     if (hasPicture_ && converter_ && converter_->readyToDraw() && stream.width > 0 &&
         stream.height > 0 && back.width > 0 && back.height > 0) {
         const Rect dest = fitWithBars(stream, back);
+        converter_->setColour(colour());
         const Rect source = pictureSource(converter_->inputSize(), stream);
         const HRESULT hr = converter_->draw(source, dest, back, renderTarget_.Get());
         if (FAILED(hr)) {
@@ -250,6 +261,7 @@ std::optional<Bitmap> VideoRenderer::readPicture() {
     converter_->releaseOutput();
     converter_->prepareOutput(target.Get());
     hr = E_UNEXPECTED;
+    converter_->setColour(colour());
     if (converter_->readyToDraw()) {
         hr = converter_->draw(pictureSource(converter_->inputSize(), stream),
                               {0, 0, stream.width, stream.height}, stream, view.Get());

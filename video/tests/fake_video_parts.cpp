@@ -22,6 +22,16 @@ bool FakeDecoder::open(int32_t codec, int32_t width, int32_t height, int32_t fps
     return open_;
 }
 
+StreamColour FakeDecoder::outputColour() const {
+    std::lock_guard lock(mutex_);
+    return outputColour_;
+}
+
+void FakeDecoder::setOutputColour(StreamColour c) {
+    std::lock_guard lock(mutex_);
+    outputColour_ = c;
+}
+
 void FakeDecoder::close() {
     open_ = false;
     ++closes;
@@ -78,6 +88,16 @@ void FakePresenter::setStream(int32_t width, int32_t height, int32_t fps) {
 
 void FakePresenter::configArrived(int32_t, int32_t) {
     ++configs;
+}
+
+void FakePresenter::setColour(const PictureColour& c) {
+    std::lock_guard lock(mutex_);
+    colour_ = c.samples;
+}
+
+ColourSpace FakePresenter::colour() const {
+    std::lock_guard lock(mutex_);
+    return colour_;
 }
 
 void FakePresenter::dropPicture() {

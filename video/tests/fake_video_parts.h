@@ -28,6 +28,8 @@ class FakeDecoder : public FrameDecoder {
     void close() override;
     bool isOpen() const override { return open_; }
     bool onGpu() const override { return open_ && gpu; }
+    StreamColour outputColour() const override;
+    void setOutputColour(StreamColour c);
     bool decode(const uint8_t* data, size_t size, int64_t ptsMicros,
                 const PictureSink& sink) override;
 
@@ -64,6 +66,7 @@ class FakeDecoder : public FrameDecoder {
     std::atomic<bool> open_{false};
     std::vector<Opened> opens_;
     std::vector<std::vector<uint8_t>> inputs_;
+    StreamColour outputColour_;
 };
 
 // Models the renderer's pictures: the decoder hands a picture over (hold, as the real decoder's
@@ -75,6 +78,8 @@ class FakePresenter : public FramePresenter {
 
     void setStream(int32_t width, int32_t height, int32_t fps) override;
     void configArrived(int32_t width, int32_t height) override;
+    void setColour(const PictureColour& c) override;
+    ColourSpace colour() const;
     void dropPicture() override;
     bool resizePending() const override {
         ++polls;
@@ -117,6 +122,7 @@ class FakePresenter : public FramePresenter {
     std::optional<int64_t> held_;
     std::optional<int64_t> texture_;
     int64_t shown_ = kBlack;
+    ColourSpace colour_;
 };
 
 }  // namespace tov::test

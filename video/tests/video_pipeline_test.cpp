@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tests/support/test_support.h"
+#include "video/tests/annexb_units.h"
 #include "video/tests/fake_video_parts.h"
 
 namespace tov {
@@ -494,6 +495,27 @@ TEST_F(VideoPipelineTest, DecoderOpenedAheadServesAMatchingConfigAndOnlyThat) {
     ASSERT_TRUE(waitUntil([&] { return decoder.opens().size() == 4; }));
     pipeline->prepare(-1, 0, 0, 0);
     EXPECT_TRUE(waitUntil([&] { return !decoder.isOpen(); }));
+}
+
+TEST_F(VideoPipelineTest, ColoursComeFromTheStreamElseTheDecoderElseThePictureSize) {
+    std::string clip;
+    ASSERT_TRUE(readFile(test::sourceFile("tests/media/colour_bt709_full.h264"), clip));
+    const Bytes tagged = test::splitH264(clip, true).csd;
+    auto colourIs = [&](ColourSpace expected) {
+        return waitUntil([&] { return presenter.colour() == expected; });
+    };
+    config(320, 640, 30, 0, tagged);
+    EXPECT_TRUE(colourIs({ColourMatrix::Bt709, true}));
+    config(320, 640, 30, 0, kCsd);  // no colour description
+    EXPECT_TRUE(colourIs({ColourMatrix::Bt601, false}));
+    config(1280, 720, 30, 0, kCsd);
+    EXPECT_TRUE(colourIs({ColourMatrix::Bt709, false}));
+    // The decoder's output type tells it only once it has made a picture.
+    decoder.setOutputColour({ColourMatrix::Bt601, true});
+    fed(1, true);
+    EXPECT_TRUE(colourIs({ColourMatrix::Bt601, true}));
+    EXPECT_NE(log().find("video: colours BT.601, full range (matrix by decoder, range by decoder)"),
+              std::string::npos);
 }
 
 TEST_F(VideoPipelineTest, StopClosesTheDecoderOnTheVideoThread) {
