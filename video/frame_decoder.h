@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "video/colour_space.h"
+
 namespace tov {
 
 class FrameDecoder {
@@ -20,6 +22,10 @@ class FrameDecoder {
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     virtual bool onGpu() const = 0;
+    // What the decoder's output type tells of the pictures' colours (often nothing).
+    virtual StreamColour outputColour() const { return {}; }
+    // The decoder converts every picture to BT.601 itself (pictureColourAfterBt601Decoder).
+    virtual bool convertsToBt601() const { return false; }
 
     // Receives each picture that comes out, in order: its time in microseconds, when the decoder
     // told it. The picture itself has already gone to the renderer.

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "core/bitmap.h"
+#include "video/colour_space.h"
 
 namespace tov {
 
@@ -22,9 +23,12 @@ class FramePresenter {
 
     // The stream size and rate of the current config; 0 x 0 after a reset.
     virtual void setStream(int32_t width, int32_t height, int32_t fps) = 0;
+    // How the pictures from now on are converted to RGB.
+    virtual void setColour(const PictureColour& colour) = 0;
     // Called on every config before setStream: the window may take the stream's shape.
     virtual void configArrived(int32_t width, int32_t height) = 0;
-    // Forgets the held picture; the next present shows black.
+    // Video thread, at a reset: the pictures handed over so far belong to the stream that
+    // ended. The next present shows black, unless a newer picture is handed over before it.
     virtual void dropPicture() = 0;
     // The window was resized and wants a present (peeked; present takes it).
     virtual bool resizePending() const = 0;

@@ -38,19 +38,30 @@ size_t FrameQueue::pushPacket(VideoItem item) {
     return dropped;
 }
 
-FrameQueue::Wait FrameQueue::waitPop(std::chrono::milliseconds limit,
-                                     const std::function<bool()>& wakeUp, VideoItem* out,
+FrameQueue::Wait FrameQueue::waitPop(std::optional<std::chrono::milliseconds> limit, VideoItem* out,
                                      bool* moreQueued) {
     std::unique_lock lock(mutex_);
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    cv_.wait_until(lock, deadline,
-                   [&] { return stop_ || !items_.empty() || (wakeUp && wakeUp()); });
+    const auto ready = [this] { return stop_ || !items_.empty() || poked_; };
+    if (limit) {
+        cv_.wait_until(lock, std::chrono::steady_clock::now() + *limit, ready);
+    } else {
+        cv_.wait(lock, ready);
+    }
+    poked_ = false;
     if (stop_) return Wait::kStop;
     if (items_.empty()) return Wait::kIdle;
     *out = std::move(items_.front());
     items_.pop_front();
     *moreQueued = !items_.empty();
     return Wait::kItem;
+}
+
+void FrameQueue::poke() {
+    {
+        std::lock_guard lock(mutex_);
+        poked_ = true;
+    }
+    cv_.notify_all();
 }
 
 void FrameQueue::stop() {

@@ -5,8 +5,8 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
-#include <functional>
 #include <mutex>
+#include <optional>
 
 #include "video/video_item.h"
 
@@ -35,13 +35,12 @@ class FrameQueue {
     size_t pushPacket(VideoItem item);
 
     enum class Wait { kStop, kItem, kIdle };
-    // Waits until stop, an item, `wakeUp()` returning true, or `limit` passing. With an item, pops
-    // the front into `out` and tells whether more items remain.
-    Wait waitPop(std::chrono::milliseconds limit, const std::function<bool()>& wakeUp,
-                 VideoItem* out, bool* moreQueued);
+    // Waits until stop, an item, a poke, or `limit` passing (no limit: only the others end it).
+    // With an item, pops the front into `out` and tells whether more items remain.
+    Wait waitPop(std::optional<std::chrono::milliseconds> limit, VideoItem* out, bool* moreQueued);
 
-    // Wakes a waiting video thread without taking the lock (a resized window).
-    void wake() { cv_.notify_all(); }
+    // Ends the video thread's wait once without giving it an item.
+    void poke();
     void stop();
     // Stop cleared and the queue emptied, for a fresh start of the video thread.
     void restart();
@@ -59,6 +58,7 @@ class FrameQueue {
     std::condition_variable cv_;
     std::deque<VideoItem> items_;
     bool stop_ = false;
+    bool poked_ = false;
     bool waitingForKey_ = true;
 };
 

@@ -165,6 +165,14 @@ bool MfDecoder::setInputType(int32_t codec, int32_t width, int32_t height, int32
     return true;
 }
 
+bool MfDecoder::convertsToBt601() const {
+    // Wine's H.264 transform decodes through GStreamer, whose converter hands over BT.601
+    // pictures whatever the stream's colours; Windows' own decoder hands them as coded.
+    static const bool wine =
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine && codec_ != 1 && transform_;
+}
+
 bool MfDecoder::chooseOutputType() {
     for (DWORD i = 0;; ++i) {
         ComPtr<IMFMediaType> type;
@@ -184,6 +192,9 @@ bool MfDecoder::chooseOutputType() {
         outStride_ = SUCCEEDED(type->GetUINT32(MF_MT_DEFAULT_STRIDE, &stride))
                          ? static_cast<int32_t>(stride)
                          : static_cast<int32_t>(outWidth_);
+        outputColour_ =
+            colourFromMediaType(MFGetAttributeUINT32(type.Get(), MF_MT_YUV_MATRIX, 0),
+                                MFGetAttributeUINT32(type.Get(), MF_MT_VIDEO_NOMINAL_RANGE, 0));
         MFT_OUTPUT_STREAM_INFO info{};
         if (SUCCEEDED(transform_->GetOutputStreamInfo(0, &info))) {
             decoderAllocates_ = (info.dwFlags & (MFT_OUTPUT_STREAM_PROVIDES_SAMPLES |

@@ -35,6 +35,8 @@ class MfDecoder : public FrameDecoder {
     void close() override;
     bool isOpen() const override { return transform_ != nullptr; }
     bool onGpu() const override { return onGpu_; }
+    StreamColour outputColour() const override { return outputColour_; }
+    bool convertsToBt601() const override;
     bool decode(const uint8_t* data, size_t size, int64_t ptsMicros,
                 const PictureSink& sink) override;
 
@@ -66,6 +68,7 @@ class MfDecoder : public FrameDecoder {
     uint32_t outWidth_ = 0;
     uint32_t outHeight_ = 0;
     int32_t outStride_ = 0;
+    StreamColour outputColour_;
     bool decoderAllocates_ = false;
     uint32_t outSampleSize_ = 0;
     bool comStarted_ = false;

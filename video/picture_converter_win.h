@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "video/colour_space.h"
 #include "video/fit_math.h"
 
 namespace tov {
@@ -29,6 +30,8 @@ class PictureConverter {
     // Back buffer views: released before a resize, made again for the new back buffer.
     virtual void releaseOutput() = 0;
     virtual void prepareOutput(ID3D11Texture2D* backBuffer) = 0;
+    // The YCbCr-to-RGB conversion the next draws use.
+    virtual void setColour(const PictureColour& colour) = 0;
     // True when a picture can be drawn now.
     virtual bool readyToDraw() const = 0;
     // Draws `source` of the input into `dest`, black elsewhere.

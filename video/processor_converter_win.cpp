@@ -1,5 +1,7 @@
 #include "video/processor_converter_win.h"
 
+#include <d3d11_1.h>
+
 #include "core/log.h"
 
 namespace tov {
@@ -86,15 +88,7 @@ bool ProcessorConverter::ensureInput(uint32_t width, uint32_t height, int32_t fp
 
     logLine("render: processor ready for %ux%u frames", static_cast<unsigned>(width),
             static_cast<unsigned>(height));
-    D3D11_VIDEO_PROCESSOR_COLOR_SPACE in{};
-    in.Usage = 0;         // playback
-    in.RGB_Range = 0;     // full
-    in.YCbCr_Matrix = 1;  // BT.709
-    in.Nominal_Range = D3D11_VIDEO_PROCESSOR_NOMINAL_RANGE_16_235;
-    videoContext_->VideoProcessorSetStreamColorSpace(vp_.Get(), 0, &in);
-    D3D11_VIDEO_PROCESSOR_COLOR_SPACE out{};
-    out.RGB_Range = 0;  // 0-255
-    videoContext_->VideoProcessorSetOutputColorSpace(vp_.Get(), &out);
+    applied_.reset();  // a new processor is told the colours at its first draw
     videoContext_->VideoProcessorSetStreamFrameFormat(vp_.Get(), 0,
                                                       D3D11_VIDEO_FRAME_FORMAT_PROGRESSIVE);
     videoContext_->VideoProcessorSetStreamAutoProcessingMode(vp_.Get(), 0, FALSE);
@@ -132,8 +126,41 @@ void ProcessorConverter::prepareOutput(ID3D11Texture2D* backBuffer) {
     if (FAILED(hr)) logLine("render: output view failed 0x%08lx", hex(hr));
 }
 
+void ProcessorConverter::applyColour() {
+    if (applied_ == colour_) return;
+    applied_ = colour_;
+    ComPtr<ID3D11VideoContext1> context1;
+    if (SUCCEEDED(videoContext_.As(&context1))) {
+        DXGI_COLOR_SPACE_TYPE in = colour_.fullRange ? DXGI_COLOR_SPACE_YCBCR_FULL_G22_LEFT_P601
+                                                     : DXGI_COLOR_SPACE_YCBCR_STUDIO_G22_LEFT_P601;
+        if (colour_.matrix == ColourMatrix::Bt709) {
+            in = colour_.fullRange ? DXGI_COLOR_SPACE_YCBCR_FULL_G22_LEFT_P709
+                                   : DXGI_COLOR_SPACE_YCBCR_STUDIO_G22_LEFT_P709;
+        } else if (colour_.matrix == ColourMatrix::Bt2020) {
+            in = colour_.fullRange ? DXGI_COLOR_SPACE_YCBCR_FULL_G22_LEFT_P2020
+                                   : DXGI_COLOR_SPACE_YCBCR_STUDIO_G22_LEFT_P2020;
+        }
+        context1->VideoProcessorSetStreamColorSpace1(vp_.Get(), 0, in);
+        context1->VideoProcessorSetOutputColorSpace1(vp_.Get(),
+                                                     DXGI_COLOR_SPACE_RGB_FULL_G22_NONE_P709);
+        return;
+    }
+    // Before Windows 10's colour spaces: BT.601 or BT.709 only (BT.2020 as the nearer BT.709).
+    D3D11_VIDEO_PROCESSOR_COLOR_SPACE in{};
+    in.Usage = 0;      // playback
+    in.RGB_Range = 0;  // full
+    in.YCbCr_Matrix = colour_.matrix == ColourMatrix::Bt601 ? 0 : 1;
+    in.Nominal_Range = colour_.fullRange ? D3D11_VIDEO_PROCESSOR_NOMINAL_RANGE_0_255
+                                         : D3D11_VIDEO_PROCESSOR_NOMINAL_RANGE_16_235;
+    videoContext_->VideoProcessorSetStreamColorSpace(vp_.Get(), 0, &in);
+    D3D11_VIDEO_PROCESSOR_COLOR_SPACE out{};
+    out.RGB_Range = 0;  // 0-255
+    videoContext_->VideoProcessorSetOutputColorSpace(vp_.Get(), &out);
+}
+
 HRESULT ProcessorConverter::draw(const Rect& source, const Rect& dest, Size back,
                                  ID3D11RenderTargetView*) {
+    applyColour();
     const RECT src = toRect(source);
     const RECT dst = toRect(dest);
     const RECT target = {0, 0, back.width, back.height};

@@ -20,6 +20,9 @@ cbuffer Source : register(b0) {
     float2 lumaMax;    // last luma texel centre inside it
     float2 chromaMax;  // last chroma texel centre inside it
     float2 unused;
+    float4 toR;        // RGB from (Y, Cb, Cr, 1): the stream's matrix and range
+    float4 toG;
+    float4 toB;
 };
 struct VsOut { float4 pos : SV_Position; float2 uv : TEXCOORD0; };
 VsOut vs(uint id : SV_VertexID) {
@@ -34,12 +37,9 @@ Texture2D<float2> chroma : register(t1);
 SamplerState linearClamp : register(s0);
 float4 ps(VsOut i) : SV_Target {
     // Clamped to the picture, so that filtering never mixes in the decoder's alignment rows.
-    float y = 1.164384 * (luma.Sample(linearClamp, min(i.uv, lumaMax)) - 16.0 / 255.0);
-    float2 c = chroma.Sample(linearClamp, min(i.uv, chromaMax)) - 128.0 / 255.0;
-    float3 rgb = float3(y + 1.792741 * c.y,
-                        y - 0.213249 * c.x - 0.532909 * c.y,
-                        y + 2.112402 * c.x);
-    return float4(saturate(rgb), 1.0);
+    float4 ycc = float4(luma.Sample(linearClamp, min(i.uv, lumaMax)),
+                        chroma.Sample(linearClamp, min(i.uv, chromaMax)), 1.0);
+    return float4(saturate(float3(dot(toR, ycc), dot(toG, ycc), dot(toB, ycc))), 1.0);
 }
 )";
 
@@ -119,7 +119,7 @@ bool ShaderConverter::init() {
     }
     if (SUCCEEDED(hr)) {
         D3D11_BUFFER_DESC bd{};
-        bd.ByteWidth = 32;
+        bd.ByteWidth = sizeof(float) * 20;
         bd.Usage = D3D11_USAGE_DEFAULT;
         bd.BindFlags = D3D11_BIND_CONSTANT_BUFFER;
         hr = device_->CreateBuffer(&bd, nullptr, &constants_);
@@ -261,14 +261,15 @@ HRESULT ShaderConverter::draw(const Rect& source, const Rect& dest, Size,
     const float ch = static_cast<float>((height_ + 1) / 2);
     const float sw = static_cast<float>(source.width());
     const float sh = static_cast<float>(source.height());
-    const float constants[8] = {sw / w,
-                                sh / h,
-                                (sw - 0.5f) / w,
-                                (sh - 0.5f) / h,
-                                (sw / 2 - 0.5f) / cw,
-                                (sh / 2 - 0.5f) / ch,
-                                0.0f,
-                                0.0f};
+    float constants[20] = {sw / w,
+                           sh / h,
+                           (sw - 0.5f) / w,
+                           (sh - 0.5f) / h,
+                           (sw / 2 - 0.5f) / cw,
+                           (sh / 2 - 0.5f) / ch,
+                           0.0f,
+                           0.0f};
+    std::memcpy(constants + 8, toRgb_.rows, sizeof toRgb_.rows);
     context_->UpdateSubresource(constants_.Get(), 0, nullptr, constants, 0, 0);
 
     D3D11_VIEWPORT viewport{};

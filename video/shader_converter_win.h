@@ -1,6 +1,6 @@
 // The fallback for drivers without Direct3D 11 video processing: the NV12 picture is held as a
-// luma and a chroma texture and converted (BT.709, video range) and scaled by a pixel shader
-// compiled at run time.
+// luma and a chroma texture and converted (with the stream's matrix and range, given as
+// constants) and scaled by a pixel shader compiled at run time.
 #pragma once
 
 #include "platform/win/com_ptr.h"
@@ -22,6 +22,7 @@ class ShaderConverter : public PictureConverter {
     bool copyFromMemory(const uint8_t* data, uint32_t pitch, size_t length) override;
     void releaseOutput() override {}
     void prepareOutput(ID3D11Texture2D*) override {}
+    void setColour(const PictureColour& colour) override { toRgb_ = colour.toRgb; }
     bool readyToDraw() const override { return pixelShader_ && lumaView_ && chromaView_; }
     HRESULT draw(const Rect& source, const Rect& dest, Size back,
                  ID3D11RenderTargetView* renderTarget) override;
@@ -48,6 +49,7 @@ class ShaderConverter : public PictureConverter {
     ComPtr<ID3D11ShaderResourceView> chromaView_;
     ComPtr<ID3D11ShaderResourceView> planeLuma_;
     ComPtr<ID3D11ShaderResourceView> planeChroma_;
+    YuvToRgb toRgb_ = yuvToRgb({});
     bool warming_ = false;
     uint32_t width_ = 0;
     uint32_t height_ = 0;

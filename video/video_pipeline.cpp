@@ -1,16 +1,16 @@
 #include "video/video_pipeline.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "core/log.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
+#include "video/sps_colour.h"
 
 namespace tov {
 namespace {
 
-// Bounds every wait so that the once-a-second summaries run even without video.
-constexpr std::chrono::milliseconds kWaitLimit{100};
 constexpr int64_t kIntervalMicros = 1000000;
 
 }  // namespace
@@ -115,8 +115,11 @@ void VideoPipeline::run() {
     VideoItem item;
     for (;;) {
         bool moreQueued = false;
-        const FrameQueue::Wait w = queue_.waitPop(kWaitLimit, nullptr, &item, &moreQueued);
+        const std::optional<std::chrono::milliseconds> limit = untilSummaryDue();
+        const FrameQueue::Wait w = queue_.waitPop(limit, &item, &moreQueued);
         if (w == FrameQueue::Wait::kStop) break;
+        // The seconds slept through had nothing in them: the next one starts now.
+        if (!limit) intervalStart_ = now();
         if (w == FrameQueue::Wait::kItem) {
             switch (item.kind) {
                 case VideoItem::kConfig:
@@ -149,6 +152,7 @@ void VideoPipeline::handleConfig(VideoItem& item) {
     codec_ = item.codec;
     presenter_.setStream(width_, height_, fps_);
     csd_ = std::move(item.bytes);
+    streamColour_ = colourFromParameterSets(codec_, csd_.data(), csd_.size());
     queue_.setWaitingForKey();
     logLine("video: config %dx%d @%d, csd %zu bytes", width_, height_, fps_, csd_.size());
     {
@@ -169,6 +173,22 @@ void VideoPipeline::handleConfig(VideoItem& item) {
         logLine("video: decoder failed to open");
         onGpu_.store(false);
     }
+    colour_.reset();
+    updateColour();
+}
+
+void VideoPipeline::updateColour() {
+    const ColourChoice choice = chooseColourSpace(streamColour_, decoder_.outputColour(), height_);
+    const bool converted = decoder_.convertsToBt601();
+    if (colour_ == choice.space && colourConverted_ == converted) return;
+    colour_ = choice.space;
+    colourConverted_ = converted;
+    presenter_.setColour(converted
+                             ? pictureColourAfterBt601Decoder(streamColour_, height_, choice.space)
+                             : pictureColour(choice.space));
+    logLine("video: colours %s (matrix by %s, range by %s)%s",
+            colourSpaceText(choice.space).c_str(), choice.matrixFrom, choice.rangeFrom,
+            converted ? ", from the decoder's BT.601 pictures" : "");
 }
 
 bool VideoPipeline::openDecoder() {
@@ -216,6 +236,7 @@ void VideoPipeline::handlePacket(VideoItem& item, bool moreQueued) {
     const int64_t start = record.dequeued;
     const bool ok = decoder_.decode(data, size, item.pts, [&](bool timeKnown, int64_t time) {
         gotPicture = true;
+        pictureSinceBlack_ = true;
         pictureTimeKnown = timeKnown;
         pictureTime = time;
         ++decodedInterval_;
@@ -227,6 +248,8 @@ void VideoPipeline::handlePacket(VideoItem& item, bool moreQueued) {
     }
 
     if (gotPicture) {
+        // The decoder's output type may only now tell the colours (after its first picture).
+        updateColour();
         record.decoded = now();
         decodeTime_.add(record.decoded - start);
         // Something newer waits: this picture is decoded (later ones depend on it) but not shown,
@@ -288,7 +311,33 @@ void VideoPipeline::handleReset() {
     received_.store(0);
     dropped_.store(0);
     presenter_.setStream(0, 0, fps_);
+    // A window that has had nothing to show since it last went black stays as it is: the link
+    // states before a stream each reset the pipeline.
+    if (!pictureSinceBlack_) return;
+    pictureSinceBlack_ = false;
+    presenter_.dropPicture();
     requestBlack();
+}
+
+std::optional<std::chrono::milliseconds> VideoPipeline::untilSummaryDue() {
+    if (!somethingToReport()) return std::nullopt;
+    const int64_t left =
+        std::clamp<int64_t>(intervalStart_ + kIntervalMicros - now(), 0, kIntervalMicros);
+    return std::chrono::milliseconds((left + 999) / 1000);
+}
+
+bool VideoPipeline::somethingToReport() {
+    // The published figures too: they return to nothing one summary after the video stops.
+    if (rxInterval_.load() != 0 || decodedInterval_ != 0 || waitingForKeyInterval_ != 0 ||
+        shownPerSecond_.load() != 0 || latencyMs_.load() != -1) {
+        return true;
+    }
+    {
+        std::lock_guard lock(showMutex_);
+        if (offered_ || presentBusy_) return true;
+    }
+    std::lock_guard lock(statsMutex_);
+    return shownInterval_ != 0 || !records_.empty();
 }
 
 void VideoPipeline::finishIntervalIfDue() {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -66,8 +67,11 @@ class VideoPipeline {
     // started). Opening the decoder now takes its start-up off the first picture's time; the
     // config keeps it when codec and size match. `codec` < 0: none is coming any more.
     void prepare(int32_t codec, int32_t width, int32_t height, int32_t fps);
-    // Any thread: the window was resized and wants a present.
+    // Any thread: the window was resized or uncovered and wants a present.
     void wake();
+    // Any thread: the clock jumped (tests drive their own); the video thread looks at it now
+    // rather than at its next deadline.
+    void clockMoved() { queue_.poke(); }
     // Any thread: `done` receives, on the present thread, the picture shown at the stream's own
     // size, or nothing when none is shown. Requests still waiting at stop are dropped.
     void grabPicture(PictureHandler done);
@@ -97,8 +101,14 @@ class VideoPipeline {
     void handleReset();
     void handlePrepare(const VideoItem& item);
     bool openDecoder();
+    // Tells the presenter the colours the pictures need, when they differ from the last told.
+    void updateColour();
     void recover();
     void finishIntervalIfDue();
+    // How long the video thread may wait before the second's summary is due; nothing while the
+    // second has nothing to report, so that an idle pipeline sleeps until something happens.
+    std::optional<std::chrono::milliseconds> untilSummaryDue();
+    bool somethingToReport();
     void serveGrabs();
     int64_t now() const { return clock_(); }
 
@@ -115,6 +125,7 @@ class VideoPipeline {
     std::optional<Offered> offered_;  // the rest guarded by showMutex_
     bool blackWanted_ = false;
     bool presentWanted_ = false;
+    bool grabWanted_ = false;
     bool presentStop_ = false;
     bool presentBusy_ = false;
 
@@ -133,8 +144,13 @@ class VideoPipeline {
     int32_t height_ = 0;
     int32_t fps_ = 60;
     int64_t lastOfferedAt_ = 0;  // when the video thread last offered a picture (us)
+    // A picture was decoded since black was last asked for: the window may show it.
+    bool pictureSinceBlack_ = false;
     int32_t codec_ = 0;
     std::vector<uint8_t> csd_;
+    StreamColour streamColour_;  // from the config's parameter sets
+    std::optional<ColourSpace> colour_;
+    bool colourConverted_ = false;
     std::vector<uint8_t> keyScratch_;
 
     // Shared by both threads: statsMutex_.

@@ -1,23 +1,16 @@
 // The present thread's half of the video pipeline: it shows the newest decoded picture the video
 // thread offers, a black window after a reset, redraws after a resize, and serves picture grabs.
-#include <chrono>
 #include <utility>
 
 #include "core/log.h"
 #include "video/video_pipeline.h"
 
 namespace tov {
-namespace {
-
-// Bounds the wait so that a resize the window did not announce is still seen.
-constexpr std::chrono::milliseconds kPresentWaitLimit{100};
-
-}  // namespace
 
 bool VideoPipeline::idle() {
     if (queue_.size() != 0) return false;
     std::lock_guard lock(showMutex_);
-    return !offered_ && !blackWanted_ && !presentWanted_ && !presentBusy_;
+    return !offered_ && !blackWanted_ && !presentWanted_ && !grabWanted_ && !presentBusy_;
 }
 
 void VideoPipeline::wake() {
@@ -33,8 +26,12 @@ void VideoPipeline::grabPicture(PictureHandler done) {
         std::lock_guard lock(grabLock_);
         grabs_.push_back(std::move(done));
     }
-    // The present thread owns the held picture.
-    wake();
+    // The present thread owns the held picture; reading it needs no present.
+    {
+        std::lock_guard lock(showMutex_);
+        grabWanted_ = true;
+    }
+    showCv_.notify_all();
 }
 
 void VideoPipeline::serveGrabs() {
@@ -80,6 +77,8 @@ void VideoPipeline::requestBlack() {
 }
 
 void VideoPipeline::presentLoop() {
+    // Sleeps until something changes what the window should show: every present costs the
+    // compositor (and under Wine a software renderer) real work.
     for (;;) {
         std::optional<Offered> picture;
         bool black = false;
@@ -87,24 +86,23 @@ void VideoPipeline::presentLoop() {
         {
             std::unique_lock lock(showMutex_);
             presentBusy_ = false;
-            showCv_.wait_for(lock, kPresentWaitLimit, [this] {
-                return presentStop_ || offered_ || blackWanted_ || presentWanted_ ||
+            showCv_.wait(lock, [this] {
+                return presentStop_ || offered_ || blackWanted_ || presentWanted_ || grabWanted_ ||
                        presenter_.resizePending();
             });
             if (presentStop_) return;
             black = std::exchange(blackWanted_, false);
             wanted = std::exchange(presentWanted_, false);
+            grabWanted_ = false;
             picture = std::move(offered_);
             offered_.reset();
-            presentBusy_ = black || wanted || picture;
+            presentBusy_ = true;
         }
-        if (black) {
-            presenter_.dropPicture();
-            if (!picture) presenter_.present();
-        }
+        // A picture offered together with black came after the reset (the black request took
+        // the ones before): it is shown instead.
         if (picture) {
             showOffered(*picture);
-        } else if (!black && (wanted || presenter_.resizePending())) {
+        } else if (black || wanted || presenter_.resizePending()) {
             presenter_.present();
         }
         serveGrabs();
@@ -119,8 +117,8 @@ void VideoPipeline::showOffered(Offered& picture) {
     record.uploadMicros = presenter_.lastUploadMicros();
     record.drawMicros = presenter_.lastDrawMicros();
     int64_t mapped = 0;
-    const bool mappedKnown = picture.timeKnown && callbacks_.phoneToPc &&
-                             callbacks_.phoneToPc(picture.time, &mapped);
+    const bool mappedKnown =
+        picture.timeKnown && callbacks_.phoneToPc && callbacks_.phoneToPc(picture.time, &mapped);
     std::lock_guard lock(statsMutex_);
     ++shownInterval_;
     if (mappedKnown) latency_.add(record.shown - mapped);

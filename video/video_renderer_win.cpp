@@ -34,6 +34,16 @@ void VideoRenderer::setStream(int32_t width, int32_t height, int32_t fps) {
     fps_ = fps;
 }
 
+void VideoRenderer::setColour(const PictureColour& colour) {
+    std::lock_guard lock(colourMutex_);
+    colour_ = colour;
+}
+
+PictureColour VideoRenderer::colour() {
+    std::lock_guard lock(colourMutex_);
+    return colour_;
+}
+
 void VideoRenderer::configArrived(int32_t width, int32_t height) {
     if (reshape_.onConfig(width, height) && requestShape_) requestShape_(width, height);
 }
@@ -150,15 +160,19 @@ void VideoRenderer::copyHeldPicture() {
         picture = std::move(held_);
         held_ = {};
     }
-    if (picture.sample) copyPicture(picture.sample.Get(), picture.width, picture.height, picture.stride);
+    if (picture.black) {
+        hasPicture_ = false;
+    } else if (picture.sample) {
+        copyPicture(picture.sample.Get(), picture.width, picture.height, picture.stride);
+    }
 }
 
 void VideoRenderer::dropPicture() {
-    {
-        std::lock_guard lock(heldMutex_);
-        held_ = {};
-    }
-    hasPicture_ = false;
+    // Queued like a picture, so that one handed over after it is still shown: the reset and the
+    // next stream's first picture may reach the present thread together.
+    std::lock_guard lock(heldMutex_);
+    held_ = {};
+    held_.black = true;
 }
 
 void VideoRenderer::prepareBackBuffer() {
@@ -194,6 +208,7 @@ void VideoRenderer::drawFrame() {
     if (hasPicture_ && converter_ && converter_->readyToDraw() && stream.width > 0 &&
         stream.height > 0 && back.width > 0 && back.height > 0) {
         const Rect dest = fitWithBars(stream, back);
+        converter_->setColour(colour());
         const Rect source = pictureSource(converter_->inputSize(), stream);
         const HRESULT hr = converter_->draw(source, dest, back, renderTarget_.Get());
         if (FAILED(hr)) {
@@ -246,6 +261,7 @@ std::optional<Bitmap> VideoRenderer::readPicture() {
     converter_->releaseOutput();
     converter_->prepareOutput(target.Get());
     hr = E_UNEXPECTED;
+    converter_->setColour(colour());
     if (converter_->readyToDraw()) {
         hr = converter_->draw(pictureSource(converter_->inputSize(), stream),
                               {0, 0, stream.width, stream.height}, stream, view.Get());

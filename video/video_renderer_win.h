@@ -48,6 +48,7 @@ class VideoRenderer : public FramePresenter {
 
     void setStream(int32_t width, int32_t height, int32_t fps) override;
     void configArrived(int32_t width, int32_t height) override;
+    void setColour(const PictureColour& colour) override;
     void dropPicture() override;
     bool resizePending() const override { return resizePending_.load(); }
     void present() override;
@@ -65,12 +66,14 @@ class VideoRenderer : public FramePresenter {
     bool useShader();
     void prepareBackBuffer();
     void copyHeldPicture();
+    PictureColour colour();
 
     struct HeldPicture {
         ComPtr<IMFSample> sample;
         uint32_t width = 0;
         uint32_t height = 0;
         int32_t stride = 0;
+        bool black = false;  // instead of a picture: what was shown is dropped
     };
     std::mutex heldMutex_;
     HeldPicture held_;
@@ -88,6 +91,8 @@ class VideoRenderer : public FramePresenter {
     int32_t fps_ = 60;
     std::atomic<bool> hasPicture_{false};
     std::atomic<bool> resizePending_{false};
+    std::mutex colourMutex_;
+    PictureColour colour_ = pictureColour({});
     // Read by the video thread's statistics while the present thread writes them.
     std::atomic<int> bltFailures_{0};
     std::atomic<int64_t> lastUploadMicros_{0};

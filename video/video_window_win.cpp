@@ -275,6 +275,11 @@ LRESULT VideoWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_ERASEBKGND:
             return 1;
+        case WM_PAINT:
+            // Uncovered: the swap chain draws the window, so it takes one present, not painting.
+            ValidateRect(window_, nullptr);
+            if (pipeline_) pipeline_->wake();
+            return 0;
         case WM_GETMINMAXINFO: {
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
             info->ptMinTrackSize = {320, 200};

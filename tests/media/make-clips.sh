@@ -5,6 +5,13 @@
 #   phone_h264_320x640.h264   H.264 High, 320x640, 30 fps, 3 s, moving test pattern
 #   phone_h264_640x360.h264   H.264 High, 640x360 (a landscape shape), 30 fps, 2 s
 #   phone_hevc_320x640.h265   HEVC Main, 320x640, 30 fps, 1 s
+#   colour_<matrix>_<range>.h264  H.264, 320x640, 10 pictures of eight flat colour patches
+#                             (160x160: 2 across, 4 down), converted from RGB with BT.601 or BT.709
+#                             in the limited or full range and tagged so in the stream's VUI;
+#                             colour_untagged.h264 the same in BT.601, limited, without tags
+#   colour_<...>.txt          ffmpeg's decode of the first picture of that clip: the RGB of
+#                             each patch's middle, one "x y r g b" line per patch
+#   colour_bt709_full.h265    the same patches in HEVC, tagged BT.709 full range
 # With `real-size DIR` it makes instead, into DIR, the clips of a phone's real size that the
 # end-to-end benchmark plays (too big to keep here; they are made when the benchmark runs):
 #   phone_h264_1080x2400_60.h264  portrait, H.264 High, 60 fps, 4 s, 12 Mbit/s, key frame every 60
@@ -39,3 +46,47 @@ ffmpeg $common -f lavfi -i "testsrc2=size=640x360:rate=30:duration=2" -pix_fmt y
 ffmpeg $common -f lavfi -i "testsrc2=size=320x640:rate=30:duration=1" -pix_fmt yuv420p \
   -c:v libx265 -preset veryfast -x265-params "keyint=30:min-keyint=30:scenecut=0:bframes=0:repeat-headers=1:log-level=error" \
   -b:v 400k -f hevc phone_hevc_320x640.h265
+
+# The colour patches: eight flat colours, the frame repeated ten times.
+patches() {
+    python3 - <<'PY'
+import sys
+colours = [(255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 255),
+           (255, 255, 0), (0, 255, 255), (255, 0, 255), (128, 128, 128)]
+w, h = 320, 640
+rows = [b"".join(bytes(colours[r * 2 + x // 160]) for x in range(w)) for r in range(4)]
+frame = b"".join(rows[y // 160] for y in range(h))
+sys.stdout.buffer.write(frame * 10)
+PY
+}
+for clip in bt601_limited bt601_full bt709_limited bt709_full untagged; do
+    case $clip in
+        bt601_*) matrix=bt601 tags="-colorspace smpte170m -color_primaries smpte170m -color_trc smpte170m" ;;
+        bt709_*) matrix=bt709 tags="-colorspace bt709 -color_primaries bt709 -color_trc bt709" ;;
+        *) matrix=bt601 tags="" ;;  # as players take an untagged picture below 720 lines
+    esac
+    case $clip in
+        *_full) r=pc tags="$tags -color_range pc" ;;
+        *_limited) r=tv tags="$tags -color_range tv" ;;
+        *) r=tv ;;
+    esac
+    patches | ffmpeg $common -f rawvideo -pix_fmt rgb24 -s 320x640 -r 30 -i - \
+      -vf "scale=out_color_matrix=$matrix:out_range=$r,format=yuv420p" $tags \
+      -c:v libx264 -profile:v high -tune zerolatency -preset veryfast -qp 10 \
+      -x264-params "keyint=10:min-keyint=10:scenecut=0:bframes=0:repeat-headers=1" \
+      -f h264 "colour_$clip.h264"
+    # ffmpeg converts by the stream's own tags (BT.601, limited range, without them).
+    ffmpeg $common -i "colour_$clip.h264" -frames:v 1 -f rawvideo -pix_fmt rgb24 - | python3 -c '
+import sys
+d = sys.stdin.buffer.read()
+for r in range(4):
+    for c in range(2):
+        x, y = c * 160 + 80, r * 160 + 80
+        print(x, y, *d[(y * 320 + x) * 3:(y * 320 + x) * 3 + 3])
+' > "colour_$clip.txt"
+done
+patches | ffmpeg $common -f rawvideo -pix_fmt rgb24 -s 320x640 -r 30 -i - \
+  -vf "scale=out_color_matrix=bt709:out_range=pc,format=yuv420p" \
+  -colorspace bt709 -color_primaries bt709 -color_trc bt709 -color_range pc \
+  -c:v libx265 -preset veryfast -x265-params "keyint=10:min-keyint=10:scenecut=0:bframes=0:repeat-headers=1:log-level=error" \
+  -f hevc colour_bt709_full.h265

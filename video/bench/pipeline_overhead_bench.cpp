@@ -47,6 +47,7 @@ class StampingPresenter : public FramePresenter {
   public:
     void setStream(int32_t, int32_t, int32_t) override {}
     void configArrived(int32_t, int32_t) override {}
+    void setColour(const PictureColour&) override {}
     void dropPicture() override {}
     bool resizePending() const override { return false; }
     void present() override {

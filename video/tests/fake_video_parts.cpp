@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <thread>
+#include <utility>
 
 namespace tov::test {
 
@@ -19,6 +20,16 @@ bool FakeDecoder::open(int32_t codec, int32_t width, int32_t height, int32_t fps
     opens_.push_back({codec, width, height, fps});
     open_ = openSucceeds.load();
     return open_;
+}
+
+StreamColour FakeDecoder::outputColour() const {
+    std::lock_guard lock(mutex_);
+    return outputColour_;
+}
+
+void FakeDecoder::setOutputColour(StreamColour c) {
+    std::lock_guard lock(mutex_);
+    outputColour_ = c;
 }
 
 void FakeDecoder::close() {
@@ -39,7 +50,10 @@ bool FakeDecoder::decode(const uint8_t* data, size_t size, int64_t ptsMicros,
         --failNextDecodes;
         return false;
     }
-    for (int i = 0; i < picturesPerPacket.load(); ++i) sink(pictureTimeKnown.load(), ptsMicros);
+    for (int i = 0; i < picturesPerPacket.load(); ++i) {
+        if (pictureMade) pictureMade(ptsMicros);
+        sink(pictureTimeKnown.load(), ptsMicros);
+    }
     return true;
 }
 
@@ -76,16 +90,67 @@ void FakePresenter::configArrived(int32_t, int32_t) {
     ++configs;
 }
 
+void FakePresenter::setColour(const PictureColour& c) {
+    std::lock_guard lock(mutex_);
+    colour_ = c.samples;
+}
+
+ColourSpace FakePresenter::colour() const {
+    std::lock_guard lock(mutex_);
+    return colour_;
+}
+
+void FakePresenter::dropPicture() {
+    std::lock_guard lock(mutex_);
+    ++drops;
+    held_ = kBlack;
+}
+
 std::optional<Bitmap> FakePresenter::readPicture() {
-    if (drops > 0 || streamWidth <= 0 || streamHeight <= 0) return std::nullopt;
+    {
+        std::lock_guard lock(mutex_);
+        if (!texture_) return std::nullopt;
+    }
+    if (streamWidth <= 0 || streamHeight <= 0) return std::nullopt;
     const auto w = static_cast<uint32_t>(streamWidth.load());
     const auto h = static_cast<uint32_t>(streamHeight.load());
     return Bitmap{w, h, std::string(size_t{w} * h * 4, '\x7f')};
 }
 
 void FakePresenter::present() {
+    std::unique_lock lock(mutex_);
+    ++presentsEntered;
+    cv_.wait(lock, [this] { return !presentsHeld_; });
     resize = false;
+    if (held_) {
+        texture_ = std::exchange(held_, std::nullopt);
+        if (*texture_ == kBlack) texture_.reset();
+    }
+    shown_ = texture_ ? *texture_ : kBlack;
     ++presents;
+}
+
+void FakePresenter::hold(int64_t picture) {
+    std::lock_guard lock(mutex_);
+    held_ = picture;
+}
+
+int64_t FakePresenter::shown() const {
+    std::lock_guard lock(mutex_);
+    return shown_;
+}
+
+void FakePresenter::holdPresents() {
+    std::lock_guard lock(mutex_);
+    presentsHeld_ = true;
+}
+
+void FakePresenter::releasePresents() {
+    {
+        std::lock_guard lock(mutex_);
+        presentsHeld_ = false;
+    }
+    cv_.notify_all();
 }
 
 }  // namespace tov::test

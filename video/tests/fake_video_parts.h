@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "video/frame_decoder.h"
@@ -27,6 +28,8 @@ class FakeDecoder : public FrameDecoder {
     void close() override;
     bool isOpen() const override { return open_; }
     bool onGpu() const override { return open_ && gpu; }
+    StreamColour outputColour() const override;
+    void setOutputColour(StreamColour c);
     bool decode(const uint8_t* data, size_t size, int64_t ptsMicros,
                 const PictureSink& sink) override;
 
@@ -40,6 +43,9 @@ class FakeDecoder : public FrameDecoder {
     std::atomic<int> failNextDecodes{0};
     std::atomic<int> picturesPerPacket{1};
     std::atomic<bool> pictureTimeKnown{true};
+    // Receives each picture's time as it comes out, before the sink hears of it: where the real
+    // decoder hands the picture itself to the renderer.
+    std::function<void(int64_t pts)> pictureMade;
     // Runs in each decode after a release (a slow decoder moves the test's clock on).
     std::function<void()> duringDecode;
 
@@ -60,23 +66,45 @@ class FakeDecoder : public FrameDecoder {
     std::atomic<bool> open_{false};
     std::vector<Opened> opens_;
     std::vector<std::vector<uint8_t>> inputs_;
+    StreamColour outputColour_;
 };
 
+// Models the renderer's pictures: the decoder hands a picture over (hold, as the real decoder's
+// output goes to the renderer), the next present takes it and shows it until a newer one comes or
+// the picture is dropped. Pictures are named by their time stamp.
 class FakePresenter : public FramePresenter {
   public:
+    static constexpr int64_t kBlack = -1;
+
     void setStream(int32_t width, int32_t height, int32_t fps) override;
     void configArrived(int32_t width, int32_t height) override;
-    void dropPicture() override { ++drops; }
-    bool resizePending() const override { return resize.load(); }
+    void setColour(const PictureColour& c) override;
+    ColourSpace colour() const;
+    void dropPicture() override;
+    bool resizePending() const override {
+        ++polls;
+        return resize.load();
+    }
     void present() override;
     PresenterInfo info() const override { return presenterInfo; }
     int takeBltFailures() override { return bltFailures.exchange(0); }
     double monitorRefreshHz() override { return 60.0; }
-    // A picture of the stream's size while one is held (no drop since the last present).
+    // A picture of the stream's size while one is shown.
     std::optional<Bitmap> readPicture() override;
+
+    // The decoder side (video thread).
+    void hold(int64_t picture);
+    // What the last present showed: a picture's time stamp, or kBlack.
+    int64_t shown() const;
+    // Holds presents (once entered) until released, so that requests pile up behind one.
+    void holdPresents();
+    void releasePresents();
 
     // The window side: a resize asks for a present, which takes it.
     std::atomic<bool> resize{false};
+    // How often the present thread looked for a resize: each of its wake-ups does.
+    mutable std::atomic<int> polls{0};
+    std::atomic<int> presentsEntered{0};
     std::atomic<int> bltFailures{0};
     PresenterInfo presenterInfo;
 
@@ -86,6 +114,15 @@ class FakePresenter : public FramePresenter {
     std::atomic<int> streamHeight{-1};
     std::atomic<int> streamFps{-1};
     std::atomic<int> configs{0};
+
+  private:
+    mutable std::mutex mutex_;
+    std::condition_variable cv_;
+    bool presentsHeld_ = false;
+    std::optional<int64_t> held_;
+    std::optional<int64_t> texture_;
+    int64_t shown_ = kBlack;
+    ColourSpace colour_;
 };
 
 }  // namespace tov::test

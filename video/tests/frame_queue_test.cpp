@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -37,7 +36,7 @@ std::vector<VideoItem> drain(FrameQueue& q) {
     std::vector<VideoItem> out;
     VideoItem item;
     bool more = false;
-    while (q.waitPop(std::chrono::milliseconds(0), {}, &item, &more) == FrameQueue::Wait::kItem) {
+    while (q.waitPop(std::chrono::milliseconds(0), &item, &more) == FrameQueue::Wait::kItem) {
         out.push_back(item);
     }
     return out;
@@ -107,36 +106,33 @@ TEST(FrameQueue, PopReportsWhetherMoreWait) {
     q.pushPacket(packet(2));
     VideoItem item;
     bool more = false;
-    ASSERT_EQ(q.waitPop(std::chrono::milliseconds(0), {}, &item, &more), FrameQueue::Wait::kItem);
+    ASSERT_EQ(q.waitPop(std::chrono::milliseconds(0), &item, &more), FrameQueue::Wait::kItem);
     EXPECT_EQ(item.pts, 1);
     EXPECT_TRUE(more);
-    ASSERT_EQ(q.waitPop(std::chrono::milliseconds(0), {}, &item, &more), FrameQueue::Wait::kItem);
+    ASSERT_EQ(q.waitPop(std::chrono::milliseconds(0), &item, &more), FrameQueue::Wait::kItem);
     EXPECT_EQ(item.pts, 2);
     EXPECT_FALSE(more);
-    EXPECT_EQ(q.waitPop(std::chrono::milliseconds(0), {}, &item, &more), FrameQueue::Wait::kIdle);
+    EXPECT_EQ(q.waitPop(std::chrono::milliseconds(0), &item, &more), FrameQueue::Wait::kIdle);
 }
 
-TEST(FrameQueue, WaitEndsOnStopOrOnTheWakeUpCondition) {
+TEST(FrameQueue, WaitWithoutALimitEndsOnAPokeAStopOrAnItem) {
     FrameQueue q;
     VideoItem item;
     bool more = false;
-    std::atomic<bool> resized{false};
-    std::thread t([&] {
-        resized = true;
-        q.wake();
-    });
-    // Long limit: only the wake-up condition can end this wait early.
-    EXPECT_EQ(q.waitPop(
-                  std::chrono::hours(1), [&] { return resized.load(); }, &item, &more),
-              FrameQueue::Wait::kIdle);
+    // A poke before the wait is not lost, and ends one wait only.
+    q.poke();
+    EXPECT_EQ(q.waitPop(std::nullopt, &item, &more), FrameQueue::Wait::kIdle);
+    EXPECT_EQ(q.waitPop(std::chrono::milliseconds(0), &item, &more), FrameQueue::Wait::kIdle);
+    std::thread t([&] { q.poke(); });
+    EXPECT_EQ(q.waitPop(std::nullopt, &item, &more), FrameQueue::Wait::kIdle);
     t.join();
 
     std::thread s([&] { q.stop(); });
-    EXPECT_EQ(q.waitPop(std::chrono::hours(1), {}, &item, &more), FrameQueue::Wait::kStop);
+    EXPECT_EQ(q.waitPop(std::nullopt, &item, &more), FrameQueue::Wait::kStop);
     s.join();
     q.restart();
     q.pushPacket(packet(5));
-    EXPECT_EQ(q.waitPop(std::chrono::hours(1), {}, &item, &more), FrameQueue::Wait::kItem);
+    EXPECT_EQ(q.waitPop(std::nullopt, &item, &more), FrameQueue::Wait::kItem);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tests/support/test_support.h"
+#include "video/tests/annexb_units.h"
 #include "video/tests/fake_video_parts.h"
 
 namespace tov {
@@ -39,8 +40,12 @@ class VideoPipelineTest : public ::testing::Test {
             *out = t;
             return true;
         };
-        pipeline = std::make_unique<VideoPipeline>(decoder, presenter, cb,
-                                                   [this] { return clock.load(); });
+        // As in the window: the decoder hands each picture to the renderer.
+        decoder.pictureMade = [this](int64_t pts) { presenter.hold(pts); };
+        pipeline = std::make_unique<VideoPipeline>(decoder, presenter, cb, [this] {
+            ++clockReads;
+            return clock.load();
+        });
         pipeline->start();
         EXPECT_TRUE(waitUntil([&] { return pipeline->idle(); }));  // the black start is shown
     }
@@ -48,6 +53,7 @@ class VideoPipelineTest : public ::testing::Test {
     // finish, or the failure would show as a hang.
     ~VideoPipelineTest() override {
         decoder.release();
+        presenter.releasePresents();
         pipeline.reset();
     }
 
@@ -88,12 +94,22 @@ class VideoPipelineTest : public ::testing::Test {
         for (size_t at = s.find(text); at != std::string::npos; at = s.find(text, at + 1)) ++n;
         return n;
     }
-    // The next interval summary has run (shownPerSecond is published then).
+    // A second passes and the video thread looks at the clock: the interval's summary is due.
     void passASecond() {
         clock += 1000000;
+        pipeline->clockMoved();
+    }
+    // Nothing changes for a while: no present, and neither thread wakes to do anything (the
+    // video thread's passes read the clock, the present thread's look for a resize). At most
+    // one look of a pass still ending is allowed for.
+    void expectQuiet() {
         const int presents = presenter.presents;
-        presenter.resize = true;  // a wake-up; the idle pass presents, then the interval ends
-        ASSERT_TRUE(waitUntil([&] { return presenter.presents > presents; }));
+        const int polls = presenter.polls;
+        const int reads = clockReads;
+        sleepMs(350);
+        EXPECT_EQ(presenter.presents, presents);
+        EXPECT_LE(presenter.polls - polls, 1);
+        EXPECT_LE(clockReads - reads, 1);
     }
 
     test::TempDir dir;
@@ -103,6 +119,7 @@ class VideoPipelineTest : public ::testing::Test {
     std::atomic<int> keyRequests{0};
     std::atomic<bool> clockMapped{false};
     std::atomic<int64_t> clock{10000000};
+    std::atomic<int> clockReads{0};
     std::unique_ptr<VideoPipeline> pipeline;
 };
 
@@ -320,6 +337,78 @@ TEST_F(VideoPipelineTest, ResetForgetsStreamCountersAndCsdAndShowsBlack) {
     EXPECT_EQ(decoder.inputs().back(), packetBytes(4, true));  // the old csd is gone
 }
 
+TEST_F(VideoPipelineTest, PresentsOnlyANewPictureAResizeOrAnExpose) {
+    ASSERT_EQ(presenter.presents, 1);  // the window starts black
+    // Before a stream: the link states reset an already black window, the decoder is opened
+    // ahead (the second prepare is seen once both resets are done).
+    pipeline->reset();
+    pipeline->prepare(0, 320, 640, 30);
+    pipeline->reset();
+    pipeline->prepare(0, 640, 320, 30);
+    ASSERT_TRUE(waitUntil([&] { return decoder.opens().size() == 2 && pipeline->idle(); }));
+    EXPECT_EQ(presenter.presents, 1);
+    expectQuiet();
+
+    config();
+    fed(1, true, 100);
+    EXPECT_EQ(presenter.presents, 2);
+    EXPECT_EQ(presenter.shown(), 100);
+    presenter.resize = true;  // as the window does on WM_SIZE
+    pipeline->wake();
+    ASSERT_TRUE(waitUntil([&] { return pipeline->idle(); }));
+    EXPECT_EQ(presenter.presents, 3);
+    pipeline->wake();  // uncovered (WM_PAINT)
+    ASSERT_TRUE(waitUntil([&] { return pipeline->idle(); }));
+    EXPECT_EQ(presenter.presents, 4);
+
+    // A still phone screen sends nothing: the summaries of the second with the picture and of
+    // the one after it, then nothing at all.
+    passASecond();
+    ASSERT_TRUE(waitUntil([&] { return pipeline->snapshot().shownPerSecond == 1; }));
+    passASecond();
+    ASSERT_TRUE(waitUntil([&] { return pipeline->snapshot().shownPerSecond == 0; }));
+    expectQuiet();
+    EXPECT_EQ(presenter.presents, 4);
+    // A screenshot reads the picture without presenting it.
+    std::atomic<bool> grabbed{false};
+    pipeline->grabPicture([&](std::optional<Bitmap> picture) { grabbed = picture.has_value(); });
+    ASSERT_TRUE(waitUntil([&] { return grabbed.load(); }));
+    EXPECT_EQ(presenter.presents, 4);
+}
+
+// The stream restarts while the present thread is busy, so that the reset's black and the next
+// stream's first picture are taken in one pass: the picture is shown, not dropped for the black
+// (with a still phone screen no other picture would come).
+TEST_F(VideoPipelineTest, ANewStreamsFirstPictureIsNotLostBehindTheResetsBlack) {
+    config();
+    fed(1, true, 100);
+    ASSERT_EQ(presenter.shown(), 100);
+    presenter.holdPresents();
+    const int entered = presenter.presentsEntered;
+    pipeline->wake();
+    ASSERT_TRUE(waitUntil([&] { return presenter.presentsEntered > entered; }));
+    // The picture after the first waits in the decoder, so that the first has been offered.
+    std::atomic<bool> inThird{false};
+    std::atomic<bool> goOn{false};
+    decoder.pictureMade = [&](int64_t pts) {
+        if (pts == 300) {
+            inThird = true;
+            waitUntil([&] { return goOn.load(); });
+        }
+        presenter.hold(pts);
+    };
+    pipeline->reset();
+    config();
+    packet(2, true, 200);
+    packet(3, false, 300);
+    ASSERT_TRUE(waitUntil([&] { return inThird.load(); }));
+    presenter.releasePresents();
+    ASSERT_TRUE(waitUntil([&] { return pipeline->idle(); }));
+    EXPECT_EQ(presenter.shown(), 200);
+    goOn = true;
+    EXPECT_TRUE(waitUntil([&] { return presenter.shown() == 300; }));
+}
+
 TEST_F(VideoPipelineTest, StatisticsAndTimingOncePerSecondAndQuietWithoutVideo) {
     clockMapped = true;
     presenter.presenterInfo = {320, 640, 800, 600, 0x887A0005u};
@@ -345,7 +434,7 @@ TEST_F(VideoPipelineTest, StatisticsAndTimingOncePerSecondAndQuietWithoutVideo) 
                     kEol),
               1u);
 
-    // Seconds without video: no more summaries, but a resized window is still redrawn.
+    // Seconds without video: no more summaries.
     for (int i = 0; i < 3; ++i) passASecond();
     ASSERT_TRUE(waitUntil([&] { return pipeline->snapshot().shownPerSecond == 0; }));
     EXPECT_EQ(count("video: rx"), 1u);
@@ -365,7 +454,8 @@ TEST_F(VideoPipelineTest, FramesCsvHasALinePerDecodedPacketAndRestartsAtEachConf
         [&] { return readFile(csvPath, text) && text.find("71667,") != std::string::npos; }));
     const std::string eol = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
     EXPECT_EQ(text.substr(0, text.find(eol)),
-              "pts_us,captured_us,arrived_us,decoded_us,shown_us,bytes,key,dequeued_us,present_us,upload_us,draw_us");
+              "pts_us,captured_us,arrived_us,decoded_us,shown_us,bytes,key,dequeued_us,present_us,"
+              "upload_us,draw_us");
     // No clock mapping, so captured is 0; whether a picture was shown before the next one
     // replaced it is up to the present thread.
     EXPECT_NE(text.find(eol + "5000,0,10000000,10000000,"), std::string::npos);
@@ -405,6 +495,27 @@ TEST_F(VideoPipelineTest, DecoderOpenedAheadServesAMatchingConfigAndOnlyThat) {
     ASSERT_TRUE(waitUntil([&] { return decoder.opens().size() == 4; }));
     pipeline->prepare(-1, 0, 0, 0);
     EXPECT_TRUE(waitUntil([&] { return !decoder.isOpen(); }));
+}
+
+TEST_F(VideoPipelineTest, ColoursComeFromTheStreamElseTheDecoderElseThePictureSize) {
+    std::string clip;
+    ASSERT_TRUE(readFile(test::sourceFile("tests/media/colour_bt709_full.h264"), clip));
+    const Bytes tagged = test::splitH264(clip, true).csd;
+    auto colourIs = [&](ColourSpace expected) {
+        return waitUntil([&] { return presenter.colour() == expected; });
+    };
+    config(320, 640, 30, 0, tagged);
+    EXPECT_TRUE(colourIs({ColourMatrix::Bt709, true}));
+    config(320, 640, 30, 0, kCsd);  // no colour description
+    EXPECT_TRUE(colourIs({ColourMatrix::Bt601, false}));
+    config(1280, 720, 30, 0, kCsd);
+    EXPECT_TRUE(colourIs({ColourMatrix::Bt709, false}));
+    // The decoder's output type tells it only once it has made a picture.
+    decoder.setOutputColour({ColourMatrix::Bt601, true});
+    fed(1, true);
+    EXPECT_TRUE(colourIs({ColourMatrix::Bt601, true}));
+    EXPECT_NE(log().find("video: colours BT.601, full range (matrix by decoder, range by decoder)"),
+              std::string::npos);
 }
 
 TEST_F(VideoPipelineTest, StopClosesTheDecoderOnTheVideoThread) {

@@ -109,6 +109,7 @@ class StandInProcessor : public PictureConverter {
     }
     void releaseOutput() override {}
     void prepareOutput(ID3D11Texture2D*) override {}
+    void setColour(const PictureColour&) override {}
     bool readyToDraw() const override { return width_ > 0; }
     HRESULT draw(const Rect&, const Rect&, Size, ID3D11RenderTargetView* target) override {
         context_->ClearRenderTargetView(target, colour_.data());
@@ -148,6 +149,7 @@ class VideoRendererTest : public ::testing::Test {
         std::wstring error;
         ASSERT_TRUE(createVideoDevice(window, device, error)) << narrowError(error);
         renderer = std::make_unique<VideoRenderer>(device, nullptr);
+        renderer->setColour(pictureColour({ColourMatrix::Bt709, false}));  // as toRgb converts
     }
     void TearDown() override {
         renderer.reset();
@@ -249,6 +251,7 @@ TEST_F(VideoRendererTest, PortraitPictureIsFittedWholeWithBlackBars) {
 
     // No picture (after a reset): plain black.
     renderer->dropPicture();
+    renderer->present();
     renderer->drawFrame();
     const std::vector<uint32_t> empty = readBack(&w, &h);
     EXPECT_COLOUR(at(empty, w, 400, 300), black);
