@@ -104,9 +104,10 @@ void WifiPhones::cardStep() {
             offers.push_back({s.name, s.address});
         }
     }
-    publishCard(generation, [&](WifiState& s) {
-        if (!sameOffers(s.offers, offers)) s.offers = offers;
-    });
+    if (!sameOffers(card_.offers, offers)) {
+        card_.offers = offers;
+        publishCard(generation, [&](WifiState& s) { s.offers = offers; });
+    }
 
     if (card_.awaitingPhone) {
         std::string found;

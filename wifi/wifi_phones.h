@@ -2,6 +2,14 @@
 // cabled phone to Wi-Fi, remembering every phone connected over Wi-Fi, and connecting those
 // phones again when they come back. One worker thread runs every adb command; the operations
 // only queue work, so the panel never waits for adb.
+//
+// How the App wires it: Options from the phone link (runAdb, findAdb, and `identify` built from
+// kIdentityQueryArgs and identityFromAnswer), settingsPath() for `settingsPath`, secureRandom
+// for `random`; the phone monitor's onChange hands phones() to setListedPhones; [phone] wifi
+// goes to setUseWifi; the key of the phone streaming over USB to setCableStream; onChange
+// copies state() into the model and posts the refresh; the panel's card calls openQrCard,
+// closeCard, pairWithCode, and the phone list useOverWifi and forget. start() after the
+// settings load, stop() with the phone monitor at shut-down.
 #pragma once
 
 #include <condition_variable>
@@ -94,6 +102,7 @@ class WifiPhones {
         bool discovery = true;
         bool polling = false;
         uint64_t nextPollMs = 0;
+        std::vector<WifiOffer> offers;  // as last published
         uint64_t giveUpAtMs = 0;
         // After a pairing, until the phone's connect service shows.
         bool awaitingPhone = false;

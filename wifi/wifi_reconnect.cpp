@@ -51,6 +51,7 @@ std::vector<WifiRemembered> WifiPhones::missingPhones(uint64_t nowMs) {
 
 void WifiPhones::reconnectStep() {
     const uint64_t now = tickMs();
+    std::erase_if(settling_, [&](const auto& entry) { return entry.second <= now; });
     const std::vector<WifiRemembered> missing = missingPhones(now);
     uint64_t next = UINT64_MAX;
     for (const auto& [key, until] : settling_) next = std::min(next, until);
