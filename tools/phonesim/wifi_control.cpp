@@ -108,6 +108,7 @@ class WifiControl {
                 net.pairingCode.clear();
                 net.pairingPort = 0;
             } else if (what == "back" && w.size() <= 4) {
+                const std::string before = net.address + ":" + std::to_string(net.connectPort);
                 net.up = true;
                 // Wireless debugging comes back on a port of its own choosing.
                 if (w.size() == 4 && w[3] == "new") {
@@ -115,6 +116,13 @@ class WifiControl {
                 } else if (w.size() == 4) {
                     std::string error;
                     if (!applyNetworkSetting(*p, "connectPort", w[3], error)) return fail(error);
+                }
+                // A connection to wireless debugging's old port ends with it.
+                if (p->wifi.plugged && p->wifi.serial == before &&
+                    before != net.address + ":" + std::to_string(net.connectPort)) {
+                    p->wifi.plugged = false;
+                    id = p->id;
+                    gone = before;
                 }
             } else if (what == "address" && w.size() == 4) {
                 if (!isIpv4(w[3])) return fail("address wants A.B.C.D");
