@@ -28,6 +28,7 @@ class WifiSim : public ::testing::Test {
     std::unique_ptr<PhoneMonitor> monitor;
     std::unique_ptr<WifiPhones> wifi;
     const std::wstring settings = dir.file(L"settings.ini");
+    uint32_t giveUpMs = 120000;
 
     void SetUp() override { openLog(); }
     void TearDown() override {
@@ -56,6 +57,7 @@ class WifiSim : public ::testing::Test {
         options.settingsPath = [this] { return settings; };
         options.random = secureRandom;
         options.cardPollMs = 200;
+        options.giveUpMs = giveUpMs;
         options.discoveryPollMs = 200;
         options.firstRetryMs = 300;
         options.maxRetryMs = 1000;
@@ -172,6 +174,42 @@ TEST_F(WifiSim, AWrongCodeFailsInAdbsWordsAndTheRightOneConnects) {
     ASSERT_EQ(s.remembered.size(), 1u);
     EXPECT_EQ(s.remembered[0].address, "192.168.1.20:" + network("p", "connectPort"));
     EXPECT_TRUE(listedOverWifi("R5CT100"));
+}
+
+TEST_F(WifiSim, WithoutDiscoveryTheCardSaysSoAndTypedAddressesStillPairAndConnect) {
+    start("phone p serialno=R5CT100 ip=192.168.1.20\nmdns off\n");
+    std::string offered = sim.ask("pairing p 482913");
+    offered.pop_back();
+    wifi->openQrCard();
+    WifiState s = waitState([](const WifiState& s) { return !s.discovery; });
+    EXPECT_EQ(s.step, WifiStep::Looking);
+    EXPECT_EQ(s.status.rfind("adb here cannot look for phones on the network", 0), 0u);
+    wifi->pairWithCode(offered, "482913");
+    s = waitState([](const WifiState& s) { return s.step == WifiStep::Failed; });
+    EXPECT_EQ(s.status.rfind("Paired. Now type the address shown", 0), 0u) << s.status;
+    wifi->pairWithCode("192.168.1.20:" + network("p", "connectPort"), "");
+    s = waitState([](const WifiState& s) { return s.step == WifiStep::Connected; });
+    ASSERT_EQ(s.step, WifiStep::Connected) << s.status;
+    EXPECT_TRUE(listedOverWifi("R5CT100"));
+}
+
+TEST_F(WifiSim, ACodeNoPhoneScansIsGivenUpAndTryAgainMakesANewOne) {
+    giveUpMs = 300;
+    start("phone p serialno=R5CT100 ip=192.168.1.20\n");
+    wifi->openQrCard();
+    WifiState s = waitState([](const WifiState& s) { return s.step == WifiStep::GaveUp; });
+    ASSERT_EQ(s.step, WifiStep::GaveUp);
+    EXPECT_TRUE(s.canRetry);
+    EXPECT_EQ(s.status, "No phone paired within two minutes. Press Try again for a new code.");
+    const std::string old = s.pairingText;
+    const int polls = commandsStartingWith("mdns services");
+    wifi->openQrCard();
+    // (It gives up again soon: this card's time is short.)
+    s = waitState(
+        [&](const WifiState& s) { return !s.pairingText.empty() && s.pairingText != old; });
+    EXPECT_NE(s.pairingText, old);
+    // The new card looks again.
+    EXPECT_TRUE(test::waitFor([&] { return commandsStartingWith("mdns services") > polls; }));
 }
 
 TEST_F(WifiSim, ACabledPhoneSwitchesToWifiAndStaysWhenUnplugged) {
