@@ -67,6 +67,7 @@ void rememberPhone(std::vector<WifiRemembered>& phones, const WifiRemembered& ph
         return;
     }
     phones.push_back(phone);
+    if (phones.back().name.empty()) phones.back().name = phone.key;
     if (phones.size() > static_cast<size_t>(kMaxRememberedPhones)) phones.erase(phones.begin());
 }
 

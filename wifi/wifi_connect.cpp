@@ -38,32 +38,39 @@ WifiPhones::Connected WifiPhones::connectAndRemember(const std::string& address,
         c.failure = adbWords(r.output);
         return c;
     }
+    const std::string serial = isPlainWord(answer.serial) ? answer.serial : address;
     // Who answered there: the phone list knows phones by this key, over USB and Wi-Fi alike.
     Identity who;
     if (options_.identify) {
         CommandCancelScope scope(cancel);
-        who = options_.identify(adb_.path(), answer.serial);
+        who = options_.identify(adb_.path(), serial);
     }
     if (cancel.cancelled()) return c;
-    std::string host;
-    int port = 0;
-    c.phone.key = who.key.empty() ? answer.serial : who.key;
-    if (!expectedKey.empty() && c.phone.key != expectedKey) {
-        // Another phone answers at that address now (a new lease of the same address).
-        logLine("wifi: %s answers at %s, not the phone remembered there", c.phone.key.c_str(),
-                answer.serial.c_str());
-        adb_.run("disconnect " + answer.serial, kShellTimeoutMs, cancel);
-        c.failure = "another phone answers at " + answer.serial;
+    // A phone that did not say who it is (its key falls back to the serial) is taken for the one
+    // expected; one that names another key is not it.
+    const bool told = !who.key.empty() && who.key != serial;
+    if (!expectedKey.empty() && told && who.key != expectedKey) {
+        // Another phone answers at that address now (the address was given to it).
+        logLine("wifi: %s answers at %s, not the phone remembered there", who.key.c_str(),
+                serial.c_str());
+        adb_.run("disconnect " + serial, kShellTimeoutMs, cancel);
+        c.failure = "another phone answers at " + serial;
         return c;
     }
-    c.phone.name = who.name.empty() ? c.phone.key : who.name;
-    c.phone.address = splitAddress(answer.serial, host, port) ? answer.serial : address;
+    c.phone.key = told || expectedKey.empty() ? (who.key.empty() ? serial : who.key) : expectedKey;
+    c.phone.name = told || expectedKey.empty() ? who.name : std::string();
+    std::string host;
+    int port = 0;
+    c.phone.address = splitAddress(serial, host, port) ? serial : address;
     c.phone.service = service;
     c.phone.connected = true;
     c.ok = true;
+    rememberPhone(remembered_, c.phone);  // an empty name keeps the one known
+    for (const WifiRemembered& p : remembered_) {
+        if (p.key == c.phone.key) c.phone.name = p.name.empty() ? p.key : p.name;
+    }
     logLine("wifi: %s (%s) connected at %s", c.phone.name.c_str(), c.phone.key.c_str(),
             c.phone.address.c_str());
-    rememberPhone(remembered_, c.phone);
     settling_[c.phone.key] = tickMs() + kSettleMs;
     plan_.reset(c.phone.key);
     saveRemembered();

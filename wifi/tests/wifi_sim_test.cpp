@@ -264,6 +264,23 @@ TEST_F(WifiSim, APhoneWhoseWifiDropsAndReturnsOnANewPortIsConnectedAgain) {
     EXPECT_NE(log().find(" again at " + moved), std::string::npos);
 }
 
+TEST_F(WifiSim, AnotherPhoneAtTheRememberedAddressIsNotTakenForIt) {
+    ini::writeString(settings, L"wifiphones", L"count", L"1");
+    ini::writeString(settings, L"wifiphones", L"key1", L"R5CT100");
+    ini::writeString(settings, L"wifiphones", L"address1", L"192.168.1.20:5555");
+    start("phone q serialno=NEIGHBOUR ip=192.168.1.20 tcpip=5555\n");
+    EXPECT_TRUE(test::waitFor([&] {
+        return log().find(
+                   "wifi: NEIGHBOUR answers at 192.168.1.20:5555, not the phone "
+                   "remembered there") != std::string::npos;
+    }));
+    EXPECT_TRUE(test::waitFor([&] { return commandsStartingWith("disconnect 192.168.1.20") > 0; }));
+    const WifiState s = wifi->state();
+    ASSERT_EQ(s.remembered.size(), 1u);
+    EXPECT_EQ(s.remembered[0].key, "R5CT100");
+    EXPECT_EQ(setting(L"count"), "1");
+}
+
 TEST_F(WifiSim, ClosingTheCardOrStoppingEndsTheAdbCommandInFlight) {
     start("phone p serialno=R5CT100 ip=192.168.1.20\nhang pair\n");
     wifi->openQrCard();
