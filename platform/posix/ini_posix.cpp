@@ -1,5 +1,6 @@
 // The private-profile rules, reproduced on a plain text file (UTF-8, one entry a line).
 #include <cwctype>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -129,9 +130,18 @@ int parseInt(const std::wstring& s) {
     return static_cast<int>(negative ? 0u - value : value);
 }
 
+// Windows serialises every private-profile call of a process; without the same, two threads
+// that save parts of one file (the settings, the remembered Wi-Fi phones) lose each other's
+// writes or read a file half written.
+std::mutex& fileLock() {
+    static std::mutex lock;
+    return lock;
+}
+
 }  // namespace
 
 int getInt(const std::wstring& path, const wchar_t* section, const wchar_t* key, int def) {
+    std::lock_guard guard(fileLock());
     const auto value = lookup(path, section, key);
     if (!value || value->empty()) return def;
     return parseInt(*value);
@@ -140,6 +150,7 @@ int getInt(const std::wstring& path, const wchar_t* section, const wchar_t* key,
 std::wstring getString(const std::wstring& path, const wchar_t* section, const wchar_t* key,
                        const wchar_t* def, size_t bufferUnits) {
     if (bufferUnits == 0) return {};
+    std::lock_guard guard(fileLock());
     const auto value = lookup(path, section, key);
     std::wstring result = value ? *value : trim(def ? def : L"");
     if (result.size() > bufferUnits - 1) result.resize(bufferUnits - 1);
@@ -149,6 +160,7 @@ std::wstring getString(const std::wstring& path, const wchar_t* section, const w
 bool writeString(const std::wstring& path, const wchar_t* section, const wchar_t* key,
                  const wchar_t* value) {
     if (path.empty() || !section) return false;
+    std::lock_guard guard(fileLock());
     std::vector<Line> lines = parse(path);
     const auto span = findSection(lines, section);
     if (!key) {

@@ -7,6 +7,7 @@
 #include "tools/phonesim/phone_shell.h"
 #include "tools/phonesim/phone_storage.h"
 #include "tools/phonesim/simulator.h"
+#include "tools/phonesim/wifi_commands.h"
 
 namespace tov::phonesim {
 namespace {
@@ -37,6 +38,7 @@ class AdbCommand {
         if (a.command == "start-server" || a.command == "kill-server" || a.command == "reconnect") {
             return 0;
         }
+        if (isWifiHostCommand(a.command)) return wifiHostCommand(sim_, a, out_);
         if (a.command == "forward" && !a.words.empty() &&
             (a.words[0] == "--list" || a.words[0] == "--remove" || a.words[0] == "--remove-all")) {
             return forwardHost(a);
@@ -49,6 +51,7 @@ class AdbCommand {
         if (a.command == "install") return install(a, phone, fileData);
         if (a.command == "push") return push(a, phone, fileData);
         if (a.command == "uninstall") return uninstall(a, phone);
+        if (a.command == "tcpip") return tcpipCommand(sim_, a, phone->id, serial, out_);
         if (a.command == "get-serialno") {
             out_.write(serial + "\n");
             return 0;

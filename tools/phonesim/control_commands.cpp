@@ -6,6 +6,7 @@
 #include "tools/phonesim/shell_words.h"
 #include "tools/phonesim/simulator.h"
 #include "tools/phonesim/stream_server.h"
+#include "tools/phonesim/wifi_control.h"
 
 namespace tov::phonesim {
 namespace {
@@ -52,6 +53,7 @@ class Control {
             for (const auto& p : sim_.phones) out_.write(p->id + "\n");
             return 0;
         }
+        if (isWifiControl(verb)) return wifiControl(sim_, w, out_);
         if (w.size() < 2) return fail("usage: " + verb + " PHONE ...");
         if (verb == "plug" || verb == "unplug") return plug(w, verb == "plug");
         if (verb == "remove") return remove(w[1]);

@@ -1,6 +1,7 @@
 #include "tools/phonesim/phone_shell.h"
 
 #include "platform/clock.h"
+#include "tools/phonesim/phone_network.h"
 #include "tools/phonesim/phone_storage.h"
 #include "tools/phonesim/simulator.h"
 
@@ -49,7 +50,20 @@ int PhoneShell::command(const ShellCommand& cmd, bool last) {
     if (name == "sha256sum") return sha256sum(w);
     if (name == "app_process") return appProcess(cmd, last);
     if (name == "pkill") return pkill(w);
+<<<<<<< HEAD
     if (const int rc = storageCommand(sim_, phoneId_, w, out_); rc >= 0) return rc;
+=======
+    if (name == "ip") {
+        std::string text;
+        int rc = 1;
+        {
+            std::lock_guard lock(sim_.mutex);
+            if (auto p = sim_.find(phoneId_)) rc = ipCommand(*p, w, text);
+        }
+        out_.write(text);
+        return rc;
+    }
+>>>>>>> wifi
     out_.write("/system/bin/sh: " + name + ": inaccessible or not found\n");
     return 127;
 }

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "tools/phonesim/phone_network.h"
+
 namespace tov::phonesim {
 namespace {
 
@@ -135,6 +137,7 @@ bool parseSize(const std::string& text, int& width, int& height) {
 
 bool applyPhoneSetting(SimPhone& phone, const std::string& key, const std::string& value,
                        std::string& error) {
+    if (isNetworkSetting(key)) return applyNetworkSetting(phone, key, value, error);
     long long n = 0;
     bool flag = false;
     if (key == "usb" || key == "wifi") {

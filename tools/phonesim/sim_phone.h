@@ -45,11 +45,28 @@ struct PhoneFile {
     uint64_t size = 0;
 };
 
+// The phone's side of the Wi-Fi network: its address there, wireless debugging, and the services
+// it announces for adb's discovery.
+struct PhoneNetwork {
+    std::string address;      // IPv4 address on the Wi-Fi network; empty: not on one
+    bool up = true;           // on that network now (a drop keeps the address for its return)
+    std::string serviceName;  // its name in discovery; empty: "adb-" + serialno + "-" + a suffix
+    bool debugging = false;   // wireless debugging is on: the connect service is announced
+    int connectPort = 0;      // wireless debugging's port
+    bool paired = false;      // this PC is paired: wireless debugging takes its connections
+    int tcpipPort = 0;        // adbd also listens on plain TCP here after "adb tcpip"
+    // The pairing service open now (a scanned QR code, or the pairing-code screen).
+    std::string pairingName;
+    int pairingPort = 0;
+    std::string pairingCode;
+};
+
 struct SimPhone {
     std::string id;
     PhoneLink usb;
     PhoneLink wifi;
     std::string state = "device";  // "device", "unauthorized" or "offline"
+    PhoneNetwork net;
 
     // Identity (getprop) and screen.
     std::string serialno;

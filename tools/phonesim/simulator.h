@@ -56,6 +56,7 @@ class Simulator {
     std::vector<std::string> hangs;                 // command texts that never answer
     std::vector<std::string> commandLog;            // every adb command line received
     uint64_t lastHelperRun = 0;
+    bool discovery = true;  // adb's mdns discovery works ("mdns off" makes it unavailable)
 
     // Under `mutex`: the phone attached through `serial`, or the phone named by id or serial.
     std::shared_ptr<SimPhone> attached(const std::string& serial) const;

@@ -286,6 +286,137 @@ TEST_F(AdbAnswers, WmSizeOverrideAndReset) {
     EXPECT_EQ(adb("-s S1 shell wm size").output, "Physical size: 1080x2400\n");
 }
 
+// The text after the tab of the mdns line of `type`, or empty.
+std::string serviceAddress(const std::string& services, const std::string& type) {
+    for (const std::string& line : lines(services)) {
+        const size_t tab = line.find("\t" + type + "\t");
+        if (tab != std::string::npos) return line.substr(tab + type.size() + 2);
+    }
+    return {};
+}
+
+TEST_F(AdbAnswers, AScannedCodeOffersPairingAndThePairedPhoneConnects) {
+    startSim("phone p usb=S1 ip=192.168.1.20\n");
+    AdbResult r = adb("mdns check");
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.output, "mdns daemon version [adb discovery 0.0.0]\n");
+    EXPECT_EQ(adb("mdns services").output, "List of discovered mdns services\n\n");
+    EXPECT_FALSE(sim.ok("scan p WIFI:T:ADB;S:x;;"));  // no password: not a pairing code
+
+    const std::string pairing = sim.ask("scan p 'WIFI:T:ADB;S:tovenmar-k2;P:Pw9\\;x;;'");
+    ASSERT_EQ(pairing.rfind("192.168.1.20:", 0), 0u) << pairing;
+    const std::string pairAddress = pairing.substr(0, pairing.size() - 1);
+    r = adb("mdns services");
+    EXPECT_NE(r.output.find("tovenmar-k2\t_adb-tls-pairing._tcp\t" + pairAddress + "\n"),
+              std::string::npos)
+        << r.output;
+    const std::string connectAddress = serviceAddress(r.output, "_adb-tls-connect._tcp");
+    ASSERT_EQ(connectAddress.rfind("192.168.1.20:", 0), 0u) << r.output;
+    EXPECT_NE(r.output.find("adb-S1-"), std::string::npos);
+
+    // Not paired yet: the phone refuses the connection.
+    EXPECT_EQ(adb("connect " + connectAddress).output,
+              "failed to authenticate to " + connectAddress + "\n");
+    r = adb("pair " + pairAddress + " Pw9");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.output, "error: Failed: Wrong password or connection was dropped.\n");
+    r = adb("pair " + pairAddress + " Pw9;x");
+    ASSERT_TRUE(r.ok) << r.output;
+    EXPECT_EQ(r.output.rfind("Successfully paired to " + pairAddress + " [guid=adb-S1-", 0), 0u)
+        << r.output;
+    EXPECT_EQ(serviceAddress(adb("mdns services").output, "_adb-tls-pairing._tcp"), "");
+
+    r = adb("connect " + connectAddress);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.output, "connected to " + connectAddress + "\n");
+    EXPECT_EQ(adb("connect " + connectAddress).output,
+              "already connected to " + connectAddress + "\n");
+    EXPECT_NE(adb("devices -l").output.find(connectAddress + "     device product:"),
+              std::string::npos);
+    EXPECT_TRUE(adb("-s " + connectAddress + " shell echo over wifi").ok);
+    EXPECT_EQ(adb("disconnect " + connectAddress).output, "disconnected " + connectAddress + "\n");
+    r = adb("disconnect " + connectAddress);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.output, "error: no such device '" + connectAddress + "'\n");
+}
+
+TEST_F(AdbAnswers, PairingByCodeConnectFailuresAndDiscoveryOff) {
+    startSim("phone p usb=S1 ip=192.168.1.20\nphone q usb=S2\n");
+    EXPECT_FALSE(sim.ok("pairing q 123456"));  // not on Wi-Fi
+    EXPECT_FALSE(sim.ok("pairing p 12345"));
+    std::string address = sim.ask("pairing p 482913");
+    address.pop_back();
+    EXPECT_NE(adb("mdns services").output.find("\t_adb-tls-pairing._tcp\t" + address),
+              std::string::npos);
+    AdbResult r = adb("pair " + address);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.output, "Enter pairing code: adb: No pairing code provided\n");
+    r = adb("pair 192.168.1.20 482913");
+    EXPECT_EQ(r.output, "error: Invalid port while parsing address [192.168.1.20]\n");
+    EXPECT_EQ(adb("pair 192.168.1.20:1 482913").output,
+              "error: Failed: Wrong password or connection was dropped.\n");
+    EXPECT_TRUE(adb("pair " + address + " 482913").ok);
+    EXPECT_EQ(adb("connect 192.168.1.20:9").output,
+              "failed to connect to '192.168.1.20:9': Connection refused\n");
+    EXPECT_EQ(adb("connect 192.168.1.99").output,
+              "failed to connect to '192.168.1.99:5555': No route to host\n");
+    r = adb("connect");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.output, "adb: usage: adb connect HOST[:PORT]\n");
+
+    ASSERT_TRUE(sim.ok("mdns off"));
+    EXPECT_EQ(adb("mdns check").output, "ERROR: mdns discovery disabled\n");
+    EXPECT_EQ(adb("mdns services").output, "List of discovered mdns services\n\n");
+    EXPECT_EQ(adb("mdns").output, "adb: mdns requires an argument\n");
+}
+
+TEST_F(AdbAnswers, ACabledPhoneOnTcpAndItsWifiComingAndGoing) {
+    startSim("phone p usb=S1 ip=192.168.1.20\nphone q usb=S2\n");
+    AdbResult r = adb("-s S1 shell ip -f inet addr show");
+    ASSERT_TRUE(r.ok);
+    EXPECT_NE(r.output.find(": wlan0: <BROADCAST,MULTICAST,UP,LOWER_UP>"), std::string::npos);
+    EXPECT_NE(r.output.find("    inet 192.168.1.20/24 brd 192.168.1.255 scope global wlan0\n"),
+              std::string::npos)
+        << r.output;
+    r = adb("-s S2 shell ip -f inet addr show");
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.output.find("wlan0"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("inet 10."), std::string::npos);  // mobile data stays
+    EXPECT_NE(adb("-s S2 shell ip addr show wlan0").output.find("state DOWN"), std::string::npos);
+
+    EXPECT_EQ(adb("connect 192.168.1.20").output,
+              "failed to connect to '192.168.1.20:5555': Connection refused\n");
+    r = adb("-s S1 tcpip 5555");
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.output, "restarting in TCP mode port: 5555\n");
+    EXPECT_EQ(adb("-s S1 tcpip 0").output, "adb: tcpip: invalid port: 0\n");
+    EXPECT_EQ(adb("connect 192.168.1.20").output, "connected to 192.168.1.20:5555\n");
+    EXPECT_NE(adb("devices -l").output.find("192.168.1.20:5555      device"), std::string::npos);
+
+    // Off the network the connection ends and nothing answers there; back, it connects again.
+    ASSERT_TRUE(sim.ok("wifi p drop"));
+    EXPECT_EQ(adb("devices -l").output.find("192.168.1.20:5555"), std::string::npos);
+    EXPECT_EQ(adb("connect 192.168.1.20:5555").output,
+              "failed to connect to '192.168.1.20:5555': No route to host\n");
+    ASSERT_TRUE(sim.ok("wifi p back"));
+    EXPECT_EQ(adb("connect 192.168.1.20:5555").output, "connected to 192.168.1.20:5555\n");
+    // A new address ends the connection at the old one.
+    ASSERT_TRUE(sim.ok("wifi p address 192.168.1.31"));
+    EXPECT_EQ(adb("devices -l").output.find("192.168.1.20:5555"), std::string::npos);
+    EXPECT_NE(adb("-s S1 shell ip route").output.find(" src 192.168.1.31"), std::string::npos);
+    EXPECT_EQ(adb("connect 192.168.1.31:5555").output, "connected to 192.168.1.31:5555\n");
+
+    // Wireless debugging may come back on a port of its own.
+    ASSERT_TRUE(sim.ok("phone p debugging=1"));
+    const std::string before = serviceAddress(adb("mdns services").output, "_adb-tls-connect._tcp");
+    ASSERT_TRUE(sim.ok("wifi p drop"));
+    EXPECT_EQ(serviceAddress(adb("mdns services").output, "_adb-tls-connect._tcp"), "");
+    ASSERT_TRUE(sim.ok("wifi p back new"));
+    const std::string after = serviceAddress(adb("mdns services").output, "_adb-tls-connect._tcp");
+    EXPECT_EQ(after.rfind("192.168.1.31:", 0), 0u);
+    EXPECT_NE(after, before);
+}
+
 TEST_F(AdbAnswers, HungCommandRunsPastItsLimitWhileOthersAnswer) {
     startSim("phone p usb=S1\nhang shell wm size\n");
     AdbResult r = adb("-s S1 shell wm size", 500);
