@@ -50,9 +50,7 @@ int PhoneShell::command(const ShellCommand& cmd, bool last) {
     if (name == "sha256sum") return sha256sum(w);
     if (name == "app_process") return appProcess(cmd, last);
     if (name == "pkill") return pkill(w);
-<<<<<<< HEAD
     if (const int rc = storageCommand(sim_, phoneId_, w, out_); rc >= 0) return rc;
-=======
     if (name == "ip") {
         std::string text;
         int rc = 1;
@@ -63,7 +61,6 @@ int PhoneShell::command(const ShellCommand& cmd, bool last) {
         out_.write(text);
         return rc;
     }
->>>>>>> wifi
     out_.write("/system/bin/sh: " + name + ": inaccessible or not found\n");
     return 127;
 }
