@@ -3,7 +3,8 @@
 #   tov_wine_setup OUT           Wine and display settings; the prefix is OUT/wineprefix unless
 #                                WINEPREFIX is set
 #   tov_start_phonesim SCENARIO  starts the simulator, exports TOVENMAR_PHONESIM
-#   tov_start_tovenmar           starts Tovenmar.exe; its pid is in $tovenmar
+#   tov_start_tovenmar           starts Tovenmar.exe ($TOV_EXE when set, with adb.exe beside
+#                                it); its pid is in $tovenmar
 #   tov_wait_panel               waits for the panel window; its X id is in $panel
 #   tov_press_start              presses "Start stream" in the panel
 #   tov_find_log                 finds tovenmar.log; its path is in $log
@@ -51,7 +52,7 @@ tov_start_phonesim() {
 }
 
 tov_start_tovenmar() {
-    "$tov_wine" "$root/build/win/bin/Tovenmar.exe" > "$tov_out/wine.log" 2>&1 &
+    "$tov_wine" "${TOV_EXE:-$root/build/win/bin/Tovenmar.exe}" > "$tov_out/wine.log" 2>&1 &
     tovenmar=$!
     tov_pids+=($tovenmar)
 }
