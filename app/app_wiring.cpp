@@ -49,9 +49,9 @@ SessionCallbacks App::makeSessionCallbacks() {
         audio_.start(rate, channels);
         recorder_.onAudioConfig(rate, channels);
     };
-    cb.onAudioPacket = [this](const uint8_t* data, size_t size) {
+    cb.onAudioPacket = [this](const uint8_t* data, size_t size, int64_t time) {
         audio_.pushBytes(data, size);
-        recorder_.onAudioPacket(data, size);
+        recorder_.onAudioPacket(data, size, time);
     };
     return cb;
 }
