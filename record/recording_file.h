@@ -1,9 +1,10 @@
 // A recording's file, written on a thread of its own so that a slow disk never holds up the
 // stream thread. Each piece is handed to the system once written, so a crash of the program
-// loses only the pieces still queued. A power cut can also lose what the system has not yet put
-// on the disk: the file is flushed to the disk every few pieces (about every five seconds of a
-// recording) and when it is finished, so it loses at most about that much, unless the disk's own
-// volatile write cache holds more.
+// loses only the pieces still queued (and what the writer had not yet cut into a fragment). A
+// power cut can also lose what the system has not yet put on the disk: the file is flushed to
+// the disk every few pieces (about every five seconds of a recording) and when it is finished,
+// so a power cut loses about that much more at most, unless the disk's own volatile write cache
+// holds more.
 #pragma once
 
 #include <condition_variable>

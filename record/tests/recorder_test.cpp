@@ -199,18 +199,32 @@ TEST_F(RecorderTest, WithNothingArrivingTheFileStillGrowsAndSoundThatComesOnLate
     EXPECT_EQ(pictureTimes(files[0]).size(), pictures);
 }
 
-// A disk that takes every write only when let go.
+// A disk that takes every write only when let go, and counts the files flushed to it whole.
 class HeldDisk : public RecordingOutput {
   public:
     HeldDisk(std::unique_ptr<RecordingOutput> file, std::mutex& lock, std::condition_variable& wake,
-             bool& held)
-        : file_(std::move(file)), lock_(lock), wake_(wake), held_(held) {}
-    bool append(std::string_view bytes) override { return wait() && file_->append(bytes); }
+             bool& held, std::atomic<int>& flushedWhole)
+        : file_(std::move(file)),
+          lock_(lock),
+          wake_(wake),
+          held_(held),
+          flushedWhole_(flushedWhole) {}
+    bool append(std::string_view bytes) override {
+        flushed_ = false;
+        return wait() && file_->append(bytes);
+    }
     bool overwrite(uint64_t at, std::string_view bytes) override {
+        flushed_ = false;
         return wait() && file_->overwrite(at, bytes);
     }
-    bool flushToDisk() override { return wait() && file_->flushToDisk(); }
-    bool close() override { return wait() && file_->close(); }
+    bool flushToDisk() override {
+        flushed_ = true;
+        return wait() && file_->flushToDisk();
+    }
+    bool close() override {
+        if (flushed_) ++flushedWhole_;
+        return wait() && file_->close();
+    }
     void discard() override { file_->discard(); }
 
   private:
@@ -223,12 +237,15 @@ class HeldDisk : public RecordingOutput {
     std::mutex& lock_;
     std::condition_variable& wake_;
     bool& held_;
+    std::atomic<int>& flushedWhole_;
+    bool flushed_ = false;  // nothing was written since the last flush
 };
 
-TEST_F(RecorderTest, StoppingAndANewConfigurationReturnAtOnceWhileTheDiskIsHeld) {
+TEST_F(RecorderTest, StoppingAndANewConfigurationReturnAtOnceWhileTheDiskIsHeldAndFlushLater) {
     std::mutex lock;
     std::condition_variable wake;
     bool held = true;
+    std::atomic<int> flushedWhole{0};
     const auto release = [&] {
         {
             std::lock_guard<std::mutex> guard(lock);
@@ -238,7 +255,8 @@ TEST_F(RecorderTest, StoppingAndANewConfigurationReturnAtOnceWhileTheDiskIsHeld)
     };
     RecorderOptions o = options();
     o.createFile = [&](const std::wstring& path) -> std::unique_ptr<RecordingOutput> {
-        return std::make_unique<HeldDisk>(createRecordingFile(path), lock, wake, held);
+        return std::make_unique<HeldDisk>(createRecordingFile(path), lock, wake, held,
+                                          flushedWhole);
     };
     Recorder recorder(o);
     // The stream thread and the UI thread, each in a thread of its own so that a call that
@@ -265,6 +283,7 @@ TEST_F(RecorderTest, StoppingAndANewConfigurationReturnAtOnceWhileTheDiskIsHeld)
     release();
     EXPECT_EQ(savedStatus(recorder), "Saved recording1.mp4 in Videos\\Tovenmar.");
     ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(flushedWhole, 2);  // each file reached the disk whole before it was closed
     EXPECT_EQ(probe(files[0]).video["nb_read_frames"], "90");
     EXPECT_EQ(probe(files[1]).video["nb_read_frames"], "60");
 }
