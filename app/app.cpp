@@ -119,7 +119,8 @@ void App::shutdown() {
     // A file going to the phone is cut short: the shut-down never waits on adb for it.
     fileSender_.stop();
     session_.stop(false);
-    recorder_.stop();
+    // The open recording is finished here: the only place that waits for its disk.
+    recorder_.shutdown();
     screenshots_.stop();
     if (clipboard_) clipboard_->stop();
     inputLink_.finish();

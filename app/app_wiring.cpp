@@ -51,9 +51,9 @@ SessionCallbacks App::makeSessionCallbacks() {
         recorder_.onAudioConfig(rate, channels);
         refresh();
     };
-    cb.onAudioPacket = [this](const uint8_t* data, size_t size) {
+    cb.onAudioPacket = [this](const uint8_t* data, size_t size, int64_t time) {
         audio_.pushBytes(data, size);
-        recorder_.onAudioPacket(data, size);
+        recorder_.onAudioPacket(data, size, time);
     };
     return cb;
 }

@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         REQUIRE(rate >= 0 && channels >= 0 && currentSize >= 8);
         ++delivered;
     };
-    callbacks.onAudioPacket = [&](const uint8_t* pcm, size_t n) {
+    callbacks.onAudioPacket = [&](const uint8_t* pcm, size_t n, int64_t) {
         REQUIRE(pcm == current && n == currentSize);
         ++delivered;
     };

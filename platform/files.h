@@ -30,5 +30,11 @@ int64_t fileSize(const std::wstring& path);
 // fopen that lets other programs read and write the file while it is open. "wt" gives CR LF
 // line ends on Windows.
 FILE* openSharedFile(const std::wstring& path, const wchar_t* mode);
+// Moves an open file's position to a byte offset from its start (files past 4 GB too).
+bool seekFile(FILE* file, int64_t offset);
+// Hands what the C library buffers to the system and waits until the system has handed the
+// file's data to the disk (fsync, FlushFileBuffers). A disk with a volatile write cache of its
+// own may still hold it there.
+bool flushToDisk(FILE* file);
 
 }  // namespace tov

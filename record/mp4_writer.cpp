@@ -2,329 +2,244 @@
 
 #include <algorithm>
 
-#include "record/box_writer.h"
-
 namespace tov {
 namespace {
 
-constexpr uint32_t kVideoTimescale = 90000;
-constexpr uint32_t kVideoTrack = 1;
-constexpr uint32_t kAudioTrack = 2;
-// Sample flags: a sync sample depends on no other; any other picture does and is not sync.
-constexpr uint32_t kSyncSampleFlags = 0x02000000;
-constexpr uint32_t kOtherSampleFlags = 0x01010000;
+// Sound stamps jitter a little around the count of frames; within this it follows on.
+constexpr int64_t kSoundToleranceUs = 30000;
+// A fragment is cut this far behind the newest time known, so that pictures, which take longer
+// to arrive than sound, are not already behind the cut.
+constexpr int64_t kCutMarginUs = 500000;
+// Pictures that stopped this long ago are a still screen: their fragment is cut without them.
+constexpr int64_t kStillUs = 1000000;
+constexpr int64_t kUs = 1000000;
 
-void sampleEntryStart(BoxWriter& w, const char* type) {
-    w.begin(type);
-    w.zeros(6);  // reserved
-    w.u16(1);    // data_reference_index
+std::string be64(uint64_t v) {
+    std::string out(8, '\0');
+    for (int i = 0; i < 8; ++i) out[i] = static_cast<char>((v >> (56 - 8 * i)) & 0xff);
+    return out;
 }
 
-void emptySampleTables(BoxWriter& w) {
-    for (const char* type : {"stts", "stsc", "stco"}) {
-        w.beginFull(type, 0, 0);
-        w.u32(0);
-        w.end();
-    }
-    w.beginFull("stsz", 0, 0);
-    w.u32(0);
-    w.u32(0);
-    w.end();
-}
-
-void dataInformation(BoxWriter& w) {
-    w.begin("dinf");
-    w.beginFull("dref", 0, 0);
-    w.u32(1);
-    w.beginFull("url ", 0, 1);  // the media is in this file
-    w.end();
-    w.end();
-    w.end();
-}
-
-void trackHeader(BoxWriter& w, uint32_t id, bool sound, int width, int height) {
-    w.beginFull("tkhd", 0, 3);  // enabled, in the movie
-    w.u32(0);                   // creation time
-    w.u32(0);                   // modification time
-    w.u32(id);
-    w.u32(0);
-    w.u32(0);  // duration: the fragments say
-    w.zeros(8);
-    w.u16(0);  // layer
-    w.u16(0);  // alternate group
-    w.u16(sound ? 0x0100 : 0);
-    w.u16(0);
-    w.unityMatrix();
-    w.u32(static_cast<uint32_t>(width) << 16);
-    w.u32(static_cast<uint32_t>(height) << 16);
-    w.end();
-}
-
-void mediaHeader(BoxWriter& w, uint32_t timescale, const char* handler, const char* name) {
-    w.beginFull("mdhd", 0, 0);
-    w.u32(0);
-    w.u32(0);
-    w.u32(timescale);
-    w.u32(0);
-    w.u16(0x55c4);  // "und"
-    w.u16(0);
-    w.end();
-    w.beginFull("hdlr", 0, 0);
-    w.u32(0);
-    w.raw(std::string_view(handler, 4));
-    w.zeros(12);
-    w.raw(name);
-    w.u8(0);
-    w.end();
+// Rounded down, also below zero.
+int64_t scaleDown(int64_t value, int64_t num, int64_t den) {
+    const int64_t p = value * num;
+    return p >= 0 ? p / den : -((-p + den - 1) / den);
 }
 
 }  // namespace
 
-int64_t Mp4Writer::toTicks(int64_t timeUs) const {
-    return (timeUs - originUs_) * kVideoTimescale / 1000000;
+int64_t Mp4Writer::videoTicks(int64_t us) const {
+    return scaleDown(us, kMp4VideoTimescale, kUs);
+}
+int64_t Mp4Writer::ticksUs(int64_t ticks) const {
+    return scaleDown(ticks, kUs, kMp4VideoTimescale);
+}
+int64_t Mp4Writer::soundFrames(int64_t us) const {
+    return scaleDown(us, audio_.sampleRate, kUs);
+}
+int64_t Mp4Writer::framesUs(int64_t frames) const {
+    return audio_.sampleRate > 0 ? scaleDown(frames, kUs, audio_.sampleRate) : 0;
+}
+
+bool Mp4Writer::canRecord(const Mp4VideoTrack& video) {
+    return video.width > 0 && video.height > 0 && video.width <= 0xffff && video.height <= 0xffff &&
+           !decoderConfigRecord(video.codec, video.csd).empty();
 }
 
 bool Mp4Writer::start(const Mp4VideoTrack& video, const Mp4AudioTrack& audio, Sink sink,
                       int64_t fragmentUs) {
-    config_ = decoderConfigRecord(video.codec, video.csd);
-    if (config_.empty() || video.width <= 0 || video.height <= 0 || !sink) return false;
+    if (!canRecord(video) || !sink) return false;
     video_ = video;
     audio_ = audio;
-    if (audio_.sampleRate <= 0 || audio_.sampleRate > 65535 || audio_.channels <= 0) {
+    // The sample entry holds the rate as a 16.16 number.
+    if (audio_.sampleRate <= 0 || audio_.sampleRate > 65535 || audio_.channels <= 0 ||
+        audio_.channels > 64) {
         audio_ = {};
     }
+    frameBytes_ = static_cast<uint32_t>(audio_.channels) * 2;
     sink_ = std::move(sink);
-    fragmentTicks_ = std::max<int64_t>(1, fragmentUs * kVideoTimescale / 1000000);
-    if (!sink_(header())) return false;
+    fragmentUs_ = std::max<int64_t>(1, fragmentUs);
+    header_ = mp4Header(video_, decoderConfigRecord(video_.codec, video_.csd), audio_);
+    if (!sink_(header_.bytes)) return false;
+    fileBytes_ = header_.bytes.size();
     started_ = true;
     return true;
 }
 
-std::string Mp4Writer::header() const {
-    const bool sound = audio_.sampleRate > 0;
-    BoxWriter w;
-    w.begin("ftyp");
-    w.raw("iso6");
-    w.u32(0);
-    w.raw("iso6isommp41");
-    w.end();
-
-    w.begin("moov");
-    w.beginFull("mvhd", 0, 0);
-    w.u32(0);
-    w.u32(0);
-    w.u32(1000);
-    w.u32(0);
-    w.u32(0x00010000);  // rate 1.0
-    w.u16(0x0100);      // volume 1.0
-    w.zeros(10);
-    w.unityMatrix();
-    w.zeros(24);
-    w.u32(sound ? kAudioTrack + 1 : kVideoTrack + 1);
-    w.end();
-
-    w.begin("trak");
-    trackHeader(w, kVideoTrack, false, video_.width, video_.height);
-    w.begin("mdia");
-    mediaHeader(w, kVideoTimescale, "vide", "Tovenmar video");
-    w.begin("minf");
-    w.beginFull("vmhd", 0, 1);
-    w.zeros(8);
-    w.end();
-    dataInformation(w);
-    w.begin("stbl");
-    w.beginFull("stsd", 0, 0);
-    w.u32(1);
-    const bool hevc = video_.codec == VideoCodec::Hevc;
-    sampleEntryStart(w, hevc ? "hvc1" : "avc1");
-    w.zeros(16);  // pre-defined and reserved
-    w.u16(static_cast<uint32_t>(video_.width));
-    w.u16(static_cast<uint32_t>(video_.height));
-    w.u32(0x00480000);  // 72 dpi
-    w.u32(0x00480000);
-    w.u32(0);
-    w.u16(1);  // one picture per sample
-    w.zeros(32);
-    w.u16(0x0018);
-    w.u16(0xffff);
-    w.begin(hevc ? "hvcC" : "avcC");
-    w.raw(config_);
-    w.end();
-    w.end();  // sample entry
-    w.end();  // stsd
-    emptySampleTables(w);
-    w.end();  // stbl
-    w.end();  // minf
-    w.end();  // mdia
-    w.end();  // trak
-
-    if (sound) {
-        w.begin("trak");
-        trackHeader(w, kAudioTrack, true, 0, 0);
-        w.begin("mdia");
-        mediaHeader(w, static_cast<uint32_t>(audio_.sampleRate), "soun", "Tovenmar sound");
-        w.begin("minf");
-        w.beginFull("smhd", 0, 0);
-        w.u32(0);
-        w.end();
-        dataInformation(w);
-        w.begin("stbl");
-        w.beginFull("stsd", 0, 0);
-        w.u32(1);
-        // Little-endian signed 16-bit PCM, as the phone sends it.
-        sampleEntryStart(w, "sowt");
-        w.u16(0);  // version
-        w.u16(0);
-        w.u32(0);
-        w.u16(static_cast<uint32_t>(audio_.channels));
-        w.u16(16);
-        w.u16(0);
-        w.u16(0);
-        w.u32(static_cast<uint32_t>(audio_.sampleRate) << 16);
-        w.end();
-        w.end();  // stsd
-        emptySampleTables(w);
-        w.end();
-        w.end();
-        w.end();
-        w.end();
-    }
-
-    w.begin("mvex");
-    for (uint32_t id : {kVideoTrack, kAudioTrack}) {
-        if (id == kAudioTrack && !sound) break;
-        w.beginFull("trex", 0, 0);
-        w.u32(id);
-        w.u32(1);
-        w.u32(0);
-        w.u32(0);
-        w.u32(0);
-        w.end();
-    }
-    w.end();
-    w.end();  // moov
-    return w.take();
-}
-
-bool Mp4Writer::addVideo(std::string_view annexB, int64_t timeUs, bool key) {
-    if (!started_ || failed_) return false;
+Mp4Writer::Added Mp4Writer::addVideo(std::string_view annexB, int64_t timeUs, bool key) {
+    if (!started_ || failed_) return Added::Failed;
     if (!haveOrigin_) {
-        if (!key) return true;
+        // Parameter sets or a delimiter alone are no picture to start from.
+        if (!key || !carriesPicture(video_.codec, annexB)) return Added::Ok;
         haveOrigin_ = true;
         originUs_ = timeUs;
     }
-    int64_t ticks = toTicks(timeUs);
-    if (!samples_.empty() || videoSamples_ > 0) {
-        // Time must move forward for every picture, whatever the stamps say.
-        ticks = std::max(ticks, lastTicks_ + 1);
-    }
-    if (!samples_.empty() && ticks - samples_.front().ticks >= fragmentTicks_) {
-        if (!writeFragment(ticks)) return false;
-    }
     const std::string sample = lengthPrefixedSample(video_.codec, annexB);
-    if (sample.empty()) return true;
-    if (videoSamples_ > 0) lastDuration_ = ticks - lastTicks_;
-    samples_.push_back({ticks, static_cast<uint32_t>(sample.size()), key});
-    videoData_ += sample;
-    lastTicks_ = ticks;
+    if (sample.empty()) return Added::Ok;
+    int64_t ticks = videoTicks(timeUs - originUs_);
+    if (ticks < lastPictureTicks_ || ticks < 0) return Added::Broken;
+    // The same stamp twice, or a picture arriving after a cut that already passed its time.
+    ticks = std::max({ticks, lastPictureTicks_ + 1, videoEndTicks_});
+    nowUs_ = std::max(nowUs_, ticksUs(ticks));
+    if (!pictures_.empty() && ticksUs(ticks) - fragmentStartUs_ >= fragmentUs_) {
+        if (!fillSilenceTo(nowUs_ - kCutMarginUs) || !cut(ticks)) return Added::Failed;
+        fragmentStartUs_ = ticksUs(ticks);
+    }
+    if (!closeIfDue()) return Added::Failed;
+    ticks = std::max(ticks, videoEndTicks_);
+    pictures_.push_back({ticks, static_cast<uint32_t>(sample.size()), key});
+    pictureData_ += sample;
+    if (lastPictureTicks_ >= 0) lastIntervalTicks_ = ticks - lastPictureTicks_;
+    lastPictureTicks_ = ticks;
     ++videoSamples_;
-    return true;
+    return Added::Ok;
 }
 
-bool Mp4Writer::addAudio(std::string_view pcm) {
+bool Mp4Writer::addAudio(std::string_view pcm, int64_t timeUs) {
     if (!started_ || failed_) return false;
-    if (!haveOrigin_ || audio_.sampleRate <= 0) return true;
-    audioData_.append(pcm);
+    if (!haveOrigin_ || frameBytes_ == 0) return true;
+    std::string bytes = partialFrame_;
+    bytes.append(pcm);
+    const size_t whole = bytes.size() / frameBytes_ * frameBytes_;
+    partialFrame_ = bytes.substr(whole);
+    int64_t frames = static_cast<int64_t>(whole / frameBytes_);
+    if (frames == 0) return true;
+    int64_t at = timeUs != 0 ? soundFrames(timeUs - originUs_) : soundEnd_;
+    size_t skip = 0;
+    const int64_t tolerance = soundFrames(kSoundToleranceUs);
+    if (at < soundEnd_ - tolerance) {
+        // Sound for a time already written (or before the file began) is left out.
+        const int64_t over = std::min(frames, soundEnd_ - at);
+        skip = static_cast<size_t>(over) * frameBytes_;
+        frames -= over;
+        at += over;
+    } else if (at > soundEnd_ + tolerance) {
+        if (!fillSilenceTo(framesUs(at))) return false;
+    }
+    nowUs_ = std::max(nowUs_, framesUs(soundEnd_ + frames));
+    if (frames > 0 && !appendSound(std::string_view(bytes).substr(skip, whole - skip))) {
+        return false;
+    }
+    return closeIfDue();
+}
+
+bool Mp4Writer::advance(int64_t timeUs) {
+    if (!started_ || failed_) return false;
+    if (!haveOrigin_) return true;
+    nowUs_ = std::max(nowUs_, timeUs - originUs_);
+    return closeIfDue();
+}
+
+bool Mp4Writer::closeIfDue() {
+    const int64_t cutUs = nowUs_ - kCutMarginUs;
+    if (cutUs - fragmentStartUs_ < fragmentUs_) return true;
+    // Pictures still coming close their fragment themselves, at the picture that passes it.
+    if (!pictures_.empty() && nowUs_ - ticksUs(lastPictureTicks_) < kStillUs) return true;
+    if (!fillSilenceTo(cutUs)) return false;
+    const int64_t videoEnd =
+        pictures_.empty() ? -1 : std::max(lastPictureTicks_ + 1, videoTicks(cutUs));
+    if (!cut(videoEnd)) return false;
+    fragmentStartUs_ = cutUs;
     return true;
 }
 
-bool Mp4Writer::finish() {
-    if (!started_) return false;
-    bool ok = !failed_;
-    if (ok && !samples_.empty()) {
-        const int64_t last = lastDuration_ > 0 ? lastDuration_ : kVideoTimescale / 30;
-        ok = writeFragment(lastTicks_ + last);
+bool Mp4Writer::fillSilenceTo(int64_t us) {
+    if (frameBytes_ == 0) return true;
+    const int64_t target = soundFrames(us);
+    // In pieces of at most a fragment, each written when the open fragment is full.
+    const int64_t piece = std::max<int64_t>(1, soundFrames(fragmentUs_));
+    while (soundEnd_ < target) {
+        const int64_t n = std::min(piece, target - soundEnd_);
+        if (!appendSound(std::string(static_cast<size_t>(n) * frameBytes_, '\0'))) return false;
     }
-    started_ = false;
-    return ok;
+    return true;
 }
 
-int64_t Mp4Writer::durationUs() const {
-    if (videoSamples_ == 0) return 0;
-    return (lastTicks_ + (lastDuration_ > 0 ? lastDuration_ : 0)) * 1000000 / kVideoTimescale;
+bool Mp4Writer::appendSound(std::string_view frames) {
+    soundData_.append(frames);
+    soundEnd_ += static_cast<int64_t>(frames.size() / frameBytes_);
+    // Sound alone never piles up: beyond two fragments' worth it goes out without the pictures.
+    if (soundEnd_ - soundStart_ > 2 * soundFrames(fragmentUs_)) return cut(-1);
+    return true;
 }
 
-bool Mp4Writer::writeFragment(int64_t endTicks) {
-    const uint32_t frameBytes = static_cast<uint32_t>(audio_.channels) * 2;
-    const bool sound = audio_.sampleRate > 0 && frameBytes > 0;
-    // Whole frames only; a split frame waits for its rest.
-    const size_t audioBytes = sound ? audioData_.size() / frameBytes * frameBytes : 0;
-
-    BoxWriter w;
-    w.begin("moof");
-    w.beginFull("mfhd", 0, 0);
-    w.u32(++sequence_);
-    w.end();
-
-    w.begin("traf");
-    w.beginFull("tfhd", 0, 0x020000);  // offsets count from this moof
-    w.u32(kVideoTrack);
-    w.end();
-    w.beginFull("tfdt", 1, 0);
-    w.u64(static_cast<uint64_t>(samples_.front().ticks));
-    w.end();
-    w.beginFull("trun", 0, 0x000001 | 0x000100 | 0x000200 | 0x000400);
-    w.u32(static_cast<uint32_t>(samples_.size()));
-    const size_t videoOffsetAt = w.size();
-    w.u32(0);
-    for (size_t i = 0; i < samples_.size(); ++i) {
-        const int64_t next = i + 1 < samples_.size() ? samples_[i + 1].ticks : endTicks;
-        w.u32(static_cast<uint32_t>(std::max<int64_t>(1, next - samples_[i].ticks)));
-        w.u32(samples_[i].size);
-        w.u32(samples_[i].key ? kSyncSampleFlags : kOtherSampleFlags);
+bool Mp4Writer::cut(int64_t videoEnd) {
+    Mp4VideoRun video;
+    const bool pictures = videoEnd >= 0 && !pictures_.empty();
+    if (pictures) {
+        video.start = pictures_.front().ticks;
+        for (size_t i = 0; i < pictures_.size(); ++i) {
+            const int64_t next = i + 1 < pictures_.size() ? pictures_[i + 1].ticks : videoEnd;
+            video.samples.push_back(
+                {static_cast<uint32_t>(std::max<int64_t>(1, next - pictures_[i].ticks)),
+                 pictures_[i].size, pictures_[i].key});
+            if (pictures_[i].key) {
+                videoIndex_.push_back(
+                    {pictures_[i].ticks, fileBytes_, 1, static_cast<uint32_t>(i + 1)});
+            }
+        }
+        video.data = pictureData_;
+        videoEndTicks_ = std::max(videoEndTicks_, videoEnd);
     }
-    w.end();
-    w.end();  // traf
-
-    size_t audioOffsetAt = 0;
-    if (audioBytes > 0) {
-        w.begin("traf");
-        w.beginFull("tfhd", 0, 0x020000 | 0x000008 | 0x000010);
-        w.u32(kAudioTrack);
-        w.u32(1);           // each sample is one frame of the sample rate
-        w.u32(frameBytes);  // and this many bytes
-        w.end();
-        w.beginFull("tfdt", 1, 0);
-        w.u64(static_cast<uint64_t>(audioFramesWritten_));
-        w.end();
-        w.beginFull("trun", 0, 0x000001);
-        w.u32(static_cast<uint32_t>(audioBytes / frameBytes));
-        audioOffsetAt = w.size();
-        w.u32(0);
-        w.end();
-        w.end();
+    Mp4SoundRun sound{soundStart_, frameBytes_, soundData_};
+    if (!pictures && soundData_.empty()) return true;
+    if (!soundData_.empty())
+        soundIndex_.push_back({soundStart_, fileBytes_, pictures ? 2u : 1u, 1});
+    const std::string bytes = mp4Fragment(++sequence_, video, sound);
+    if (pictures) {
+        pictures_.clear();
+        pictureData_.clear();
     }
-    w.end();  // moof
+    soundStart_ = soundEnd_;
+    soundData_.clear();
+    return emit(bytes);
+}
 
-    const size_t moofSize = w.size();
-    w.patch32(videoOffsetAt, static_cast<uint32_t>(moofSize + 8));
-    if (audioOffsetAt) {
-        w.patch32(audioOffsetAt, static_cast<uint32_t>(moofSize + 8 + videoData_.size()));
-    }
-    w.u32(static_cast<uint32_t>(8 + videoData_.size() + audioBytes));
-    w.raw("mdat");
-    w.raw(videoData_);
-    w.raw(std::string_view(audioData_).substr(0, audioBytes));
-
-    samples_.clear();
-    videoData_.clear();
-    audioData_.erase(0, audioBytes);
-    audioFramesWritten_ += static_cast<int64_t>(audioBytes / (frameBytes ? frameBytes : 1));
-    if (!sink_(w.bytes())) {
+bool Mp4Writer::emit(const std::string& bytes) {
+    fileBytes_ += bytes.size();
+    if (!sink_(bytes)) {
         failed_ = true;
         return false;
     }
     return true;
+}
+
+bool Mp4Writer::finish(std::vector<Mp4Patch>& patches) {
+    patches.clear();
+    if (!started_) return false;
+    started_ = false;
+    if (failed_) return false;
+    if (!haveOrigin_) return true;
+    // The last picture lasts until the sound ends (or one picture interval), and sound that
+    // stopped early is made up with silence, so both tracks end together.
+    int64_t end = videoEndTicks_;
+    if (!pictures_.empty()) {
+        const int64_t interval =
+            lastIntervalTicks_ > 0 ? lastIntervalTicks_ : kMp4VideoTimescale / 30;
+        end = std::max(lastPictureTicks_ + interval, videoTicks(framesUs(soundEnd_)));
+    }
+    if (!fillSilenceTo(ticksUs(end)) || !cut(pictures_.empty() ? -1 : end)) return false;
+    if (!emit(mp4Index(videoIndex_, soundIndex_, frameBytes_ > 0))) return false;
+
+    const int64_t videoMs = scaleDown(videoEndTicks_, kMp4MovieTimescale, kMp4VideoTimescale);
+    const int64_t soundMs =
+        frameBytes_ ? scaleDown(soundEnd_, kMp4MovieTimescale, audio_.sampleRate) : 0;
+    const auto at = [&](size_t offset, int64_t value) {
+        patches.push_back({offset, be64(static_cast<uint64_t>(value))});
+    };
+    at(header_.movieDurationAt, std::max(videoMs, soundMs));
+    at(header_.fragmentDurationAt, std::max(videoMs, soundMs));
+    at(header_.trackDurationAt[0], videoMs);
+    at(header_.mediaDurationAt[0], videoEndTicks_);
+    if (frameBytes_) {
+        at(header_.trackDurationAt[1], soundMs);
+        at(header_.mediaDurationAt[1], soundEnd_);
+    }
+    return true;
+}
+
+int64_t Mp4Writer::durationUs() const {
+    return std::max(ticksUs(std::max(videoEndTicks_, lastPictureTicks_)), framesUs(soundEnd_));
 }
 
 }  // namespace tov

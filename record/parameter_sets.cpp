@@ -136,6 +136,15 @@ bool isParameterSet(VideoCodec codec, std::string_view nal) {
                                      : (t == kHevcVps || t == kHevcSps || t == kHevcPps);
 }
 
+bool carriesPicture(VideoCodec codec, std::string_view annexB) {
+    for (std::string_view nal : splitAnnexB(annexB)) {
+        const int t = nalType(codec, nal);
+        // H.264 slices are types 1 to 5; HEVC's video coding layer is types 0 to 31.
+        if (codec == VideoCodec::H264 ? (t >= 1 && t <= 5) : (t >= 0 && t <= 31)) return true;
+    }
+    return false;
+}
+
 std::string decoderConfigRecord(VideoCodec codec, std::string_view csd) {
     return codec == VideoCodec::H264 ? avcRecord(csd) : hevcRecord(csd);
 }

@@ -19,6 +19,10 @@ int nalType(VideoCodec codec, std::string_view nal);
 // SPS, PPS (and HEVC's VPS): they go into the decoder configuration, not into samples.
 bool isParameterSet(VideoCodec codec, std::string_view nal);
 
+// Whether the access unit holds a coded picture (a slice), not only parameter sets, delimiters
+// or supplemental data.
+bool carriesPicture(VideoCodec codec, std::string_view annexB);
+
 // The avcC or hvcC record for the parameter sets found in `csd` (Annex-B); empty when a
 // required set is missing or too short to read.
 std::string decoderConfigRecord(VideoCodec codec, std::string_view csd);

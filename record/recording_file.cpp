@@ -1,26 +1,30 @@
 #include "record/recording_file.h"
 
-#include "platform/files.h"
-
 namespace tov {
+namespace {
 
-RecordingFile::RecordingFile(const std::wstring& path, size_t maxQueuedBytes)
-    : file_(openSharedFile(path, L"wb")), maxQueued_(maxQueuedBytes) {
-    if (file_) thread_ = std::thread([this] { run(); });
+// Pieces (about a second of recording each) between flushes to the disk.
+constexpr int kPiecesPerDiskFlush = 5;
+
+}  // namespace
+
+RecordingFile::RecordingFile(std::unique_ptr<RecordingOutput> output, size_t maxQueuedBytes)
+    : output_(std::move(output)), maxQueued_(maxQueuedBytes) {
+    if (output_) thread_ = std::thread([this] { run(); });
 }
 
 RecordingFile::~RecordingFile() {
-    close();
+    if (!done_) finish({});
 }
 
 bool RecordingFile::ok() const {
     std::lock_guard<std::mutex> lock(lock_);
-    return file_ && !failed_;
+    return output_ && !failed_;
 }
 
 bool RecordingFile::write(std::string_view bytes) {
     std::lock_guard<std::mutex> lock(lock_);
-    if (!file_ || failed_ || closing_) return false;
+    if (!output_ || failed_ || closing_) return false;
     if (queued_ + bytes.size() > maxQueued_) {
         failed_ = true;
         return false;
@@ -31,34 +35,63 @@ bool RecordingFile::write(std::string_view bytes) {
     return true;
 }
 
+uint64_t RecordingFile::written() const {
+    std::lock_guard<std::mutex> lock(lock_);
+    return written_;
+}
+
 void RecordingFile::run() {
+    int sinceFlush = 0;
     std::unique_lock<std::mutex> lock(lock_);
     while (true) {
         wake_.wait(lock, [this] { return closing_ || !queue_.empty(); });
         if (queue_.empty()) return;
         std::string piece = std::move(queue_.front());
         queue_.pop_front();
+        const bool skip = failed_;
         lock.unlock();
-        const bool written = std::fwrite(piece.data(), 1, piece.size(), file_) == piece.size() &&
-                             std::fflush(file_) == 0;
+        bool stored = skip || output_->append(piece);
+        if (!skip && stored && ++sinceFlush >= kPiecesPerDiskFlush) {
+            sinceFlush = 0;
+            stored = output_->flushToDisk();
+        }
         lock.lock();
         queued_ -= piece.size();
-        if (!written) failed_ = true;
+        if (!stored) failed_ = true;
+        if (!skip && stored) written_ += piece.size();
     }
 }
 
-bool RecordingFile::close() {
+bool RecordingFile::drain() {
     {
         std::lock_guard<std::mutex> lock(lock_);
-        if (!file_) return false;
         closing_ = true;
         wake_.notify_one();
     }
     if (thread_.joinable()) thread_.join();
     std::lock_guard<std::mutex> lock(lock_);
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    return closed && !failed_;
+    done_ = true;
+    return output_ && !failed_;
+}
+
+bool RecordingFile::finish(const std::vector<Mp4Patch>& patches) {
+    if (done_ || !output_) return false;
+    bool ok = drain();
+    for (const Mp4Patch& p : patches) {
+        ok = ok && output_->overwrite(p.offset, p.bytes);
+    }
+    ok = output_->flushToDisk() && ok;
+    return output_->close() && ok;
+}
+
+void RecordingFile::discard() {
+    if (done_ || !output_) return;
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        failed_ = true;  // what is still queued is not written
+    }
+    drain();
+    output_->discard();
 }
 
 }  // namespace tov

@@ -49,7 +49,7 @@ bool dispatch(const Packet& packet, const SessionCallbacks& callbacks, ClockSync
             return true;
         case PacketType::Audio:
             if (!callbacks.onAudioPacket) return false;
-            callbacks.onAudioPacket(p, packet.size);
+            callbacks.onAudioPacket(p, packet.size, packet.header.timestamp);
             return true;
         case PacketType::Pong:
             if (packet.size != kPongSize) return false;

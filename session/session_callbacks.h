@@ -22,7 +22,9 @@ struct SessionCallbacks {
         onVideoConfig;
     std::function<void(const uint8_t* data, size_t size, int64_t pts, bool key)> onVideoPacket;
     std::function<void(int sampleRate, int channels)> onAudioConfig;
-    std::function<void(const uint8_t* pcm, size_t size)> onAudioPacket;
+    // pts: the phone's time of the packet's first frame, on the pictures' clock; 0 when the
+    // phone sends none.
+    std::function<void(const uint8_t* pcm, size_t size, int64_t pts)> onAudioPacket;
     std::function<void(const std::map<std::string, std::string>&)> onInputState;
     std::function<void(const PhoneInfo&)> onPhoneInfo;
     // The status text changed (install progress and the like).

@@ -183,6 +183,81 @@ TEST_F(AppPhoneTest, APhoneAttachedLaterStreamsAndTakesClicks) {
 namespace tov {
 namespace {
 
+// The longest run of silent frames in interleaved stereo sound, and where it ends (frames).
+std::pair<size_t, size_t> longestSilence(const std::vector<int16_t>& sound) {
+    size_t best = 0, bestEnd = 0, run = 0;
+    for (size_t frame = 0; frame + 1 < sound.size(); frame += 2) {
+        run = sound[frame] == 0 && sound[frame + 1] == 0 ? run + 1 : 0;
+        if (run > best) {
+            best = run;
+            bestEnd = frame / 2 + 1;
+        }
+    }
+    return {best, bestEnd};
+}
+
+TEST_F(AppPhoneTest, ARecordingKeepsItsSoundInPlaceAndAPhoneClockRestartStartsTheNextFile) {
+    AppParts p = parts();
+    std::atomic<int> made{0};
+    p.recordingPath = [this, &made] {
+        return dir_.file(L"recording" + std::to_wstring(made++) + L".mp4");
+    };
+    App app(p);
+    std::string error;
+    ASSERT_TRUE(app.init(error)) << error;
+    ASSERT_TRUE(sim_.ok("phone p usb=R58MREC001"));
+    app.startOrStop();
+    PanelModel model = modelWhen(
+        app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s);
+    ASSERT_EQ(model.linkState, LinkState::Live) << model.statusText << " / " << model.detail;
+    const auto pictures = [&](int n) {
+        const int before = video_.packets;
+        return waitFor([&] { return video_.packets >= before + n; }, 30s);
+    };
+    ASSERT_TRUE(pictures(5));
+
+    app.setRecording(true);
+    model = modelWhen(
+        app, [](const PanelModel& m) { return m.recordText == "Recording to recording0.mp4."; },
+        10s);
+    ASSERT_EQ(model.recordText, "Recording to recording0.mp4.");
+    // Two seconds with sound, three without, two with it again.
+    EXPECT_TRUE(pictures(60));
+    app.setAudio(false);
+    EXPECT_TRUE(pictures(90));
+    app.setAudio(true);
+    EXPECT_TRUE(pictures(60));
+    // The phone restarts its clock a minute back: the file ends, the next begins at a key picture.
+    ASSERT_TRUE(sim_.ok("phone p clockOffset=-60000000"));
+    model = modelWhen(
+        app, [](const PanelModel& m) { return m.recordText == "Recording to recording1.mp4."; },
+        10s);
+    EXPECT_EQ(model.recordText, "Recording to recording1.mp4.");
+    EXPECT_TRUE(pictures(45));
+    app.setRecording(false);
+    model = modelWhen(
+        app, [](const PanelModel& m) { return m.recordText.rfind("Saved", 0) == 0; }, 10s);
+    EXPECT_EQ(model.recordText, "Saved recording1.mp4 in Videos\\Tovenmar.");
+    app.shutdown();
+
+    // The silence lies where the sound was off, not at the end as sound placed by its count
+    // would put it: the file's last second has the tone.
+    const std::wstring first = dir_.file(L"recording0.mp4");
+    EXPECT_EQ(test::decodeErrors(first), "");
+    const std::vector<int16_t> sound = test::soundSamples(first);
+    const auto [silent, silenceEnd] = longestSilence(sound);
+    EXPECT_GE(silent, 48000u * 2) << "frames of silence";
+    EXPECT_LE(silenceEnd + 48000, sound.size() / 2) << "the silence runs to the end";
+    test::Probe probed = test::probe(first);
+    EXPECT_NEAR(std::atof(probed.sound["duration"].c_str()),
+                std::atof(probed.video["duration"].c_str()), 0.1);
+    const std::wstring second = dir_.file(L"recording1.mp4");
+    EXPECT_GE(test::pictureTimes(second).size(), 30u);
+    EXPECT_EQ(test::decodeErrors(second), "");
+    const test::Reading read = test::gstDiscoverer(second);
+    EXPECT_TRUE(read.video && read.sound);
+}
+
 size_t countContaining(const std::vector<std::string>& lines, const std::string& part) {
     size_t n = 0;
     for (const std::string& line : lines) {

@@ -61,6 +61,14 @@ FILE* openSharedFile(const std::wstring& path, const wchar_t* mode) {
     return std::fopen(narrow(path).c_str(), m.c_str());
 }
 
+bool seekFile(FILE* file, int64_t offset) {
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+bool flushToDisk(FILE* file) {
+    return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+}
+
 }  // namespace tov
 
 #include <ftw.h>

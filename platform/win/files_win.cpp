@@ -1,6 +1,9 @@
 #include <windows.h>
 
+#include <io.h>
 #include <share.h>
+
+#include <cstdio>
 
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -79,6 +82,16 @@ int64_t fileSize(const std::wstring& path) {
 
 FILE* openSharedFile(const std::wstring& path, const wchar_t* mode) {
     return _wfsopen(path.c_str(), mode, _SH_DENYNO);
+}
+
+bool seekFile(FILE* file, int64_t offset) {
+    return _fseeki64(file, offset, SEEK_SET) == 0;
+}
+
+bool flushToDisk(FILE* file) {
+    if (std::fflush(file) != 0) return false;
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle) != 0;
 }
 
 }  // namespace tov

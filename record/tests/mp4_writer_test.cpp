@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 
 #include "platform/files.h"
+#include "platform/text.h"
 #include "record/tests/recording_check.h"
 #include "tests/support/test_support.h"
 
@@ -13,55 +15,112 @@ namespace {
 
 using namespace test;
 
+constexpr int64_t kPhoneStart = 987654321;  // the phone's clock at the first picture sent
+constexpr int64_t kFrameUs = 1000000 / 30;
+
 struct Recording {
     std::string file;  // the bytes as they reached the disk
-    std::vector<size_t> fragmentEnds;
+    std::vector<size_t> pieceEnds;
+    size_t mostBuffered = 0;
 };
 
-// Plays `units` from `first` on as a 30 fps phone stream with phone-style time stamps, with a
-// 48 kHz stereo tone in 10 ms packets when `sound`.
-Recording record(VideoCodec codec, const std::string& stream, size_t first, bool sound) {
-    Recording out;
-    Mp4Writer writer;
-    Mp4VideoTrack video{codec, 320, 640, parameterSets(codec, stream)};
-    Mp4AudioTrack audio = sound ? Mp4AudioTrack{48000, 2} : Mp4AudioTrack{};
-    EXPECT_TRUE(writer.start(video, audio, [&](std::string_view bytes) {
-        out.file.append(bytes);
-        out.fragmentEnds.push_back(out.file.size());
-        return true;
-    }));
-    const std::vector<AccessUnit> units = accessUnits(codec, stream);
-    const int64_t base = 987654321;
-    int64_t audioUs = 0;
-    int16_t phase = 0;
-    for (size_t i = first; i < units.size(); ++i) {
-        const int64_t t = base + static_cast<int64_t>(i) * 1000000 / 30;
-        EXPECT_TRUE(writer.addVideo(units[i].bytes, t, units[i].key));
-        for (; sound && audioUs < (static_cast<int64_t>(i) + 1) * 1000000 / 30; audioUs += 10000) {
-            std::string pcm;
-            for (int frame = 0; frame < 480; ++frame, phase += 700) {
-                for (int channel = 0; channel < 2; ++channel) {
-                    pcm.push_back(static_cast<char>(phase & 0xff));
-                    pcm.push_back(static_cast<char>((phase >> 8) & 0xff));
-                }
-            }
-            EXPECT_TRUE(writer.addAudio(pcm));
+// A phone stream made of a test clip played in a loop at 30 fps with the phone's time stamps,
+// and a quiet 48 kHz stereo tone in 10 ms packets stamped on the same clock.
+struct PhoneStream {
+    VideoCodec codec = VideoCodec::H264;
+    const char* clipName = "phone_h264_320x640.h264";
+    size_t firstUnit = 0;
+    int64_t seconds = 3;
+    bool sound = true;
+    // Sound comes only from here on, and none in [soundOffUs, soundOnUs).
+    int64_t soundFromUs = 0;
+    int64_t soundOffUs = -1, soundOnUs = -1;
+    // No pictures from here on (the phone's screen stood still).
+    int64_t picturesUntilUs = -1;
+    // A click in the sound at this time (-1: none).
+    int64_t clickUs = -1;
+    // Before the first picture, a key packet that holds only parameter sets.
+    bool keyWithoutPicture = false;
+    bool finish = true;
+    // The bytes written when the stream reached this time (-1: not kept).
+    int64_t snapshotUs = -1;
+    std::string snapshot;
+};
+
+bool soundAt(const PhoneStream& s, int64_t us) {
+    return s.sound && us >= s.soundFromUs && !(us >= s.soundOffUs && us < s.soundOnUs);
+}
+
+std::string soundPacket(const PhoneStream& s, int64_t startUs) {
+    std::string pcm;
+    for (int frame = 0; frame < 480; ++frame) {
+        const int64_t at = startUs * 48 / 1000 + frame;
+        int16_t v = static_cast<int16_t>(at % 48 < 24 ? 300 : -300);
+        if (s.clickUs >= 0 && at == s.clickUs * 48 / 1000) v = 30000;
+        for (int channel = 0; channel < 2; ++channel) {
+            pcm.push_back(static_cast<char>(v & 0xff));
+            pcm.push_back(static_cast<char>((v >> 8) & 0xff));
         }
     }
-    EXPECT_TRUE(writer.finish());
+    return pcm;
+}
+
+Recording record(PhoneStream& s) {
+    Recording out;
+    Mp4Writer writer;
+    const std::string stream = clip(s.clipName);
+    Mp4VideoTrack video{s.codec, 320, 640, parameterSets(s.codec, stream)};
+    EXPECT_TRUE(writer.start(video, Mp4AudioTrack{48000, 2}, [&](std::string_view bytes) {
+        out.file.append(bytes);
+        out.pieceEnds.push_back(out.file.size());
+        return true;
+    }));
+    const std::vector<AccessUnit> units = accessUnits(s.codec, stream);
+    if (s.keyWithoutPicture) {
+        EXPECT_EQ(writer.addVideo(video.csd, kPhoneStart - 500000, true), Mp4Writer::Added::Ok);
+    }
+    int64_t soundUs = -100000;  // sound captured a little before the first picture too
+    const int64_t frames = s.seconds * 30;
+    for (int64_t i = 0; i <= frames; ++i) {
+        const int64_t us = i * 1000000 / 30;
+        for (; soundUs < std::min(us, s.seconds * 1000000); soundUs += 10000) {
+            if (soundAt(s, soundUs)) {
+                EXPECT_TRUE(writer.addAudio(soundPacket(s, soundUs), kPhoneStart + soundUs));
+            }
+        }
+        if (s.snapshotUs >= 0 && us >= s.snapshotUs && s.snapshot.empty()) s.snapshot = out.file;
+        out.mostBuffered = std::max(out.mostBuffered, writer.bufferedBytes());
+        if (i == frames || (s.picturesUntilUs >= 0 && us >= s.picturesUntilUs)) continue;
+        const AccessUnit& unit = units[(s.firstUnit + static_cast<size_t>(i)) % units.size()];
+        EXPECT_EQ(writer.addVideo(unit.bytes, kPhoneStart + us, unit.key), Mp4Writer::Added::Ok);
+    }
+    std::vector<Mp4Patch> patches;
+    if (s.finish) {
+        EXPECT_TRUE(writer.finish(patches));
+        for (const Mp4Patch& p : patches) out.file.replace(p.offset, p.bytes.size(), p.bytes);
+    }
     return out;
 }
 
-// The command's standard output, and its error output too when `errors`.
 std::wstring store(const test::TempDir& dir, const wchar_t* name, std::string_view bytes) {
     const std::wstring path = dir.file(name);
     EXPECT_TRUE(writeFile(path, bytes));
     return path;
 }
 
+// Where the loudest sample of the first channel is, in seconds.
+double clickSeconds(const std::vector<int16_t>& samples) {
+    size_t best = 0;
+    for (size_t i = 0; i < samples.size(); i += 2) {
+        if (std::abs(samples[i]) > std::abs(samples[best])) best = i;
+    }
+    return static_cast<double>(best / 2) / 48000.0;
+}
+
 TEST(Mp4Writer, AnH264RecordingReadsBackWithEveryPictureItsSizeDurationAndSound) {
     test::TempDir dir;
-    const Recording rec = record(VideoCodec::H264, clip("phone_h264_320x640.h264"), 0, true);
+    PhoneStream s;
+    const Recording rec = record(s);
     const std::wstring path = store(dir, L"h264.mp4", rec.file);
     Probe p = probe(path);
     EXPECT_EQ(p.video["codec_name"], "h264");
@@ -79,30 +138,106 @@ TEST(Mp4Writer, AnH264RecordingReadsBackWithEveryPictureItsSizeDurationAndSound)
 
 TEST(Mp4Writer, AnHevcRecordingReadsBackAsHevc) {
     test::TempDir dir;
-    const Recording rec = record(VideoCodec::Hevc, clip("phone_hevc_320x640.h265"), 0, false);
+    PhoneStream s;
+    s.codec = VideoCodec::Hevc;
+    s.clipName = "phone_hevc_320x640.h265";
+    s.seconds = 1;
+    s.sound = false;
+    const Recording rec = record(s);
     const std::wstring path = store(dir, L"hevc.mp4", rec.file);
     Probe p = probe(path);
     EXPECT_EQ(p.video["codec_name"], "hevc");
     EXPECT_EQ(p.video["nb_read_frames"], "30");
-    EXPECT_TRUE(p.sound.empty());
     EXPECT_EQ(decodeErrors(path), "");
 }
 
-TEST(Mp4Writer, ARecordingStartsAtAKeyFrameAndAFileCutShortReadsToItsLastWholeFragment) {
+TEST(Mp4Writer, ARecordingStartsAtARealKeyPictureAndAFileCutShortReadsToItsLastWholeFragment) {
     test::TempDir dir;
-    // Joined mid-picture-group: the pictures before the next key frame (the 31st) are left out.
-    const Recording rec = record(VideoCodec::H264, clip("phone_h264_320x640.h264"), 5, true);
+    // Joined mid-picture-group: the pictures before the next key frame (the 31st) are left out,
+    // and so is a key packet half a second earlier that holds parameter sets only.
+    PhoneStream s;
+    s.firstUnit = 5;
+    s.seconds = 3;
+    s.keyWithoutPicture = true;
+    const Recording rec = record(s);
     Probe whole = probe(store(dir, L"whole.mp4", rec.file));
-    EXPECT_EQ(whole.video["nb_read_frames"], "60");
-    EXPECT_NEAR(std::atof(whole.video["duration"].c_str()), 2.0, 1.0 / 30);
+    EXPECT_EQ(whole.video["nb_read_frames"], "65");
+    EXPECT_NEAR(std::atof(whole.video["duration"].c_str()), 65.0 / 30, 1.0 / 30);
+    EXPECT_EQ(pictureTimes(dir.file(L"whole.mp4")).front(), 0.0);
 
-    // Header, a one-second fragment, then the second one cut short early on: the first second
-    // is all there, picture and sound.
-    ASSERT_EQ(rec.fragmentEnds.size(), 3u);
-    const size_t cut = rec.fragmentEnds[1] + 2000;
+    // Header, fragments of a second, the index: cut early in the second fragment, the first
+    // second is all there, picture and sound.
+    ASSERT_GE(rec.pieceEnds.size(), 4u);
+    const size_t cut = rec.pieceEnds[1] + 2000;
     Probe cutShort = probe(store(dir, L"cut.mp4", std::string_view(rec.file).substr(0, cut)));
     EXPECT_GE(std::atoi(cutShort.video["nb_read_frames"].c_str()), 30);
     EXPECT_GE(std::atof(cutShort.sound["duration"].c_str()), 1.0 - 1.0 / 30);
+}
+
+TEST(Mp4Writer, AClickInTheSoundAndAFlashInThePictureLineUpAfterASoundGapOrALateFirstSound) {
+    test::TempDir dir;
+    struct Case {
+        const wchar_t* name;
+        int64_t soundFromUs, soundOffUs, soundOnUs, clickUs;
+    };
+    // Sound off for 3 s in the middle; the first sound 0.5 s after the key picture.
+    for (const Case& c : {Case{L"gap.mp4", 0, 3000000, 6000000, 8000000},
+                          Case{L"late.mp4", 500000, -1, -1, 2000000}}) {
+        PhoneStream s;
+        s.seconds = 10;
+        s.soundFromUs = c.soundFromUs;
+        s.soundOffUs = c.soundOffUs;
+        s.soundOnUs = c.soundOnUs;
+        s.clickUs = c.clickUs;
+        const std::wstring path = store(dir, c.name, record(s).file);
+        // The flash: the picture sent at the click's time, as ffmpeg places it.
+        const std::vector<double> times = pictureTimes(path);
+        const size_t flash = static_cast<size_t>(c.clickUs / kFrameUs);
+        ASSERT_GT(times.size(), flash);
+        EXPECT_NEAR(clickSeconds(soundSamples(path)), times[flash], 1.0 / 30)
+            << narrow(c.name) << ": the picture is at " << times[flash];
+    }
+}
+
+TEST(Mp4Writer, AStillScreenStillPutsTheSoundOnTheDiskEverySecondWithLittleHeldBack) {
+    test::TempDir dir;
+    // Pictures for the first second, then none for 19 s; the sound goes on.
+    PhoneStream s;
+    s.seconds = 20;
+    s.picturesUntilUs = 1000000;
+    s.snapshotUs = 10000000;
+    s.finish = false;  // as the program is killed
+    const Recording rec = record(s);
+    Probe whileRunning = probe(store(dir, L"running.mp4", s.snapshot));
+    EXPECT_GE(std::atof(whileRunning.sound["duration"].c_str()), 8.0);
+    Probe killed = probe(store(dir, L"killed.mp4", rec.file));
+    EXPECT_GE(std::atof(killed.sound["duration"].c_str()), 18.0);
+    EXPECT_EQ(killed.video["nb_read_frames"], "30");
+    // At most a little over two fragments of sound wait in memory.
+    EXPECT_LE(rec.mostBuffered, size_t{48000} * 4 * 5 / 2);
+}
+
+TEST(Mp4Writer, AFinishedFileTellsEveryReaderItsLengthAndSeeksToThePictureAsked) {
+    test::TempDir dir;
+    PhoneStream s;
+    s.seconds = 7;
+    s.firstUnit = 30;  // so that the picture at 3 s is not the clip's first
+    const std::wstring path = store(dir, L"finished.mp4", record(s).file);
+    for (const Reading& r : {gstDiscoverer(path), mediaInfo(path)}) {
+        EXPECT_TRUE(r.video);
+        EXPECT_TRUE(r.sound);
+        EXPECT_NEAR(r.seconds, 7.0, 1.0 / 30);
+    }
+    Probe p = probe(path);
+    EXPECT_NEAR(std::atof(p.video["duration"].c_str()), 7.0, 1.0 / 30);
+    EXPECT_NEAR(std::atof(p.sound["duration"].c_str()), 7.0, 1.0 / 30);
+    const Picture at3 = pictureAt(path, 3.0);
+    EXPECT_NEAR(at3.seconds, 3.0, 1.0 / 30);
+    bool found = false;
+    for (const Picture& decoded : pictures(path)) {
+        if (std::fabs(decoded.seconds - at3.seconds) < 0.001) found = decoded.md5 == at3.md5;
+    }
+    EXPECT_TRUE(found) << "the picture given at 3 s is not the one a full decode has there";
 }
 
 }  // namespace

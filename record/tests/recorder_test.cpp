@@ -3,8 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <future>
+#include <mutex>
 
 #include "platform/files.h"
+#include "platform/text.h"
 #include "record/tests/recording_check.h"
 #include "tests/support/test_support.h"
 
@@ -12,6 +18,9 @@ namespace tov {
 namespace {
 
 using namespace test;
+using namespace std::chrono_literals;
+
+constexpr int64_t kFrameUs = 33333;
 
 struct PhoneClip {
     VideoCodec codec;
@@ -31,32 +40,58 @@ void sendConfig(Recorder& recorder, const PhoneClip& c, int width, int height) {
     recorder.onAudioConfig(48000, 2);
 }
 
-// Pictures [first, end) at 30 fps, each followed by its 33 ms of sound.
-void sendPictures(Recorder& recorder, const PhoneClip& c, size_t first, int64_t startUs) {
-    const std::string pcm(1600 * 4, '\x10');
-    for (size_t i = first; i < c.units.size(); ++i) {
-        const auto& unit = c.units[i];
-        recorder.onVideoPacket(reinterpret_cast<const uint8_t*>(unit.bytes.data()),
-                               unit.bytes.size(), startUs + static_cast<int64_t>(i) * 33333,
-                               unit.key);
-        recorder.onAudioPacket(reinterpret_cast<const uint8_t*>(pcm.data()), pcm.size());
+void sendSound(Recorder& recorder, int64_t timeUs, int16_t level = 0x1010) {
+    std::string pcm;
+    for (int i = 0; i < 1600 * 2; ++i) {
+        pcm.push_back(static_cast<char>(level & 0xff));
+        pcm.push_back(static_cast<char>((level >> 8) & 0xff));
     }
+    recorder.onAudioPacket(reinterpret_cast<const uint8_t*>(pcm.data()), pcm.size(), timeUs);
 }
 
-TEST(Recorder, StartsAtTheNextKeyFrameAndATurnOfThePhoneEndsTheFileAndStartsANewOne) {
+class RecorderTest : public ::testing::Test {
+  protected:
+    // Pictures [first, end) at 30 fps stamped from `startUs` on, each followed by its 33 ms of
+    // sound. The PC's clock moves on a picture's time with each, whatever the stamps say.
+    void sendPictures(Recorder& recorder, const PhoneClip& c, size_t first, int64_t startUs,
+                      size_t end = SIZE_MAX) {
+        for (size_t i = first; i < std::min(end, c.units.size()); ++i) {
+            const auto& unit = c.units[i];
+            const int64_t t = startUs + static_cast<int64_t>(i) * kFrameUs;
+            pcClock += kFrameUs;
+            recorder.onVideoPacket(reinterpret_cast<const uint8_t*>(unit.bytes.data()),
+                                   unit.bytes.size(), t, unit.key);
+            sendSound(recorder, t);
+        }
+    }
+    RecorderOptions options() {
+        RecorderOptions o;
+        o.clock = [this] { return pcClock.load(); };
+        o.newFilePath = [this] {
+            std::lock_guard<std::mutex> lock(filesLock);
+            files.push_back(dir.file(L"recording" + std::to_wstring(files.size()) + L".mp4"));
+            return files.back();
+        };
+        o.keyframeWanted = [this] { ++keyRequests; };
+        return o;
+    }
+    // The status once no file is being finished any more.
+    std::string savedStatus(Recorder& recorder) {
+        waitFor([&] { return recorder.statusText().rfind("Saved", 0) == 0; }, 20s);
+        return recorder.statusText();
+    }
+
     TempDir dir;
+    std::atomic<int64_t> pcClock{1000000};
+    std::mutex filesLock;
     std::vector<std::wstring> files;
     std::atomic<int> keyRequests{0};
-    RecorderOptions options;
-    options.newFilePath = [&] {
-        files.push_back(dir.file(L"recording" + std::to_wstring(files.size()) + L".mp4"));
-        return files.back();
-    };
-    options.keyframeWanted = [&] { ++keyRequests; };
-    Recorder recorder(options);
-
     const PhoneClip portrait = phoneClip("phone_h264_320x640.h264");
     const PhoneClip landscape = phoneClip("phone_h264_640x360.h264");
+};
+
+TEST_F(RecorderTest, StartsAtTheNextKeyFrameAndATurnOfThePhoneEndsTheFileAndStartsANewOne) {
+    Recorder recorder(options());
     sendConfig(recorder, portrait, 320, 640);
     recorder.start();
     EXPECT_EQ(keyRequests, 1);  // asked at once, not after a picture group has gone by
@@ -70,7 +105,7 @@ TEST(Recorder, StartsAtTheNextKeyFrameAndATurnOfThePhoneEndsTheFileAndStartsANew
     recorder.stop();
     EXPECT_FALSE(recorder.wanted());
     ASSERT_EQ(files.size(), 2u);
-    EXPECT_NE(recorder.statusText().find("Saved recording1.mp4"), std::string::npos);
+    EXPECT_NE(savedStatus(recorder).find("Saved recording1.mp4"), std::string::npos);
 
     Probe first = probe(files[0]);
     EXPECT_EQ(first.video["nb_read_frames"], "60");
@@ -86,21 +121,202 @@ TEST(Recorder, StartsAtTheNextKeyFrameAndATurnOfThePhoneEndsTheFileAndStartsANew
     EXPECT_EQ(files.size(), 2u);
 }
 
-TEST(Recorder, ADiskThatFailsStopsTheRecordingWithAPlainReason) {
-    TempDir dir;
-    RecorderOptions options;
-    // A folder where the file should be: the file cannot be made.
-    options.newFilePath = [&] {
-        createDirectory(dir.file(L"taken.mp4"));
-        return dir.file(L"taken.mp4");
-    };
-    Recorder recorder(options);
-    const PhoneClip portrait = phoneClip("phone_h264_320x640.h264");
+TEST_F(RecorderTest, PictureStampsThatJumpOrANewSoundFormatEndTheFileAndTheNextStartsAtAKey) {
+    Recorder recorder(options());
     sendConfig(recorder, portrait, 320, 640);
     recorder.start();
-    sendPictures(recorder, portrait, 0, 0);
-    EXPECT_FALSE(recorder.wanted());
-    EXPECT_EQ(recorder.statusText(), "Recording failed: couldn't write taken.mp4.");
+    sendPictures(recorder, portrait, 0, 50000000, 60);
+    // The phone's clock restarts 40 s back in the middle of a picture group: the file ends, and
+    // the next one starts at the key picture after.
+    sendPictures(recorder, portrait, 45, 10000000);
+    // One bogus stamp 100 s ahead, on a key picture: a file of its own begins there, and the
+    // stamps that carry on as before start the next at their key picture.
+    const int64_t back = 10000000 + 90 * kFrameUs;
+    sendPictures(recorder, portrait, 0, back + 100000000, 1);
+    sendPictures(recorder, portrait, 1, back);
+    // The sound's format changes: the file ends; the next starts at the next key picture.
+    recorder.onAudioConfig(44100, 1);
+    const int64_t later = back + 90 * kFrameUs;
+    sendPictures(recorder, portrait, 15, later);
+    recorder.stop();
+    savedStatus(recorder);
+    ASSERT_EQ(files.size(), 5u);
+    const char* expected[] = {"60", "30", "1", "60", "60"};
+    for (size_t i = 0; i < files.size(); ++i) {
+        Probe p = probe(files[i]);
+        EXPECT_EQ(p.video["nb_read_frames"], expected[i]) << i;
+        EXPECT_EQ(decodeErrors(files[i]), "") << i;
+    }
+    EXPECT_EQ(probe(files[4]).sound["sample_rate"], "44100");
+}
+
+TEST_F(RecorderTest, WithNothingArrivingTheFileStillGrowsAndSoundThatComesOnLaterIsInIt) {
+    Recorder recorder(options());
+    // The stream starts with Sound off: no sound format yet.
+    recorder.onVideoConfig(320, 640, 0, reinterpret_cast<const uint8_t*>(portrait.csd.data()),
+                           portrait.csd.size());
+    recorder.start();
+    const int64_t phone = 70000000, delay = 20000;  // phone clock at the key; capture to arrival
+    for (size_t i = 0; i < 30; ++i) {
+        pcClock = static_cast<int64_t>(i) * kFrameUs + delay;
+        const auto& unit = portrait.units[i];
+        recorder.onVideoPacket(reinterpret_cast<const uint8_t*>(unit.bytes.data()),
+                               unit.bytes.size(), phone + static_cast<int64_t>(i) * kFrameUs,
+                               unit.key);
+    }
+    // The screen stands still and no sound comes: only time passes.
+    pcClock = 6000000;
+    recorder.tick();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_TRUE(waitFor([&] { return fileSize(files[0]) > 3 * 48000 * 4; }, 10s));
+    Probe running = probe(files[0]);
+    EXPECT_EQ(running.video["nb_read_frames"], "30");
+    EXPECT_GE(std::atof(running.sound["duration"].c_str()), 3.0);
+
+    // Sound comes on at 6.5 s with a click at 7 s; pictures come again at 8 s.
+    recorder.onAudioConfig(48000, 2);
+    size_t pictures = 30;
+    for (int64_t t = 6500000; t < 9000000; t += kFrameUs) {
+        pcClock = t + delay;
+        sendSound(recorder, phone + t, t == 6500000 + 15 * kFrameUs ? 30000 : 100);
+        if (t >= 8000000) {
+            ++pictures;
+            const auto& unit = portrait.units[30 + (t - 8000000) / kFrameUs];
+            recorder.onVideoPacket(reinterpret_cast<const uint8_t*>(unit.bytes.data()),
+                                   unit.bytes.size(), phone + t, unit.key);
+        }
+    }
+    recorder.stop();
+    savedStatus(recorder);
+    ASSERT_EQ(files.size(), 1u);
+    const std::vector<int16_t> sound = soundSamples(files[0]);
+    size_t loudest = 0;
+    for (size_t i = 0; i < sound.size(); ++i) {
+        if (sound[i] > sound[loudest]) loudest = i;
+    }
+    EXPECT_NEAR(static_cast<double>(loudest / 2) / 48000, (6500000 + 15 * kFrameUs) / 1e6,
+                1.0 / 30);
+    EXPECT_EQ(pictureTimes(files[0]).size(), pictures);
+}
+
+// A disk that takes every write only when let go, and counts the files flushed to it whole.
+class HeldDisk : public RecordingOutput {
+  public:
+    HeldDisk(std::unique_ptr<RecordingOutput> file, std::mutex& lock, std::condition_variable& wake,
+             bool& held, std::atomic<int>& flushedWhole)
+        : file_(std::move(file)),
+          lock_(lock),
+          wake_(wake),
+          held_(held),
+          flushedWhole_(flushedWhole) {}
+    bool append(std::string_view bytes) override {
+        flushed_ = false;
+        return wait() && file_->append(bytes);
+    }
+    bool overwrite(uint64_t at, std::string_view bytes) override {
+        flushed_ = false;
+        return wait() && file_->overwrite(at, bytes);
+    }
+    bool flushToDisk() override {
+        flushed_ = true;
+        return wait() && file_->flushToDisk();
+    }
+    bool close() override {
+        if (flushed_) ++flushedWhole_;
+        return wait() && file_->close();
+    }
+    void discard() override { file_->discard(); }
+
+  private:
+    bool wait() {
+        std::unique_lock<std::mutex> lock(lock_);
+        wake_.wait(lock, [this] { return !held_; });
+        return true;
+    }
+    std::unique_ptr<RecordingOutput> file_;
+    std::mutex& lock_;
+    std::condition_variable& wake_;
+    bool& held_;
+    std::atomic<int>& flushedWhole_;
+    bool flushed_ = false;  // nothing was written since the last flush
+};
+
+TEST_F(RecorderTest, StoppingAndANewConfigurationReturnAtOnceWhileTheDiskIsHeldAndFlushLater) {
+    std::mutex lock;
+    std::condition_variable wake;
+    bool held = true;
+    std::atomic<int> flushedWhole{0};
+    const auto release = [&] {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            held = false;
+        }
+        wake.notify_all();
+    };
+    RecorderOptions o = options();
+    o.createFile = [&](const std::wstring& path) -> std::unique_ptr<RecordingOutput> {
+        return std::make_unique<HeldDisk>(createRecordingFile(path), lock, wake, held,
+                                          flushedWhole);
+    };
+    Recorder recorder(o);
+    // The stream thread and the UI thread, each in a thread of its own so that a call that
+    // waits for the disk shows as one that has not returned.
+    auto returns = [&](std::function<void()> call) {
+        auto done = std::async(std::launch::async, call);
+        const bool returned = done.wait_for(20s) == std::future_status::ready;
+        if (!returned) release();
+        return returned;
+    };
+    sendConfig(recorder, portrait, 320, 640);
+    recorder.start();
+    EXPECT_TRUE(returns([&] {
+        sendPictures(recorder, portrait, 0, 1000000);
+        sendConfig(recorder, landscape, 640, 360);  // ends the first file
+        sendPictures(recorder, landscape, 0, 5000000);
+    }));
+    EXPECT_TRUE(returns([&] {
+        recorder.stop();
+        recorder.statusText();
+        recorder.wanted();
+    }));
+    EXPECT_EQ(recorder.statusText(), "Saving recording1.mp4\u2026");
+    release();
+    EXPECT_EQ(savedStatus(recorder), "Saved recording1.mp4 in Videos\\Tovenmar.");
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(flushedWhole, 2);  // each file reached the disk whole before it was closed
+    EXPECT_EQ(probe(files[0]).video["nb_read_frames"], "90");
+    EXPECT_EQ(probe(files[1]).video["nb_read_frames"], "60");
+}
+
+TEST_F(RecorderTest, AStartThatFailsLeavesNoFileAndNamesTheCause) {
+    {
+        // A configuration without its picture parameter set cannot make a file.
+        RecorderOptions o = options();
+        Recorder recorder(o);
+        const std::string spsOnly = portrait.csd.substr(0, portrait.csd.find("\0\0\0\1", 4, 4));
+        recorder.onVideoConfig(320, 640, 0, reinterpret_cast<const uint8_t*>(spsOnly.data()),
+                               spsOnly.size());
+        recorder.start();
+        sendPictures(recorder, portrait, 0, 0, 2);
+        EXPECT_FALSE(recorder.wanted());
+        EXPECT_EQ(recorder.statusText(),
+                  "Recording failed: the stream's video configuration is incomplete.");
+        EXPECT_TRUE(listFiles(dir.path()).empty());
+    }
+    {
+        // A folder where the file should be: the file cannot be made.
+        RecorderOptions o = options();
+        o.newFilePath = [&] {
+            createDirectory(dir.file(L"taken.mp4"));
+            return dir.file(L"taken.mp4");
+        };
+        Recorder recorder(o);
+        sendConfig(recorder, portrait, 320, 640);
+        recorder.start();
+        sendPictures(recorder, portrait, 0, 0);
+        EXPECT_FALSE(recorder.wanted());
+        EXPECT_EQ(recorder.statusText(), "Recording failed: couldn't create taken.mp4.");
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // What the recording tests share: the test clips cut into pictures as a phone sends them, and
-// what Debian's ffprobe and ffmpeg (a reader nobody here wrote) make of a file.
+// what readers nobody here wrote make of a file: Debian's ffprobe and ffmpeg, GStreamer's
+// gst-discoverer-1.0 and MediaInfo. A reader that is not installed fails the test.
 #pragma once
 
 #include <map>
@@ -34,5 +35,25 @@ struct Probe {
 Probe probe(const std::wstring& path);
 // What ffmpeg complains of while decoding the whole file; empty for a sound file.
 std::string decodeErrors(const std::wstring& path);
+// The time of each picture as ffmpeg reads it, in seconds, in order.
+std::vector<double> pictureTimes(const std::wstring& path);
+// The sound as ffmpeg decodes it: interleaved 16-bit samples from the start of the file.
+std::vector<int16_t> soundSamples(const std::wstring& path);
+// The first picture ffmpeg gives when asked for the one at `seconds`: its time and checksum.
+struct Picture {
+    double seconds = -1;
+    std::string md5;
+};
+Picture pictureAt(const std::wstring& path, double seconds);
+// Every picture's time and checksum, decoding the whole file.
+std::vector<Picture> pictures(const std::wstring& path);
+
+struct Reading {
+    double seconds = -1;  // the length the reader reports, -1 when none
+    bool video = false;
+    bool sound = false;
+};
+Reading gstDiscoverer(const std::wstring& path);
+Reading mediaInfo(const std::wstring& path);
 
 }  // namespace tov::test

@@ -121,7 +121,7 @@ int run(int argc, char** argv) {
     callbacks.onVideoPacket = [&](const uint8_t* d, size_t n, int64_t, bool) {
         videoBytes += n + d[0];
     };
-    callbacks.onAudioPacket = [&](const uint8_t* d, size_t n) { videoBytes += n + d[0]; };
+    callbacks.onAudioPacket = [&](const uint8_t* d, size_t n, int64_t) { videoBytes += n + d[0]; };
     ClockSync clock;
     PacketReader reader;
     std::vector<uint8_t> bareBuffer(PacketReader::kMaxReadSize);

@@ -41,8 +41,9 @@ struct Recorder {
         callbacks.onAudioConfig = [this](int rate, int ch) {
             calls.push_back("aconf " + std::to_string(rate) + " " + std::to_string(ch));
         };
-        callbacks.onAudioPacket = [this](const uint8_t* d, size_t n) {
-            calls.push_back("audio " + std::string(reinterpret_cast<const char*>(d), n));
+        callbacks.onAudioPacket = [this](const uint8_t* d, size_t n, int64_t pts) {
+            calls.push_back("audio " + std::string(reinterpret_cast<const char*>(d), n) + " " +
+                            std::to_string(pts));
         };
     }
 };
@@ -81,7 +82,7 @@ TEST(Dispatch, EachPhonePacketReachesItsCallbackWithItsFieldsDecoded) {
     EXPECT_TRUE(dispatch(makePacket(3, video, 0x01, 123456789012LL), r.callbacks, clock, 0));
     EXPECT_TRUE(dispatch(makePacket(3, video, 0xFE, 5), r.callbacks, clock, 0));  // bit 0 only
     EXPECT_TRUE(dispatch(makePacket(4, aconf), r.callbacks, clock, 0));
-    EXPECT_TRUE(dispatch(makePacket(5, audio), r.callbacks, clock, 0));
+    EXPECT_TRUE(dispatch(makePacket(5, audio, 0, 123456790000LL), r.callbacks, clock, 0));
 
     const std::vector<std::string> expected = {
         "hello device:Pixel 7;x:1;",
@@ -91,7 +92,7 @@ TEST(Dispatch, EachPhonePacketReachesItsCallbackWithItsFieldsDecoded) {
         "video AU 123456789012 key",
         "video AU 5",
         "aconf 48000 2",
-        "audio pcm!",
+        "audio pcm! 123456790000",
     };
     EXPECT_EQ(r.calls, expected);
 }
@@ -104,7 +105,7 @@ TEST(Dispatch, EmptyPayloadsAreValidForEveryType) {
     EXPECT_TRUE(dispatch(makePacket(3, none), r.callbacks, clock, 0));
     EXPECT_TRUE(dispatch(makePacket(5, none), r.callbacks, clock, 0));
     EXPECT_TRUE(dispatch(makePacket(6, none), r.callbacks, clock, 0));
-    EXPECT_EQ(r.calls, (std::vector<std::string>{"hello ", "video  0", "audio ", "state "}));
+    EXPECT_EQ(r.calls, (std::vector<std::string>{"hello ", "video  0", "audio  0", "state "}));
     // Configurations of exactly 8 bytes carry no codec data.
     EXPECT_TRUE(dispatch(makePacket(2, std::vector<uint8_t>(8)), r.callbacks, clock, 0));
     EXPECT_EQ(r.calls.back(), "vconf 0x0@0 c0 ");

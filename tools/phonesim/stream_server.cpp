@@ -1,5 +1,6 @@
 #include "tools/phonesim/stream_server.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <thread>
 
@@ -206,34 +207,39 @@ class StreamConnection {
     void mediaLoop() {
         const int fps = fps_ > 0 ? fps_ : 30;
         const int64_t frameUs = 1000000 / fps;
-        bool video = true, audio = true;
+        bool video = true, audio = false;
         {
             std::lock_guard lock(sim_.mutex);
             video = flag(options_, "video") == "1";
-            audio = phoneAudio_ && flag(options_, "audio") == "1";
         }
         sender_.send(static_cast<uint8_t>(PacketType::VideoConfig),
                      videoConfigPayload(*clip_, fps));
         sendStateReport();
         if (ownInputReport_ == SimPhone::OwnInputReport::WithMedia) sendOwnInputState();
-        if (audio) {
-            sender_.send(static_cast<uint8_t>(PacketType::AudioConfig),
-                         u32(kSampleRate) + u16(kChannels) + u16(0));
-        }
         PcmTone tone(kSampleRate, kChannels, 440.0);
         size_t unit = clip_->nextKey(0);
         int64_t nextVideo = nowMicros();
         int64_t nextAudio = nextVideo;
         while (true) {
             std::vector<std::string> injections;
-            bool stalled = false;
+            bool stalled = false, audioWanted = false;
             {
                 std::lock_guard lock(sim_.mutex);
                 auto p = phone();
                 if (!p) return;
                 stalled = p->stalled;
                 if (!stalled) injections.swap(p->streamInjections);
+                // The user's Sound toggle and the phone's clock take effect at once.
+                audioWanted = phoneAudio_ && flag(options_, "audio") == "1";
+                clockOffset_ = p->clockOffsetUs;
             }
+            if (audioWanted && !audio) {
+                // Capture starts (again): its format first, its first packet now.
+                sender_.send(static_cast<uint8_t>(PacketType::AudioConfig),
+                             u32(kSampleRate) + u16(kChannels) + u16(0));
+                nextAudio = nowMicros();
+            }
+            audio = audioWanted;
             for (const std::string& bytes : injections) {
                 if (!sender_.sendRaw(bytes)) return;
             }
@@ -258,7 +264,9 @@ class StreamConnection {
                 }
                 if (audio && now >= nextAudio) {
                     const int frames = kSampleRate * kAudioChunkUs / 1000000;
-                    if (!sender_.send(static_cast<uint8_t>(PacketType::Audio), tone.next(frames))) {
+                    // Stamped with the phone's time of its first frame, on the pictures' clock.
+                    if (!sender_.send(static_cast<uint8_t>(PacketType::Audio), tone.next(frames), 0,
+                                      nextAudio + clockOffset_)) {
                         return;
                     }
                     nextAudio = std::max(nextAudio + kAudioChunkUs, now - 100000);
@@ -286,7 +294,7 @@ class StreamConnection {
     TextMap options_;  // guarded by sim_.mutex once the media thread runs
     std::string name_;
     int fps_ = 30;
-    int64_t clockOffset_ = 0;
+    std::atomic<int64_t> clockOffset_{0};  // read by the pong too
     bool phoneAudio_ = true;
     bool noHello_ = false;
     bool stateFirst_ = false;

@@ -115,7 +115,7 @@ TEST_F(Stream, ScriptedSessionFromOptionsToStop) {
     // Video, audio, state and input reports, then pongs.
     bool sawState = false, sawInput = false, sawAudioConfig = false;
     int video = 0, audio = 0;
-    int64_t lastPts = INT64_MIN;
+    int64_t lastPts = INT64_MIN, lastSoundPts = 0;
     client.send(8, u64(777));
     bool sawPong = false;
     while (video < 20 || !sawPong) {
@@ -137,6 +137,13 @@ TEST_F(Stream, ScriptedSessionFromOptionsToStop) {
             ++video;
         } else if (r.type == 5) {
             EXPECT_EQ(r.payload.size(), 480u * 4);
+            // Stamped on the pictures' clock, each at least its 10 ms after the one before (more
+            // when the phone skipped sound it was too late to capture).
+            EXPECT_LT(r.timestamp, nowMicros() - 4000000);
+            if (audio > 0) {
+                EXPECT_GE(r.timestamp, lastSoundPts + 10000);
+            }
+            lastSoundPts = r.timestamp;
             ++audio;
         } else if (r.type == 4) {
             ASSERT_EQ(r.payload.size(), 8u);
