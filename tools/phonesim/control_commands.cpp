@@ -1,7 +1,7 @@
 // Simulator::control: scenario lines and run-time control commands (see README.md).
 #include "platform/files.h"
-#include "platform/text.h"
 #include "platform/sha256.h"
+#include "platform/text.h"
 #include "tools/phonesim/shell_words.h"
 #include "tools/phonesim/simulator.h"
 #include "tools/phonesim/stream_server.h"
@@ -44,6 +44,10 @@ class Control {
         }
         if (verb == "forwards") {
             for (const std::string& line : sim_.forwards.list()) out_.write(line + "\n");
+            return 0;
+        }
+        if (verb == "feeds") {
+            out_.write(std::to_string(sim_.runningFeeds.load()) + "\n");
             return 0;
         }
         if (verb == "list") {
