@@ -31,10 +31,9 @@ bool DeviceFeedParser::add(std::string_view bytes, std::vector<std::string>& lis
         // their own between lists.
         if (pending_[at] == '*') {
             const size_t end = pending_.find('\n', at);
-            if (end == std::string::npos) {
-                if (pending_.size() - at <= kNoticeLimit) break;
-                return fail(at);
-            }
+            const size_t seen = (end == std::string::npos ? pending_.size() : end) - at;
+            if (seen > kNoticeLimit) return fail(at);
+            if (end == std::string::npos) break;
             at = end + 1;
             continue;
         }
