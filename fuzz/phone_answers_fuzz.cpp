@@ -1,4 +1,5 @@
-// Everything adb and the phone print back, on arbitrary bytes: the device list, the identity
+// Everything adb and the phone print back, on arbitrary bytes: the device list, adb's change
+// feed (the same lists whichever way the bytes are split), the identity
 // answer, the info probe's block, "wm size", "pm path", sha256sum and install outputs. None may
 // crash or hang, and what they hand on must be usable as it is.
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "phone/app_installer.h"
+#include "phone/device_feed_parser.h"
 #include "phone/device_list.h"
 #include "phone/output_text.h"
 #include "phone/phone_identity.h"
@@ -35,6 +37,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(d.wifi == tov::isWifiSerial(d.serial));
         check(d.model.find('_') == std::string::npos);
     }
+
+    tov::DeviceFeedParser whole, split;
+    std::vector<std::string> wholeLists, splitLists;
+    const bool wholeOk = whole.add(text, wholeLists);
+    const size_t cut = size > 0 ? data[0] % (size + 1) : 0;
+    const bool firstOk = split.add(std::string_view(text).substr(0, cut), splitLists);
+    const bool splitOk = split.add(std::string_view(text).substr(cut), splitLists) && firstOk;
+    check(wholeOk == splitOk && wholeLists == splitLists);
+    check(wholeOk == whole.error().empty());
 
     const tov::PhoneIdentity id =
         tov::identityFromAnswer(text, "adb-x-y._adb-tls-connect._tcp", "");

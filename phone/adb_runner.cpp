@@ -7,7 +7,9 @@
 namespace tov {
 namespace {
 
-std::wstring adbFileName() { return std::wstring(L"adb") + kExeSuffix; }
+std::wstring adbFileName() {
+    return std::wstring(L"adb") + kExeSuffix;
+}
 
 std::wstring commandLine(const std::wstring& adbPath, const std::wstring& args) {
     return L"\"" + adbPath + L"\" " + args;
@@ -43,7 +45,9 @@ std::wstring findAdbFrom(const std::wstring& programFolder) {
     return {};
 }
 
-std::wstring findAdb() { return findAdbFrom(exeFolder()); }
+std::wstring findAdb() {
+    return findAdbFrom(exeFolder());
+}
 
 bool runAdb(const std::wstring& adbPath, const std::wstring& args, std::string* output,
             uint32_t timeoutMs) {
@@ -61,6 +65,13 @@ std::unique_ptr<ChildProcess> startAdb(const std::wstring& adbPath, const std::w
     return ChildProcess::start(commandLine(adbPath, args));
 }
 
-std::wstring adbPrefix(const std::string& serial) { return L"-s " + widen(serial) + L" "; }
+std::unique_ptr<ReadableChild> startAdbReadable(const std::wstring& adbPath,
+                                                const std::wstring& args) {
+    return ReadableChild::start(commandLine(adbPath, args));
+}
+
+std::wstring adbPrefix(const std::string& serial) {
+    return L"-s " + widen(serial) + L" ";
+}
 
 }  // namespace tov

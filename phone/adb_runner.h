@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/process.h"
+#include "platform/readable_child.h"
 
 namespace tov {
 
@@ -37,6 +38,10 @@ using AdbWatchedRunFunction =
 
 // Starts a long-lived adb command with its output discarded; null when it could not start.
 std::unique_ptr<ChildProcess> startAdb(const std::wstring& adbPath, const std::wstring& args);
+
+// Starts a long-lived adb command whose output is read as it comes; null when it could not start.
+std::unique_ptr<ReadableChild> startAdbReadable(const std::wstring& adbPath,
+                                                const std::wstring& args);
 
 // "-s " + serial + " ": the start of every command aimed at one phone.
 std::wstring adbPrefix(const std::string& serial);

@@ -1,10 +1,11 @@
 #include "phone/phone_monitor.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "core/log.h"
-#include "phone/device_list.h"
 #include "phone/phone_identity.h"
+#include "platform/clock.h"
 #include "platform/text.h"
 
 namespace tov {
@@ -90,23 +91,135 @@ std::wstring PhoneMonitor::serialArgs() const {
     return choice_.serial.empty() ? std::wstring() : adbPrefix(choice_.serial);
 }
 
+bool PhoneMonitor::followingFeed() const {
+    std::lock_guard lock(timerMutex_);
+    return feedList_.has_value();
+}
+
 void PhoneMonitor::loop() {
+    feedRetryMs_ = options_.feedRetryFirstMs;
+    feedDueMs_ = 0;
     while (true) {
-        runPass();
-        std::unique_lock lock(timerMutex_);
-        timer_.wait_for(lock, std::chrono::milliseconds(options_.pollIntervalMs),
-                        [this] { return stopRequested_ || wakeRequested_; });
-        wakeRequested_ = false;
-        if (stopRequested_) return;
+        bool passAgain = false;
+        if (haveAdb()) {
+            tendFeed();
+            // A feed started just now gets one interval to give its first list before a poll.
+            bool listed = false;
+            {
+                std::lock_guard lock(timerMutex_);
+                listed = feedList_.has_value();
+            }
+            if (!feed_ || listed || tickMs() - feedStartedMs_ >= options_.pollIntervalMs) {
+                passAgain = pass();
+            }
+        }
+        if (!waitForWork(passAgain)) break;
     }
+    if (feed_) feed_->stop();
+    feed_.reset();
+}
+
+bool PhoneMonitor::waitForWork(bool passAgain) {
+    std::unique_lock lock(timerMutex_);
+    // Following the feed, the thread sleeps until a list, a setter or the feed's end, or one
+    // interval while a connection is too new to count; otherwise it polls each interval.
+    const bool following = feed_ && feedList_;
+    const auto woken = [this] {
+        return stopRequested_ || wakeRequested_ || feedListNew_ || feedEnded_;
+    };
+    if (following && !passAgain) {
+        timer_.wait(lock, woken);
+    } else {
+        timer_.wait_for(lock, std::chrono::milliseconds(options_.pollIntervalMs), woken);
+    }
+    wakeRequested_ = false;
+    feedListNew_ = false;
+    return !stopRequested_;
+}
+
+void PhoneMonitor::tendFeed() {
+    if (!options_.startFeed) return;
+    const uint64_t now = tickMs();
+    if (feed_) {
+        std::string why;
+        {
+            std::lock_guard lock(timerMutex_);
+            if (feedEnded_) {
+                why = feedEndReason_;
+            } else if (!feedList_ && now - feedStartedMs_ >= kDevicesTimeoutMs) {
+                why = "no list within " + std::to_string(kDevicesTimeoutMs / 1000) + " s";
+            }
+        }
+        if (!why.empty()) dropFeed(why);
+    }
+    if (feed_ || now < feedDueMs_) return;
+    DeviceFeed::Events events;
+    events.list = [this](std::string list) {
+        {
+            std::lock_guard lock(timerMutex_);
+            feedList_ = std::move(list);
+            feedListNew_ = true;
+        }
+        timer_.notify_all();
+    };
+    events.ended = [this](const std::string& why) {
+        {
+            std::lock_guard lock(timerMutex_);
+            feedList_.reset();  // from now on the list is polled
+            feedEnded_ = true;
+            feedEndReason_ = why;
+        }
+        timer_.notify_all();
+    };
+    {
+        std::lock_guard lock(timerMutex_);
+        feedList_.reset();
+        feedEnded_ = false;
+    }
+    std::wstring adbPath;
+    {
+        std::lock_guard passLock(passMutex_);
+        adbPath = adbPath_;
+    }
+    feed_ = DeviceFeed::start(options_.startFeed, adbPath, std::move(events));
+    if (feed_) {
+        feedStartedMs_ = now;
+        logLine("phones: following adb's change feed");
+        return;
+    }
+    logLine("phones: adb's change feed did not start; polling every second, trying again in %u s",
+            static_cast<unsigned>(feedRetryMs_ / 1000));
+    feedDueMs_ = now + feedRetryMs_;
+    feedRetryMs_ = std::min(feedRetryMs_ * 2, options_.feedRetryLastMs);
+}
+
+void PhoneMonitor::dropFeed(const std::string& why) {
+    feed_->stop();
+    feed_.reset();
+    const uint64_t now = tickMs();
+    {
+        std::lock_guard lock(timerMutex_);
+        feedList_.reset();
+        feedEnded_ = false;
+    }
+    // A feed that ran long ended for a passing reason (adb's server restarted): back soon.
+    if (now - feedStartedMs_ >= options_.feedRetryLastMs) feedRetryMs_ = options_.feedRetryFirstMs;
+    logLine("phones: adb's change feed ended (%s); polling every second, trying again in %u s",
+            why.c_str(), static_cast<unsigned>(feedRetryMs_ / 1000));
+    feedDueMs_ = now + feedRetryMs_;
+    feedRetryMs_ = std::min(feedRetryMs_ * 2, options_.feedRetryLastMs);
 }
 
 void PhoneMonitor::runPass() {
-    std::lock_guard pass(passMutex_);
-    if (adbPath_.empty()) adbPath_ = options_.findAdb();
-    if (!adbPath_.empty()) {
-        poll();
-        return;
+    if (haveAdb()) pass();
+}
+
+bool PhoneMonitor::haveAdb() {
+    {
+        std::lock_guard passLock(passMutex_);
+        if (adbPath_.empty()) adbPath_ = options_.findAdb();
+        if (!adbPath_.empty()) return true;
+        identities_.clear();
     }
     bool wasMissing = false;
     {
@@ -116,8 +229,8 @@ void PhoneMonitor::runPass() {
         choice_.adbMissing = true;
         phones_.clear();
     }
-    identities_.clear();
     if (!wasMissing && onChange) onChange();
+    return false;
 }
 
 void PhoneMonitor::queryIdentity(const std::string& serial, const std::string& listedModel,
@@ -131,13 +244,23 @@ void PhoneMonitor::queryIdentity(const std::string& serial, const std::string& l
     logLine("phones: %s is %s (%s)", serial.c_str(), entry.key.c_str(), entry.name.c_str());
 }
 
-void PhoneMonitor::poll() {
+bool PhoneMonitor::pass() {
+    std::lock_guard passLock(passMutex_);
+    std::optional<std::string> list;
+    {
+        std::lock_guard lock(timerMutex_);
+        list = feedList_;
+    }
+    if (list) return passOver(parseDeviceList(*list));
     std::string output;
     std::vector<AdbDevice> devices;
     if (options_.runAdb(adbPath_, L"devices -l", &output, kDevicesTimeoutMs)) {
         devices = parseDeviceList(output);
     }
+    return passOver(devices);
+}
 
+bool PhoneMonitor::passOver(const std::vector<AdbDevice>& devices) {
     std::vector<const AdbDevice*> kept;
     bool sawUnauthorized = false;
     for (const AdbDevice& d : devices) {
@@ -190,6 +313,10 @@ void PhoneMonitor::poll() {
         onChange) {
         onChange();
     }
+    for (const ReadyConnection& r : ready) {
+        if (r.polls < 2) return true;
+    }
+    return false;
 }
 
 }  // namespace tov

@@ -31,8 +31,8 @@ using namespace std::chrono_literals;
 const std::string kPackage = TOV_TEST_MEDIA_DIR "/phone-app-stand-in.apk";
 
 using test::CountingVideoPort;
-using test::VideoCounts;
 using test::modelWhen;
+using test::VideoCounts;
 using test::waitFor;
 
 bool contains(const std::vector<std::string>& lines, const std::string& part) {
@@ -142,17 +142,17 @@ TEST_F(AppPhoneTest, APhoneAttachedLaterStreamsAndTakesClicks) {
     for (const std::string& line : sim_.arrived("p")) {
         if (line.find("tovenmar") == std::string::npos) dropped.push_back(line);
     }
-    EXPECT_EQ(dropped,
-              (std::vector<std::string>{
-                  "push /sdcard/Download/ph\xC3\xB6to.jpg size=70000 sha256=" +
-                      sha256Hex(photoBytes),
-                  "install game size=" + std::to_string(gameBytes.size()) +
-                      " sha256=" + sha256Hex(gameBytes)}));
+    EXPECT_EQ(dropped, (std::vector<std::string>{
+                           "push /sdcard/Download/ph\xC3\xB6to.jpg size=70000 sha256=" +
+                               sha256Hex(photoBytes),
+                           "install game size=" + std::to_string(gameBytes.size()) +
+                               " sha256=" + sha256Hex(gameBytes)}));
     ASSERT_TRUE(sim_.ok("phone p installFailure=INSTALL_FAILED_INSUFFICIENT_STORAGE"));
     videoPort_->events.filesDropped({game});
     model = modelWhen(
         app, [](const PanelModel& m) { return m.activityText.rfind("Couldn't", 0) == 0; }, 30s);
-    EXPECT_EQ(model.activityText, "Couldn't install game.apk: INSTALL_FAILED_INSUFFICIENT_STORAGE.");
+    EXPECT_EQ(model.activityText,
+              "Couldn't install game.apk: INSTALL_FAILED_INSUFFICIENT_STORAGE.");
     EXPECT_TRUE(model.activityFailed);
     ASSERT_TRUE(sim_.ok("phone p installFailure=none"));
     EXPECT_EQ(model.linkState, LinkState::Live);
@@ -401,15 +401,13 @@ TEST_F(AppPhoneTest, APhoneChangeWhileSharingGoesOffLeavesTheLinkOffThenOnTheCho
         app.setClipboardOption("tophone", false);
         app.setClipboardOption("topc", false);
     });
-    EXPECT_TRUE(waitFor(
-        [&] { return countContaining(sim_.commands(), pkillOnA) > pkillsBefore; }, 20s));
+    EXPECT_TRUE(
+        waitFor([&] { return countContaining(sim_.commands(), pkillOnA) > pkillsBefore; }, 20s));
     ASSERT_TRUE(sim_.ok("remove a"));
-    EXPECT_TRUE(waitFor(
-        [&] { return app.phoneMonitor().choice().serial == "R58MPHB001"; }, 20s));
-    // The monitor thread handles the change before it polls again.
-    const size_t polls = countContaining(sim_.commands(), "devices -l");
-    EXPECT_TRUE(waitFor(
-        [&] { return countContaining(sim_.commands(), "devices -l") >= polls + 2; }, 30s));
+    EXPECT_TRUE(waitFor([&] { return app.phoneMonitor().choice().serial == "R58MPHB001"; }, 20s));
+    // The monitor thread takes the next list while the clean-up stalls.
+    ASSERT_TRUE(sim_.ok("phone c usb=R58MPHC001"));
+    EXPECT_TRUE(waitFor([&] { return app.phoneMonitor().phones().size() == 2; }, 30s));
     user.join();
     EXPECT_FALSE(app.inputLink().running());
 
@@ -419,7 +417,11 @@ TEST_F(AppPhoneTest, APhoneChangeWhileSharingGoesOffLeavesTheLinkOffThenOnTheCho
     ASSERT_TRUE(waitFor([&] { return app.inputLink().state() == InputLink::kReady; }, 30s));
     videoPort_->events.systemButton(1);
     EXPECT_TRUE(waitFor([&] { return contains(sim_.events("b"), "key action=1 code=4"); }, 10s));
+
+    // The phones are watched through adb's change feed, which closing ends at once.
+    EXPECT_TRUE(waitFor([&] { return sim_.ask("feeds") == "1\n"; }, 10s));
     app.shutdown();
+    EXPECT_TRUE(waitFor([&] { return sim_.ask("feeds") == "0\n"; }, 10s));
 }
 
 }  // namespace

@@ -115,6 +115,7 @@ class AppTest : public ::testing::Test {
         p.makePanel = [this] { return std::make_unique<FakePanel>(panel_); };
         p.phoneMonitor.pollIntervalMs = 50;
         p.phoneMonitor.findAdb = [] { return std::wstring(L"adb"); };
+        p.phoneMonitor.startFeed = nullptr;  // the scripted adb is polled
         p.phoneMonitor.runAdb = [this](const std::wstring&, const std::wstring& args,
                                        std::string* output,
                                        uint32_t) { return adb_.run(args, output); };
@@ -134,7 +135,8 @@ class AppTest : public ::testing::Test {
     void initSettled(App& app) {
         std::string error;
         ASSERT_TRUE(app.init(error)) << error;
-        ASSERT_TRUE(test::waitFor([&] { return app.buildModel().linkState == LinkState::NoDevice; }));
+        ASSERT_TRUE(
+            test::waitFor([&] { return app.buildModel().linkState == LinkState::NoDevice; }));
     }
 
     std::string setting(const wchar_t* section, const wchar_t* key) {
@@ -307,7 +309,7 @@ TEST_F(AppTest, ASetShortcutTakesItsCombinationFromAnyOtherEntry) {
     EXPECT_EQ(saved.entries[kShortcutBack], home);
 
     app.setShortcut(kShortcutCount, 0, 0x1E);  // outside the table: nothing changes
-    app.setShortcut(-1, 0, 0);    // key 0 leaves the Tovenmar key
+    app.setShortcut(-1, 0, 0);                 // key 0 leaves the Tovenmar key
     Shortcuts again = shortcuts::defaults();
     shortcuts::loadFrom(dir_.file(L"shortcuts.ini"), again);
     EXPECT_EQ(again, saved);

@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "phone/adb_runner.h"
+#include "phone/device_feed.h"
 
 namespace tov::test {
 
@@ -49,6 +51,31 @@ class FakeAdb {
     std::vector<std::pair<std::wstring, Answer>> prefixes_;
     std::vector<std::wstring> calls_;
     std::vector<uint32_t> timeouts_;
+};
+
+// A scripted stand-in for adb's change feed: each start makes a new child, to which the test
+// writes what adb would, or which it ends.
+class FakeFeed {
+  public:
+    FakeFeed();
+    DeviceFeed::StartFunction starter();
+    // While refused, starts fail as when adb cannot run.
+    void refuse(bool on);
+    // Output of the child started last.
+    void write(const std::string& bytes);
+    // The child started last ends by itself with this exit code.
+    void end(int exitCode);
+    // One list as adb writes it: its length in four hex digits, then the lines.
+    static std::string list(std::initializer_list<std::pair<const char*, const char*>> devices);
+    // Waits until n children have started; false when the wait ran out.
+    bool waitForStarts(int n, std::chrono::milliseconds limit);
+    // Children that have been stopped by their owner.
+    int stopped() const;
+
+    struct State;
+
+  private:
+    std::shared_ptr<State> state_;
 };
 
 }  // namespace tov::test

@@ -228,6 +228,39 @@ TEST_F(DroppedFiles, ASlowCopyShowsItsShareAStalledOneIsStoppedAndAGonePhoneEnds
         30000));
     ASSERT_TRUE(sim.ok("unplug a usb"));
     EXPECT_TRUE(told("! Couldn't copy gone.bin: the phone went away."));
+// The monitor follows adb's change feed: phones plugged in and out show without a poll. When
+// adb's server goes away the list is polled until a new feed runs; a stop ends the feed at once.
+TEST_F(PhoneLinkSim, TheMonitorFollowsAdbsChangeFeedAndPollsOnlyWhileItIsDown) {
+    start("phone a usb=R58M123ABC\n");
+    monitor->start();
+    const auto phones = [&](size_t n) {
+        return test::waitFor(
+            [&] { return monitor->followingFeed() && monitor->phones().size() == n; }, 60000);
+    };
+    ASSERT_TRUE(phones(1));
+    ASSERT_TRUE(sim.ok("phone b usb=ZY22"));
+    ASSERT_TRUE(phones(2));
+    const int polls = commandsStartingWith("devices -l");
+    ASSERT_TRUE(sim.ok("unplug a usb"));
+    ASSERT_TRUE(phones(1));
+    EXPECT_EQ(monitor->choice().serial, "ZY22");
+    EXPECT_EQ(commandsStartingWith("devices -l"), polls);
+    EXPECT_EQ(commandsStartingWith("track-devices -l"), 1);
+
+    ASSERT_TRUE(runAdb(test::simAdb(), L"kill-server", nullptr, 10000));
+    EXPECT_TRUE(test::waitFor([&] { return commandsStartingWith("devices -l") > polls; }, 60000));
+    EXPECT_TRUE(test::waitFor(
+        [&] { return commandsStartingWith("track-devices -l") == 2 && monitor->followingFeed(); },
+        60000));
+    ASSERT_TRUE(sim.ok("plug a usb"));
+    ASSERT_TRUE(phones(2));
+    const int pollsThen = commandsStartingWith("devices -l");
+    ASSERT_TRUE(sim.ok("unplug b usb"));
+    ASSERT_TRUE(phones(1));
+    EXPECT_EQ(commandsStartingWith("devices -l"), pollsThen);
+
+    monitor->stop();
+    EXPECT_TRUE(test::waitFor([&] { return sim.ask("feeds") == "0\n"; }, 10000));
 }
 
 #ifndef _WIN32

@@ -22,6 +22,7 @@ const char* const kGalaxyUsb = "R58N12";
 class PhoneMonitorTest : public ::testing::Test {
   protected:
     test::FakeAdb adb;
+    test::FakeFeed feed;
     std::unique_ptr<PhoneMonitor> monitor;
     std::atomic<int> changes{0};
 
@@ -31,11 +32,13 @@ class PhoneMonitorTest : public ::testing::Test {
         identity(kGalaxyUsb, "R58N12\nsamsung\nSM-A525F\n");
         make([] { return std::wstring(L"adb"); });
     }
-    void make(std::function<std::wstring()> find, uint32_t pollMs = 1000) {
+    // Without `withFeed` the thread polls, as when adb's change feed cannot run.
+    void make(std::function<std::wstring()> find, uint32_t pollMs = 1000, bool withFeed = false) {
         PhoneMonitor::Options options;
         options.pollIntervalMs = pollMs;
         options.runAdb = adb.runner();
         options.findAdb = std::move(find);
+        options.startFeed = withFeed ? feed.starter() : DeviceFeed::StartFunction();
         monitor = std::make_unique<PhoneMonitor>(options);
         monitor->onChange = [this] { ++changes; };
     }
@@ -259,17 +262,107 @@ TEST_F(PhoneMonitorTest, SettersWakeTheThreadForAnImmediatePoll) {
     monitor->stop();  // a second stop is harmless
 }
 
-// With the default interval the thread polls again by itself.
+// With the default interval and no change feed the thread polls again by itself.
 TEST_F(PhoneMonitorTest, PollsAgainWithoutBeingWoken) {
     PhoneMonitor::Options options;
     options.runAdb = adb.runner();
     options.findAdb = [] { return std::wstring(L"adb"); };
+    options.startFeed = nullptr;
     ASSERT_EQ(options.pollIntervalMs, 1000u);
     monitor = std::make_unique<PhoneMonitor>(options);
     devices({});
     monitor->start();
     EXPECT_TRUE(adb.waitForCalls(L"devices -l", 3, std::chrono::seconds(30)));
     monitor->stop();
+}
+
+// Following adb's change feed, each list is one pass and nothing starts adb but the question
+// who a new connection is. The cable still has to be in two passes before it wins over Wi-Fi,
+// so a pass follows an interval after a list with a new connection.
+TEST_F(PhoneMonitorTest, FollowsTheFeedWithoutStartingAdbWhileNothingChanges) {
+    make([] { return std::wstring(L"adb"); }, 1000, true);
+    monitor->setWifi(true);
+    monitor->start();
+    ASSERT_TRUE(feed.waitForStarts(1, std::chrono::seconds(20)));
+    feed.write(test::FakeFeed::list({{kPixelWifi, "device"}}));
+    ASSERT_TRUE(test::waitFor([&] { return monitor->choice().serial == kPixelWifi; }));
+    EXPECT_TRUE(monitor->followingFeed());
+    const std::string both = test::FakeFeed::list({{kPixelWifi, "device"}, {kPixelUsb, "device"}});
+    feed.write(both.substr(0, 7));  // a list may come in pieces
+    feed.write(both.substr(7));
+    ASSERT_TRUE(test::waitFor([&] { return monitor->choice().serial == kPixelUsb; }));
+
+    // Passes from now on (a list, setters) start no adb at all.
+    adb.clearCalls();
+    feed.write(test::FakeFeed::list({{kPixelUsb, "device"}}));
+    ASSERT_TRUE(test::waitFor([&] { return !monitor->phones()[0].wifi; }));
+    monitor->setPinned("R58N12");
+    ASSERT_TRUE(test::waitFor([&] { return monitor->choice().serial.empty(); }));
+    monitor->setPinned("");
+    ASSERT_TRUE(test::waitFor([&] { return monitor->choice().serial == kPixelUsb; }));
+    EXPECT_TRUE(adb.calls().empty());
+    EXPECT_EQ(adb.count(L"devices -l"), 0);
+
+    monitor->stop();
+    EXPECT_EQ(feed.stopped(), 1);  // the stop ended the feed's adb
+}
+
+// While the feed cannot start, has died or writes what is not a list, the list is polled every
+// interval; the feed is tried again and, once back, is followed again.
+TEST_F(PhoneMonitorTest, PollsWhileTheFeedIsDownAndGoesBackToIt) {
+    test::TempDir dir;
+    test::ScopedEnv env(L"LOCALAPPDATA", dir.path());
+    openLog();
+    PhoneMonitor::Options options;
+    options.runAdb = adb.runner();
+    options.findAdb = [] { return std::wstring(L"adb"); };
+    options.startFeed = feed.starter();
+    options.feedRetryLastMs = 2000;  // the waits between tries are not what this test is about
+    monitor = std::make_unique<PhoneMonitor>(options);
+    devices({{kPixelUsb, "device"}});
+    feed.refuse(true);
+    monitor->start();
+    ASSERT_TRUE(adb.waitForCalls(L"devices -l", 1, std::chrono::seconds(20)));
+    ASSERT_TRUE(test::waitFor([&] { return monitor->choice().serial == kPixelUsb; }));
+
+    // The feed comes back and is followed: its lists count, and nothing is polled.
+    feed.refuse(false);
+    ASSERT_TRUE(feed.waitForStarts(1, std::chrono::seconds(20)));
+    const auto follow = [&](std::initializer_list<std::pair<const char*, const char*>> list,
+                            size_t phones) {
+        feed.write(test::FakeFeed::list(list));
+        return test::waitFor(
+            [&] { return monitor->followingFeed() && monitor->phones().size() == phones; });
+    };
+    ASSERT_TRUE(follow({{kGalaxyUsb, "device"}}, 1));
+    int polls = adb.count(L"devices -l");
+    ASSERT_TRUE(follow({{kGalaxyUsb, "device"}, {kPixelUsb, "device"}}, 2));
+    EXPECT_EQ(adb.count(L"devices -l"), polls);
+
+    // It ends: the list is polled at once, and the feed is started again.
+    feed.end(1);
+    ASSERT_TRUE(adb.waitForCalls(L"devices -l", polls + 1, std::chrono::seconds(20)));
+    ASSERT_TRUE(test::waitFor([&] { return monitor->phones().size() == 1; }));
+    ASSERT_TRUE(feed.waitForStarts(2, std::chrono::seconds(20)));
+    ASSERT_TRUE(follow({{kGalaxyUsb, "device"}}, 1));
+
+    // It writes what is not a list: the same.
+    polls = adb.count(L"devices -l");
+    feed.write("List of devices attached\n");
+    ASSERT_TRUE(adb.waitForCalls(L"devices -l", polls + 1, std::chrono::seconds(20)));
+    ASSERT_TRUE(feed.waitForStarts(3, std::chrono::seconds(20)));
+    ASSERT_TRUE(follow({}, 0));
+    monitor->stop();
+
+    std::string log;
+    readFile(joinPath(joinPath(dir.path(), L"Tovenmar"), L"tovenmar.log"), log);
+    for (const char* line :
+         {"phones: adb's change feed did not start; polling every second, trying again in 1 s",
+          "phones: following adb's change feed",
+          "phones: adb's change feed ended (adb ended with exit code 1); polling every second",
+          "phones: adb's change feed ended (not a list length: \"List of devices"}) {
+        EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+    }
 }
 
 }  // namespace

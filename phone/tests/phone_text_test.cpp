@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "phone/device_feed_parser.h"
 #include "phone/device_list.h"
 #include "phone/output_text.h"
 #include "phone/phone_identity.h"
@@ -73,6 +74,51 @@ TEST(DeviceList, WifiNamesNeedAPortOrTheWholeServiceName) {
     EXPECT_FALSE(isWifiSerial("._adb-tls-connect._tc"));       // the name cut short
     EXPECT_FALSE(isWifiSerial("adb-tls-connect"));
     EXPECT_FALSE(isWifiSerial("R58N12ABCDE"));
+}
+
+// adb's change feed arrives in pieces of any size: a list is whole only with all its bytes, and
+// the empty list is a list.
+TEST(DeviceFeedParser, ListsSplitAnywhereComeOutWholeAndInOrder) {
+    const std::string first = "R58M123ABC             device usb:1-1 model:SM_G973F\n";
+    const std::string feed =
+        "* daemon not running; starting now at tcp:5037\n"
+        "* daemon started successfully\n" +
+        std::string("0035") + first + "0000" + "0018192.168.1.7:5555\tdevice\n";
+    ASSERT_EQ(first.size(), 0x35u);
+    for (size_t cut = 0; cut <= feed.size(); ++cut) {
+        DeviceFeedParser parser;
+        std::vector<std::string> lists;
+        ASSERT_TRUE(parser.add(feed.substr(0, cut), lists));
+        ASSERT_TRUE(parser.add(feed.substr(cut), lists));
+        ASSERT_EQ(lists.size(), 3u) << cut;
+        EXPECT_EQ(lists[0], first);
+        EXPECT_EQ(lists[1], "");
+        EXPECT_EQ(parseDeviceList(lists[2])[0].serial, "192.168.1.7:5555");
+    }
+
+    // A console in text mode writes "\r\n" where adb counted "\n".
+    DeviceFeedParser parser;
+    std::vector<std::string> lists;
+    ASSERT_TRUE(parser.add("000ePIX123\tdevice\r\n000", lists));
+    ASSERT_TRUE(parser.add("0", lists));
+    EXPECT_EQ(lists, (std::vector<std::string>{"PIX123\tdevice\n", ""}));
+}
+
+// What is not a list length ends the feed at once, even before four characters came; lists
+// before it still count, and nothing after it is taken.
+TEST(DeviceFeedParser, AGarbledLengthIsAnErrorNotAWait) {
+    DeviceFeedParser parser;
+    std::vector<std::string> lists;
+    EXPECT_FALSE(parser.add("0004ab\n\nadb: error: cannot connect", lists));
+    EXPECT_EQ(lists, (std::vector<std::string>{"ab\n\n"}));
+    EXPECT_NE(parser.error().find("adb: error"), std::string::npos) << parser.error();
+    EXPECT_FALSE(parser.add("0000", lists));
+    EXPECT_EQ(lists.size(), 1u);
+
+    DeviceFeedParser early;
+    EXPECT_FALSE(early.add("0x", lists));
+    DeviceFeedParser endless;  // a "notice" that never ends its line
+    EXPECT_FALSE(endless.add("*" + std::string(5000, 'z'), lists));
 }
 
 TEST(PhoneIdentity, KeyComesFromTheSerialNumberThenTheWirelessIdThenTheAdbName) {

@@ -1,54 +1,18 @@
-#include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
+
 #include "platform/clock.h"
+#include "platform/posix/spawn_posix.h"
 #include "platform/process.h"
 #include "platform/text.h"
 
-extern char** environ;
-
 namespace tov {
 namespace {
-
-struct Argv {
-    std::vector<std::string> storage;
-    std::vector<char*> pointers;
-    explicit Argv(const std::wstring& commandLine) {
-        for (const std::wstring& a : splitCommandLine(commandLine)) storage.push_back(narrow(a));
-        for (std::string& s : storage) pointers.push_back(s.data());
-        pointers.push_back(nullptr);
-    }
-};
-
-// Spawns with stdout and stderr on `outFd`, stdin on /dev/null. Returns the pid or -1.
-pid_t spawnWithOutput(const std::wstring& commandLine, int outFd) {
-    Argv argv(commandLine);
-    if (argv.storage.empty() || argv.storage[0].empty()) return -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outFd, 1);
-    posix_spawn_file_actions_adddup2(&actions, outFd, 2);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    // A fresh signal mask and default dispositions, whatever the calling thread had.
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, argv.pointers[0], &actions, &attr, argv.pointers.data(), environ);
-    posix_spawnattr_destroy(&attr);
-    posix_spawn_file_actions_destroy(&actions);
-    return rc == 0 ? pid : -1;
-}
 
 void drain(int fd, std::string& capture) {
     char buffer[4096];
@@ -59,11 +23,6 @@ void drain(int fd, std::string& capture) {
         if (n <= 0) return;
         capture.append(buffer, static_cast<size_t>(n));
     }
-}
-
-unsigned exitCodeOf(int status) {
-    if (WIFEXITED(status)) return static_cast<unsigned>(WEXITSTATUS(status));
-    return 1;
 }
 
 }  // namespace
@@ -111,7 +70,7 @@ RunResult runCommand(const std::wstring& commandLine, std::string* output, uint3
 namespace {
 
 class PosixChild final : public ChildProcess {
-public:
+  public:
     explicit PosixChild(pid_t pid) : pid_(pid) {}
     ~PosixChild() override { reap(false); }
     bool running() override { return !reap(false); }
@@ -131,7 +90,7 @@ public:
     }
     int exitCode() override { return reap(false) ? exitCode_ : -1; }
 
-private:
+  private:
     // True once the child has ended (and been reaped).
     bool reap(bool block) {
         if (ended_) return true;

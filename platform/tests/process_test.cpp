@@ -1,10 +1,12 @@
+#include "platform/process.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
 
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "platform/process.h"
+#include "platform/readable_child.h"
 #include "tests/support/test_support.h"
 
 namespace tov {
@@ -109,6 +111,48 @@ TEST(ChildProcess, ReportsItsExitCodeAndWritesAnOutputFile) {
     std::string text;
     ASSERT_TRUE(readFile(dir.file(L"out.txt"), text));
     EXPECT_EQ(text, "0123|");
+}
+
+TEST(ReadableChild, ReadsAllOutputAsItComesThenTheEndAndTheExitCode) {
+    auto child = ReadableChild::start(childLine(L"100000 0 3 3"));
+    ASSERT_TRUE(child);
+    std::string out;
+    int reads = 0;
+    while (child->read(out)) ++reads;
+    EXPECT_GT(reads, 0);
+    ASSERT_EQ(out.size(), 100004u);
+    EXPECT_EQ(out.substr(out.size() - 4), "EEE|");
+    EXPECT_EQ(child->exitCode(), 3);
+    EXPECT_FALSE(child->read(out));  // the end stays the end
+}
+
+// A quiet child is ended by a stop from another thread, which wakes the read that waits for it;
+// the object then goes without waiting for the child's ten minutes.
+TEST(ReadableChild, StopEndsAQuietChildAndWakesTheRead) {
+    auto child = ReadableChild::start(childLine(L"0 600000 0"));
+    ASSERT_TRUE(child);
+    std::string out;
+    ASSERT_TRUE(child->read(out));
+    EXPECT_EQ(out, "|");
+    const uint64_t start = tickMs();
+    std::thread stopper([&] {
+        sleepMs(200);
+        child->stop();
+    });
+    EXPECT_FALSE(child->read(out));
+    stopper.join();
+    EXPECT_EQ(child->exitCode(), -1);
+    child.reset();
+    EXPECT_LT(tickMs() - start, 300000u);  // well before the child's ten minutes
+
+    // Stopped before anything was read, and destroyed while running: neither waits.
+    auto other = ReadableChild::start(childLine(L"0 600000 0"));
+    ASSERT_TRUE(other);
+    other->stop();
+    EXPECT_FALSE(other->read(out));
+    other = ReadableChild::start(childLine(L"0 600000 0"));
+    other.reset();
+    EXPECT_FALSE(ReadableChild::start(L"\"" + test::siblingProgram(L"no_such_program") + L"\""));
 }
 
 }  // namespace

@@ -1,9 +1,14 @@
 #include <windows.h>
 
+#include <mutex>
+
 #include "platform/process.h"
+#include "platform/win/child_start_win.h"
 
 namespace tov {
 namespace {
+
+std::mutex childStartMutex;
 
 void drain(HANDLE pipe, std::string& capture) {
     char buffer[4096];
@@ -15,8 +20,10 @@ void drain(HANDLE pipe, std::string& capture) {
     }
 }
 
-// Starts a hidden child with inherited standard handles; fills `pi` on success.
-bool startChild(const std::wstring& commandLine, HANDLE out, PROCESS_INFORMATION& pi) {
+}  // namespace
+
+bool startHiddenChild(const std::wstring& commandLine, HANDLE out, DWORD flags,
+                      PROCESS_INFORMATION& pi) {
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -24,22 +31,22 @@ bool startChild(const std::wstring& commandLine, HANDLE out, PROCESS_INFORMATION
     si.hStdOutput = out;
     si.hStdError = out;
     std::wstring mutableLine = commandLine;  // CreateProcessW may write into it
-    return CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                          nullptr, nullptr, &si, &pi) != 0;
+    std::lock_guard lock(childStartMutex);
+    if (out) SetHandleInformation(out, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    const bool started = CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW | flags, nullptr, nullptr, &si, &pi) != 0;
+    if (out) SetHandleInformation(out, HANDLE_FLAG_INHERIT, 0);
+    return started;
 }
-
-}  // namespace
 
 RunResult runCommand(const std::wstring& commandLine, std::string* output, uint32_t timeoutMs,
                      const std::function<bool()>& watch) {
     RunResult result;
     if (commandsCancelled()) return result;
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return result;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    if (!CreatePipe(&readEnd, &writeEnd, nullptr, 0)) return result;
     PROCESS_INFORMATION pi{};
-    const bool started = startChild(commandLine, writeEnd, pi);
+    const bool started = startHiddenChild(commandLine, writeEnd, 0, pi);
     CloseHandle(writeEnd);
     if (!started) {
         CloseHandle(readEnd);
@@ -75,7 +82,7 @@ RunResult runCommand(const std::wstring& commandLine, std::string* output, uint3
 namespace {
 
 class WinChild final : public ChildProcess {
-public:
+  public:
     explicit WinChild(HANDLE process) : process_(process) {}
     ~WinChild() override { CloseHandle(process_); }
     bool running() override { return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
@@ -90,7 +97,7 @@ public:
         return static_cast<int>(code);
     }
 
-private:
+  private:
     HANDLE process_;
 };
 
@@ -98,16 +105,14 @@ private:
 
 std::unique_ptr<ChildProcess> ChildProcess::start(const std::wstring& commandLine,
                                                   const std::wstring& outputFile) {
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    HANDLE out = outputFile.empty()
-                     ? CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0,
-                                   nullptr)
-                     : CreateFileW(outputFile.c_str(), GENERIC_WRITE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE out = outputFile.empty() ? CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                                                  OPEN_EXISTING, 0, nullptr)
+                                    : CreateFileW(outputFile.c_str(), GENERIC_WRITE,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out == INVALID_HANDLE_VALUE) out = nullptr;
     PROCESS_INFORMATION pi{};
-    const bool started = startChild(commandLine, out, pi);
+    const bool started = startHiddenChild(commandLine, out, 0, pi);
     if (out) CloseHandle(out);
     if (!started) return nullptr;
     CloseHandle(pi.hThread);

@@ -1,5 +1,6 @@
 // Simulator::adb: the answers adb gives, host commands first, then commands aimed at one phone.
 #include <algorithm>
+#include <cstdio>
 
 #include "platform/sha256.h"
 #include "tools/phonesim/adb_args.h"
@@ -31,14 +32,17 @@ class AdbCommand {
 
     int run(const AdbArgs& a, const std::string& fileData) {
         if (a.command == "devices") return devices(a);
+        if (a.command == "track-devices") return trackDevices(a);
         if (a.command == "version") {
             out_.write("Android Debug Bridge version 1.0.41\nVersion 35.0.2-phonesim\n");
             return 0;
         }
-        if (a.command == "start-server" || a.command == "kill-server" || a.command == "reconnect") {
+        if (a.command == "kill-server") {
+            ++sim_.serverGeneration;
             return 0;
         }
         if (isWifiHostCommand(a.command)) return wifiHostCommand(sim_, a, out_);
+        if (a.command == "start-server" || a.command == "reconnect") return 0;
         if (a.command == "forward" && !a.words.empty() &&
             (a.words[0] == "--list" || a.words[0] == "--remove" || a.words[0] == "--remove-all")) {
             return forwardHost(a);
@@ -67,22 +71,45 @@ class AdbCommand {
   private:
     int devices(const AdbArgs& a) {
         const bool longForm = std::find(a.words.begin(), a.words.end(), "-l") != a.words.end();
-        std::string text = "List of devices attached\n";
-        std::lock_guard lock(sim_.mutex);
-        int transport = 1;
-        for (const auto& p : sim_.phones) {
-            for (const PhoneLink* link : {&p->usb, &p->wifi}) {
-                if (!link->plugged || link->serial.empty()) continue;
-                if (longForm) {
-                    text += devicesLine(*p, link->serial, transport) + "\n";
-                } else {
-                    text += link->serial + "\t" + p->state + "\n";
-                }
-                ++transport;
-            }
+        std::string text;
+        {
+            std::lock_guard lock(sim_.mutex);
+            text = sim_.deviceList(longForm);
         }
-        out_.write(text + "\n");
+        out_.write("List of devices attached\n" + text + "\n");
         return 0;
+    }
+
+    // adb's change feed: the list at once, then again each time it changes, each one after its
+    // length in four hex digits; until adb is killed, or the server goes away (an error then).
+    int trackDevices(const AdbArgs& a) {
+        if (a.words.size() > 1 || (a.words.size() == 1 && a.words[0] != "-l")) {
+            out_.write("adb: usage: adb track-devices [-l]\n");
+            return 1;
+        }
+        const bool longForm = !a.words.empty();
+        const uint64_t generation = sim_.serverGeneration;
+        ++sim_.runningFeeds;
+        std::string written;
+        bool first = true;
+        while (true) {
+            std::string list;
+            {
+                std::lock_guard lock(sim_.mutex);
+                list = sim_.deviceList(longForm);
+            }
+            if (first || list != written) {
+                char length[8];
+                std::snprintf(length, sizeof length, "%04zx", list.size() & 0xFFFF);
+                out_.write(length + list);
+                written = list;
+                first = false;
+            }
+            if (sim_.stopping() || sim_.serverGeneration != generation) break;
+            if (out_.clientGone(100)) break;
+        }
+        --sim_.runningFeeds;
+        return 1;
     }
 
     // The phone link a device command goes to, with adb's errors when there is none.
@@ -211,8 +238,8 @@ class AdbCommand {
         std::string failure;
         {
             std::lock_guard lock(sim_.mutex);
-            const bool present = ours ? !phone->appDigest.empty()
-                                      : phone->userPackages.count(package) > 0;
+            const bool present =
+                ours ? !phone->appDigest.empty() : phone->userPackages.count(package) > 0;
             if (!phone->installFailure.empty()) {
                 failure = phone->installFailure;
                 if (failure.find('[') == std::string::npos) failure = "Failure [" + failure + "]";

@@ -48,6 +48,10 @@ class Control {
             for (const std::string& line : sim_.forwards.list()) out_.write(line + "\n");
             return 0;
         }
+        if (verb == "feeds") {
+            out_.write(std::to_string(sim_.runningFeeds.load()) + "\n");
+            return 0;
+        }
         if (verb == "list") {
             std::lock_guard lock(sim_.mutex);
             for (const auto& p : sim_.phones) out_.write(p->id + "\n");

@@ -61,6 +61,21 @@ std::shared_ptr<SimPhone> Simulator::find(const std::string& idOrSerial) const {
     return nullptr;
 }
 
+std::string Simulator::deviceList(bool longForm) const {
+    std::string text;
+    int transport = 1;
+    for (const auto& p : phones) {
+        for (const PhoneLink* link : {&p->usb, &p->wifi}) {
+            if (!link->plugged || link->serial.empty()) continue;
+            text += longForm ? devicesLine(*p, link->serial, transport)
+                             : link->serial + "\t" + p->state;
+            text += "\n";
+            ++transport;
+        }
+    }
+    return text;
+}
+
 void Simulator::linkGone(const std::string& phoneId, const std::string& serial) {
     forwards.removeAll(serial);
     connections.cut(

@@ -61,6 +61,14 @@ class Simulator {
     // Under `mutex`: the phone attached through `serial`, or the phone named by id or serial.
     std::shared_ptr<SimPhone> attached(const std::string& serial) const;
     std::shared_ptr<SimPhone> find(const std::string& idOrSerial) const;
+    // Under `mutex`: the lines "devices" prints for every attached link, without the heading;
+    // the long form ("-l") with each link's details.
+    std::string deviceList(bool longForm) const;
+
+    // Counts "kill-server": the change feeds of the server before it end.
+    std::atomic<uint64_t> serverGeneration{0};
+    // "track-devices" commands running now.
+    std::atomic<int> runningFeeds{0};
 
     // Cuts a link's forwards and connections after it went away (not under `mutex`).
     void linkGone(const std::string& phoneId, const std::string& serial);

@@ -36,9 +36,12 @@ TEST_F(FaultTest, AdbMissingThenFoundAndAdbHangingThenAnswering) {
     ASSERT_EQ(model.linkState, LinkState::Live) << model.statusText << " / " << model.detail;
     EXPECT_TRUE(videoFlows(10s));
 
-    // "devices -l" stops answering: once its time limit runs out the phone counts as gone.
-    // When adb answers again the stream comes back without another press.
+    // adb's server dies and the new one answers nothing: the change feed ends, its restart gives
+    // no list and "devices -l" no answer; once the poll's time limit runs out the phone counts as
+    // gone. When adb answers again the stream comes back without another press.
     ASSERT_TRUE(sim_.ok("hang devices"));
+    ASSERT_TRUE(sim_.ok("hang track-devices"));
+    ASSERT_TRUE(runAdb(siblingProgram(L"adb"), L"kill-server", nullptr, 10000));
     model = stateWhen(LinkState::NoDevice, 30s);
     EXPECT_EQ(model.linkState, LinkState::NoDevice);
     EXPECT_TRUE(model.streaming);

@@ -1,9 +1,12 @@
 // The adb stand-in and the daemon together, run the way the program runs adb.
+#include <atomic>
 #include <thread>
 
+#include "phone/device_feed_parser.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "platform/readable_child.h"
 #include "platform/sha256.h"
 #include "platform/text.h"
 #include "tests/support/test_support.h"
@@ -51,6 +54,50 @@ TEST_F(AdbAnswers, UnplugPlugAndMovesChangeTheList) {
     // Control errors are reported, not ignored.
     EXPECT_FALSE(sim.ok("plug p2 usb"));
     EXPECT_FALSE(sim.ok("unplug nosuchphone"));
+}
+
+// adb's change feed, read the way the phone monitor reads it: the list at once and after each
+// change, in the lines of "devices -l"; "kill-server" ends it with an error.
+TEST_F(AdbAnswers, TrackDevicesWritesTheListAtOnceAndAfterEachChange) {
+    startSim(kTwoPhones);
+    auto feed =
+        ReadableChild::start(L"\"" + tov::test::siblingProgram(L"adb") + L"\" track-devices -l");
+    ASSERT_TRUE(feed);
+    // A feed that goes quiet ends the test instead of hanging it.
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+        tov::test::waitFor([&] { return done.load(); }, std::chrono::seconds(60));
+        feed->stop();
+    });
+    DeviceFeedParser parser;
+    std::vector<std::string> lists;
+    const auto nextList = [&] {
+        const size_t had = lists.size();
+        std::string chunk;
+        while (lists.size() == had && feed->read(chunk)) {
+            EXPECT_TRUE(parser.add(chunk, lists)) << parser.error();
+            chunk.clear();
+        }
+        return lists.size() > had ? lists.back() : std::string("(ended)");
+    };
+    // The lines of "devices -l" between its heading and its closing empty line.
+    std::string devices = adb("devices -l").output;
+    devices = devices.substr(devices.find('\n') + 1);
+    devices.pop_back();
+    EXPECT_EQ(nextList(), devices);
+    ASSERT_TRUE(sim.ok("unplug p1 usb"));
+    EXPECT_EQ(nextList().find("R58M123ABC "), std::string::npos);
+    ASSERT_TRUE(sim.ok("phone p2 state=device"));
+    EXPECT_NE(nextList().find("192.168.1.20:5555      device product:"), std::string::npos);
+    ASSERT_TRUE(adb("kill-server").ok);
+    EXPECT_EQ(nextList(), "(ended)");
+    EXPECT_EQ(feed->exitCode(), 1);
+    done = true;
+    watchdog.join();
+
+    const AdbResult shortForm = adb("track-devices -x");
+    EXPECT_FALSE(shortForm.ok);
+    EXPECT_EQ(shortForm.output, "adb: usage: adb track-devices [-l]\n");
 }
 
 TEST_F(AdbAnswers, DeviceCommandErrorsAsAdbWordsThem) {
@@ -150,7 +197,8 @@ TEST_F(AdbAnswers, AnotherApkIsAUserPackageAndWhatArrivesIsRecorded) {
     AdbResult r = adb("-s S1 install -r \"" + narrow(dir.file(L"game.apk")) + "\"");
     ASSERT_TRUE(r.ok) << r.output;
     EXPECT_EQ(sim.status("p")["app"], "");  // the Tovenmar app is still not there
-    const std::string push = "-s S1 push \"" + narrow(dir.file(L"photo.jpg")) + "\" /sdcard/Download/";
+    const std::string push =
+        "-s S1 push \"" + narrow(dir.file(L"photo.jpg")) + "\" /sdcard/Download/";
     ASSERT_TRUE(sim.ok("phone p 'pushFailure=No space left on device'"));
     r = adb(push);
     EXPECT_FALSE(r.ok);
