@@ -18,8 +18,10 @@ struct SessionConfig {
     // live as soon as the app serves.
     uint32_t launchPollMs = 100;
     uint32_t launchPollWindowMs = 3000;
-    // How long an app check made before Start stream counts for it.
-    uint32_t appCheckFreshMs = 60000;
+    // How long an app check made before Start stream counts for it. A phone at rest is not asked
+    // again every minute (an adb process each time); an app that went meanwhile fails its start,
+    // and that checks it again.
+    uint32_t appCheckFreshMs = 30 * 60 * 1000;
     // Each forward and activity start.
     uint32_t adbCommandLimitMs = 10000;
     StreamTimings stream;

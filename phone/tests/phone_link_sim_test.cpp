@@ -228,6 +228,8 @@ TEST_F(DroppedFiles, ASlowCopyShowsItsShareAStalledOneIsStoppedAndAGonePhoneEnds
         30000));
     ASSERT_TRUE(sim.ok("unplug a usb"));
     EXPECT_TRUE(told("! Couldn't copy gone.bin: the phone went away."));
+}
+
 // The monitor follows adb's change feed: phones plugged in and out show without a poll. When
 // adb's server goes away the list is polled until a new feed runs; a stop ends the feed at once.
 TEST_F(PhoneLinkSim, TheMonitorFollowsAdbsChangeFeedAndPollsOnlyWhileItIsDown) {
