@@ -31,8 +31,8 @@ using namespace std::chrono_literals;
 const std::string kPackage = TOV_TEST_MEDIA_DIR "/phone-app-stand-in.apk";
 
 using test::CountingVideoPort;
-using test::VideoCounts;
 using test::modelWhen;
+using test::VideoCounts;
 using test::waitFor;
 
 bool contains(const std::vector<std::string>& lines, const std::string& part) {
@@ -142,17 +142,17 @@ TEST_F(AppPhoneTest, APhoneAttachedLaterStreamsAndTakesClicks) {
     for (const std::string& line : sim_.arrived("p")) {
         if (line.find("tovenmar") == std::string::npos) dropped.push_back(line);
     }
-    EXPECT_EQ(dropped,
-              (std::vector<std::string>{
-                  "push /sdcard/Download/ph\xC3\xB6to.jpg size=70000 sha256=" +
-                      sha256Hex(photoBytes),
-                  "install game size=" + std::to_string(gameBytes.size()) +
-                      " sha256=" + sha256Hex(gameBytes)}));
+    EXPECT_EQ(dropped, (std::vector<std::string>{
+                           "push /sdcard/Download/ph\xC3\xB6to.jpg size=70000 sha256=" +
+                               sha256Hex(photoBytes),
+                           "install game size=" + std::to_string(gameBytes.size()) +
+                               " sha256=" + sha256Hex(gameBytes)}));
     ASSERT_TRUE(sim_.ok("phone p installFailure=INSTALL_FAILED_INSUFFICIENT_STORAGE"));
     videoPort_->events.filesDropped({game});
     model = modelWhen(
         app, [](const PanelModel& m) { return m.activityText.rfind("Couldn't", 0) == 0; }, 30s);
-    EXPECT_EQ(model.activityText, "Couldn't install game.apk: INSTALL_FAILED_INSUFFICIENT_STORAGE.");
+    EXPECT_EQ(model.activityText,
+              "Couldn't install game.apk: INSTALL_FAILED_INSUFFICIENT_STORAGE.");
     EXPECT_TRUE(model.activityFailed);
     ASSERT_TRUE(sim_.ok("phone p installFailure=none"));
     EXPECT_EQ(model.linkState, LinkState::Live);
@@ -326,15 +326,14 @@ TEST_F(AppPhoneTest, APhoneChangeWhileSharingGoesOffLeavesTheLinkOffThenOnTheCho
         app.setClipboardOption("tophone", false);
         app.setClipboardOption("topc", false);
     });
-    EXPECT_TRUE(waitFor(
-        [&] { return countContaining(sim_.commands(), pkillOnA) > pkillsBefore; }, 20s));
+    EXPECT_TRUE(
+        waitFor([&] { return countContaining(sim_.commands(), pkillOnA) > pkillsBefore; }, 20s));
     ASSERT_TRUE(sim_.ok("remove a"));
-    EXPECT_TRUE(waitFor(
-        [&] { return app.phoneMonitor().choice().serial == "R58MPHB001"; }, 20s));
+    EXPECT_TRUE(waitFor([&] { return app.phoneMonitor().choice().serial == "R58MPHB001"; }, 20s));
     // The monitor thread handles the change before it polls again.
     const size_t polls = countContaining(sim_.commands(), "devices -l");
-    EXPECT_TRUE(waitFor(
-        [&] { return countContaining(sim_.commands(), "devices -l") >= polls + 2; }, 30s));
+    EXPECT_TRUE(
+        waitFor([&] { return countContaining(sim_.commands(), "devices -l") >= polls + 2; }, 30s));
     user.join();
     EXPECT_FALSE(app.inputLink().running());
 
@@ -438,6 +437,33 @@ TEST_F(AppPhoneTest, TwoTogglesWithinOneRoundTripEndAsTheUserLeftThem) {
     EXPECT_EQ(inputSetting(dir_, L"keyboard"), "1");
     EXPECT_EQ(inputModes(sim_, "p"),
               (std::vector<std::string>{kBothOn, "inputmode keyboard=0 mouse=1", kBothOn}));
+    app.shutdown();
+}
+
+// The phone's user turns its keyboard sharing off, and the phone's report of how it stood at the
+// start of the connection (both off) comes only after that: the change is the user's new choice,
+// the late report is not.
+TEST_F(AppPhoneTest, AChangeMadeOnThePhoneIsTakenWhereverItsStartReportFalls) {
+    ASSERT_TRUE(sim_.ok("phone p usb=R58MTOGL04 inputReport=late"));
+    App app(parts());
+    std::string error;
+    ASSERT_TRUE(app.init(error)) << error;
+    app.startOrStop();
+    ASSERT_EQ(modelWhen(
+                  app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s)
+                  .linkState,
+              LinkState::Live);
+    ASSERT_NO_FATAL_FAILURE(settle(app, sim_, "p", 1));
+    ASSERT_TRUE(sim_.ok("inputstate p keyboard=0"));
+    // Taken, the change goes back to the phone as the user's choice.
+    ASSERT_NO_FATAL_FAILURE(settle(app, sim_, "p", 2));
+    const PanelModel model = app.buildModel();
+    EXPECT_FALSE(model.keyboard);
+    EXPECT_TRUE(model.mouse);
+    EXPECT_EQ(inputSetting(dir_, L"keyboard"), "0");
+    EXPECT_EQ(inputSetting(dir_, L"mouse"), "1");
+    EXPECT_EQ(inputModes(sim_, "p"),
+              (std::vector<std::string>{kBothOn, "inputmode keyboard=0 mouse=1"}));
     app.shutdown();
 }
 

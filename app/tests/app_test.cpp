@@ -134,7 +134,8 @@ class AppTest : public ::testing::Test {
     void initSettled(App& app) {
         std::string error;
         ASSERT_TRUE(app.init(error)) << error;
-        ASSERT_TRUE(test::waitFor([&] { return app.buildModel().linkState == LinkState::NoDevice; }));
+        ASSERT_TRUE(
+            test::waitFor([&] { return app.buildModel().linkState == LinkState::NoDevice; }));
     }
 
     std::string setting(const wchar_t* section, const wchar_t* key) {
@@ -275,13 +276,13 @@ TEST_F(AppTest, LeavingTheLiveStateForgetsTheVideoSize) {
 TEST_F(AppTest, PendingPhoneTogglesApplyOnceAtTheNextBuild) {
     App app(parts());
     ASSERT_NO_FATAL_FAILURE(initSettled(app));
-    // Live, the PC tells the phone its toggles; once the phone has answered them and told how it
-    // stood before, what it reports differently was changed on the phone.
+    // Live, the PC tells the phone its toggles (the first it sends, number 1); what the phone
+    // reports differently once it has taken them was changed on the phone.
     app.onLinkState(LinkState::Live, "");
     app.onInputReport({{"keyboard", "0"}, {"mouse", "0"}});
-    app.onInputReport({{"keyboard", "1"}, {"mouse", "1"}});
-    app.onInputReport({{"keyboard", "0"}});
-    app.onInputReport({{"keyboard", "1"}, {"mouse", "0"}});
+    app.onInputReport({{"keyboard", "1"}, {"mouse", "1"}, {"seq", "1"}});
+    app.onInputReport({{"keyboard", "0"}, {"seq", "1"}});
+    app.onInputReport({{"keyboard", "1"}, {"mouse", "0"}, {"seq", "1"}});
     PanelModel model = app.buildModel();
     EXPECT_TRUE(model.keyboard);
     EXPECT_FALSE(model.mouse);
@@ -307,7 +308,7 @@ TEST_F(AppTest, ASetShortcutTakesItsCombinationFromAnyOtherEntry) {
     EXPECT_EQ(saved.entries[kShortcutBack], home);
 
     app.setShortcut(kShortcutCount, 0, 0x1E);  // outside the table: nothing changes
-    app.setShortcut(-1, 0, 0);    // key 0 leaves the Tovenmar key
+    app.setShortcut(-1, 0, 0);                 // key 0 leaves the Tovenmar key
     Shortcuts again = shortcuts::defaults();
     shortcuts::loadFrom(dir_.file(L"shortcuts.ini"), again);
     EXPECT_EQ(again, saved);
