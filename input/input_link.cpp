@@ -206,6 +206,7 @@ void InputLink::linkLoop() {
                         static_cast<unsigned>(timings_.port));
             }
             forwardFailing_ = true;
+            ++attempts_;  // as a failed connection: after a few the helper starts afresh
             pause(timings_.connectRetryMs);
             continue;
         }

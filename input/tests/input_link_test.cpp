@@ -285,7 +285,6 @@ TEST_F(InputLinkTest, WithoutItsForwardTheLinkConnectsToNothing) {
     }));
     EXPECT_EQ(helper.connections(), 0);
     EXPECT_EQ(link.state(), InputLink::kConnecting);
-    EXPECT_EQ(phone.helperStarts(), 1);  // the helper is not to blame
     EXPECT_EQ(log.count("input: cannot forward port"), 1);
     phone.setForwardWorks(true);
     ASSERT_TRUE(ready());
