@@ -1,10 +1,9 @@
 // The input handlers: keyboard and mouse sharing, Device mode, the clipboard options, the
 // phone's input reports and the shortcuts.
-#include "app/app.h"
-
 #include <optional>
 #include <utility>
 
+#include "app/app.h"
 #include "app/report_fields.h"
 #include "core/log.h"
 
@@ -48,8 +47,8 @@ void App::sendInputToggles() {
         if (model_.linkState != LinkState::Live) return;
         toggles = {model_.keyboard, model_.mouse};
     }
-    toggleEchoes_.sending(toggles);
-    session_.sendInputToggles(toggles.keyboard, toggles.mouse);
+    const uint32_t seq = toggleEchoes_.sending(toggles);
+    session_.sendInputToggles(toggles.keyboard, toggles.mouse, seq);
 }
 
 void App::applyPhoneToggles() {
@@ -161,10 +160,15 @@ void App::onInputReport(const Report& report) {
     std::optional<bool> keyboard, mouse;
     if (const std::string* v = findField(report, "keyboard")) keyboard = *v == "1";
     if (const std::string* v = findField(report, "mouse")) mouse = *v == "1";
+    std::optional<uint32_t> seq;
+    int32_t number = 0;
+    if (const std::string* v = findField(report, "seq");
+        v && parseDecimal(*v, number) && number > 0)
+        seq = static_cast<uint32_t>(number);
     // Only a change made on the phone reaches the model (at the next build); an echo of the
     // PC's toggles, or a report the phone sent before it heard them, would undo the user's
     // choice.
-    const ToggleEchoes::Verdict verdict = toggleEchoes_.report(keyboard, mouse);
+    const ToggleEchoes::Verdict verdict = toggleEchoes_.report(keyboard, mouse, seq);
     if (verdict != ToggleEchoes::Verdict::Echo) {
         logLine("input: phone reports keyboard %s, mouse %s (%s)",
                 keyboard ? (*keyboard ? "on" : "off") : "-", mouse ? (*mouse ? "on" : "off") : "-",
@@ -172,7 +176,6 @@ void App::onInputReport(const Report& report) {
     }
     refresh();
 }
-
 
 void App::setShortcut(int index, uint8_t modifiers, uint16_t key) {
     shortcuts::assign(shortcuts_, index, modifiers, key);

@@ -1,7 +1,6 @@
 // The stream's handlers: the Quality and Stream page setters, start and stop, and what the
 // Session reports (link state, the phone's hello, stream state and phone info).
 #include "app/app.h"
-
 #include "app/report_fields.h"
 #include "core/stream_options.h"
 #include "video/video_item.h"
@@ -155,9 +154,6 @@ void App::onLinkState(LinkState state, const std::string& detail) {
     {
         std::lock_guard<std::mutex> lock(modelLock_);
         model_.linkState = state;
-        // A new connection, from the moment a sender can see it live: the phone's first reports
-        // predate the toggles sent on it.
-        if (state == LinkState::Live) toggleEchoes_.linkStarted();
         if (!detail.empty()) model_.detail = detail;
         if (state != LinkState::Live) {
             model_.width = 0;
@@ -211,7 +207,8 @@ void App::onPhoneStateReport(const Report& report) {
             if (const std::string* v = findField(report, "codecChoice")) model_.codecChoice = *v;
             if (const std::string* v = findField(report, "encoder")) model_.encoder = *v;
             if (const std::string* v = findField(report, "vbr")) model_.vbr = *v == "1";
-            if (const std::string* v = findField(report, "presets")) model_.presets = parsePresets(*v);
+            if (const std::string* v = findField(report, "presets"))
+                model_.presets = parsePresets(*v);
             if (const std::string* v = findField(report, "maxBitrate"))
                 parseDecimal(*v, model_.maxBitrate);
             push = true;

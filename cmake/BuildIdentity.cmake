@@ -5,6 +5,31 @@
 # test's old and new versions) makes an identity of its own, so only a small source file and the
 # version record differ between them.
 
+get_filename_component(TOV_IDENTITY_SOURCE_DIR "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+
+# Refuses a build that checks a real feed while trusting a key whose private half is in this
+# repository (the development key, the tests' key): anyone could sign an update it installs.
+# A test build (TOVENMAR_TEST_BUILD) may, since it is never published.
+function(tov_check_trusted_key key feed)
+    if(feed STREQUAL "" OR TOVENMAR_TEST_BUILD)
+        return()
+    endif()
+    file(READ "${key}" trusted HEX)
+    file(GLOB known "${TOV_IDENTITY_SOURCE_DIR}/keys/*.pub"
+                    "${TOV_IDENTITY_SOURCE_DIR}/tests/keys/*.pub")
+    foreach(public ${known})
+        string(REGEX REPLACE "\\.pub$" ".key" private "${public}")
+        file(READ "${public}" bytes HEX)
+        if(EXISTS "${private}" AND bytes STREQUAL trusted)
+            message(FATAL_ERROR "This build would check the feed ${feed} while trusting ${key}: "
+                "that is the key ${public}, whose private half is in this repository, so anyone "
+                "could sign an update it installs. Set TOVENMAR_RELEASE_KEY to the public half "
+                "of the release key (scripts/release.sh does), or -DTOVENMAR_TEST_BUILD=ON for a "
+                "build that is only ever tested.")
+        endif()
+    endforeach()
+endfunction()
+
 # The 72-byte public key blob of a key file made by "tovenmar-sign keygen", as C initialiser
 # bytes.
 function(tov_public_key_bytes file out)
@@ -41,6 +66,7 @@ function(tov_build_identity target kind)
     cmake_parse_arguments(ARG "" "VERSION;KEY;FEED" "" ${ARGN})
     tov_check_identity_values("${ARG_VERSION}" "${ARG_FEED}")
     tov_public_key_bytes("${ARG_KEY}" TOV_ID_KEY_BYTES)
+    tov_check_trusted_key("${ARG_KEY}" "${ARG_FEED}")
     set(TOV_ID_VERSION "${ARG_VERSION}")
     set(TOV_ID_FEED "${ARG_FEED}")
     set(TOV_ID_KEY_FILE "${ARG_KEY}")

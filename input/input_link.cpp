@@ -207,10 +207,22 @@ void InputLink::linkLoop() {
             attempts_ = 0;
             if (!pause(timings_.helperStartMs)) break;
         }
-        phone_.runAdb(adbPath_,
-                      currentSerialArgs_ + L"forward tcp:" + std::to_wstring(timings_.port) +
-                          L" localabstract:tovenmar-input",
-                      10000);
+        // Without the forward the local port is not the phone's: whatever else listens there
+        // (another program that holds it) would get the keys and the clipboard.
+        if (!phone_.runAdb(adbPath_,
+                           currentSerialArgs_ + L"forward tcp:" + std::to_wstring(timings_.port) +
+                               L" localabstract:tovenmar-input",
+                           10000)) {
+            if (!forwardFailing_) {
+                logLine("input: cannot forward port %u to the helper; trying again",
+                        static_cast<unsigned>(timings_.port));
+            }
+            forwardFailing_ = true;
+            ++attempts_;  // as a failed connection: after a few the helper starts afresh
+            pause(timings_.connectRetryMs);
+            continue;
+        }
+        forwardFailing_ = false;
         std::unique_ptr<TcpSocket> socket = handshake();
         if (!socket) {
             ++attempts_;

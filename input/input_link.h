@@ -161,6 +161,7 @@ class InputLink {
     std::wstring currentSerialArgs_;
     std::unique_ptr<ChildProcess> helperProcess_;
     int attempts_ = 0;
+    bool forwardFailing_ = false;  // said once in the log until a forward works again
     HelperInbox inbox_;
     RoundTripMeter meter_;
 

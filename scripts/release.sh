@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Makes a release of Tovenmar: scripts/release.sh VERSION (three numbers, such as 1.2.0).
-# Everything lands in build/release/VERSION/:
+# Makes a release of Tovenmar: scripts/release.sh [--rehearsal] VERSION (three numbers, such as
+# 1.2.0). Everything lands in build/release/VERSION/ (build/release/VERSION-rehearsal/ for a
+# rehearsal, whose zip says "rehearsal" in its name too):
 #   Tovenmar.exe                  the Release build, reporting VERSION in its text and version record
 #   Tovenmar.exe.sig              its signature, made with tovenmar-sign
 #   Tovenmar-VERSION-win64.zip    Tovenmar.exe and README.txt, what users download
@@ -9,7 +10,9 @@
 #   release-info.txt              what went into the release
 # Set in the environment:
 #   TOVENMAR_SIGNING_KEY   the private release key (tovenmar-sign keygen). Without it the
-#                          development key signs, and the release must not be published.
+#                          development key would sign; the script refuses a key whose private
+#                          half is in this repository unless told --rehearsal, and a rehearsal
+#                          is never published.
 #   TOVENMAR_APK           the real phone app package. Without it the stand-in package goes in,
 #                          and the release cannot drive a real phone.
 #   TOVENMAR_FEED_URL      the https:// feed the release checks. Without it the release makes no
@@ -19,14 +22,21 @@
 #   TOVENMAR_NOTES         a Markdown file with the release notes (the entry's "body").
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-version="${1:?usage: release.sh VERSION (such as 1.2.0)}"
+rehearsal=no
+if [ "${1:-}" = "--rehearsal" ]; then
+    rehearsal=yes
+    shift
+fi
+version="${1:?usage: release.sh [--rehearsal] VERSION (such as 1.2.0)}"
 version="${version#[vV]}"
 if ! [[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]]; then
     echo "release.sh: a version is three numbers such as 1.2.0, not \"$version\"" >&2
     exit 2
 fi
+name="$version"
+[ "$rehearsal" = yes ] && name="$version-rehearsal"
 jobs="${TOV_JOBS:-2}"
-out="$root/build/release/$version"
+out="$root/build/release/$name"
 tree="$root/build/release-tree"
 tools="$root/build/release-tools"
 
@@ -48,6 +58,26 @@ feed="${TOVENMAR_FEED_URL:-}"
 download="${TOVENMAR_DOWNLOAD_URL:-}"
 notes="${TOVENMAR_NOTES:-}"
 [ -f "$key" ] || { echo "release.sh: no signing key at $key" >&2; exit 1; }
+# The key pairs in this repository (the development key, the tests' key): their private halves
+# are public, so whatever they sign anyone could have signed.
+repository_key() {
+    local k
+    for k in "$root"/keys/*"$1" "$root"/tests/keys/*"$1"; do
+        if [ -f "$k" ] && cmp -s "$2" "$k"; then
+            echo "$k"
+            return
+        fi
+    done
+}
+refuse_repository_key() {
+    echo "release.sh: the signing key is the same as $1, whose private half is in this" \
+         "repository: anyone could sign an update this release would install. Set" \
+         "TOVENMAR_SIGNING_KEY to the release key (README, \"Making a release\"), or run" \
+         "scripts/release.sh --rehearsal $version for a trial that is never published." >&2
+    exit 2
+}
+known=$(repository_key .key "$key")
+[ -n "$known" ] && [ "$rehearsal" = no ] && refuse_repository_key "$known"
 [ -f "$apk" ] || { echo "release.sh: no phone package at $apk" >&2; exit 1; }
 [ -z "$notes" ] || [ -f "$notes" ] || { echo "release.sh: no notes file at $notes" >&2; exit 1; }
 if [ -n "$feed" ] && ! [[ "$feed" =~ ^https://[^\"\\\ ]+$ ]]; then
@@ -68,11 +98,15 @@ mkdir -p "$out" "$tree"
 "$sign" public "$key" "$tree/release-key.pub" >"$tree/release-key.txt"
 fingerprint=$(sed -n 's/^fingerprint //p' "$tree/release-key.txt")
 development=no
-if cmp -s "$tree/release-key.pub" "$root/keys/development.pub"; then
+known=$(repository_key .pub "$tree/release-key.pub")
+if [ -n "$known" ]; then
+    [ "$rehearsal" = no ] && refuse_repository_key "$known"
     development=yes
-    loud "SIGNED WITH THE DEVELOPMENT KEY: its private half is in the repository, so anyone can
-!!! sign builds this one accepts. NEVER publish this release. Set TOVENMAR_SIGNING_KEY to the
-!!! release key (README, \"Making a release\")."
+    loud "REHEARSAL SIGNED WITH A KEY FROM THE REPOSITORY ($known): its private half is
+!!! public, so anyone can sign builds this one accepts. NEVER publish it."
+fi
+if [ "$rehearsal" = yes ]; then
+    loud "REHEARSAL: $out is a trial, never to be published."
 fi
 if [ "$apk" -ef "$root/tests/media/phone-app-stand-in.apk" ]; then
     loud "THIS RELEASE CANNOT DRIVE A REAL PHONE: it carries the stand-in phone package that only
@@ -96,6 +130,7 @@ fi
 cmake -S "$root" -B "$tree" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DTOVENMAR_TESTS=OFF -DTOVENMAR_VERSION="$version" \
     -DTOVENMAR_RELEASE_KEY="$tree/release-key.pub" -DTOVENMAR_FEED_URL="$feed" \
+    -DTOVENMAR_TEST_BUILD="$([ "$rehearsal" = yes ] && echo ON || echo OFF)" \
     -DTOVENMAR_APK="$apk" >/dev/null
 ninja -C "$tree" -j "$jobs" Tovenmar
 cp "$tree/bin/Tovenmar.exe" "$out/Tovenmar.exe"
@@ -119,7 +154,7 @@ awk -v version="$version" -v updates="$updates" '
     /@UPDATES@/ { while ((getline line < updates) > 0) print line; next }
     { gsub(/@VERSION@/, version); print }' "$root/resources/release/user-readme.txt" |
     sed 's/$/\r/' >"$stage/README.txt"
-zip="Tovenmar-$version-win64.zip"
+zip="Tovenmar-$name-win64.zip"
 (cd "$stage" && rm -f "$out/$zip" && zip -q -X "$out/$zip" Tovenmar.exe README.txt)
 
 # The feed entry: every field the updater reads (tag_name, draft, prerelease, body, and the
@@ -142,8 +177,9 @@ jq -s . "$out/feed-entry.json" >"$tree/feed-check.json"
 
 {
     echo "Tovenmar $version"
+    [ "$rehearsal" = yes ] && echo "REHEARSAL: never to be published"
     echo "commit: $(git -C "$root" rev-parse HEAD 2>/dev/null || echo unknown)"
-    echo "signing key fingerprint: $fingerprint (development key: $development)"
+    echo "signing key fingerprint: $fingerprint (a key from the repository: $development)"
     echo "phone package: $apk"
     echo "feed: ${feed:-none (no update checks)}"
     echo "downloads: $download"
@@ -151,7 +187,7 @@ jq -s . "$out/feed-entry.json" >"$tree/feed-check.json"
 } >"$out/release-info.txt"
 
 echo
-echo "Release $version is in $out:"
+echo "Release $name is in $out:"
 (cd "$out" && ls -l)
 for w in "${warnings[@]}"; do
     echo "WARNING: ${w//$'\n'!!! / }" >&2

@@ -87,9 +87,10 @@ void Session::requestKeyframe() {
     connection_.socket().send(PacketType::KeyframeRequest, nullptr, 0);
 }
 
-void Session::sendInputToggles(bool keyboard, bool mouse) {
+void Session::sendInputToggles(bool keyboard, bool mouse, uint32_t seq) {
     connection_.socket().send(PacketType::InputMode, TextMap{{"keyboard", keyboard ? "1" : "0"},
-                                                             {"mouse", mouse ? "1" : "0"}});
+                                                             {"mouse", mouse ? "1" : "0"},
+                                                             {"seq", std::to_string(seq)}});
 }
 
 void Session::setDecoders(const std::string& decoders) {

@@ -44,7 +44,8 @@ class Session {
     // Options a running stream can take, sent on the live connection.
     void sendOptions(const TextMap& options);
     void requestKeyframe();
-    void sendInputToggles(bool keyboard, bool mouse);
+    // The input mode, with the number the phone tags its later input reports with.
+    void sendInputToggles(bool keyboard, bool mouse, uint32_t seq);
 
     // The codecs this PC decodes, sent as "decoders" ("h264" until told otherwise).
     void setDecoders(const std::string& decoders);

@@ -1,17 +1,17 @@
-// Which of the phone's input-state reports (stream packet type 13) are its own changes. The phone
-// answers every input mode packet (type 12) with its state, and once per connection it reports
-// its state as it stood when the connection began, before it had heard the PC; that report may
-// reach the PC before or after the phone's answers. A report that echoes toggles the PC sent,
-// that first report, or one the phone sent before it heard the PC's latest toggles says nothing
-// new: the user's choice stands. Only a later report that comes after the phone acknowledged
-// everything the PC sent, and that differs from it, is a change made on the phone.
-//
-// The tracker relies on the stream being one ordered connection each way: the phone's answer to
-// a toggle comes after everything it sent before it read that toggle.
+// Which of the phone's input-state reports (stream packet type 13) are changes made on the phone.
+// Every input mode the PC sends (type 12) carries a number, "seq", one higher than the one before
+// (from 1, for the life of the program); the phone takes the toggles and tags each report it
+// sends afterwards, its answer and any change of its own, with the number of the last input mode
+// it took. Its report of how it stood when the connection began, sent before it took any, has no
+// number. So a report says which of the user's choices the phone had heard when it spoke,
+// wherever it falls among the others:
+//   no number, or an older one than the last sent: the phone spoke before it heard the user's
+//     latest choice, and takes that choice when it reads it; the choice stands (Stale);
+//   the last number and the toggles the phone holds as far as the PC knows: an answer (Echo);
+//   the last number and other toggles: changed on the phone after it took the user's (Change).
 #pragma once
 
-#include <cstddef>
-#include <deque>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 
@@ -26,33 +26,26 @@ struct InputToggles {
 class ToggleEchoes {
   public:
     enum class Verdict {
-        Echo,    // the phone holds toggles the PC sent (or already reported): nothing to do
-        Stale,   // sent before the phone heard the PC's latest toggles: ignored
+        Echo,    // the phone holds what the PC knows it holds: nothing to do
+        Stale,   // said before the phone heard the PC's latest toggles: ignored
         Change,  // a change made on the phone: kept for takeChange()
     };
 
-    // Toggles the PC sent and the phone has not acknowledged are remembered up to this many; an
-    // older one falls out (its echo then counts as stale, which changes nothing).
-    static constexpr size_t kMaxUnacknowledged = 64;
-
-    // A new connection: nothing sent before can be echoed on it, its first report that echoes
-    // nothing is the phone's state from before it heard the PC, and its reports are stale until
-    // the phone has echoed toggles sent from now on.
-    void linkStarted();
-    // The PC is about to send these toggles; called before the send, so that the echo finds them.
-    // A phone-side change not yet taken is dropped: what the PC sends is the user's choice.
-    void sending(InputToggles toggles);
-    // A report from the phone; a missing field stands for the value last sent or reported.
-    Verdict report(std::optional<bool> keyboard, std::optional<bool> mouse);
+    // The PC is about to send these toggles; returns the number to send with them. Called before
+    // the send, so that the answer finds them. A phone-side change not yet taken is dropped:
+    // what the PC sends is the user's choice.
+    uint32_t sending(InputToggles toggles);
+    // A report from the phone; a missing field stands for the value the phone holds as far as the
+    // PC knows, a missing number for a report made before the phone took any toggles.
+    Verdict report(std::optional<bool> keyboard, std::optional<bool> mouse,
+                   std::optional<uint32_t> seq);
     // The phone-side change waiting to be applied, once.
     std::optional<InputToggles> takeChange();
 
   private:
     std::mutex mutex_;
-    std::deque<InputToggles> unacknowledged_;
-    bool acknowledged_ = false;     // the phone echoed toggles sent on this connection
-    bool firstReportSeen_ = false;  // the phone's own report of how it stood at the start
-    InputToggles last_;             // what the phone holds, as far as the PC knows
+    uint32_t lastSeq_ = 0;  // 0: nothing sent yet
+    InputToggles held_;     // what the phone holds, as far as the PC knows
     std::optional<InputToggles> change_;
 };
 

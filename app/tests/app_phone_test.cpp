@@ -518,6 +518,33 @@ TEST_F(AppPhoneTest, TwoTogglesWithinOneRoundTripEndAsTheUserLeftThem) {
     app.shutdown();
 }
 
+// The phone's user turns its keyboard sharing off, and the phone's report of how it stood at the
+// start of the connection (both off) comes only after that: the change is the user's new choice,
+// the late report is not.
+TEST_F(AppPhoneTest, AChangeMadeOnThePhoneIsTakenWhereverItsStartReportFalls) {
+    ASSERT_TRUE(sim_.ok("phone p usb=R58MTOGL04 inputReport=late"));
+    App app(parts());
+    std::string error;
+    ASSERT_TRUE(app.init(error)) << error;
+    app.startOrStop();
+    ASSERT_EQ(modelWhen(
+                  app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s)
+                  .linkState,
+              LinkState::Live);
+    ASSERT_NO_FATAL_FAILURE(settle(app, sim_, "p", 1));
+    ASSERT_TRUE(sim_.ok("inputstate p keyboard=0"));
+    // Taken, the change goes back to the phone as the user's choice.
+    ASSERT_NO_FATAL_FAILURE(settle(app, sim_, "p", 2));
+    const PanelModel model = app.buildModel();
+    EXPECT_FALSE(model.keyboard);
+    EXPECT_TRUE(model.mouse);
+    EXPECT_EQ(inputSetting(dir_, L"keyboard"), "0");
+    EXPECT_EQ(inputSetting(dir_, L"mouse"), "1");
+    EXPECT_EQ(inputModes(sim_, "p"),
+              (std::vector<std::string>{kBothOn, "inputmode keyboard=0 mouse=1"}));
+    app.shutdown();
+}
+
 // Stop stream while the PC waits for the hello of a phone app that already runs: the broken
 // handshake must not start the app the user no longer wants.
 TEST_F(AppPhoneTest, StopWhileTheHelloIsAwaitedStartsNoPhoneApp) {

@@ -277,13 +277,13 @@ TEST_F(AppTest, LeavingTheLiveStateForgetsTheVideoSize) {
 TEST_F(AppTest, PendingPhoneTogglesApplyOnceAtTheNextBuild) {
     App app(parts());
     ASSERT_NO_FATAL_FAILURE(initSettled(app));
-    // Live, the PC tells the phone its toggles; once the phone has answered them and told how it
-    // stood before, what it reports differently was changed on the phone.
+    // Live, the PC tells the phone its toggles (the first it sends, number 1); what the phone
+    // reports differently once it has taken them was changed on the phone.
     app.onLinkState(LinkState::Live, "");
     app.onInputReport({{"keyboard", "0"}, {"mouse", "0"}});
-    app.onInputReport({{"keyboard", "1"}, {"mouse", "1"}});
-    app.onInputReport({{"keyboard", "0"}});
-    app.onInputReport({{"keyboard", "1"}, {"mouse", "0"}});
+    app.onInputReport({{"keyboard", "1"}, {"mouse", "1"}, {"seq", "1"}});
+    app.onInputReport({{"keyboard", "0"}, {"seq", "1"}});
+    app.onInputReport({{"keyboard", "1"}, {"mouse", "0"}, {"seq", "1"}});
     PanelModel model = app.buildModel();
     EXPECT_TRUE(model.keyboard);
     EXPECT_FALSE(model.mouse);

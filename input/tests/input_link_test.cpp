@@ -271,6 +271,25 @@ TEST_F(InputLinkTest, TenPongsMakeOneRoundTripLine) {
     fast.stop();
 }
 
+// The port belongs to another program (here a helper that is not the phone's): while adb cannot
+// forward it, nothing typed may go there.
+TEST_F(InputLinkTest, WithoutItsForwardTheLinkConnectsToNothing) {
+    phone.setForwardWorks(false);
+    link.start();
+    ASSERT_TRUE(log.waitForLine("input: cannot forward port"));
+    const std::wstring forward = L"-s PHONE1 forward tcp:" + std::to_wstring(helper.port()) +
+                                 L" localabstract:tovenmar-input";
+    ASSERT_TRUE(eventually([&] {
+        const auto commands = phone.commands();
+        return std::count(commands.begin(), commands.end(), forward) >= 3;
+    }));
+    EXPECT_EQ(helper.connections(), 0);
+    EXPECT_EQ(link.state(), InputLink::kConnecting);
+    EXPECT_EQ(log.count("input: cannot forward port"), 1);
+    phone.setForwardWorks(true);
+    ASSERT_TRUE(ready());
+}
+
 TEST_F(InputLinkTest, AWrongVersionIsLoggedAndTheHelperRestartedAfterThreeAttempts) {
     helper.setHello("version=10\nwidth=1\nheight=1");
     link.start();

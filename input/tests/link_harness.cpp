@@ -23,7 +23,7 @@ InputPhoneLink FakePhoneSide::link() {
     link.runAdb = [this](const std::wstring&, const std::wstring& args, uint32_t) {
         std::lock_guard<std::mutex> lock(mutex_);
         commands_.push_back(args);
-        return true;
+        return forwardWorks_ || args.find(L" forward ") == std::wstring::npos;
     };
     link.startAdb = [this](const std::wstring&, const std::wstring& args) {
         ++starts_;

@@ -18,6 +18,8 @@ class FakePhoneSide {
     InputPhoneLink link();
     void setSerialArgs(const std::wstring& args);
     void setCopyWorks(bool works) { copyWorks_ = works; }
+    // adb cannot forward the port (another program holds it).
+    void setForwardWorks(bool works) { forwardWorks_ = works; }
     void killHelper();
     int helperStarts() const { return starts_; }
     int copies() const { return copies_; }
@@ -30,6 +32,7 @@ class FakePhoneSide {
     std::vector<std::wstring> commands_;
     std::shared_ptr<std::atomic<bool>> alive_;
     std::atomic<bool> copyWorks_{true};
+    std::atomic<bool> forwardWorks_{true};
     std::atomic<int> starts_{0};
     std::atomic<int> copies_{0};
 };

@@ -4,8 +4,8 @@
 #include <algorithm>
 
 #include "platform/clock.h"
-#include "tests/support/test_support.h"
 #include "session_harness.h"
+#include "tests/support/test_support.h"
 
 namespace tov {
 namespace {
@@ -314,11 +314,11 @@ TEST(Session, LiveControlsReachThePhoneAndStatisticsComeBack) {
     EXPECT_FALSE(s.toPcTime(1, &pc));
     s.setStreaming(true);
     ASSERT_TRUE(h.waitForState(LinkState::Live));
-    s.sendInputToggles(true, false);
+    s.sendInputToggles(true, false, 7);
     s.requestKeyframe();
     s.sendOptions({{"bitrate", "8000000"}});
     ASSERT_TRUE(test::waitFor([&] { return h.phone.payloads(7).size() == 2; }));
-    EXPECT_EQ(h.phone.payloads(12), (std::vector<std::string>{"keyboard=1\nmouse=0"}));
+    EXPECT_EQ(h.phone.payloads(12), (std::vector<std::string>{"keyboard=1\nmouse=0\nseq=7"}));
     EXPECT_EQ(h.phone.payloads(10), (std::vector<std::string>{""}));
     EXPECT_EQ(h.phone.payloads(7)[1], "bitrate=8000000");
 

@@ -66,6 +66,7 @@ class Control {
         if (verb == "app") return app(w);
         if (verb == "putclip") return putclip(w);
         if (verb == "putfile") return putFile(sim_, w, out_);
+        if (verb == "inputstate") return inputState(w);
         return report(verb, w[1]);
     }
 
@@ -257,6 +258,28 @@ class Control {
         auto p = sim_.find(w[1]);
         if (!p) return fail("no phone " + w[1]);
         p->clipsOut.push_back(std::move(item));
+        return 0;
+    }
+
+    // inputstate PHONE keyboard=0|1 mouse=0|1 (either or both): the phone's user changes its
+    // input state on the phone.
+    int inputState(const std::vector<std::string>& w) {
+        TextMap change;
+        for (size_t i = 2; i < w.size(); ++i) {
+            const size_t eq = w[i].find('=');
+            const std::string key = w[i].substr(0, eq);
+            const std::string value = eq == std::string::npos ? "" : w[i].substr(eq + 1);
+            if ((key != "keyboard" && key != "mouse") || (value != "0" && value != "1")) {
+                change.clear();
+                break;
+            }
+            change[key] = value;
+        }
+        if (change.empty()) return fail("usage: inputstate PHONE keyboard=0|1 mouse=0|1");
+        std::lock_guard lock(sim_.mutex);
+        auto p = sim_.find(w[1]);
+        if (!p) return fail("no phone " + w[1]);
+        p->ownInputChanges.push_back(std::move(change));
         return 0;
     }
 

@@ -187,9 +187,10 @@ bool applyPhoneSetting(SimPhone& phone, const std::string& key, const std::strin
     } else if (key == "stateFirst" && parseFlag(value, flag)) {
         phone.stateFirst = flag;
     } else if (key == "inputReport" &&
-               (value == "media" || value == "first" || value == "afterEcho")) {
+               (value == "media" || value == "first" || value == "afterEcho" || value == "late")) {
         phone.ownInputReport = value == "first"       ? SimPhone::OwnInputReport::First
                                : value == "afterEcho" ? SimPhone::OwnInputReport::AfterEcho
+                               : value == "late"      ? SimPhone::OwnInputReport::Late
                                                       : SimPhone::OwnInputReport::WithMedia;
     } else if (key == "inputEchoDelay" && parseInt(value, 0, 600000, n)) {
         phone.inputEchoDelayMs = static_cast<int>(n);

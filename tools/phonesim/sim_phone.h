@@ -110,8 +110,9 @@ struct SimPhone {
     bool noHello = false;
     bool stateFirst = false;   // a state report comes where the hello belongs
     int inputEchoDelayMs = 0;  // how long the phone takes to answer an input mode
-    // When the phone's own report of its input state as it stood at the hello (both off) goes out.
-    enum class OwnInputReport { WithMedia, First, AfterEcho };
+    // When the phone's own report of its input state as it stood at the hello (both off, before
+    // it took any input mode) goes out; Late: right after the first change its user makes.
+    enum class OwnInputReport { WithMedia, First, AfterEcho, Late };
     OwnInputReport ownInputReport = OwnInputReport::WithMedia;
 
     // What runs now.
@@ -120,6 +121,9 @@ struct SimPhone {
     uint64_t helperRun = 0;      // non-zero while an input helper runs (its run number)
     bool stalled = false;        // stream sends nothing, not even pongs
     std::vector<std::string> streamInjections;  // raw bytes the live stream sends next
+    // Changes the phone's user makes to its input state ("keyboard", "mouse": "0" or "1"), which
+    // the live stream reports next.
+    std::vector<TextMap> ownInputChanges;
 
     // What the PC sent.
     std::vector<TextMap> options;           // every options packet, in order

@@ -127,10 +127,44 @@ class StreamConnection {
         return ownInputReport_ != SimPhone::OwnInputReport::First || sendOwnInputState();
     }
 
-    // The input state as it stood at the hello, whenever it goes out.
+    // The input state as it stood at the hello, whenever it goes out: before the phone took any
+    // input mode, so with no number.
     bool sendOwnInputState() {
         return sender_.send(static_cast<uint8_t>(PacketType::InputState),
                             TextMap{{"keyboard", "0"}, {"mouse", "0"}});
+    }
+
+    // The phone takes the PC's input mode and answers with its state, tagged with the mode's
+    // number; every later report of its own carries that number too.
+    void takeInputMode(const TextMap& mode) {
+        std::lock_guard lock(inputMutex_);
+        inputState_ = {{"keyboard", valueOr(mode, "keyboard", "0")},
+                       {"mouse", valueOr(mode, "mouse", "0")}};
+        if (auto seq = mode.find("seq"); seq != mode.end()) inputState_["seq"] = seq->second;
+        sender_.send(static_cast<uint8_t>(PacketType::InputState), inputState_);
+    }
+
+    // Changes the phone's user made to its input state, each reported as it is made.
+    bool sendOwnInputChanges() {
+        std::vector<TextMap> changes;
+        {
+            std::lock_guard lock(sim_.mutex);
+            if (auto p = phone()) changes.swap(p->ownInputChanges);
+        }
+        for (const TextMap& change : changes) {
+            {
+                std::lock_guard lock(inputMutex_);
+                for (const auto& [key, value] : change) inputState_[key] = value;
+                if (!sender_.send(static_cast<uint8_t>(PacketType::InputState), inputState_)) {
+                    return false;
+                }
+            }
+            if (ownInputReport_ == SimPhone::OwnInputReport::Late && !lateReportSent_) {
+                lateReportSent_ = true;
+                if (!sendOwnInputState()) return false;
+            }
+        }
+        return true;
     }
 
     void sendStateReport() {
@@ -180,12 +214,10 @@ class StreamConnection {
                 return;  // the phone stops streaming and closes the connection
             } else if (type == PacketType::InputMode) {
                 const TextMap mode = readTextMap(text, packet.size);
-                const TextMap state{{"keyboard", valueOr(mode, "keyboard", "0")},
-                                    {"mouse", valueOr(mode, "mouse", "0")}};
-                record("inputmode keyboard=" + state.at("keyboard") +
-                       " mouse=" + state.at("mouse"));
+                record("inputmode keyboard=" + valueOr(mode, "keyboard", "0") +
+                       " mouse=" + valueOr(mode, "mouse", "0"));
                 if (inputEchoDelayMs_ > 0) sleepMs(static_cast<uint32_t>(inputEchoDelayMs_));
-                sender_.send(static_cast<uint8_t>(PacketType::InputState), state);
+                takeInputMode(mode);
                 if (ownInputReport_ == SimPhone::OwnInputReport::AfterEcho && !ownInputSent_) {
                     ownInputSent_ = true;
                     sendOwnInputState();
@@ -243,6 +275,7 @@ class StreamConnection {
             for (const std::string& bytes : injections) {
                 if (!sender_.sendRaw(bytes)) return;
             }
+            if (!stalled && !sendOwnInputChanges()) return;
             const int64_t now = nowMicros();
             if (stalled) {
                 nextVideo = nextAudio = now + frameUs;
@@ -299,7 +332,10 @@ class StreamConnection {
     bool noHello_ = false;
     bool stateFirst_ = false;
     SimPhone::OwnInputReport ownInputReport_ = SimPhone::OwnInputReport::WithMedia;
-    bool ownInputSent_ = false;  // reader thread only
+    bool ownInputSent_ = false;    // reader thread only
+    bool lateReportSent_ = false;  // media thread only
+    std::mutex inputMutex_;        // the phone's input state, and each report of it as it goes out
+    TextMap inputState_{{"keyboard", "0"}, {"mouse", "0"}};
     int inputEchoDelayMs_ = 0;
     int helloDelayMs_ = 0;
     VideoCodec codec_ = VideoCodec::H264;
