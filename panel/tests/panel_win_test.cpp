@@ -405,14 +405,14 @@ TEST(PanelWindow, ClicksKeysAndRefreshReachTheView) {
     run.pump();
     ASSERT_TRUE(IsIconic(w));
     const uint64_t hidden = run.panel.paints();
-    run.model.audio = true;
+    run.model.statFps = 42;
     SendMessageW(w, kPanelRefreshMessage, 0, 0);
     run.pump();
     EXPECT_EQ(run.panel.paints(), hidden);
     ShowWindow(w, SW_RESTORE);
     run.pump();
     EXPECT_GT(run.panel.paints(), hidden);
-    EXPECT_TRUE(run.panel.view()->model().audio);
+    EXPECT_EQ(run.panel.view()->model().statFps, 42);
 
     run.click(hit::kAudio);
     run.click(hit::kPageFirst + static_cast<int>(Page::Settings));
@@ -430,6 +430,7 @@ TEST(PanelWindow, ClicksKeysAndRefreshReachTheView) {
 
     // Capture a shortcut through real key messages.
     run.model.shortcutTexts = {{L"Home", L"Right Alt + H"}};
+    SendMessageW(w, kPanelRefreshMessage, 0, 0);
     run.click(hit::kPageFirst + static_cast<int>(Page::Shortcuts));
     run.click(hit::kShortcutFirst);
     ASSERT_TRUE(run.panel.view()->state().capture.has_value());
