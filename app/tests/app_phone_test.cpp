@@ -506,6 +506,12 @@ TEST_F(AppPhoneTest, APhonePairedByQrCodeStreamsOverWifiAndGoesLiveAgainAfterIts
     EXPECT_EQ(model.wifiAwaited, "Google Pixel 8");
     EXPECT_EQ(model.linkState, LinkState::NoDevice);
     EXPECT_TRUE(model.streaming);
+    model = modelWhen(
+        app,
+        [](const PanelModel& m) { return m.activityText.find("dropped") != std::string::npos; },
+        10s);
+    EXPECT_EQ(model.activityText,
+              "Google Pixel 8 dropped off Wi-Fi. Tovenmar connects it again when it's back.");
     // Away long enough for tries at its old address to fail.
     EXPECT_TRUE(waitFor(
         [&] { return countContaining(sim_.commands(), "connect 192.168.1.20") >= 3; }, 20s));
