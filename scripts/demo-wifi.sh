@@ -4,7 +4,9 @@
 # panel with zbarimg and has the simulated phone scan that text; once the phone is connected,
 # presses Start stream and waits for the stream to go live over Wi-Fi. Then the phone's Wi-Fi
 # drops for WIFI_AWAY_SECONDS (10) and comes back at a new port: the stream must go live again
-# with no click. Each step is printed with its time; pictures and the log go to build/demo-wifi/.
+# with no click. Last, Tovenmar is closed and started again: the phone it remembers must be
+# connected at start. Each step is printed with its time; pictures and the logs go to
+# build/demo-wifi/.
 # Exit status 0 when every step happened.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -106,6 +108,22 @@ back=$(date +%s.%N)
 wait_log 60 "link: live" 2 || fail "the stream did not go live again"
 step "live again without a click, $(since "$back") s after the phone's return"
 shot live-again
+
+# Closed while live, then started again: the remembered phone is connected again at start.
+closing=$(date +%s.%N)
+xdotool key --window "$panel" alt+F4
+for _ in $(seq 1 300); do kill -0 "$tovenmar" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$tovenmar" 2>/dev/null && fail "Tovenmar did not close"
+step "closed in $(since "$closing") s"
+cp "$log" "$out/tovenmar-first.log"
+log=""
+tov_start_tovenmar
+tov_wait_panel || fail "the panel did not appear again"
+step "started again"
+wait_log 30 "wifi: .* connected at" || fail "the remembered phone was not connected at start"
+wait_log 30 "link: ready" || fail "the remembered phone was not chosen"
+step "the remembered phone is back at start: $(grep -o 'wifi: .* connected at .*' "$log" | head -1)"
+shot restarted
 tov_end_programs
 cp "$log" "$out/tovenmar.log"
-grep -E "wifi:|link:" "$log" | cut -c1-160
+grep -hE "wifi:|link:" "$out/tovenmar-first.log" "$log" | cut -c1-160
