@@ -12,6 +12,7 @@ namespace tov {
 App::App(AppParts parts)
     : phoneMonitor_(parts.phoneMonitor),
       installer_(parts.installer),
+      wifi_(makeWifiOptions(parts.wifi)),
       session_(makeSessionCallbacks(), makePhoneLink(), parts.session),
       inputLink_(makeInputPhoneLink(), parts.inputLink),
       clipboard_(parts.makeClipboard ? parts.makeClipboard() : nullptr),
@@ -61,6 +62,7 @@ bool App::init(std::string& errorText) {
         phoneMonitor_.setPinned(model_.pinned);
         phoneMonitor_.setPreferUsb(model_.preferUsb);
         phoneMonitor_.setWifi(model_.wifi);
+        wifi_.setUseWifi(model_.wifi);
     }
     if (!panel_->create([this] { return buildModel(); }, *this)) {
         errorText = "Could not create the Tovenmar window.";
@@ -80,6 +82,7 @@ bool App::init(std::string& errorText) {
     session_.setNoApp(noApp);
     pushStreamOptions();
     phoneMonitor_.start();
+    wifi_.start();
     session_.start();
     applyInput();
     bool autoUpdate;
@@ -124,6 +127,8 @@ void App::shutdown() {
     screenshots_.stop();
     if (clipboard_) clipboard_->stop();
     inputLink_.finish();
+    // A pairing or reconnect in flight ends with its adb child, at once.
+    wifi_.stop();
     phoneMonitor_.stop();
     audio_.stop();
     updater_.stop();
@@ -181,6 +186,11 @@ void App::showShortcuts() {
 PanelModel App::buildModel() {
     applyPhoneToggles();
     const uint64_t now = parts_.tickMs ? parts_.tickMs() : tickMs();
+    std::string lastKey;
+    {
+        std::lock_guard<std::mutex> lock(phoneLock_);
+        lastKey = currentKey_;
+    }
     std::lock_guard<std::mutex> lock(modelLock_);
     bitrateMeter_.add(session_.takeBytesReceived(), now, &model_.rateMbps);
     const VideoStats stats = video_->stats();
@@ -203,6 +213,7 @@ PanelModel App::buildModel() {
     model_.chosenKey = choice.key;
     model_.chosenWifi = choice.wifi;
     model_.phones = phoneMonitor_.phones();
+    model_.wifiAwaited = choice.key.empty() ? awaitedWifiPhone(lastKey) : std::string();
     const UpdateStatus status = updater_.snapshot();
     model_.updater.state = status.state;
     model_.updater.version = status.version;

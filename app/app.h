@@ -31,6 +31,7 @@
 #include "session/session.h"
 #include "session/toggle_echoes.h"
 #include "update/updater.h"
+#include "wifi/wifi_phones.h"
 
 namespace tov {
 
@@ -42,6 +43,9 @@ struct AppParts {
     // Empty: screenshots cannot be encoded or copied, and say so.
     std::function<std::unique_ptr<PicturePort>()> makePictures;
     PhoneMonitor::Options phoneMonitor;
+    // Timings for the Wi-Fi side; the App fills in what it wires (adb, identity, settings,
+    // random source) where these leave it empty.
+    WifiPhones::Options wifi;
     AppInstaller::Options installer;
     SessionConfig session;
     InputLinkTimings inputLink;
@@ -121,6 +125,13 @@ class App {
     // from any other.
     void setShortcut(int index, uint8_t modifiers, uint16_t key);
     void resetShortcuts();
+    // Wi-Fi (app_wifi.cpp).
+    void openPairing();
+    void closePairing();
+    void pairWithCode(const std::string& address, const std::string& code);
+    // For the chosen phone while it is on the USB cable.
+    void useOverWifi();
+    void forgetPhone(const std::string& key);
 
     // The handlers of the phone monitor and the Session (worker threads).
     void onPhoneChange();
@@ -129,6 +140,8 @@ class App {
     void onPhoneStateReport(const std::map<std::string, std::string>& report);
     void onInputReport(const std::map<std::string, std::string>& report);
     void onPhoneInfo(const PhoneInfo& info);
+    // The Wi-Fi side's state changed (its worker thread, or the UI thread after an operation).
+    void onWifiChange();
     // Tells the video side what stream the session is about to bring (or that none is).
     void expectStream();
 
@@ -138,6 +151,7 @@ class App {
     PhoneMonitor& phoneMonitor() { return phoneMonitor_; }
     AudioPlayer& audioPlayer() { return audio_; }
     Recorder& recorder() { return recorder_; }
+    WifiPhones& wifiPhones() { return wifi_; }
 
   private:
     using Report = std::map<std::string, std::string>;
@@ -154,6 +168,13 @@ class App {
     FileSenderOptions makeFileSenderOptions();
     ScreenshotOptions makeScreenshotOptions();
     void wireWorkers();
+    WifiPhones::Options makeWifiOptions(WifiPhones::Options options);
+    // Hands the Wi-Fi side the phone list and the phone streaming over its cable, when they
+    // changed (worker threads).
+    void tellWifiPhones();
+    // The remembered phone a wanted stream waits for, by name (model build, under the model
+    // lock); `lastKey` is the phone chosen last.
+    std::string awaitedWifiPhone(const std::string& lastKey) const;
 
     // Handlers with no panel operation of their own.
     void onVideoClosed();
@@ -190,6 +211,9 @@ class App {
     std::mutex phoneLock_;
     std::string currentSerial_;
     std::string currentKey_;
+    std::string wifiCableKey_;  // what the Wi-Fi side was told last; under phoneLock_
+    WifiPhones wifi_;
+    uint32_t wifiNoteSeen_ = 0;  // the last Wi-Fi note put on the status line; model lock
     Session session_;
     InputLink inputLink_;
     std::unique_ptr<ClipboardPort> clipboard_;

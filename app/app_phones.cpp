@@ -34,6 +34,7 @@ void App::setWifi(bool on) {
         model_.wifi = on;
     }
     phoneMonitor_.setWifi(on);
+    wifi_.setUseWifi(on);
     save();
     refresh();
 }

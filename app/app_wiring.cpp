@@ -31,7 +31,10 @@ SessionPhoneChoice sessionChoice(const PhoneChoice& c) {
 // Session → App (stream thread).
 SessionCallbacks App::makeSessionCallbacks() {
     SessionCallbacks cb;
-    cb.onLinkState = [this](LinkState s, const std::string& detail) { onLinkState(s, detail); };
+    cb.onLinkState = [this](LinkState s, const std::string& detail) {
+        onLinkState(s, detail);
+        tellWifiPhones();
+    };
     cb.onHello = [this](const Report& r) { onDeviceReport(r); };
     cb.onStreamState = [this](const Report& r) { onPhoneStateReport(r); };
     cb.onInputState = [this](const Report& r) { onInputReport(r); };
@@ -193,9 +196,14 @@ FileSenderOptions App::makeFileSenderOptions() {
     return options;
 }
 
-// Phone monitor, settings, input link (clipboard from the phone), updater and screen shape → App.
+// Phone monitor, Wi-Fi, settings, input link (clipboard from the phone), updater and screen
+// shape → App.
 void App::wireWorkers() {
-    phoneMonitor_.onChange = [this] { onPhoneChange(); };
+    phoneMonitor_.onChange = [this] {
+        onPhoneChange();
+        tellWifiPhones();
+    };
+    wifi_.onChange = [this] { onWifiChange(); };
     settings_.onLastPhoneLoaded = [this](const std::string& key) { phoneMonitor_.setLast(key); };
     settings_.lastPhone = [this] { return phoneMonitor_.last(); };
     inputLink_.setPhoneClipHandler([this](ClipItem item) { onPhoneClip(std::move(item)); });

@@ -1,4 +1,4 @@
-// The App's panel port on Windows: the TovenmarPanel window, with the 31 panel callbacks each
+// The App's panel port on Windows: the TovenmarPanel window, with the panel callbacks, each
 // calling one of the App's panel operations.
 #include <atomic>
 
@@ -51,6 +51,13 @@ panel::PanelCallbacks panelCallbacks(App& app) {
     cb.noAppOption = [&app](const std::string& key, const std::string& value) {
         return app.setNoAppOption(key, value);
     };
+    cb.openPairing = [&app] { app.openPairing(); };
+    cb.closePairing = [&app] { app.closePairing(); };
+    cb.pairWithCode = [&app](const std::string& address, const std::string& code) {
+        app.pairWithCode(address, code);
+    };
+    cb.useOverWifi = [&app] { app.useOverWifi(); };
+    cb.forgetPhone = [&app](const std::string& key) { app.forgetPhone(key); };
     return cb;
 }
 

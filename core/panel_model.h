@@ -9,6 +9,7 @@
 
 #include "core/link_state.h"
 #include "core/phone_info.h"
+#include "core/wifi_state.h"
 
 namespace tov {
 
@@ -132,6 +133,11 @@ struct PanelModel {
     bool chosenWifi = false;
     bool preferUsb = true;
     bool wifi = false;
+    // Wi-Fi: the pairing card, the phones offering pairing and the remembered phones.
+    WifiState wifiState;
+    // The name of the remembered phone a wanted stream waits for while it is off Wi-Fi; empty
+    // when none.
+    std::string wifiAwaited;
 
     // Clipboard.
     bool toPhone = true;

@@ -3,6 +3,7 @@
 // latest in its model for the panel to draw.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@ enum class WifiStep {
 struct WifiOffer {
     std::string name;     // its name in discovery
     std::string address;  // "host:port" of its pairing service
+
+    bool operator==(const WifiOffer&) const = default;
 };
 
 // A phone connected over Wi-Fi once, which the program connects again by itself.
@@ -33,6 +36,8 @@ struct WifiRemembered {
     std::string address;     // "host:port" where it was connected last
     std::string service;     // its name in discovery; empty when it announces none
     bool connected = false;  // adb lists it over Wi-Fi now
+
+    bool operator==(const WifiRemembered&) const = default;
 };
 
 struct WifiState {
@@ -47,6 +52,9 @@ struct WifiState {
     // The last outcome outside the card ("Use over Wi-Fi", a reconnect, "Forget").
     std::string note;
     bool noteFailed = false;
+    uint32_t noteNumber = 0;  // counts the notes, so that one repeated word for word is news too
+
+    bool operator==(const WifiState&) const = default;
 };
 
 }  // namespace tov

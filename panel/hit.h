@@ -52,6 +52,8 @@ inline constexpr int kPictures = 90;
 inline constexpr int kPasswords = 91;
 inline constexpr int kUpdateButton = 92;
 inline constexpr int kAutoUpdate = 93;
+inline constexpr int kWifiPair = 94;
+inline constexpr int kUseOverWifi = 95;
 
 // Key fields: the Tovenmar key, then one per shortcut (kShortcutFirst + index).
 inline constexpr int kTovenmarKey = 100;
@@ -61,6 +63,17 @@ inline constexpr int kShortcutLast = 199;
 inline constexpr int kBitrateSlider = 200;
 inline constexpr int kSpeedSlider = 201;
 inline constexpr int kVolumeSlider = 202;
+// The pairing card, the phones it lists (kOfferFirst + index) and the remembered phones' Forget
+// buttons (kForgetFirst + index).
+inline constexpr int kPairClose = 210;
+inline constexpr int kPairRetry = 211;
+inline constexpr int kPairAddress = 212;
+inline constexpr int kPairCode = 213;
+inline constexpr int kPairSubmit = 214;
+inline constexpr int kOfferFirst = 220;
+inline constexpr int kOfferLast = 239;
+inline constexpr int kForgetFirst = 240;
+inline constexpr int kForgetLast = 299;
 // Items of the open dropdown list (kListItemFirst + item index).
 inline constexpr int kListItemFirst = 300;
 

@@ -1,8 +1,9 @@
-// The Settings page: which phone is used, the shared clipboard, and updates.
+// The Settings page: which phone is used, Wi-Fi, the shared clipboard, and updates.
 #include "panel/controls.h"
 #include "panel/page_layout.h"
 #include "panel/pages.h"
 #include "panel/update_texts.h"
+#include "panel/wifi_panel.h"
 #include "platform/text.h"
 
 namespace tov::panel {
@@ -12,6 +13,7 @@ float pageSettings(PageContext& ctx, const RectF& column, float top) {
     const PanelCallbacks& cb = ctx.callbacks;
     PageLayout page(ctx, column, top);
     page.header(L"Settings", L"Which phone Tovenmar uses, the shared clipboard, and updates.");
+    pairingCard(page);
 
     std::vector<ListItem> phones{
         {L"Automatic", L"The phone you used last, or any phone that's connected"}};
@@ -57,6 +59,7 @@ float pageSettings(PageContext& ctx, const RectF& column, float top) {
           L"moment.",
           kToggleWidth, true,
           toggle(hit::kPreferUsb, m.preferUsb, [&cb](bool v) { invoke(cb.preferUsb, v); })}});
+    wifiSection(page);
 
     auto clip = [&cb](const char* key) {
         return [&cb, key](bool v) { invoke(cb.clipboardOption, std::string(key), v); };

@@ -43,6 +43,14 @@ struct PanelCallbacks {
     std::function<void(bool)> noAppMode;
     // False when the value was refused.
     std::function<bool(const std::string&, const std::string&)> noAppOption;
+    // Wi-Fi: the pairing card (opened afresh also by "Try again"), pairing with a phone's code
+    // at its address ("host:port"; an empty code only connects), "Use over Wi-Fi" for the phone
+    // on the cable, and forgetting a remembered phone by its key.
+    std::function<void()> openPairing;
+    std::function<void()> closePairing;
+    std::function<void(const std::string&, const std::string&)> pairWithCode;
+    std::function<void()> useOverWifi;
+    std::function<void(const std::string&)> forgetPhone;
 };
 
 // Calls `fn` with the arguments when it is installed.

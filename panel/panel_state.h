@@ -49,6 +49,9 @@ struct PanelState {
     bool fullScreen = false;
     bool ownRatioPicked = false;  // "Your own ratio" chosen before a ratio was typed
     float contentHeight = 0;      // of the previous paint, for the scroll clamp
+    // What the pairing card's fields hold: the phone's address (typed or picked) and its code.
+    std::wstring pairAddress;
+    std::wstring pairCode;
 };
 
 }  // namespace tov::panel

@@ -52,7 +52,7 @@ std::wstring headline(const PanelModel& m) {
         case LinkState::NoAdb:
             return L"adb is missing";
         case LinkState::NoDevice:
-            return L"No phone";
+            return m.wifiAwaited.empty() ? L"No phone" : L"Reconnecting";
         case LinkState::Unauthorized:
             return L"Allow this PC";
         case LinkState::Ready:
@@ -95,6 +95,9 @@ std::wstring detailText(const PanelModel& m) {
         case LinkState::NoAdb:
             return L"Install Android platform-tools, or put adb.exe next to Tovenmar.exe.";
         case LinkState::NoDevice:
+            if (!m.wifiAwaited.empty())
+                return L"Waiting for " + widen(m.wifiAwaited) +
+                       L" to come back on Wi-Fi. The stream carries on by itself when it does.";
             if (!m.pinned.empty() && anotherPhoneConnected(m))
                 return L"Waiting for " + widen(m.pinnedName) +
                        L". Another phone is connected; pick it in Settings to use it.";

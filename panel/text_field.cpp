@@ -4,6 +4,11 @@ namespace tov::panel {
 
 bool fieldAccepts(FieldKind kind, wchar_t c) {
     if (c >= L'0' && c <= L'9') return true;
+    if (kind == FieldKind::Address) {
+        if ((c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z')) return true;
+        return c == L'.' || c == L':' || c == L'-' || c == L'_' || c == L'[' || c == L']' ||
+               c == L'%';
+    }
     if (c == L'.') return kind == FieldKind::Decimal || kind == FieldKind::Ratio;
     if (c == L':' || c == L'/') return kind == FieldKind::Ratio;
     return false;

@@ -9,6 +9,7 @@ enum class FieldKind {
     Whole,    // digits only
     Decimal,  // digits and "."
     Ratio,    // digits, ".", ":" and "/"
+    Address,  // a network address and port: letters, digits, ".", ":", "-", "_", "[", "]", "%"
 };
 
 inline constexpr size_t kFieldMaxChars = 40;

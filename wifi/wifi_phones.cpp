@@ -163,6 +163,7 @@ void WifiPhones::publishNote(const std::string& note, bool failed) {
     publish([&](WifiState& s) {
         s.note = note;
         s.noteFailed = failed;
+        ++s.noteNumber;
     });
 }
 

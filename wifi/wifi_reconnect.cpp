@@ -30,22 +30,32 @@ std::vector<WifiRemembered> WifiPhones::missingPhones(uint64_t nowMs) {
     }
     bool changed = false;
     std::vector<WifiRemembered> missing;
+    std::vector<std::string> gone;  // phones that dropped off the network since the last look
     for (WifiRemembered& phone : remembered_) {
-        const bool connected = std::any_of(listed.begin(), listed.end(), [&](const PhoneEntry& e) {
+        const bool listedNow = std::any_of(listed.begin(), listed.end(), [&](const PhoneEntry& e) {
             return e.key == phone.key && e.wifi;
         });
-        changed = changed || connected != phone.connected;
-        phone.connected = connected;
-        if (connected) {
+        if (listedNow) {
             plan_.reset(phone.key);
             settling_.erase(phone.key);
-            continue;
         }
+        // A fresh connection counts as connected until the phone list has caught up with it.
         const auto settling = settling_.find(phone.key);
-        if (settling != settling_.end() && nowMs < settling->second) continue;
+        const bool settlingNow = settling != settling_.end() && nowMs < settling->second;
+        const bool connected = listedNow || settlingNow;
+        if (phone.connected && !connected && useWifi) {
+            gone.push_back(phone.name.empty() ? phone.key : phone.name);
+        }
+        changed = changed || connected != phone.connected;
+        phone.connected = connected;
+        if (connected) continue;
         if (useWifi && phone.key != cableKey) missing.push_back(phone);
     }
     if (changed) publishRemembered();
+    for (const std::string& name : gone) {
+        logLine("wifi: %s dropped off the network", name.c_str());
+        publishNote(name + " dropped off Wi-Fi. Tovenmar connects it again when it's back.", false);
+    }
     return missing;
 }
 

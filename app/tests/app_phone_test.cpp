@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <string>
@@ -14,8 +15,10 @@
 
 #include "app/app.h"
 #include "app/tests/app_stand_ins.h"
+#include "core/log.h"
 #include "platform/files.h"
 #include "platform/ini.h"
+#include "platform/paths.h"
 #include "platform/sha256.h"
 #include "platform/text.h"
 #include "record/tests/recording_check.h"
@@ -560,6 +563,100 @@ TEST_F(AppPhoneTest, StopWhileTheHelloIsAwaitedStartsNoPhoneApp) {
     app.startOrStop();
     app.shutdown();  // the Session's thread has done whatever followed the stop
     EXPECT_EQ(countContaining(sim_.commands(), "am start"), 0u);
+}
+
+}  // namespace
+}  // namespace tov
+
+namespace tov {
+namespace {
+
+// Wi-Fi through the App: a phone paired by the QR code the model holds streams over Wi-Fi, and
+// when its Wi-Fi drops while live and comes back at a new port, the stream goes live again with
+// no one pressing anything.
+TEST_F(AppPhoneTest, APhonePairedByQrCodeStreamsOverWifiAndGoesLiveAgainAfterItsWifiDrops) {
+    ASSERT_TRUE(
+        sim_.ok("phone p serialno=R5CTWIFI01 manufacturer=Google model='Pixel 8' ip=192.168.1.20"));
+    App app(parts());
+    std::string error;
+    ASSERT_TRUE(app.init(error)) << error;
+    app.openPairing();
+    PanelModel model = modelWhen(
+        app, [](const PanelModel& m) { return m.wifiState.step == WifiStep::Looking; }, 20s);
+    ASSERT_EQ(model.wifiState.step, WifiStep::Looking) << model.wifiState.status;
+    EXPECT_TRUE(model.wifi);  // pairing a phone is asking to use Wi-Fi
+    ASSERT_TRUE(sim_.ok("scan p '" + model.wifiState.pairingText + "'"));
+    model = modelWhen(
+        app,
+        [](const PanelModel& m) {
+            return m.wifiState.step == WifiStep::Connected && m.chosenKey == "R5CTWIFI01";
+        },
+        30s);
+    ASSERT_EQ(model.wifiState.step, WifiStep::Connected) << model.wifiState.status;
+    EXPECT_EQ(model.chosenKey, "R5CTWIFI01");
+    EXPECT_TRUE(model.chosenWifi);
+    app.closePairing();
+
+    app.startOrStop();
+    model = modelWhen(
+        app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s);
+    ASSERT_EQ(model.linkState, LinkState::Live) << model.statusText;
+    EXPECT_TRUE(model.chosenWifi);
+    EXPECT_TRUE(waitFor([&] { return video_.packets > 5; }, 10s));
+
+    ASSERT_TRUE(sim_.ok("wifi p drop"));
+    model = modelWhen(
+        app, [](const PanelModel& m) { return !m.wifiAwaited.empty(); }, 20s);
+    EXPECT_EQ(model.wifiAwaited, "Google Pixel 8");
+    EXPECT_EQ(model.linkState, LinkState::NoDevice);
+    EXPECT_TRUE(model.streaming);
+    model = modelWhen(
+        app,
+        [](const PanelModel& m) { return m.activityText.find("dropped") != std::string::npos; },
+        10s);
+    EXPECT_EQ(model.activityText,
+              "Google Pixel 8 dropped off Wi-Fi. Tovenmar connects it again when it's back.");
+    // Away long enough for tries at its old address to fail.
+    EXPECT_TRUE(waitFor(
+        [&] { return countContaining(sim_.commands(), "connect 192.168.1.20") >= 3; }, 20s));
+    ASSERT_TRUE(sim_.ok("wifi p back new"));
+    const auto back = std::chrono::steady_clock::now();
+    model = modelWhen(
+        app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s);
+    ASSERT_EQ(model.linkState, LinkState::Live) << model.statusText;
+    const auto liveAgain = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - back);
+    RecordProperty("liveAgainMs", static_cast<int>(liveAgain.count()));
+    std::printf("live again %lld ms after the phone's Wi-Fi came back\n",
+                static_cast<long long>(liveAgain.count()));
+    EXPECT_TRUE(model.chosenWifi);
+    EXPECT_TRUE(model.wifiAwaited.empty());
+    EXPECT_EQ(model.activityText, "Google Pixel 8 is back over Wi-Fi.");
+    const int packets = video_.packets;
+    EXPECT_TRUE(waitFor([&] { return video_.packets > packets + 5; }, 10s));
+    app.shutdown();
+}
+
+// Closing the program while adb pairs ends that adb at once instead of waiting it out.
+TEST_F(AppPhoneTest, ClosingWhileAPairingHangsEndsItsAdb) {
+    test::ScopedEnv env(L"LOCALAPPDATA", dir_.path());
+    openLog();
+    ASSERT_TRUE(sim_.ok("phone p serialno=R5CTHANG01 ip=192.168.1.20"));
+    ASSERT_TRUE(sim_.ok("hang pair"));
+    App app(parts());
+    std::string error;
+    ASSERT_TRUE(app.init(error)) << error;
+    app.openPairing();
+    PanelModel model = modelWhen(
+        app, [](const PanelModel& m) { return m.wifiState.step == WifiStep::Looking; }, 20s);
+    ASSERT_TRUE(sim_.ok("scan p '" + model.wifiState.pairingText + "'"));
+    model = modelWhen(
+        app, [](const PanelModel& m) { return m.wifiState.step == WifiStep::Pairing; }, 20s);
+    ASSERT_EQ(model.wifiState.step, WifiStep::Pairing);
+    app.shutdown();
+    std::string log;
+    readFile(joinPath(joinPath(dir_.path(), L"Tovenmar"), L"tovenmar.log"), log);
+    EXPECT_NE(log.find("(code hidden): ended, no longer wanted"), std::string::npos);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@ namespace tov::panel::test {
 namespace {
 
 using namespace hit;
+using Calls = std::vector<std::string>;
 
 TEST(Pages, WithoutAPhoneEveryStreamAndQualityControlIsDisabled) {
     Harness h;  // link state stopped
@@ -225,7 +226,9 @@ TEST(Pages, SidebarUpdateCardUntilLater) {
     h.paint();
     EXPECT_TRUE(h.hasText(L"Update ready"));
     for (const auto& op : h.view().drawList().ops()) {
-        if (op.rect.left < 248) EXPECT_LE(op.rect.bottom, h.height);
+        if (op.rect.left < 248) {
+            EXPECT_LE(op.rect.bottom, h.height);
+        }
     }
     h.click(kCardLater);
     EXPECT_EQ(h.rec().calls, (std::vector<std::string>{"later"}));
@@ -281,6 +284,71 @@ TEST(Pages, EveryPageFitsItsTextsInsideTheColumn) {
             }
         }
     }
+}
+
+TEST(Pages, ThePairingCardShowsTheModelsCodeAndItsControlsReachTheApp) {
+    PanelModel m = connectedModel();
+    m.wifi = true;
+    m.phones = {{"S1", "Google Pixel 7", true, false}};
+    m.chosenKey = "S1";
+    m.wifiState.remembered = {{"R5CT100", "Google Pixel 8", "192.168.1.20:40001", "", false}};
+    Harness h(m);
+    h.showPage(Page::Settings);
+    EXPECT_TRUE(
+        h.hasText(L"Not connected. Tovenmar connects it when it's back on the network "
+                  L"(last at 192.168.1.20:40001)."));
+    h.click(kWifiPair);
+    h.click(kUseOverWifi);
+    h.click(kForgetFirst);
+    EXPECT_EQ(h.rec().calls, (Calls{"openPairing", "useOverWifi", "forgetPhone:R5CT100"}));
+    h.rec().calls.clear();
+
+    // The App opens the card: its code, its help and its status, and the phones offering a code.
+    const std::string text = "WIFI:T:ADB;S:tovenmar-k3v9q0x2m1;P:7hq2mz8c4w1pr5t0;;";
+    WifiState& w = h.model().wifiState;
+    w.cardOpen = true;
+    w.step = WifiStep::Looking;
+    w.pairingText = text;
+    w.status = "Scan this code with the phone, or pick a phone below.";
+    w.offers = {{"adb-R5CT200-AbCdEf", "192.168.1.21:37123"}};
+    h.paint();
+    const DrawOp* qr = nullptr;
+    for (const DrawOp& op : h.view().drawList().ops()) {
+        if (op.kind == DrawOp::Kind::QrCode) qr = &op;
+    }
+    ASSERT_NE(qr, nullptr);
+    EXPECT_EQ(qr->qr, encodeQr(text));
+    EXPECT_GE(qr->rect.width(), qrCodeSide(qr->qr.size));
+    EXPECT_GE(qr->rect.left, 248);
+    EXPECT_LE(qr->rect.bottom, 760);  // in sight in the window as it opens
+    EXPECT_TRUE(
+        h.hasText(L"On the phone: Developer options \u2192 Wireless debugging \u2192 Pair "
+                  L"device with QR code, then scan this code."));
+    EXPECT_TRUE(h.hasText(L"Scan this code with the phone, or pick a phone below."));
+    EXPECT_FALSE(h.region(kWifiPair)->enabled);
+    EXPECT_EQ(h.region(kPairRetry), nullptr);
+
+    // Picking the phone fills in its address; the code typed goes with it.
+    EXPECT_FALSE(h.region(kPairSubmit)->enabled);
+    h.click(kOfferFirst);
+    h.click(kPairCode);
+    for (wchar_t c : std::wstring(L"48x2913")) h.view().character(c);
+    h.paint();
+    EXPECT_TRUE(h.hasText(L"Pair"));
+    h.click(kPairSubmit);
+    // Closed, the fields empty; an address alone only connects.
+    h.click(kPairClose);
+    h.click(kPairAddress);
+    for (wchar_t c : std::wstring(L"10.0.0.5:41234")) h.view().character(c);
+    h.paint();
+    EXPECT_TRUE(h.hasText(L"Connect"));
+    h.click(kPairSubmit);
+    w.step = WifiStep::GaveUp;
+    w.canRetry = true;
+    h.paint();
+    h.click(kPairRetry);
+    EXPECT_EQ(h.rec().calls, (Calls{"pairWithCode:192.168.1.21:37123,482913", "closePairing",
+                                    "pairWithCode:10.0.0.5:41234,", "openPairing"}));
 }
 
 }  // namespace

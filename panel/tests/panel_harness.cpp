@@ -61,6 +61,13 @@ PanelCallbacks recordingCallbacks(Recorded& rec) {
         rec.calls.push_back("option:" + k + "=" + v);
         return rec.optionAnswer;
     };
+    cb.openPairing = [&c] { c.push_back("openPairing"); };
+    cb.closePairing = [&c] { c.push_back("closePairing"); };
+    cb.pairWithCode = [&c](const std::string& address, const std::string& code) {
+        c.push_back("pairWithCode:" + address + "," + code);
+    };
+    cb.useOverWifi = [&c] { c.push_back("useOverWifi"); };
+    cb.forgetPhone = [&c](const std::string& key) { c.push_back("forgetPhone:" + key); };
     return cb;
 }
 

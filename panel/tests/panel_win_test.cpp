@@ -282,6 +282,38 @@ TEST_F(PanelPictures, QrCodeIsCrispAndReadsBack) {
     }
 }
 
+// The pairing card as the panel draws it on the Settings page, at 100% and 150%: zbarimg reads the
+// card's own pairing text off the picture of the whole panel.
+TEST_F(PanelPictures, ThePairingCardReadsBackAsItsPairingText) {
+    PanelModel m = richModel();
+    m.linkState = LinkState::Ready;
+    m.streaming = false;
+    m.updater.state = 0;
+    m.wifi = true;
+    m.phones = {{"key-a", "Pixel 8", true, false}};
+    WifiState& w = m.wifiState;
+    w.cardOpen = true;
+    w.step = WifiStep::Looking;
+    w.pairingText = "WIFI:T:ADB;S:tovenmar-7fk2q9xw3a;P:Hq8zM2c4W1pR5t0K;;";
+    w.status = "Scan this code with the phone, or pick a phone below.";
+    w.offers = {{"adb-R5CT200-AbCdEf", "192.168.1.21:37123"}};
+    w.remembered = {{"R5CT100", "Google Pixel 6", "192.168.1.20:40001", "", true}};
+    view->state().page = Page::Settings;
+    for (float dpi : {96.0f, 144.0f}) {
+        BitmapCanvas c;
+        ASSERT_TRUE(c.create(1060, 760, dpi));
+        view->setModel(m);
+        view->build(1060, 760, 0);
+        ASSERT_TRUE(c.render(*painter, view->drawList()));
+        const std::wstring file =
+            L"panel-pairing-card-" + std::to_wstring(static_cast<int>(dpi)) + L".png";
+        ASSERT_TRUE(c.savePng(file));
+        tov::test::QrReading r = tov::test::readQrCodes(file);
+        EXPECT_TRUE(r.ran) << r.error;
+        EXPECT_EQ(r.text, w.pairingText) << dpi << " " << r.error;
+    }
+}
+
 TEST(PanelText, DirectWriteMeasuresAndWraps) {
     ComScope com;
     TextFormats formats;

@@ -97,6 +97,17 @@ TEST(StatusTexts, MissingPinnedPhoneWithAnotherConnected) {
               L"Waiting for Galaxy. Another phone is connected; pick it in Settings to use it.");
 }
 
+TEST(StatusTexts, AStreamWaitingForItsWifiPhoneSaysSo) {
+    PanelModel m;
+    m.linkState = LinkState::NoDevice;
+    m.streaming = true;
+    m.wifiAwaited = "Google Pixel 8";
+    EXPECT_EQ(headline(m), L"Reconnecting");
+    EXPECT_EQ(detailText(m),
+              L"Waiting for Google Pixel 8 to come back on Wi-Fi. The stream carries on by itself "
+              L"when it does.");
+}
+
 TEST(StatusTexts, PillAndMainButtonTakeTheFirstMatch) {
     PanelModel m;
     EXPECT_EQ(statusPill(m).word, L"Off");
