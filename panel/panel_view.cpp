@@ -71,7 +71,9 @@ void PanelView::build(float width, float height, uint64_t nowMs) {
     state_.scroll = std::clamp(state_.scroll, 0.0f, maxScroll);
 
     draw_.fill(window, {colors::kContentBackground, 1.0f});
-    drawSidebar(ctx, height);
+    pulse_ = drawSidebar(ctx, height);
+    // The notice dims the window over the dot: it stays still then.
+    if (!model_.whatsNewVersion.empty()) pulse_.reset();
 
     float columnWidth = std::max(std::min(width - kSidebarWidth - 88, 700.0f), 240.0f);
     float left = kSidebarWidth + std::max((width - kSidebarWidth - columnWidth) / 2, 44.0f);

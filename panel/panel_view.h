@@ -14,6 +14,7 @@
 #include "panel/page_context.h"
 #include "panel/panel_callbacks.h"
 #include "panel/panel_state.h"
+#include "panel/sidebar.h"
 #include "panel/text_measurer.h"
 
 namespace tov::panel {
@@ -44,6 +45,9 @@ class PanelView {
     // How soon the drawing changes by itself (the live pill's pulse, a text field's caret), in
     // ms; 0 when it stays as it is until something happens.
     uint32_t animationIntervalMs() const { return animationMs_; }
+    // The live pill's dot while it pulses (the only thing that moves then, unless a caret
+    // blinks): the window animates it without a paint of the whole drawing.
+    const std::optional<PulseDot>& pulseDot() const { return pulse_; }
     const std::vector<HitRegion>& regions() const { return hits_; }
 
     // Mouse. Each returns true when the panel should be repainted.
@@ -101,6 +105,7 @@ class PanelView {
     float width_ = 0;
     float height_ = 0;
     uint32_t animationMs_ = 0;
+    std::optional<PulseDot> pulse_;
 };
 
 }  // namespace tov::panel

@@ -23,14 +23,18 @@ const wchar_t* const kPageIcons[] = {L"\uE714", L"\uE9E9", L"\uE962",
 constexpr float kStatusTop = 60;
 constexpr float kPageButtonsMinTop = 218;
 
-void statusBlock(PageContext& ctx, float& y) {
+std::optional<PulseDot> statusBlock(PageContext& ctx, float& y) {
     const PanelModel& m = ctx.model;
     StatusPill pill = statusPill(m);
     float wordWidth = ctx.textWidth(pill.word, Font::Text12);
     RectF pillRect{228 - wordWidth - 26, 20, 228, 42};
     ctx.draw.fill(pillRect, rgb(colors::kControlOff), 11);
-    ctx.draw.circle(pillRect.left + 11, pillRect.top + 11, 3.5f,
-                    rgb(pill.dot, pill.pulsing ? pulseOpacity(ctx.nowMs) : 1.0f));
+    std::optional<PulseDot> pulse;
+    if (pill.pulsing)
+        pulse =
+            PulseDot{pillRect.left + 11, pillRect.top + 11, 3.5f, pill.dot, colors::kControlOff};
+    // A pulsing dot is drawn at full strength here; the window animates it on its own.
+    ctx.draw.circle(pillRect.left + 11, pillRect.top + 11, 3.5f, rgb(pill.dot));
     ctx.draw.text(pill.word, {pillRect.left + 19, pillRect.top, pillRect.right, pillRect.bottom},
                   Font::Text12, rgb(colors::kPrimaryText), false, Align::Leading, true);
 
@@ -70,6 +74,7 @@ void statusBlock(PageContext& ctx, float& y) {
     };
     ctx.controls[hit::kMainButton] = std::move(entry);
     y = r.bottom + 16;
+    return pulse;
 }
 
 void pageButtons(PageContext& ctx, float& y) {
@@ -166,17 +171,18 @@ void statistics(PageContext& ctx, float y, float windowHeight) {
 
 }  // namespace
 
-void drawSidebar(PageContext& ctx, float windowHeight) {
+std::optional<PulseDot> drawSidebar(PageContext& ctx, float windowHeight) {
     ctx.draw.fill({0, 0, kSidebarWidth, windowHeight}, rgb(colors::kSidebar));
     ctx.draw.fill({kSidebarWidth - 1, 0, kSidebarWidth, windowHeight}, rgb(colors::kSeparator));
     ctx.draw.text(L"Tovenmar", {20, 18, 200, 44}, Font::Display18, rgb(colors::kPrimaryText));
     float y = 0;
-    statusBlock(ctx, y);
+    std::optional<PulseDot> pulse = statusBlock(ctx, y);
     y = std::max(y, kPageButtonsMinTop);
     pageButtons(ctx, y);
     updateCard(ctx, y);
     // The statistics sit at the foot of the sidebar when there is room.
     statistics(ctx, std::max(y + 16, windowHeight - 186), windowHeight);
+    return pulse;
 }
 
 void drawWhatsNew(PageContext& ctx, const RectF& window) {

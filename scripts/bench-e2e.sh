@@ -88,8 +88,10 @@ key_latency() {  # COUNT
     [ -n "$video" ] || { echo "- -"; return; }
     for i in $(seq 1 "$1"); do
         n0=$("$root/build/native/bin/phonesim" ctl --port "$TOVENMAR_PHONESIM" events bench 2>/dev/null | grep -c '^key')
+        # Typed as a user types: into the focused window, through the X server's input.
+        xdotool windowactivate --sync "$video" 2>/dev/null
         t0=$(now_ms)
-        xdotool key --window "$video" a
+        xdotool key a
         for _ in $(seq 1 400); do
             [ "$("$root/build/native/bin/phonesim" ctl --port "$TOVENMAR_PHONESIM" events bench 2>/dev/null |
                 grep -c '^key')" -gt "$n0" ] && break
