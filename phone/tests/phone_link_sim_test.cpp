@@ -111,7 +111,8 @@ TEST_F(PhoneLinkSim, AFreshInstallThenACurrentAppThenTheProbe) {
     EXPECT_EQ(info.encoders[0].maxBitrate, 100000000);
     EXPECT_EQ(info.encoders[1].presets, "light:Light:30:540:1200");
     EXPECT_NE(log().find("phone info: Google Pixel 7, 1080x2400 at 120 Hz, 3 encoders"),
-              std::string::npos);
+              std::string::npos)
+        << log();
 }
 
 TEST_F(PhoneLinkSim, TheShapeFollowsTheChosenPhoneAndIsPutBack) {
