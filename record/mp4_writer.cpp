@@ -77,9 +77,18 @@ Mp4Writer::Added Mp4Writer::addVideo(std::string_view annexB, int64_t timeUs, bo
     const std::string sample = lengthPrefixedSample(video_.codec, annexB);
     if (sample.empty()) return Added::Ok;
     int64_t ticks = videoTicks(timeUs - originUs_);
-    if (ticks < lastPictureTicks_ || ticks < 0) return Added::Broken;
-    // The same stamp twice, or a picture arriving after a cut that already passed its time.
-    ticks = std::max({ticks, lastPictureTicks_ + 1, videoEndTicks_});
+    if (ticks < lastStampTicks_ || ticks < 0) return Added::Broken;
+    lastStampTicks_ = ticks;
+    // Squeezed behind the cut, such pictures would all show at once; they wait for a key picture
+    // after the cut instead, and the last picture written lasts until then.
+    if (ticks < videoEndTicks_ || (waitingForKey_ && !key)) {
+        const bool asked = waitingForKey_;
+        waitingForKey_ = true;
+        return asked ? Added::Ok : Added::WantsKey;
+    }
+    waitingForKey_ = false;
+    // The same stamp twice.
+    ticks = std::max(ticks, lastPictureTicks_ + 1);
     nowUs_ = std::max(nowUs_, ticksUs(ticks));
     if (!pictures_.empty() && ticksUs(ticks) - fragmentStartUs_ >= fragmentUs_) {
         if (!fillSilenceTo(nowUs_ - kCutMarginUs) || !cut(ticks)) return Added::Failed;

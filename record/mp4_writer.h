@@ -32,6 +32,10 @@ class Mp4Writer {
         // file; the next one starts at a key picture.
         Broken,
         Failed,  // the sink has failed
+        // The picture came after a cut that already passed its time (a link that stalled while
+        // the file went on): it and the pictures after it are left out until the next key
+        // picture, which the caller should ask for. Said once a wait.
+        WantsKey,
     };
 
     // Whether the configuration holds the parameter sets a file needs.
@@ -100,6 +104,8 @@ class Mp4Writer {
     std::vector<Picture> pictures_;
     std::string pictureData_;
     int64_t lastPictureTicks_ = -1;
+    int64_t lastStampTicks_ = -1;  // the newest picture's own stamp, written or not
+    bool waitingForKey_ = false;   // pictures are left out until the next key picture
     int64_t lastIntervalTicks_ = 0;
     int64_t videoEndTicks_ = 0;  // what is written ends here: no later picture starts earlier
     int64_t videoSamples_ = 0;

@@ -128,6 +128,8 @@ void Recorder::onVideoPacket(const uint8_t* data, size_t size, int64_t timeUs, b
             if (added == Mp4Writer::Added::Broken) {
                 closeFile("the picture time stamps went back");
                 changed = true;
+            } else if (added == Mp4Writer::Added::WantsKey) {
+                askKey = true;
             } else if (added == Mp4Writer::Added::Failed || !file_->ok()) {
                 fail("Recording stopped: the disk can't keep up or is full.");
                 changed = true;

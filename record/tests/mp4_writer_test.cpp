@@ -44,6 +44,10 @@ struct PhoneStream {
     bool finish = true;
     // The bytes written when the stream reached this time (-1: not kept).
     int64_t snapshotUs = -1;
+    // The link stalls here for stallUs: the recorder's timer moves time on meanwhile, then the
+    // pictures held up in the link arrive all at once.
+    int64_t stallFromUs = -1;
+    int64_t stallUs = 0;
     std::string snapshot;
 };
 
@@ -91,8 +95,11 @@ Recording record(PhoneStream& s) {
         if (s.snapshotUs >= 0 && us >= s.snapshotUs && s.snapshot.empty()) s.snapshot = out.file;
         out.mostBuffered = std::max(out.mostBuffered, writer.bufferedBytes());
         if (i == frames || (s.picturesUntilUs >= 0 && us >= s.picturesUntilUs)) continue;
+        if (s.stallFromUs >= 0 && us >= s.stallFromUs && us - 34000 < s.stallFromUs)
+            EXPECT_TRUE(writer.advance(kPhoneStart + us + s.stallUs - 1500000));
         const AccessUnit& unit = units[(s.firstUnit + static_cast<size_t>(i)) % units.size()];
-        EXPECT_EQ(writer.addVideo(unit.bytes, kPhoneStart + us, unit.key), Mp4Writer::Added::Ok);
+        const Mp4Writer::Added added = writer.addVideo(unit.bytes, kPhoneStart + us, unit.key);
+        EXPECT_TRUE(added == Mp4Writer::Added::Ok || added == Mp4Writer::Added::WantsKey);
     }
     std::vector<Mp4Patch> patches;
     if (s.finish) {
@@ -215,6 +222,21 @@ TEST(Mp4Writer, AStillScreenStillPutsTheSoundOnTheDiskEverySecondWithLittleHeldB
     EXPECT_EQ(killed.video["nb_read_frames"], "30");
     // At most a little over two fragments of sound wait in memory.
     EXPECT_LE(rec.mostBuffered, size_t{48000} * 4 * 5 / 2);
+}
+
+// Pictures held up in a stalled link reach the writer after its timer cut past their time:
+// they wait for the next key picture rather than being squeezed into a flash of equal times.
+TEST(Mp4Writer, PicturesLateBehindACutWaitForTheNextKeyPicture) {
+    test::TempDir dir;
+    PhoneStream s;
+    s.seconds = 6;
+    s.stallFromUs = 1000000;
+    s.stallUs = 2500000;
+    const Recording rec = record(s);
+    const std::wstring path = store(dir, L"stalled.mp4", rec.file);
+    EXPECT_EQ(test::decodeErrors(path), "");
+    const std::vector<double> times = pictureTimes(path);
+    for (size_t i = 1; i < times.size(); ++i) EXPECT_GT(times[i] - times[i - 1], 0.02) << i;
 }
 
 TEST(Mp4Writer, AFinishedFileTellsEveryReaderItsLengthAndSeeksToThePictureAsked) {
