@@ -315,6 +315,10 @@ LRESULT Panel::Impl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
             // Something changed somewhere: take the new state, draw what it changed.
             update(true);
             return 0;
+        case WM_ACTIVATE:
+            // Brought forward after being covered: what changed meanwhile is drawn now.
+            if (LOWORD(wParam) != WA_INACTIVE && stale) update(false);
+            break;
         case WM_TIMER:
             if (wParam == kAnimationTimer && view->pulseDot() && !view->state().edit.active()) {
                 drawPulse();
