@@ -316,7 +316,7 @@ TEST_F(UpdateE2E, AStagedUpdateIsInstalledAtStartOrRolledBack) {
         },
         seconds(120)))
         << log();
-    EXPECT_FALSE(panelOfOld) << "a panel opened before the update was installed";
+    EXPECT_FALSE(panelOfOld) << "a panel opened before the update was installed\n" << log();
     EXPECT_EQ(program_->exitCode(), 0);
     EXPECT_EQ(installed(), "1.2.0");
     ASSERT_TRUE(waitForLog("update: this is version 1.2.0", seconds(120))) << log();
