@@ -21,32 +21,7 @@ rm -f "$out"/*.png "$out"/*.log
 
 . "$root/scripts/wine-app.sh"
 tov_wine_setup "$out"
-sim() { "$root/build/native/bin/phonesim" ctl --port "$TOVENMAR_PHONESIM" "$@"; }
-
-since() { awk -v a="$(date +%s.%N)" -v b="$1" 'BEGIN { printf "%.1f", a - b }'; }
-start=$(date +%s.%N)
-step() { printf '%6s s  %s\n' "$(since "$start")" "$*"; }
-fail() { step "FAILED: $*"; tov_find_log && cp "$log" "$out/tovenmar-$flow.log"; exit 1; }
-# Waits up to $1 seconds for the log to hold $2 at least $3 times (default once).
-wait_log() {
-    for _ in $(seq 1 $(($1 * 10))); do
-        if tov_find_log && [ "$(grep -c -- "$2" "$log")" -ge "${3:-1}" ]; then return 0; fi
-        sleep 0.1
-    done
-    return 1
-}
-shot() {
-    import -window "$panel" "$out/panel.png" 2>/dev/null || return 0
-    cp "$out/panel.png" "$out/$flow-$1.png"
-}
-# The top y of the first control box (20 pixels of its fill in a row, so not a border line) in
-# the panel's column x = $1, below y = $2, in the last picture.
-find_box() {
-    convert "$out/panel.png" -crop "1x$((760 - $2))+$1+$2" txt:- 2>/dev/null |
-        awk -F'[,:]' -v top="$2" '
-            /#2A2A2F/ { if (run++ == 0) first = $2; if (run == 20 && !found++) print first + top; next }
-            { run = 0 }'
-}
+. "$root/scripts/demo-steps.sh"
 # Clicks, then moves the mouse off the page so that no box shows its hover colour.
 click() {
     xdotool mousemove --window "$panel" "$1" "$2" click 1
@@ -72,6 +47,8 @@ remembered() {
 # A fresh Tovenmar, nothing remembered, the simulator holding the phone $2, on the Settings page.
 begin() {
     flow="$1"
+    shot_prefix="$flow-"
+    fail_log="tovenmar-$flow.log"
     tov_end_programs
     log=""
     rm -rf "$WINEPREFIX/drive_c/users"/*/AppData/Local/Tovenmar
@@ -93,11 +70,11 @@ begin() {
 # left of their texts: $pair ("Pair a phone over Wi-Fi") and $use, the wider one below it.
 find_wifi_buttons() {
     local dropdown
-    dropdown="$(find_box 890 100)"
+    dropdown="$(find_box 890 "#2A2A2F" 100)"
     [ -n "$dropdown" ] || fail "no phone dropdown on the Settings page"
-    pair="$(find_box 890 $((dropdown + 40)))"
+    pair="$(find_box 890 "#2A2A2F" $((dropdown + 40)))"
     [ -n "$pair" ] || fail "no Pair button on the Settings page"
-    use="$(find_box 866 $((pair + 40)))"
+    use="$(find_box 866 "#2A2A2F" $((pair + 40)))"
 }
 
 # --- Pairing by code, the wrong code first.
@@ -111,9 +88,9 @@ sleep 1
 shot card
 # The card's Close and Pair buttons share a column; the phone the card lists is the row whose
 # middle is 60 px above the Pair button's top, the code field is left of that button.
-close="$(find_box 975 100)"
+close="$(find_box 975 "#2A2A2F" 100)"
 [ -n "$close" ] || fail "no pairing card"
-submit="$(find_box 975 $((close + 40)))"
+submit="$(find_box 975 "#2A2A2F" $((close + 40)))"
 [ -n "$submit" ] || fail "no Pair button on the card"
 click 600 $((submit - 61))
 shot picked

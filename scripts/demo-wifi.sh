@@ -27,32 +27,7 @@ scenario="$out/scenario.txt"
 echo "phone demo serialno=R5CT2090ABC manufacturer=samsung model=SM-S911B ip=192.168.1.20" \
     > "$scenario"
 tov_start_phonesim "$scenario"
-sim() { "$root/build/native/bin/phonesim" ctl --port "$TOVENMAR_PHONESIM" "$@"; }
-
-since() { awk -v a="$(date +%s.%N)" -v b="$1" 'BEGIN { printf "%.1f", a - b }'; }
-start=$(date +%s.%N)
-step() { printf '%6s s  %s\n' "$(since "$start")" "$*"; }
-fail() { step "FAILED: $*"; tov_find_log && cp "$log" "$out/tovenmar.log"; exit 1; }
-# Waits up to $1 seconds for the log to hold $2 at least $3 times (default once).
-wait_log() {
-    for _ in $(seq 1 $(($1 * 10))); do
-        if tov_find_log && [ "$(grep -c -- "$2" "$log")" -ge "${3:-1}" ]; then return 0; fi
-        sleep 0.1
-    done
-    return 1
-}
-# The top y of the first box filled with colour $2 (20 pixels of it in a row, so not a border
-# line) in the panel's column x = $1, below y = $3.
-find_box() {
-    convert "$out/panel.png" -crop "1x$((760 - $3))+$1+$3" txt:- 2>/dev/null |
-        awk -F'[,:]' -v c="$2" -v top="$3" '
-            $0 ~ c { if (run++ == 0) first = $2; if (run == 20 && !found) { print first + top; found = 1 }; next }
-            { run = 0 }'
-}
-shot() {
-    import -window "$panel" "$out/panel.png" 2>/dev/null || return 0
-    cp "$out/panel.png" "$out/$1.png"
-}
+. "$root/scripts/demo-steps.sh"
 
 tov_start_tovenmar
 tov_wait_panel || fail "the panel did not appear"

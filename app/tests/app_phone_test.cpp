@@ -54,6 +54,12 @@ class AppPhoneTest : public ::testing::Test {
     }
     void TearDown() override { sim_.stop(); }
 
+    // The model once the stream is live, or as it stands after 30 s.
+    static PanelModel whenLive(App& app) {
+        return modelWhen(
+            app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s);
+    }
+
     AppParts parts() {
         AppParts p = test::standInParts(video_, videoPort_, dir_, package_);
         p.recordingPath = [this] { return dir_.file(L"recording.mp4"); };
@@ -78,8 +84,7 @@ TEST_F(AppPhoneTest, APhoneAttachedLaterStreamsAndTakesClicks) {
 
     app.startOrStop();
     ASSERT_TRUE(sim_.ok("phone p usb=R58M123ABC model=SM-G973F"));
-    model = modelWhen(
-        app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s);
+    model = whenLive(app);
     ASSERT_EQ(model.linkState, LinkState::Live) << model.statusText << " / " << model.detail;
     EXPECT_TRUE(waitFor([&] { return video_.packets > 5; }, 10s));
     EXPECT_GE(video_.configs.load(), 1);
@@ -210,8 +215,7 @@ TEST_F(AppPhoneTest, ARecordingKeepsItsSoundInPlaceAndAPhoneClockRestartStartsTh
     ASSERT_TRUE(app.init(error)) << error;
     ASSERT_TRUE(sim_.ok("phone p usb=R58MREC001"));
     app.startOrStop();
-    PanelModel model = modelWhen(
-        app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s);
+    PanelModel model = whenLive(app);
     ASSERT_EQ(model.linkState, LinkState::Live) << model.statusText << " / " << model.detail;
     const auto pictures = [&](int n) {
         const int before = video_.packets;
@@ -276,8 +280,7 @@ TEST_F(AppPhoneTest, APhoneMovingFromTheCableToWifiStaysLiveWithoutASecondProbe)
     ASSERT_TRUE(app.init(error)) << error;
     app.setWifi(true);
     app.startOrStop();
-    PanelModel model = modelWhen(
-        app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s);
+    PanelModel model = whenLive(app);
     ASSERT_EQ(model.linkState, LinkState::Live);
     EXPECT_FALSE(model.chosenWifi);  // the cable is preferred
 
@@ -317,10 +320,7 @@ TEST_F(AppPhoneTest, TheClockOffsetLandsWithinAMillisecondOfThePhones) {
     std::string error;
     ASSERT_TRUE(app.init(error)) << error;
     app.startOrStop();
-    ASSERT_EQ(modelWhen(
-                  app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s)
-                  .linkState,
-              LinkState::Live);
+    ASSERT_EQ(whenLive(app).linkState, LinkState::Live);
     const int64_t phoneUs = 1'000'000'000;
     int64_t pcUs = 0;
     ASSERT_TRUE(waitFor([&] { return app.session().pongCount() >= 5; }, 10s));
@@ -353,8 +353,7 @@ TEST_F(AppPhoneTest, NoAppModeStreamsFromTheHelperWithEverySharingOff) {
     app.setNoApp(true);
     ASSERT_TRUE(app.setNoAppOption("fps", "24"));
     app.startOrStop();
-    const PanelModel model = modelWhen(
-        app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s);
+    const PanelModel model = whenLive(app);
     ASSERT_EQ(model.linkState, LinkState::Live) << model.statusText;
     EXPECT_TRUE(model.noApp);
     EXPECT_TRUE(waitFor([&] { return video_.packets > 3; }, 10s));
@@ -481,10 +480,7 @@ TEST_F(AppPhoneTest, ThePhonesReportFromBeforeItHeardTheTogglesChangesNothing) {
         std::string error;
         ASSERT_TRUE(app.init(error)) << error;
         app.startOrStop();
-        ASSERT_EQ(modelWhen(
-                      app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s)
-                      .linkState,
-                  LinkState::Live);
+        ASSERT_EQ(whenLive(app).linkState, LinkState::Live);
         ASSERT_NO_FATAL_FAILURE(settle(app, sim_, id, 1));
         const PanelModel model = app.buildModel();
         EXPECT_TRUE(model.keyboard);
@@ -504,10 +500,7 @@ TEST_F(AppPhoneTest, TwoTogglesWithinOneRoundTripEndAsTheUserLeftThem) {
     std::string error;
     ASSERT_TRUE(app.init(error)) << error;
     app.startOrStop();
-    ASSERT_EQ(modelWhen(
-                  app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s)
-                  .linkState,
-              LinkState::Live);
+    ASSERT_EQ(whenLive(app).linkState, LinkState::Live);
     ASSERT_NO_FATAL_FAILURE(settle(app, sim_, "p", 1));
     app.setKeyboard(false);
     app.setKeyboard(true);
@@ -530,10 +523,7 @@ TEST_F(AppPhoneTest, AChangeMadeOnThePhoneIsTakenWhereverItsStartReportFalls) {
     std::string error;
     ASSERT_TRUE(app.init(error)) << error;
     app.startOrStop();
-    ASSERT_EQ(modelWhen(
-                  app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s)
-                  .linkState,
-              LinkState::Live);
+    ASSERT_EQ(whenLive(app).linkState, LinkState::Live);
     ASSERT_NO_FATAL_FAILURE(settle(app, sim_, "p", 1));
     ASSERT_TRUE(sim_.ok("inputstate p keyboard=0"));
     // Taken, the change goes back to the phone as the user's choice.
@@ -598,8 +588,7 @@ TEST_F(AppPhoneTest, APhonePairedByQrCodeStreamsOverWifiAndGoesLiveAgainAfterIts
     app.closePairing();
 
     app.startOrStop();
-    model = modelWhen(
-        app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s);
+    model = whenLive(app);
     ASSERT_EQ(model.linkState, LinkState::Live) << model.statusText;
     EXPECT_TRUE(model.chosenWifi);
     EXPECT_TRUE(waitFor([&] { return video_.packets > 5; }, 10s));
@@ -626,8 +615,7 @@ TEST_F(AppPhoneTest, APhonePairedByQrCodeStreamsOverWifiAndGoesLiveAgainAfterIts
         [&] { return countContaining(sim_.commands(), "connect 192.168.1.20") >= 3; }, 20s));
     ASSERT_TRUE(sim_.ok("wifi p back new"));
     const auto back = std::chrono::steady_clock::now();
-    model = modelWhen(
-        app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s);
+    model = whenLive(app);
     ASSERT_EQ(model.linkState, LinkState::Live) << model.statusText;
     const auto liveAgain = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - back);
