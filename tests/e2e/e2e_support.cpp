@@ -102,7 +102,11 @@ int WineSession::run(const std::string& program, const std::string& args, std::s
 }
 
 void WineSession::killAll() {
-    shell(wineServer() + " -k >/dev/null 2>&1; true");
+    // -w: until the server and every program it ran are gone. A dead program's windows may
+    // still show a moment longer on a busy X server, where a test would take them for the next
+    // program's.
+    shell(wineServer() + " -k >/dev/null 2>&1; " + wineServer() + " -w >/dev/null 2>&1; true");
+    waitUntil([] { return findWindow("Tovenmar.*").empty(); }, std::chrono::seconds(10));
 }
 
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
