@@ -176,7 +176,7 @@ class Control {
 
     int stream(const std::vector<std::string>& w) {
         if (w.size() != 3)
-            return fail("usage: stream PHONE stall|resume|drop|malformed|overlong|maxsize");
+            return fail("usage: stream PHONE stall|resume|still|moving|drop|malformed|overlong|maxsize");
         std::string id;
         {
             std::lock_guard lock(sim_.mutex);
@@ -186,6 +186,10 @@ class Control {
             const std::string& what = w[2];
             if (what == "stall" || what == "resume") {
                 p->stalled = what == "stall";
+                return 0;
+            }
+            if (what == "still" || what == "moving") {
+                p->still = what == "still";
                 return 0;
             }
             if (what != "drop") {
@@ -330,6 +334,7 @@ class Control {
                     "\n";
             text += "pings=" + std::to_string(p->pings) + "\n";
             text += "stalled=" + std::string(p->stalled ? "1" : "0") + "\n";
+            text += "still=" + std::string(p->still ? "1" : "0") + "\n";
         } else if (verb == "clear") {
             p->options.clear();
             p->events.clear();

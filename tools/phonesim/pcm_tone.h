@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tov::phonesim {
@@ -9,8 +10,9 @@ namespace tov::phonesim {
 class PcmTone {
   public:
     PcmTone(int sampleRate, int channels, double frequency, double amplitude = 0.25);
-    // The next `frames` frames, continuing the wave where the last call stopped.
-    std::string next(int frames);
+    // The next `frames` frames, continuing the wave where the last call stopped; `gain`, when
+    // given, scales frame f of them.
+    std::string next(int frames, const std::function<double(int)>& gain = {});
     int sampleRate() const { return rate_; }
     int channels() const { return channels_; }
 

@@ -198,6 +198,8 @@ bool applyPhoneSetting(SimPhone& phone, const std::string& key, const std::strin
         phone.noHello = flag;
     } else if (key == "audio" && parseFlag(value, flag)) {
         phone.audio = flag;
+    } else if (key == "beeps" && parseFlag(value, flag)) {
+        phone.beeps = flag;
     } else if (key == "exact" && parseFlag(value, flag)) {
         phone.exactAccepted = flag;
     } else if (key == "probeSilent" && parseFlag(value, flag)) {

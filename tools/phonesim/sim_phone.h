@@ -103,6 +103,9 @@ struct SimPhone {
     int fps = 30;
     int64_t clockOffsetUs = 0;  // phone clock minus PC clock
     bool audio = true;
+    // The sound is a quiet tone with a loud beep at each key picture's time stamp, so that a
+    // recording's sync can be read off it.
+    bool beeps = false;
     int helperVersion = 11;
     bool exactAccepted = true;
     int helloDelayMs = 0;
@@ -120,6 +123,7 @@ struct SimPhone {
     uint64_t appServesAtMs = 0;  // ... from this tick on
     uint64_t helperRun = 0;      // non-zero while an input helper runs (its run number)
     bool stalled = false;        // stream sends nothing, not even pongs
+    bool still = false;          // the screen does not change: no pictures, the rest goes on
     std::vector<std::string> streamInjections;  // raw bytes the live stream sends next
     // Changes the phone's user makes to its input state ("keyboard", "mouse": "0" or "1"), which
     // the live stream reports next.

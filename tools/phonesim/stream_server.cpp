@@ -1,6 +1,7 @@
 #include "tools/phonesim/stream_server.h"
 
 #include <atomic>
+#include <cstdint>
 #include <condition_variable>
 #include <thread>
 
@@ -90,6 +91,7 @@ class StreamConnection {
         fps_ = p->fps;
         clockOffset_ = p->clockOffsetUs;
         phoneAudio_ = p->audio;
+        beeps_ = p->beeps;
         noHello_ = p->noHello;
         stateFirst_ = p->stateFirst;
         ownInputReport_ = p->ownInputReport;
@@ -252,14 +254,18 @@ class StreamConnection {
         size_t unit = clip_->nextKey(0);
         int64_t nextVideo = nowMicros();
         int64_t nextAudio = nextVideo;
+        // With beeps, a sound packet goes once its time has passed, so that a key picture sent
+        // meanwhile has its beep in it.
+        const int64_t beepDelay = beeps_ ? kAudioChunkUs : 0;
         while (true) {
             std::vector<std::string> injections;
-            bool stalled = false, audioWanted = false;
+            bool stalled = false, still = false, audioWanted = false;
             {
                 std::lock_guard lock(sim_.mutex);
                 auto p = phone();
                 if (!p) return;
                 stalled = p->stalled;
+                still = p->still;
                 if (!stalled) injections.swap(p->streamInjections);
                 // The user's Sound toggle and the phone's clock take effect at once.
                 audioWanted = phoneAudio_ && flag(options_, "audio") == "1";
@@ -280,26 +286,33 @@ class StreamConnection {
             if (stalled) {
                 nextVideo = nextAudio = now + frameUs;
             } else {
-                if (video && now >= nextVideo) {
+                if (video && still) {
+                    nextVideo = now + frameUs;
+                } else if (video && now >= nextVideo) {
                     if (keyframeWanted_.exchange(false) && !clip_->units[unit].key) {
                         unit = clip_->nextKey(unit);
                     }
                     const AccessUnit& au = clip_->units[unit];
+                    const int64_t stamp = phoneClock();
                     if (!sender_.send(static_cast<uint8_t>(PacketType::Video), au.bytes,
-                                      au.key ? kKeyFrameFlag : 0, phoneClock())) {
+                                      au.key ? kKeyFrameFlag : 0, stamp)) {
                         return;
                     }
+                    if (au.key) lastKeyStamp_ = stamp;
                     unit = unit + 1 < clip_->units.size() ? unit + 1 : clip_->nextKey(0);
                     // A phone captures on its frame clock: when this thread woke late it skips
                     // the captures it missed instead of sending them in a burst.
                     nextVideo += frameUs;
                     if (nextVideo <= now) nextVideo += ((now - nextVideo) / frameUs + 1) * frameUs;
                 }
-                if (audio && now >= nextAudio) {
+                if (audio && now >= nextAudio + beepDelay) {
                     const int frames = kSampleRate * kAudioChunkUs / 1000000;
                     // Stamped with the phone's time of its first frame, on the pictures' clock.
-                    if (!sender_.send(static_cast<uint8_t>(PacketType::Audio), tone.next(frames), 0,
-                                      nextAudio + clockOffset_)) {
+                    const int64_t stamp = nextAudio + clockOffset_;
+                    const std::string pcm =
+                        beeps_ ? tone.next(frames, [&](int f) { return beepGain(stamp, f); })
+                               : tone.next(frames);
+                    if (!sender_.send(static_cast<uint8_t>(PacketType::Audio), pcm, 0, stamp)) {
                         return;
                     }
                     nextAudio = std::max(nextAudio + kAudioChunkUs, now - 100000);
@@ -307,7 +320,7 @@ class StreamConnection {
             }
             int64_t due = now + 20000;  // also the pace at which stalls and injections are seen
             if (video && !stalled) due = std::min(due, nextVideo);
-            if (audio && !stalled) due = std::min(due, nextAudio);
+            if (audio && !stalled) due = std::min(due, nextAudio + beepDelay);
             std::unique_lock lock(waitMutex_);
             if (!running_) return;
             const int64_t waitUs = due - nowMicros();
@@ -319,6 +332,15 @@ class StreamConnection {
         }
     }
 
+    // Loud for 40 ms from the last key picture's stamp, quiet otherwise.
+    double beepGain(int64_t chunkStamp, int frame) const {
+        const int64_t t = chunkStamp + int64_t{frame} * 1000000 / kSampleRate;
+        const int64_t key = lastKeyStamp_;
+        return key != kNoStamp && t >= key && t < key + 40000 ? 1.0 : 0.08;
+    }
+
+    static constexpr int64_t kNoStamp = INT64_MIN;
+
     Simulator& sim_;
     ConnectionInfo info_;
     TcpSocket& socket_;
@@ -327,6 +349,8 @@ class StreamConnection {
     TextMap options_;  // guarded by sim_.mutex once the media thread runs
     std::string name_;
     int fps_ = 30;
+    bool beeps_ = false;
+    int64_t lastKeyStamp_ = kNoStamp;  // media thread only
     std::atomic<int64_t> clockOffset_{0};  // read by the pong too
     bool phoneAudio_ = true;
     bool noHello_ = false;

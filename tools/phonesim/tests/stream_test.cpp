@@ -275,6 +275,49 @@ TEST_F(Stream, VideoAndSoundOffAreHonoured) {
     EXPECT_GT(pongs, 0);
 }
 
+TEST_F(Stream, AStillScreenSendsNoPicturesAndBeepsStartAtKeyPictures) {
+    startLiveApp("beeps=1");
+    PacketClient client;
+    ASSERT_TRUE(openStream(client, port, {{"video", "1"}, {"audio", "1"}}));
+    // Each key picture's stamp has a loud sound frame at it; the sound is quiet elsewhere.
+    std::vector<int64_t> keys, onsets;
+    int64_t lastLoud = INT64_MIN / 2;
+    const uint64_t end = tickMs() + 2500;
+    while (tickMs() < end) {
+        const Received r = client.receive(700);
+        ASSERT_TRUE(r.ok);
+        if (r.type == 3 && (r.flags & kKeyFrameFlag)) keys.push_back(r.timestamp);
+        if (r.type != 5) continue;
+        // 16-bit little-endian stereo at 48 kHz: the left channel's samples.
+        for (size_t i = 0; i + 1 < r.payload.size(); i += 4) {
+            const auto sample = static_cast<int16_t>(static_cast<uint8_t>(r.payload[i]) |
+                                                     static_cast<uint8_t>(r.payload[i + 1]) << 8);
+            if (std::abs(sample) < 4000) continue;
+            const int64_t t = r.timestamp + static_cast<int64_t>(i / 4) * 1000000 / 48000;
+            if (t - lastLoud > 5000) onsets.push_back(t);
+            lastLoud = t;
+        }
+    }
+    ASSERT_GE(keys.size(), 2u);
+    ASSERT_EQ(onsets.size(), keys.size());
+    for (size_t i = 0; i < keys.size(); ++i) EXPECT_NEAR(onsets[i], keys[i], 1000);
+
+    ASSERT_TRUE(sim.ok("stream p still"));
+    const uint64_t settled = tickMs() + 100;  // what was already on its way
+    while (tickMs() < settled) client.receive(100);
+    int sound = 0;
+    const uint64_t stillEnd = tickMs() + 500;
+    while (tickMs() < stillEnd) {
+        const Received r = client.receive(700);
+        ASSERT_TRUE(r.ok) << "a still screen's sound goes on";
+        EXPECT_NE(r.type, 3);
+        sound += r.type == 5;
+    }
+    EXPECT_GT(sound, 20);
+    ASSERT_TRUE(sim.ok("stream p moving"));
+    EXPECT_TRUE(client.receiveType(3).ok);
+}
+
 TEST_F(Stream, StallDropAndBrokenPackets) {
     startLiveApp();
     PacketClient client;
