@@ -10,7 +10,8 @@ constexpr int64_t kSoundToleranceUs = 30000;
 // A fragment is cut this far behind the newest time known, so that pictures, which take longer
 // to arrive than sound, are not already behind the cut.
 constexpr int64_t kCutMarginUs = 500000;
-// Pictures that stopped this long ago are a still screen: their fragment is cut without them.
+// Pictures that stopped this long ago are a still screen: their fragment is cut, holding back the
+// last picture until the next comes.
 constexpr int64_t kStillUs = 1000000;
 constexpr int64_t kUs = 1000000;
 
@@ -144,11 +145,22 @@ bool Mp4Writer::closeIfDue() {
     if (cutUs - fragmentStartUs_ < fragmentUs_) return true;
     // Pictures still coming close their fragment themselves, at the picture that passes it.
     if (!pictures_.empty() && nowUs_ - ticksUs(lastPictureTicks_) < kStillUs) return true;
-    if (!fillSilenceTo(cutUs)) return false;
-    const int64_t videoEnd =
-        pictures_.empty() ? -1 : std::max(lastPictureTicks_ + 1, videoTicks(cutUs));
-    if (!cut(videoEnd)) return false;
+    if (!fillSilenceTo(cutUs) || !cutHoldingLastPicture()) return false;
     fragmentStartUs_ = cutUs;
+    return true;
+}
+
+bool Mp4Writer::cutHoldingLastPicture() {
+    // A still screen's last picture is held back, so that it lasts until the next one (or the
+    // file's end) instead of leaving a hole in the picture track; those before it go out.
+    if (pictures_.size() < 2) return cut(-1);
+    const Picture last = pictures_.back();
+    pictures_.pop_back();
+    std::string lastData = pictureData_.substr(pictureData_.size() - last.size);
+    pictureData_.resize(pictureData_.size() - last.size);
+    if (!cut(last.ticks)) return false;
+    pictures_.push_back(last);
+    pictureData_ = std::move(lastData);
     return true;
 }
 

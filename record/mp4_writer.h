@@ -84,6 +84,7 @@ class Mp4Writer {
     // Writes the open fragment; the pictures go too when `videoEnd` (ticks) says when the last
     // one ends, otherwise they stay open.
     bool cut(int64_t videoEnd);
+    bool cutHoldingLastPicture();
     bool emit(const std::string& bytes);
 
     Sink sink_;

@@ -219,7 +219,8 @@ TEST(Mp4Writer, AStillScreenStillPutsTheSoundOnTheDiskEverySecondWithLittleHeldB
     EXPECT_GE(std::atof(whileRunning.sound["duration"].c_str()), 8.0);
     Probe killed = probe(store(dir, L"killed.mp4", rec.file));
     EXPECT_GE(std::atof(killed.sound["duration"].c_str()), 18.0);
-    EXPECT_EQ(killed.video["nb_read_frames"], "30");
+    // The still screen's picture is held back until the next comes.
+    EXPECT_EQ(killed.video["nb_read_frames"], "29");
     // At most a little over two fragments of sound wait in memory.
     EXPECT_LE(rec.mostBuffered, size_t{48000} * 4 * 5 / 2);
 }

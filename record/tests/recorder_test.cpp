@@ -170,7 +170,8 @@ TEST_F(RecorderTest, WithNothingArrivingTheFileStillGrowsAndSoundThatComesOnLate
     ASSERT_EQ(files.size(), 1u);
     EXPECT_TRUE(waitFor([&] { return fileSize(files[0]) > 3 * 48000 * 4; }, 10s));
     Probe running = probe(files[0]);
-    EXPECT_EQ(running.video["nb_read_frames"], "30");
+    // The last picture is held back until the next: it lasts until then.
+    EXPECT_EQ(running.video["nb_read_frames"], "29");
     EXPECT_GE(std::atof(running.sound["duration"].c_str()), 3.0);
 
     // Sound comes on at 6.5 s with a click at 7 s; pictures come again at 8 s.
@@ -197,6 +198,9 @@ TEST_F(RecorderTest, WithNothingArrivingTheFileStillGrowsAndSoundThatComesOnLate
     EXPECT_NEAR(static_cast<double>(loudest / 2) / 48000, (6500000 + 15 * kFrameUs) / 1e6,
                 1.0 / 30);
     EXPECT_EQ(pictureTimes(files[0]).size(), pictures);
+    // The still screen's picture lasts until the next: the pictures fill the file.
+    const Reading read = mediaInfo(files[0]);
+    EXPECT_NEAR(read.videoSeconds, read.seconds, 1.0 / 30);
 }
 
 // A disk that takes every write only when let go, and counts the files flushed to it whole.

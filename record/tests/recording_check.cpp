@@ -211,6 +211,8 @@ Reading mediaInfo(const std::wstring& path) {
     }
     out.video = video > 0;
     out.sound = sound > 0;
+    const std::string videoMs = run("mediainfo '--Inform=Video;%Duration%' " + quoted(path), false);
+    if (std::sscanf(videoMs.c_str(), "%lf", &ms) == 1) out.videoSeconds = ms / 1000.0;
     return out;
 }
 

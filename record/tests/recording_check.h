@@ -49,7 +49,8 @@ Picture pictureAt(const std::wstring& path, double seconds);
 std::vector<Picture> pictures(const std::wstring& path);
 
 struct Reading {
-    double seconds = -1;  // the length the reader reports, -1 when none
+    double seconds = -1;       // the length the reader reports, -1 when none
+    double videoSeconds = -1;  // how long the pictures last, summed, when the reader tells
     bool video = false;
     bool sound = false;
 };
