@@ -1,7 +1,9 @@
 #include "record/parameter_sets.h"
 
 #include <cstdint>
+#include <vector>
 
+#include "core/annex_b.h"
 #include "record/box_writer.h"
 
 namespace tov {
@@ -14,27 +16,14 @@ uint8_t byteAt(std::string_view s, size_t i) {
     return static_cast<uint8_t>(s[i]);
 }
 
-// The bytes of a NAL unit with the emulation-prevention bytes (0x03 after two zeros) removed.
-std::string unescape(std::string_view nal) {
-    std::string out;
-    out.reserve(nal.size());
-    int zeros = 0;
-    for (char c : nal) {
-        const auto b = static_cast<uint8_t>(c);
-        if (zeros >= 2 && b == 3) {
-            zeros = 0;
-            continue;
-        }
-        zeros = b == 0 ? zeros + 1 : 0;
-        out.push_back(c);
-    }
-    return out;
+bool hevc(VideoCodec codec) {
+    return codec == VideoCodec::Hevc;
 }
 
 std::vector<std::string_view> setsOfType(VideoCodec codec, std::string_view csd, int type) {
     std::vector<std::string_view> out;
     for (std::string_view nal : splitAnnexB(csd)) {
-        if (nalType(codec, nal) == type) out.push_back(nal);
+        if (nalType(hevc(codec), nal) == type) out.push_back(nal);
     }
     return out;
 }
@@ -70,16 +59,16 @@ std::string hevcRecord(std::string_view csd) {
     // The SPS after its 2-byte header: 4 bits of VPS id, 3 of max sub-layers, 1 of nesting,
     // then profile_tier_level: profile space/tier/profile (1 byte), 32 compatibility flags,
     // 48 bits of constraint flags, the level (1 byte).
-    const std::string s = unescape(sps[0]);
-    if (s.size() < 2 + 1 + 12) return {};
-    const uint8_t subLayers = (byteAt(s, 2) >> 1) & 7;
-    const uint8_t nesting = byteAt(s, 2) & 1;
+    const std::string s = nalPayload(/*hevc=*/true, sps[0]);
+    if (s.size() < 1 + 12) return {};
+    const uint8_t subLayers = (byteAt(s, 0) >> 1) & 7;
+    const uint8_t nesting = byteAt(s, 0) & 1;
     BoxWriter w;
     w.u8(1);                   // configurationVersion
-    w.u8(byteAt(s, 3));        // profile space, tier, profile idc
-    for (size_t i = 4; i < 8; ++i) w.u8(byteAt(s, i));   // compatibility flags
-    for (size_t i = 8; i < 14; ++i) w.u8(byteAt(s, i));  // constraint flags
-    w.u8(byteAt(s, 14));       // level idc
+    w.u8(byteAt(s, 1));        // profile space, tier, profile idc
+    for (size_t i = 2; i < 6; ++i) w.u8(byteAt(s, i));   // compatibility flags
+    for (size_t i = 6; i < 12; ++i) w.u8(byteAt(s, i));  // constraint flags
+    w.u8(byteAt(s, 12));       // level idc
     w.u16(0xf000);             // min_spatial_segmentation_idc 0
     w.u8(0xfc);                // parallelismType 0
     w.u8(0xfc | 1);            // chroma_format_idc 4:2:0
@@ -90,7 +79,7 @@ std::string hevcRecord(std::string_view csd) {
     w.u8(static_cast<uint32_t>(((subLayers + 1) << 3) | (nesting << 2) | 3));
     w.u8(3);
     for (const auto* sets : {&vps, &sps, &pps}) {
-        w.u8(0x80 | static_cast<uint32_t>(nalType(VideoCodec::Hevc, (*sets)[0])));  // complete
+        w.u8(0x80 | static_cast<uint32_t>(nalType(/*hevc=*/true, (*sets)[0])));  // complete
         w.u16(static_cast<uint32_t>(sets->size()));
         for (std::string_view nal : *sets) {
             w.u16(static_cast<uint32_t>(nal.size()));
@@ -102,43 +91,15 @@ std::string hevcRecord(std::string_view csd) {
 
 }  // namespace
 
-std::vector<std::string_view> splitAnnexB(std::string_view stream) {
-    std::vector<std::string_view> out;
-    const size_t n = stream.size();
-    size_t i = 0;
-    size_t start = std::string_view::npos;
-    while (i + 2 < n) {
-        if (stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 1) {
-            if (start != std::string_view::npos) {
-                size_t stop = i;
-                // A four-byte start code's leading zero belongs to the code, not the unit.
-                while (stop > start && stream[stop - 1] == 0) --stop;
-                if (stop > start) out.push_back(stream.substr(start, stop - start));
-            }
-            i += 3;
-            start = i;
-            continue;
-        }
-        ++i;
-    }
-    if (start != std::string_view::npos && start < n) out.push_back(stream.substr(start));
-    return out;
-}
-
-int nalType(VideoCodec codec, std::string_view nal) {
-    if (nal.empty()) return -1;
-    return codec == VideoCodec::H264 ? byteAt(nal, 0) & 0x1f : (byteAt(nal, 0) >> 1) & 0x3f;
-}
-
 bool isParameterSet(VideoCodec codec, std::string_view nal) {
-    const int t = nalType(codec, nal);
+    const int t = nalType(hevc(codec), nal);
     return codec == VideoCodec::H264 ? (t == kH264Sps || t == kH264Pps)
                                      : (t == kHevcVps || t == kHevcSps || t == kHevcPps);
 }
 
 bool carriesPicture(VideoCodec codec, std::string_view annexB) {
     for (std::string_view nal : splitAnnexB(annexB)) {
-        const int t = nalType(codec, nal);
+        const int t = nalType(hevc(codec), nal);
         // H.264 slices are types 1 to 5; HEVC's video coding layer is types 0 to 31.
         if (codec == VideoCodec::H264 ? (t >= 1 && t <= 5) : (t >= 0 && t <= 31)) return true;
     }
@@ -153,7 +114,7 @@ std::string lengthPrefixedSample(VideoCodec codec, std::string_view annexB) {
     const int aud = codec == VideoCodec::H264 ? kH264Aud : kHevcAud;
     BoxWriter w;
     for (std::string_view nal : splitAnnexB(annexB)) {
-        if (isParameterSet(codec, nal) || nalType(codec, nal) == aud) continue;
+        if (isParameterSet(codec, nal) || nalType(hevc(codec), nal) == aud) continue;
         w.u32(static_cast<uint32_t>(nal.size()));
         w.raw(nal);
     }

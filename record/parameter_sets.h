@@ -1,21 +1,15 @@
-// What an MP4 file needs from an H.264 or HEVC elementary stream: its NAL units, the decoder
-// configuration record built from the parameter sets (avcC, hvcC), and samples with each NAL
-// unit prefixed by its length instead of a start code.
+// What an MP4 file needs from an H.264 or HEVC elementary stream: the decoder configuration
+// record built from the parameter sets (avcC, hvcC), and samples with each NAL unit prefixed by
+// its length instead of a start code.
 #pragma once
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace tov {
 
 enum class VideoCodec { H264, Hevc };
 
-// The NAL units of an Annex-B byte stream, without their start codes. Bytes before the first
-// start code are not a NAL unit and are left out.
-std::vector<std::string_view> splitAnnexB(std::string_view stream);
-
-int nalType(VideoCodec codec, std::string_view nal);
 // SPS, PPS (and HEVC's VPS): they go into the decoder configuration, not into samples.
 bool isParameterSet(VideoCodec codec, std::string_view nal);
 

@@ -1,7 +1,13 @@
 #include "video/sps_colour.h"
 
 #include <algorithm>
+#include <string>
+#include <string_view>
 #include <vector>
+
+#include "core/annex_b.h"
+#include "core/bit_reader.h"
+#include "core/sps_syntax.h"
 
 namespace tov {
 namespace {
@@ -10,84 +16,15 @@ constexpr int32_t kCodecHevc = 1;
 constexpr int kH264Sps = 7;
 constexpr int kHevcSps = 33;
 
-// Reads fixed-width fields and Exp-Golomb numbers from a NAL unit's payload. Reading past the
-// end, or a number no valid stream has, sets failed() and yields zeros.
-class BitReader {
-  public:
-    explicit BitReader(std::vector<uint8_t> rbsp) : data_(std::move(rbsp)) {}
-    bool failed() const { return failed_; }
-
-    uint32_t bits(int n) {
-        uint32_t v = 0;
-        for (int i = 0; i < n; ++i) v = (v << 1) | bit();
-        return v;
-    }
-    void skip(int n) {
-        for (int i = 0; i < n; ++i) bit();
-    }
-    bool flag() { return bit() != 0; }
-    uint32_t ue() {
-        int zeros = 0;
-        while (!failed_ && bit() == 0) {
-            if (++zeros > 31) failed_ = true;
-        }
-        return failed_ ? 0 : ((1u << zeros) - 1) + bits(zeros);
-    }
-    void se() { ue(); }
-    // An Exp-Golomb count that must not exceed `limit` (a loop bound taken from the stream).
-    uint32_t count(uint32_t limit) {
-        const uint32_t v = ue();
-        if (v > limit) failed_ = true;
-        return failed_ ? 0 : v;
-    }
-
-  private:
-    uint32_t bit() {
-        if (pos_ >= data_.size() * 8) {
-            failed_ = true;
-            return 0;
-        }
-        const uint32_t b = (data_[pos_ / 8] >> (7 - pos_ % 8)) & 1u;
-        ++pos_;
-        return b;
-    }
-
-    std::vector<uint8_t> data_;
-    size_t pos_ = 0;
-    bool failed_ = false;
-};
-
-// The first NAL unit of `type` in an Annex-B stream, after its header bytes, with the
-// emulation-prevention bytes (a 3 after two zeros) taken out.
-std::vector<uint8_t> findPayload(int32_t codec, const uint8_t* data, size_t size, int type) {
-    const size_t headerBytes = codec == kCodecHevc ? 2 : 1;
-    size_t i = 0;
-    while (i + 3 <= size) {
-        if (data[i] != 0 || data[i + 1] != 0 || data[i + 2] != 1) {
-            ++i;
-            continue;
-        }
-        const size_t start = i + 3;
-        size_t end = start;
-        while (end + 3 <= size && !(data[end] == 0 && data[end + 1] == 0 && data[end + 2] <= 1)) {
-            ++end;
-        }
-        if (end + 3 > size) end = size;
-        i = end;
-        if (end - start <= headerBytes) continue;
-        const int nalType = codec == kCodecHevc ? (data[start] >> 1) & 0x3f : data[start] & 0x1f;
-        if (nalType != type) continue;
-        std::vector<uint8_t> rbsp;
-        int zeros = 0;
-        for (size_t k = start + headerBytes; k < end; ++k) {
-            if (zeros >= 2 && data[k] == 3) {
-                zeros = 0;
-                continue;
-            }
-            zeros = data[k] == 0 ? zeros + 1 : 0;
-            rbsp.push_back(data[k]);
-        }
-        return rbsp;
+// The payload of the first SPS that has one, emulation-prevention bytes taken out; empty when
+// there is none.
+std::string findSps(bool hevc, std::string_view csd) {
+    for (std::string_view nal : splitAnnexB(csd)) {
+        // A valid unit never holds three zero bytes; a damaged one is read up to them.
+        nal = nal.substr(0, nal.find(std::string_view("\0\0\0", 3)));
+        if (nalType(hevc, nal) != (hevc ? kHevcSps : kH264Sps)) continue;
+        std::string payload = nalPayload(hevc, nal);
+        if (!payload.empty()) return payload;
     }
     return {};
 }
@@ -111,19 +48,6 @@ StreamColour readVui(BitReader& r) {
     c.fullRange = fullRange;
     c.matrix = matrix;
     return c;
-}
-
-void skipH264ScalingList(BitReader& r, int size) {
-    int last = 8;
-    int next = 8;
-    for (int j = 0; j < size && !r.failed(); ++j) {
-        if (next != 0) {
-            const uint32_t v = r.ue();
-            const int delta = (v & 1) ? static_cast<int>((v + 1) / 2) : -static_cast<int>(v / 2);
-            next = (last + delta + 256) % 256;
-        }
-        if (next != 0) last = next;
-    }
 }
 
 StreamColour readH264(BitReader& r) {
@@ -182,22 +106,6 @@ StreamColour readH264(BitReader& r) {
     }
     if (r.failed() || !r.flag()) return {};  // vui_parameters_present_flag
     return readVui(r);
-}
-
-void skipHevcProfileTierLevel(BitReader& r, uint32_t maxSubLayersMinus1) {
-    r.skip(88);  // general profile space, tier, idc, compatibility and constraint flags
-    r.skip(8);   // general_level_idc
-    bool profilePresent[8] = {};
-    bool levelPresent[8] = {};
-    for (uint32_t i = 0; i < maxSubLayersMinus1; ++i) {
-        profilePresent[i] = r.flag();
-        levelPresent[i] = r.flag();
-    }
-    if (maxSubLayersMinus1 > 0) r.skip(2 * static_cast<int>(8 - maxSubLayersMinus1));
-    for (uint32_t i = 0; i < maxSubLayersMinus1; ++i) {
-        if (profilePresent[i]) r.skip(88);
-        if (levelPresent[i]) r.skip(8);
-    }
 }
 
 void skipHevcScalingListData(BitReader& r) {
@@ -288,7 +196,7 @@ StreamColour readHevc(BitReader& r) {
 StreamColour colourFromParameterSets(int32_t codec, const uint8_t* csd, size_t size) {
     if (!csd) return {};
     const bool hevc = codec == kCodecHevc;
-    std::vector<uint8_t> sps = findPayload(codec, csd, size, hevc ? kHevcSps : kH264Sps);
+    std::string sps = findSps(hevc, std::string_view(reinterpret_cast<const char*>(csd), size));
     if (sps.empty()) return {};
     BitReader r(std::move(sps));
     return hevc ? readHevc(r) : readH264(r);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/annex_b.h"
 #include "core/json.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -22,7 +23,7 @@ std::vector<AccessUnit> accessUnits(VideoCodec codec, const std::string& stream)
     std::vector<AccessUnit> out;
     std::string pending;  // parameter sets and the like, for the next picture
     for (std::string_view nal : splitAnnexB(stream)) {
-        const int type = nalType(codec, nal);
+        const int type = nalType(!h264, nal);
         const bool slice = h264 ? (type == 1 || type == 5) : type <= 21;
         std::string unit = std::string("\0\0\0\1", 4) + std::string(nal);
         if (!slice) {

@@ -1,12 +1,12 @@
 // The picture size a sequence parameter set describes, after its cropping window.
 #pragma once
 
-#include <string>
+#include <string_view>
 
 namespace tov::phonesim {
 
 // `sps` is one NAL unit, header included; false when it cannot be read.
-bool readH264SpsSize(const std::string& sps, int& width, int& height);
-bool readHevcSpsSize(const std::string& sps, int& width, int& height);
+bool readH264SpsSize(std::string_view sps, int& width, int& height);
+bool readHevcSpsSize(std::string_view sps, int& width, int& height);
 
 }  // namespace tov::phonesim

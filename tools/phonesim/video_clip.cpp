@@ -1,5 +1,6 @@
 #include "tools/phonesim/video_clip.h"
 
+#include "core/annex_b.h"
 #include "tools/phonesim/sps_size.h"
 
 namespace tov::phonesim {
@@ -17,9 +18,9 @@ struct NalInfo {
     bool firstSlice = false;  // a picture's first slice opens a new access unit
 };
 
-NalInfo describeH264(const std::string& nal) {
+NalInfo describeH264(std::string_view nal) {
     NalInfo info;
-    const int type = nal[0] & 0x1f;
+    const int type = nalType(/*hevc=*/false, nal);
     if (type == 1 || type == 5) {
         info.role = NalRole::Picture;
         info.key = type == 5;
@@ -36,10 +37,10 @@ NalInfo describeH264(const std::string& nal) {
     return info;
 }
 
-NalInfo describeHevc(const std::string& nal) {
+NalInfo describeHevc(std::string_view nal) {
     NalInfo info;
     if (nal.size() < 2) return info;
-    const int type = (nal[0] >> 1) & 0x3f;
+    const int type = nalType(/*hevc=*/true, nal);
     if (type <= 31) {
         info.role = NalRole::Picture;
         info.key = type >= 16 && type <= 23;
@@ -66,27 +67,6 @@ size_t VideoClip::nextKey(size_t from) const {
     return 0;
 }
 
-std::vector<std::string> splitNalUnits(const std::string& stream) {
-    std::vector<std::string> nals;
-    size_t i = 0;
-    size_t start = std::string::npos;
-    while (i + 3 <= stream.size()) {
-        if (stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 1) {
-            if (start != std::string::npos) {
-                size_t end = i;
-                while (end > start && stream[end - 1] == 0) --end;  // trailing zero bytes
-                if (end > start) nals.push_back(stream.substr(start, end - start));
-            }
-            i += 3;
-            start = i;
-        } else {
-            ++i;
-        }
-    }
-    if (start != std::string::npos && start < stream.size()) nals.push_back(stream.substr(start));
-    return nals;
-}
-
 bool parseVideoClip(const std::string& stream, VideoCodec codec, VideoClip& clip,
                     std::string& error) {
     clip = VideoClip{};
@@ -100,7 +80,7 @@ bool parseVideoClip(const std::string& stream, VideoCodec codec, VideoClip& clip
         current = AccessUnit{};
         currentHasPicture = false;
     };
-    for (const std::string& nal : splitNalUnits(stream)) {
+    for (std::string_view nal : splitAnnexB(stream)) {
         const NalInfo info = hevc ? describeHevc(nal) : describeH264(nal);
         // After a picture, anything that may only come first opens the next access unit.
         if (currentHasPicture &&
@@ -110,12 +90,13 @@ bool parseVideoClip(const std::string& stream, VideoCodec codec, VideoClip& clip
         }
         if (info.role == NalRole::ParameterSet) {
             if (sets[static_cast<size_t>(info.setIndex)].empty()) {
-                sets[static_cast<size_t>(info.setIndex)] = nal;
+                sets[static_cast<size_t>(info.setIndex)] = std::string(nal);
             }
             continue;
         }
         if (info.role == NalRole::Delimiter) continue;
-        current.bytes += kStartCode + nal;
+        current.bytes += kStartCode;
+        current.bytes += nal;
         if (info.role == NalRole::Picture) currentHasPicture = true;
         if (info.key) current.key = true;
     }

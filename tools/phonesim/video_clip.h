@@ -26,9 +26,6 @@ struct VideoClip {
     size_t nextKey(size_t from) const;
 };
 
-// NAL units of an Annex-B stream, without their start codes.
-std::vector<std::string> splitNalUnits(const std::string& stream);
-
 // False (with a reason) when the stream lacks parameter sets or a key picture.
 bool parseVideoClip(const std::string& stream, VideoCodec codec, VideoClip& clip,
                     std::string& error);

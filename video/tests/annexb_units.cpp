@@ -1,58 +1,33 @@
 #include "video/tests/annexb_units.h"
 
+#include <cstddef>
+#include <string_view>
+
+#include "core/annex_b.h"
 #include "platform/text.h"
 
 namespace tov::test {
-namespace {
-
-struct Nal {
-    size_t start;    // the start code
-    size_t payload;  // the header byte
-    size_t end;
-};
-
-std::vector<Nal> findNals(const std::string& s) {
-    std::vector<Nal> nals;
-    size_t i = 0;
-    const size_t n = s.size();
-    auto startCodeAt = [&](size_t at, size_t* len) {
-        if (at + 3 <= n && s[at] == 0 && s[at + 1] == 0 && s[at + 2] == 1) {
-            *len = 3;
-            return true;
-        }
-        if (at + 4 <= n && s[at] == 0 && s[at + 1] == 0 && s[at + 2] == 0 && s[at + 3] == 1) {
-            *len = 4;
-            return true;
-        }
-        return false;
-    };
-    while (i < n) {
-        size_t len = 0;
-        if (startCodeAt(i, &len)) {
-            if (!nals.empty()) nals.back().end = i;
-            nals.push_back({i, i + len, n});
-            i += len;
-        } else {
-            ++i;
-        }
-    }
-    return nals;
-}
-
-}  // namespace
 
 SplitStream splitH264(const std::string& stream, bool stripParameterSets) {
     SplitStream out;
     bool unitHasSlice = false;
     bool csdTaken = false;
-    for (const Nal& nal : findNals(stream)) {
-        if (nal.payload >= nal.end) continue;
-        const auto header = static_cast<uint8_t>(stream[nal.payload]);
-        const int type = header & 0x1F;
+    const std::vector<std::string_view> nals = splitAnnexB(stream);
+    // Each NAL unit's bytes run from its start code (four bytes where a zero leads it) to the
+    // next one's: trailing zeros stay with the unit they follow.
+    auto codeAt = [&](size_t k) {
+        if (k == nals.size()) return stream.size();
+        const size_t at = static_cast<size_t>(nals[k].data() - stream.data()) - 3;
+        return at > 0 && stream[at - 1] == 0 ? at - 1 : at;
+    };
+    for (size_t k = 0; k < nals.size(); ++k) {
+        const std::string_view nal = nals[k];
+        const auto begin = stream.begin() + static_cast<std::ptrdiff_t>(codeAt(k));
+        const auto end = stream.begin() + static_cast<std::ptrdiff_t>(codeAt(k + 1));
+        const int type = nalType(/*hevc=*/false, nal);
         const bool slice = type == 1 || type == 5;
         // first_mb_in_slice is 0 (Exp-Golomb "1") on the first slice of a picture.
-        const bool firstSlice = slice && nal.payload + 1 < nal.end &&
-                                (static_cast<uint8_t>(stream[nal.payload + 1]) & 0x80);
+        const bool firstSlice = slice && nal.size() > 1 && (static_cast<uint8_t>(nal[1]) & 0x80);
         const bool startsUnit =
             out.units.empty() ||
             (unitHasSlice && (type == 9 || type == 7 || type == 8 || type == 6 || firstSlice));
@@ -62,16 +37,14 @@ SplitStream splitH264(const std::string& stream, bool stripParameterSets) {
         }
         AccessUnit& unit = out.units.back();
         const bool parameterSet = type == 7 || type == 8;
-        if (parameterSet && !csdTaken) {
-            out.csd.insert(out.csd.end(), stream.begin() + nal.start, stream.begin() + nal.end);
-        }
+        if (parameterSet && !csdTaken) out.csd.insert(out.csd.end(), begin, end);
         if (slice) {
             unitHasSlice = true;
             if (!out.csd.empty()) csdTaken = true;
         }
         if (type == 5) unit.key = true;
         if (parameterSet && stripParameterSets) continue;
-        unit.bytes.insert(unit.bytes.end(), stream.begin() + nal.start, stream.begin() + nal.end);
+        unit.bytes.insert(unit.bytes.end(), begin, end);
     }
     return out;
 }

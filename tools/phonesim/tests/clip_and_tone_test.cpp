@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/annex_b.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "tools/phonesim/pcm_tone.h"
@@ -26,15 +27,15 @@ TEST(VideoClip, RecordedClipIsCutIntoAccessUnitsWithParameterSetsApart) {
     ASSERT_EQ(clip.units.size(), 90u);
     for (size_t i = 0; i < clip.units.size(); ++i) {
         EXPECT_EQ(clip.units[i].key, i % 30 == 0) << "unit " << i;
-        for (const std::string& nal : splitNalUnits(clip.units[i].bytes)) {
-            const int type = nal[0] & 0x1f;
+        for (std::string_view nal : splitAnnexB(clip.units[i].bytes)) {
+            const int type = nalType(/*hevc=*/false, nal);
             EXPECT_TRUE(type != 7 && type != 8 && type != 9) << "unit " << i << " type " << type;
             if (type == 5) {
                 EXPECT_TRUE(clip.units[i].key);
             }
         }
     }
-    const std::vector<std::string> config = splitNalUnits(clip.config);
+    const std::vector<std::string_view> config = splitAnnexB(clip.config);
     ASSERT_EQ(config.size(), 2u);
     EXPECT_EQ(config[0][0] & 0x1f, 7);
     EXPECT_EQ(config[1][0] & 0x1f, 8);
@@ -62,15 +63,6 @@ TEST(VideoClip, NextKeyWrapsRound) {
     EXPECT_EQ(clip.nextKey(61), 0u);
 }
 
-TEST(VideoClip, StartCodesOfThreeAndFourBytesAndTrailingZeros) {
-    const std::string stream("\0\0\0\1\x67\x11\0\0\1\x68\x22\0\0\0\0\1\x65\x33\x44", 19);
-    const std::vector<std::string> nals = splitNalUnits(stream);
-    ASSERT_EQ(nals.size(), 3u);
-    EXPECT_EQ(nals[0], std::string("\x67\x11", 2));
-    EXPECT_EQ(nals[1], std::string("\x68\x22", 2));
-    EXPECT_EQ(nals[2], std::string("\x65\x33\x44", 3));
-}
-
 TEST(VideoClip, UnusableStreamsAreRefusedWithAReason) {
     VideoClip clip;
     std::string error;
@@ -78,11 +70,10 @@ TEST(VideoClip, UnusableStreamsAreRefusedWithAReason) {
     EXPECT_FALSE(error.empty());
     // Parameter sets but no picture.
     const std::string stream = media("phone_h264_320x640.h264");
-    const std::vector<std::string> nals = splitNalUnits(stream);
     std::string setsOnly;
-    for (const std::string& nal : nals) {
-        if ((nal[0] & 0x1f) == 7 || (nal[0] & 0x1f) == 8)
-            setsOnly += std::string("\0\0\0\1", 4) + nal;
+    for (std::string_view nal : splitAnnexB(stream)) {
+        const int type = nalType(/*hevc=*/false, nal);
+        if (type == 7 || type == 8) setsOnly.append("\0\0\0\1", 4).append(nal);
     }
     EXPECT_FALSE(parseVideoClip(setsOnly, VideoCodec::H264, clip, error));
     EXPECT_NE(error.find("key"), std::string::npos);
@@ -103,7 +94,7 @@ TEST(VideoClip, HevcClipKeepsVpsSpsPpsApartAndKeysOnIrapPictures) {
     ASSERT_EQ(clip.units.size(), 30u);  // one second at 30 pictures a second
     EXPECT_TRUE(clip.units[0].key);
     for (size_t i = 1; i < clip.units.size(); ++i) EXPECT_FALSE(clip.units[i].key) << i;
-    const std::vector<std::string> sets = splitNalUnits(clip.config);
+    const std::vector<std::string_view> sets = splitAnnexB(clip.config);
     ASSERT_EQ(sets.size(), 3u);
     EXPECT_EQ((sets[0][0] >> 1) & 0x3f, 32);
     EXPECT_EQ((sets[1][0] >> 1) & 0x3f, 33);

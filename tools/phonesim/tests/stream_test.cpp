@@ -1,4 +1,5 @@
 // Forwards and the stream server, seen from a plain client as the PC program sees them.
+#include "core/annex_b.h"
 #include "phone/adb_runner.h"
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -7,7 +8,6 @@
 #include "tests/support/test_support.h"
 #include "tools/phonesim/sps_size.h"
 #include "tools/phonesim/tests/sim_fixture.h"
-#include "tools/phonesim/video_clip.h"
 
 namespace tov::phonesim::test {
 namespace {
@@ -106,7 +106,7 @@ TEST_F(Stream, ScriptedSessionFromOptionsToStop) {
     EXPECT_EQ(readU16(u8(r.payload) + 2), 640);
     EXPECT_EQ(readU16(u8(r.payload) + 4), 30);
     EXPECT_EQ(readU16(u8(r.payload) + 6), 0);
-    const std::vector<std::string> sets = splitNalUnits(r.payload.substr(8));
+    const std::vector<std::string_view> sets = splitAnnexB(std::string_view(r.payload).substr(8));
     ASSERT_EQ(sets.size(), 2u);
     int w = 0, h = 0;
     ASSERT_TRUE(readH264SpsSize(sets[0], w, h));
@@ -122,9 +122,9 @@ TEST_F(Stream, ScriptedSessionFromOptionsToStop) {
         r = client.receive(2000);
         ASSERT_TRUE(r.ok) << "after " << video << " pictures";
         if (r.type == 3) {
-            const std::vector<std::string> nals = splitNalUnits(r.payload);
             bool idr = false;
-            for (const std::string& n : nals) idr = idr || (n[0] & 0x1f) == 5;
+            for (std::string_view n : splitAnnexB(r.payload))
+                idr = idr || nalType(/*hevc=*/false, n) == 5;
             EXPECT_EQ((r.flags & 1) != 0, idr);
             if (video == 0) {
                 EXPECT_TRUE(idr) << "the stream starts with a key picture";
@@ -237,8 +237,8 @@ TEST_F(Stream, HevcOnlyWhenThePcDecodesItAndTheChoiceAllows) {
         EXPECT_TRUE(picture.flags & 1);
         if (c.codec == 1) {
             bool idr = false;
-            for (const std::string& nal : splitNalUnits(picture.payload)) {
-                const int type = (nal[0] >> 1) & 0x3f;
+            for (std::string_view nal : splitAnnexB(picture.payload)) {
+                const int type = nalType(/*hevc=*/true, nal);
                 idr = idr || type == 19 || type == 20;
             }
             EXPECT_TRUE(idr) << "an IDR picture of HEVC";
