@@ -18,6 +18,7 @@ constexpr float kOfferHeight = 40;
 constexpr float kLabelHeight = 18;
 constexpr float kCloseWidth = 80;
 constexpr float kRetryWidth = 110;
+constexpr float kAnotherWidth = 170;
 constexpr float kCodeWidth = 120;
 constexpr float kSubmitWidth = 100;
 // A little over the smallest module, so that a camera across a desk reads it easily.
@@ -46,6 +47,44 @@ std::wstring fieldText(const PanelState& state, int hit, const std::wstring& com
     return state.edit.hit == hit ? state.edit.text : committed;
 }
 
+void clearFields(PanelState& state) {
+    state.pairAddress.clear();
+    state.pairCode.clear();
+}
+
+// Paired and connected: the code is used up and no longer watched, so the card says so and
+// offers a fresh one for another phone instead of showing it.
+void connectedCard(PageLayout& page) {
+    PageContext& ctx = page.ctx();
+    const PanelCallbacks& cb = ctx.callbacks;
+    PanelState& state = ctx.state;
+    const RectF& column = page.column();
+    const float innerWidth = column.width() - 2 * kPad;
+    const std::wstring status = widen(ctx.model.wifiState.status);
+    const float statusH = ctx.textHeight(status, Font::Text13_5, innerWidth);
+    const RectF card = page.reserve(kPad + kTitleHeight + 14 + statusH + 14 + kFieldHeight + kPad);
+    page.gap(24);
+    ctx.draw.fill(card, rgb(colors::kCardFill), 8);
+    ctx.draw.stroke(card.inflated(-0.5f, -0.5f), rgb(colors::kUpdateCardBorder), 8);
+    const float left = card.left + kPad, right = card.right - kPad;
+    float y = card.top + kPad;
+    ctx.draw.text(L"Pair a phone over Wi-Fi", {left, y, right - kCloseWidth, y + kTitleHeight},
+                  Font::Display15, rgb(colors::kPrimaryText), false, Align::Leading, true);
+    drawButton(ctx, {right - kCloseWidth, y - 4, right, y + kTitleHeight + 4}, hit::kPairClose,
+               L"Done", true, [&cb, &state] {
+                   clearFields(state);
+                   invoke(cb.closePairing);
+               });
+    y += kTitleHeight + 14;
+    ctx.draw.text(status, {left, y, right, y + statusH}, Font::Text13_5, rgb(colors::kReady), true);
+    y += statusH + 14;
+    drawButton(ctx, {left, y, left + kAnotherWidth, y + kFieldHeight}, hit::kPairRetry,
+               L"Pair another phone", true, [&cb, &state] {
+                   clearFields(state);
+                   invoke(cb.openPairing);
+               });
+}
+
 }  // namespace
 
 void pairingCard(PageLayout& page) {
@@ -55,6 +94,10 @@ void pairingCard(PageLayout& page) {
     const PanelCallbacks& cb = ctx.callbacks;
     PanelState& state = ctx.state;
     const RectF& column = page.column();
+    if (w.step == WifiStep::Connected) {
+        connectedCard(page);
+        return;
+    }
 
     const QrSymbol symbol = w.pairingText.empty() ? QrSymbol{} : encodeQr(w.pairingText);
     const int modules = symbol.empty() ? kPairingModules : symbol.size;
@@ -90,8 +133,7 @@ void pairingCard(PageLayout& page) {
                   Font::Display15, rgb(colors::kPrimaryText), false, Align::Leading, true);
     drawButton(ctx, {right - kCloseWidth, y - 4, right, y + kTitleHeight + 4}, hit::kPairClose,
                L"Close", true, [&cb, &state] {
-                   state.pairAddress.clear();
-                   state.pairCode.clear();
+                   clearFields(state);
                    invoke(cb.closePairing);
                });
     y += kTitleHeight + 14;

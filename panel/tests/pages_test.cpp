@@ -349,6 +349,23 @@ TEST(Pages, ThePairingCardShowsTheModelsCodeAndItsControlsReachTheApp) {
     h.click(kPairRetry);
     EXPECT_EQ(h.rec().calls, (Calls{"pairWithCode:192.168.1.21:37123,482913", "closePairing",
                                     "pairWithCode:10.0.0.5:41234,", "openPairing"}));
+
+    // Connected: the used code is neither shown nor kept; another phone gets a fresh card.
+    h.rec().calls.clear();
+    h.click(kPairCode);
+    for (wchar_t c : std::wstring(L"482913")) h.view().character(c);
+    w.step = WifiStep::Connected;
+    w.canRetry = false;
+    w.status = "Samsung SM-S911B is connected over Wi-Fi.";
+    h.paint();
+    for (const DrawOp& op : h.view().drawList().ops()) EXPECT_NE(op.kind, DrawOp::Kind::QrCode);
+    EXPECT_EQ(h.region(kPairSubmit), nullptr);
+    EXPECT_TRUE(h.hasText(L"Samsung SM-S911B is connected over Wi-Fi."));
+    h.click(kPairRetry);
+    w.step = WifiStep::Looking;
+    h.paint();
+    EXPECT_FALSE(h.region(kPairSubmit)->enabled) << "the fields start empty";
+    EXPECT_EQ(h.rec().calls, (Calls{"openPairing"}));
 }
 
 }  // namespace
