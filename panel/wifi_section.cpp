@@ -25,7 +25,8 @@ void wifiSection(PageLayout& page) {
     const PanelCallbacks& cb = ctx.callbacks;
     PanelState& state = ctx.state;
     std::vector<Row> rows;
-    const bool open = m.wifiState.cardOpen;
+    // A card that has connected its phone is done: Pair starts a fresh one.
+    const bool open = m.wifiState.cardOpen && m.wifiState.step != WifiStep::Connected;
     rows.push_back(
         {L"Pair a phone over Wi-Fi",
          L"Scan a QR code with the phone, or type the code it shows (Android 11 and later). No "

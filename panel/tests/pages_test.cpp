@@ -361,6 +361,7 @@ TEST(Pages, ThePairingCardShowsTheModelsCodeAndItsControlsReachTheApp) {
     for (const DrawOp& op : h.view().drawList().ops()) EXPECT_NE(op.kind, DrawOp::Kind::QrCode);
     EXPECT_EQ(h.region(kPairSubmit), nullptr);
     EXPECT_TRUE(h.hasText(L"Samsung SM-S911B is connected over Wi-Fi."));
+    EXPECT_TRUE(h.region(kWifiPair)->enabled);
     h.click(kPairRetry);
     w.step = WifiStep::Looking;
     h.paint();
