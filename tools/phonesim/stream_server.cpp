@@ -293,7 +293,9 @@ class StreamConnection {
                         unit = clip_->nextKey(unit);
                     }
                     const AccessUnit& au = clip_->units[unit];
-                    const int64_t stamp = phoneClock();
+                    // Stamped with the time of its capture, on the frame clock, as an encoder
+                    // does: a thread that woke late sends it late, not with a later stamp.
+                    const int64_t stamp = nextVideo + clockOffset_;
                     if (!sender_.send(static_cast<uint8_t>(PacketType::Video), au.bytes,
                                       au.key ? kKeyFrameFlag : 0, stamp)) {
                         return;
