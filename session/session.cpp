@@ -37,7 +37,7 @@ void Session::start() {
 
 void Session::stop(bool sendStop) {
     if (!thread_.joinable()) return;
-    if (sendStop) connection_.socket().send(PacketType::Stop, nullptr, 0);
+    if (sendStop) connection_.socket().sendLast(PacketType::Stop);
     waiter_.setStopping(true);
     connection_.socket().shutdown();
     thread_.join();
@@ -49,8 +49,8 @@ void Session::setStreaming(bool on) {
         generation_.fetch_add(1);
         streaming_.store(true);
     } else {
-        // The stop packet goes out whole before the socket is shut down.
-        connection_.socket().send(PacketType::Stop, nullptr, 0);
+        // The stop packet goes out whole before the socket is shut down, and nothing after it.
+        connection_.socket().sendLast(PacketType::Stop);
         streaming_.store(false);
         connection_.socket().shutdown();
     }

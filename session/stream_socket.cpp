@@ -3,8 +3,10 @@
 namespace tov {
 
 void StreamSocket::set(std::shared_ptr<TcpSocket> socket) {
+    std::lock_guard<std::mutex> sending(sendMutex_);
     std::lock_guard<std::mutex> lock(socketMutex_);
     socket_ = std::move(socket);
+    ended_ = false;
 }
 
 void StreamSocket::close() {
@@ -26,10 +28,21 @@ std::shared_ptr<TcpSocket> StreamSocket::get() const {
     return socket_;
 }
 
+bool StreamSocket::sendLast(PacketType type) {
+    std::lock_guard<std::mutex> lock(sendMutex_);
+    const bool sent = sendLocked(buildOutgoingPacket(type, nullptr, 0));
+    ended_ = true;
+    return sent;
+}
+
 bool StreamSocket::send(PacketType type, const void* payload, size_t size) {
     if (size > kMaxPayloadSize) return false;
     const std::vector<uint8_t> packet = buildOutgoingPacket(type, payload, size);
     std::lock_guard<std::mutex> lock(sendMutex_);
+    return !ended_ && sendLocked(packet);
+}
+
+bool StreamSocket::sendLocked(const std::vector<uint8_t>& packet) {
     const std::shared_ptr<TcpSocket> socket = get();
     if (!socket) return false;
     if (socket->sendAll(packet.data(), packet.size())) return true;

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "platform/socket.h"
 #include "session/packet.h"
@@ -26,12 +27,18 @@ class StreamSocket {
     // shuts the connection down.
     bool send(PacketType type, const void* payload, size_t size);
     bool send(PacketType type, const TextMap& map);
+    // A packet with no payload that ends what this connection carries (the stop): a ping or any
+    // other send from another thread after it fails, until the next socket is set.
+    bool sendLast(PacketType type);
 
   private:
+    bool sendLocked(const std::vector<uint8_t>& packet);
+
     mutable std::mutex socketMutex_;
     std::shared_ptr<TcpSocket> socket_;
     // Keeps packets from different threads from interleaving.
     std::mutex sendMutex_;
+    bool ended_ = false;  // guarded by sendMutex_
 };
 
 }  // namespace tov

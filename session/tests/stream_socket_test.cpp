@@ -56,6 +56,29 @@ TEST(StreamSocket, SendingWithoutASocketOrOverTheLimitFails) {
     EXPECT_TRUE(socket.send(PacketType::Stop, nullptr, 0));
 }
 
+// A ping from the ping thread between Stop stream's stop and the shutdown reached the phone
+// after the stop.
+TEST(StreamSocket, NothingFollowsTheStopUntilTheNextConnection) {
+    auto pair = test::SocketPair::open();
+    ASSERT_TRUE(pair.ok());
+    StreamSocket socket;
+    socket.set(std::move(pair.pc));
+    EXPECT_TRUE(socket.sendLast(PacketType::Stop));
+    const uint8_t stamp[8] = {};
+    EXPECT_FALSE(socket.send(PacketType::Ping, stamp, sizeof stamp));
+    socket.close();
+    PacketReader reader;
+    Packet p;
+    ASSERT_EQ(reader.receive(*pair.phone, p), ReceiveStatus::Ok);
+    EXPECT_EQ(p.header.type, static_cast<uint8_t>(PacketType::Stop));
+    EXPECT_NE(reader.receive(*pair.phone, p), ReceiveStatus::Ok);
+
+    auto next = test::SocketPair::open();
+    ASSERT_TRUE(next.ok());
+    socket.set(std::move(next.pc));
+    EXPECT_TRUE(socket.send(PacketType::Ping, stamp, sizeof stamp));
+}
+
 TEST(StreamSocket, APhoneThatStopsReadingCannotBlockASenderForGood) {
     auto pair = test::SocketPair::open();
     ASSERT_TRUE(pair.ok());
