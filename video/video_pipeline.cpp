@@ -145,12 +145,14 @@ void VideoPipeline::run() {
 }
 
 void VideoPipeline::handleConfig(VideoItem& item) {
-    presenter_.configArrived(item.width, item.height);
     width_ = item.width;
     height_ = item.height;
     fps_ = item.fps < 1 ? 60 : item.fps;
     codec_ = item.codec;
     presenter_.setStream(width_, height_, fps_);
+    // Only now is the window reshaped: the phone's screen size shapes a window that has no stream
+    // size yet, and seen in between it would be posted after this shape and undo it.
+    presenter_.configArrived(item.width, item.height);
     csd_ = std::move(item.bytes);
     streamColour_ = colourFromParameterSets(codec_, csd_.data(), csd_.size());
     queue_.setWaitingForKey();

@@ -87,6 +87,7 @@ void FakePresenter::setStream(int32_t width, int32_t height, int32_t fps) {
 }
 
 void FakePresenter::configArrived(int32_t, int32_t) {
+    if (streamWidth <= 0) ++shapedWithoutSize;
     ++configs;
 }
 

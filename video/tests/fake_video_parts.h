@@ -114,6 +114,7 @@ class FakePresenter : public FramePresenter {
     std::atomic<int> streamHeight{-1};
     std::atomic<int> streamFps{-1};
     std::atomic<int> configs{0};
+    std::atomic<int> shapedWithoutSize{0};  // window reshapes asked before the stream's size was set
 
   private:
     mutable std::mutex mutex_;

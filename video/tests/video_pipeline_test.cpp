@@ -158,6 +158,9 @@ TEST_F(VideoPipelineTest, ConfigWithoutAUsableRateRunsAt60AndKeepsTheCodec) {
     EXPECT_EQ(decoder.opens()[1].fps, 60);
     EXPECT_EQ(presenter.streamFps, 60);
     EXPECT_EQ(presenter.configs, 2);
+    // The window is reshaped to the stream once its size is known: the phone's screen size,
+    // which shapes a window without a stream, must not follow and undo it.
+    EXPECT_EQ(presenter.shapedWithoutSize, 0);
     EXPECT_NE(log().find("video: config 1080x2400 @60, csd 0 bytes"), std::string::npos);
     // Without csd a key frame goes to the decoder as it is.
     fed(1, true);
