@@ -24,6 +24,9 @@ tov_wine_setup() {
     export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
     tov_wine=wine
     [ -x /usr/lib/wine/wine64 ] && tov_wine=/usr/lib/wine/wine64
+    # A run that was cut short can leave its Wine running in the prefix, tied to a display that
+    # is gone: the next Tovenmar.exe would then never show a window.
+    wineserver -k 2>/dev/null || true
     if [ ! -d "$WINEPREFIX" ]; then
         echo "Making the Wine prefix (once)…"
         "$tov_wine" wineboot -i >/dev/null 2>&1 || true
