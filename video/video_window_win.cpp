@@ -230,6 +230,8 @@ void VideoWindow::fitToShape(int32_t width, int32_t height) {
                                     {work.left, work.top, work.right, work.bottom});
     SetWindowPos(window_, nullptr, placed.left, placed.top, placed.width(), placed.height(),
                  SWP_NOACTIVATE | SWP_NOZORDER);
+    logLine("video: window shaped for %dx%d, client %dx%d", width, height, client.width,
+            client.height);
 }
 
 LRESULT CALLBACK VideoWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
