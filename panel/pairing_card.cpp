@@ -52,6 +52,30 @@ void clearFields(PanelState& state) {
     state.pairCode.clear();
 }
 
+// The card's frame, title and close button around a body of `bodyHeight`; the body's top, with
+// its left and right edges.
+float cardFrame(PageLayout& page, float bodyHeight, const wchar_t* closeLabel, float& left,
+                float& right) {
+    PageContext& ctx = page.ctx();
+    const PanelCallbacks& cb = ctx.callbacks;
+    PanelState& state = ctx.state;
+    const RectF card = page.reserve(kPad + kTitleHeight + 14 + bodyHeight + kPad);
+    page.gap(24);
+    ctx.draw.fill(card, rgb(colors::kCardFill), 8);
+    ctx.draw.stroke(card.inflated(-0.5f, -0.5f), rgb(colors::kUpdateCardBorder), 8);
+    left = card.left + kPad;
+    right = card.right - kPad;
+    const float y = card.top + kPad;
+    ctx.draw.text(L"Pair a phone over Wi-Fi", {left, y, right - kCloseWidth, y + kTitleHeight},
+                  Font::Display15, rgb(colors::kPrimaryText), false, Align::Leading, true);
+    drawButton(ctx, {right - kCloseWidth, y - 4, right, y + kTitleHeight + 4}, hit::kPairClose,
+               closeLabel, true, [&cb, &state] {
+                   clearFields(state);
+                   invoke(cb.closePairing);
+               });
+    return y + kTitleHeight + 14;
+}
+
 // Paired and connected: the code is used up and no longer watched, so the card says so and
 // offers a fresh one for another phone instead of showing it.
 void connectedCard(PageLayout& page) {
@@ -62,20 +86,8 @@ void connectedCard(PageLayout& page) {
     const float innerWidth = column.width() - 2 * kPad;
     const std::wstring status = widen(ctx.model.wifiState.status);
     const float statusH = ctx.textHeight(status, Font::Text13_5, innerWidth);
-    const RectF card = page.reserve(kPad + kTitleHeight + 14 + statusH + 14 + kFieldHeight + kPad);
-    page.gap(24);
-    ctx.draw.fill(card, rgb(colors::kCardFill), 8);
-    ctx.draw.stroke(card.inflated(-0.5f, -0.5f), rgb(colors::kUpdateCardBorder), 8);
-    const float left = card.left + kPad, right = card.right - kPad;
-    float y = card.top + kPad;
-    ctx.draw.text(L"Pair a phone over Wi-Fi", {left, y, right - kCloseWidth, y + kTitleHeight},
-                  Font::Display15, rgb(colors::kPrimaryText), false, Align::Leading, true);
-    drawButton(ctx, {right - kCloseWidth, y - 4, right, y + kTitleHeight + 4}, hit::kPairClose,
-               L"Done", true, [&cb, &state] {
-                   clearFields(state);
-                   invoke(cb.closePairing);
-               });
-    y += kTitleHeight + 14;
+    float left = 0, right = 0;
+    float y = cardFrame(page, statusH + 14 + kFieldHeight, L"Done", left, right);
     ctx.draw.text(status, {left, y, right, y + statusH}, Font::Text13_5, rgb(colors::kReady), true);
     y += statusH + 14;
     drawButton(ctx, {left, y, left + kAnotherWidth, y + kFieldHeight}, hit::kPairRetry,
@@ -120,23 +132,10 @@ void pairingCard(PageLayout& page) {
     const float noneH = ctx.textHeight(none, Font::Text12, innerWidth);
     const float offersBlock = 26 + (offers == 0 ? noneH : kOfferHeight * offers);
     const float fieldsBlock = kLabelHeight + 4 + kFieldHeight;
-    const float height = kPad + kTitleHeight + 14 + topBlock + kBlockGap + offersBlock + kBlockGap +
-                         fieldsBlock + kPad;
+    const float body = topBlock + kBlockGap + offersBlock + kBlockGap + fieldsBlock;
 
-    const RectF card = page.reserve(height);
-    page.gap(24);
-    ctx.draw.fill(card, rgb(colors::kCardFill), 8);
-    ctx.draw.stroke(card.inflated(-0.5f, -0.5f), rgb(colors::kUpdateCardBorder), 8);
-    const float left = card.left + kPad, right = card.right - kPad;
-    float y = card.top + kPad;
-    ctx.draw.text(L"Pair a phone over Wi-Fi", {left, y, right - kCloseWidth, y + kTitleHeight},
-                  Font::Display15, rgb(colors::kPrimaryText), false, Align::Leading, true);
-    drawButton(ctx, {right - kCloseWidth, y - 4, right, y + kTitleHeight + 4}, hit::kPairClose,
-               L"Close", true, [&cb, &state] {
-                   clearFields(state);
-                   invoke(cb.closePairing);
-               });
-    y += kTitleHeight + 14;
+    float left = 0, right = 0;
+    float y = cardFrame(page, body, L"Close", left, right);
 
     // The code, and what to do with it.
     const RectF qrBox{left, y, left + qrSide, y + qrSide};
