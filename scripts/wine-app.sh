@@ -27,10 +27,7 @@ tov_wine_setup() {
     # A run that was cut short can leave its Wine running in the prefix, tied to a display that
     # is gone: the next Tovenmar.exe would then never show a window.
     wineserver -k 2>/dev/null || true
-    if [ ! -d "$WINEPREFIX" ]; then
-        echo "Making the Wine prefix (once)…"
-        "$tov_wine" wineboot -i >/dev/null 2>&1 || true
-    fi
+    "$root/scripts/wine-prefix.sh"
     trap tov_cleanup EXIT
 }
 

@@ -49,10 +49,7 @@ WineSession::WineSession() : prefix_(std::string(TOV_E2E_WORK_DIR) + "/wineprefi
     setEnv(L"WINEDEBUG", L"-all");
     setEnv(L"WINEDLLOVERRIDES", L"mscoree,mshtml=");
     setEnv(L"WINEARCH", L"win64");
-    if (!isFile(widen(prefix_ + "/.tovenmar-ready"))) {
-        shell(wineBinary() + " wineboot -i >/dev/null 2>&1; " + wineServer() + " -w");
-        writeFile(widen(prefix_ + "/.tovenmar-ready"), "");
-    }
+    shell(std::string(TOV_SOURCE_DIR) + "/scripts/wine-prefix.sh");
     killAll();
     removeTree(widen(dataFolder()));
 }
@@ -77,8 +74,8 @@ std::string WineSession::driveC() const {
 
 std::string WineSession::windowsPath(const std::string& unixPath) const {
     const std::string c = driveC() + "/";
-    std::string path = unixPath.rfind(c, 0) == 0 ? "C:\\" + unixPath.substr(c.size())
-                                                 : "Z:" + unixPath;
+    std::string path =
+        unixPath.rfind(c, 0) == 0 ? "C:\\" + unixPath.substr(c.size()) : "Z:" + unixPath;
     for (char& ch : path) {
         if (ch == '/') ch = '\\';
     }
@@ -141,8 +138,8 @@ bool windowSize(const std::string& windowId, int& width, int& height) {
 void typeKey(const std::string& windowId, const std::string& key) {
     // The pause lets the program take in the focus change before the key: a busy Wine can
     // otherwise see the key while its window is still inactive.
-    shell("xdotool windowraise " + windowId + " windowfocus --sync " + windowId + " sleep 0.3 key " +
-          key + " 2>/dev/null");
+    shell("xdotool windowraise " + windowId + " windowfocus --sync " + windowId +
+          " sleep 0.3 key " + key + " 2>/dev/null");
 }
 
 void raise(const std::string& windowId) {

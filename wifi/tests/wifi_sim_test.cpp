@@ -32,6 +32,8 @@ class WifiSim : public ::testing::Test {
 
     void SetUp() override { openLog(); }
     void TearDown() override {
+        // Stopped before it is let go: its change callback reads `monitor` until its thread ends.
+        if (monitor) monitor->stop();
         monitor.reset();
         wifi.reset();
         sim.stop();
