@@ -163,7 +163,9 @@ TEST_F(StreamE2E, PhoneAppStreamPictureInputUnplugAndClose) {
     ASSERT_TRUE(touched) << joined(sim_.events("p")) << log();
     for (const std::string& line : sim_.events("p")) {
         if (line.rfind("touch action=0", 0) != 0) continue;
-        EXPECT_NEAR(field(line, "x"), 32768, 700) << line;
+        EXPECT_NEAR(field(line, "x"), 32768, 700)
+            << line << " in a window of " << width << "x" << height << "\n"
+            << log();
         EXPECT_NEAR(field(line, "y"), 32768, 700) << line;
     }
 
