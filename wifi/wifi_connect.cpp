@@ -117,6 +117,7 @@ void WifiPhones::useOverWifiNow(const std::string& serial) {
         return;
     }
     publishNote(c.phone.name + " is connected over Wi-Fi. You can unplug the cable.", false);
+    unplugNoteKey_ = c.phone.key;
 }
 
 void WifiPhones::forgetNow(const std::string& key) {

@@ -114,7 +114,10 @@ void WifiPhones::setListedPhones(const std::vector<PhoneEntry>& phones) {
         std::lock_guard lock(mutex_);
         listed_ = phones;
     }
-    post([this] { nextReconnectMs_ = 0; });
+    post([this] {
+        nextReconnectMs_ = 0;
+        retireUnplugNote();
+    });
 }
 
 void WifiPhones::setUseWifi(bool on) {
@@ -160,11 +163,27 @@ void WifiPhones::publishCardStep(uint64_t generation, WifiStep step, const std::
 }
 
 void WifiPhones::publishNote(const std::string& note, bool failed) {
+    unplugNoteKey_.clear();
     publish([&](WifiState& s) {
         s.note = note;
         s.noteFailed = failed;
         ++s.noteNumber;
     });
+}
+
+void WifiPhones::retireUnplugNote() {
+    if (unplugNoteKey_.empty()) return;
+    std::vector<PhoneEntry> listed;
+    {
+        std::lock_guard lock(mutex_);
+        listed = listed_;
+    }
+    for (const PhoneEntry& phone : listed) {
+        if (phone.key == unplugNoteKey_ && phone.wifi && !phone.usb) {
+            publishNote(phone.name + " is connected over Wi-Fi.", false);
+            return;
+        }
+    }
 }
 
 void WifiPhones::publishRemembered() {

@@ -122,6 +122,8 @@ class WifiPhones {
     void publishCardStep(uint64_t generation, WifiStep step, const std::string& status,
                          bool canRetry = false);
     void publishNote(const std::string& note, bool failed);
+    // Once the phone of the "unplug the cable" note is listed without it, the note says so.
+    void retireUnplugNote();
     void publishRemembered();
 
     // The card (wifi_card.cpp).
@@ -165,6 +167,8 @@ class WifiPhones {
     uint64_t nextDiscoveryMs_ = 0;
     uint64_t nextReconnectMs_ = 0;
     std::shared_ptr<CommandCancel> workCancel_ = std::make_shared<CommandCancel>();
+    // The phone whose note asks for its cable to be unplugged, until it is or another note comes.
+    std::string unplugNoteKey_;
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;

@@ -236,6 +236,9 @@ TEST_F(WifiSim, ACabledPhoneSwitchesToWifiAndStaysWhenUnplugged) {
     ASSERT_TRUE(sim.ok("unplug c usb"));
     EXPECT_TRUE(test::waitFor([&] { return monitor->choice().serial == "192.168.1.30:5555"; }));
     EXPECT_TRUE(monitor->choice().wifi);
+    // The note no longer asks for what was done.
+    s = waitState([](const WifiState& s) { return s.note.find("unplug") == std::string::npos; });
+    EXPECT_EQ(s.note, "Google Pixel 7 is connected over Wi-Fi.");
 }
 
 // Also the program's start: a phone remembered in settings.ini is connected with no one asking.
