@@ -156,7 +156,7 @@ void VideoWindow::setExpectedSize(int32_t width, int32_t height) {
     const Size stream = streamSize();
     if (window_ && expectedSizeReshapeDue(previous, {width, height}, stream.width > 0)) {
         // Posted: this may run on any thread, and only the window's thread may move it.
-        PostMessageW(window_, kReshapeMessage, static_cast<WPARAM>(width),
+        PostMessageW(window_, kPhoneShapeMessage, static_cast<WPARAM>(width),
                      static_cast<LPARAM>(height));
     }
 }
@@ -312,6 +312,11 @@ LRESULT VideoWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;  // no beep for Alt+letter shortcuts
         case kReshapeMessage:
             fitToShape(static_cast<int32_t>(wParam), static_cast<int32_t>(lParam));
+            return 0;
+        case kPhoneShapeMessage:
+            if (streamSize().width <= 0) {
+                fitToShape(static_cast<int32_t>(wParam), static_cast<int32_t>(lParam));
+            }
             return 0;
         case WM_DROPFILES:
             filesDropped(reinterpret_cast<HDROP>(wParam));

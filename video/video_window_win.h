@@ -47,6 +47,9 @@ class VideoWindow {
   public:
     // The private message that reshapes the window to (wParam, lParam).
     static constexpr UINT kReshapeMessage = WM_APP + 1;
+    // The same for the phone's screen size, dropped if a stream's size is known by the time it is
+    // handled: the stream's shape, asked for from another thread, may have come first.
+    static constexpr UINT kPhoneShapeMessage = WM_APP + 2;
 
     explicit VideoWindow(VideoWindowCallbacks callbacks);
     ~VideoWindow();

@@ -229,9 +229,12 @@ TEST_F(VideoWindowTest, ThePhoneClipPlaysThroughTheWholeWindow) {
     EXPECT_NE(text.find("video: config 320x640 @30, csd "), std::string::npos);
     EXPECT_NE(text.find("decoder: open H.264 320x640 @30, "), std::string::npos);
     EXPECT_NE(text.find("render: back buffer "), std::string::npos);
-    // The first config gave the window the stream's portrait shape.
+    // The first config gave the window the stream's portrait shape, and the phone's screen shape,
+    // asked for before the stream was known but handled after, does not take it back.
     const Size client = clientSize(hwnd);
     EXPECT_LT(client.width, client.height);
+    SendMessageW(hwnd, VideoWindow::kPhoneShapeMessage, 1080, 2400);
+    EXPECT_EQ(clientSize(hwnd), client);
 
     // A reset goes back to no stream.
     window->reset();
