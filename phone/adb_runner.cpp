@@ -1,5 +1,9 @@
 #include "phone/adb_runner.h"
 
+#include <algorithm>
+#include <vector>
+
+#include "core/log.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -18,6 +22,25 @@ std::wstring commandLine(const std::wstring& adbPath, const std::wstring& args) 
 // <dir>\platform-tools\adb.exe
 std::wstring inPlatformTools(const std::wstring& dir) {
     return joinPath(joinPath(dir, L"platform-tools"), adbFileName());
+}
+
+// The command's name for the log: the first word after "-s SERIAL", and for "shell" the word after
+// it. Never more: the rest may hold a pairing code or the user's file names.
+std::string commandName(const std::wstring& args) {
+    std::vector<std::wstring> words;
+    size_t at = 0;
+    while (words.size() < 4) {
+        at = args.find_first_not_of(L' ', at);
+        if (at == std::wstring::npos) break;
+        const size_t end = std::min(args.find(L' ', at), args.size());
+        words.push_back(args.substr(at, end - at));
+        at = end;
+    }
+    size_t first = words.size() >= 2 && words[0] == L"-s" ? 2 : 0;
+    if (first >= words.size()) return "adb";
+    std::wstring name = words[first];
+    if (name == L"shell" && first + 1 < words.size()) name += L" " + words[first + 1];
+    return narrow(name);
 }
 
 }  // namespace
@@ -52,6 +75,10 @@ std::wstring findAdb() {
 bool runAdb(const std::wstring& adbPath, const std::wstring& args, std::string* output,
             uint32_t timeoutMs) {
     const RunResult r = runCommand(commandLine(adbPath, args), output, timeoutMs);
+    if (r.started && !r.exited && !commandsCancelled()) {
+        logLine("adb: %s did not end within %u ms and was stopped", commandName(args).c_str(),
+                static_cast<unsigned>(timeoutMs));
+    }
     return r.started && r.exited && r.exitCode == 0;
 }
 

@@ -45,6 +45,7 @@ void Session::stop(bool sendStop) {
 
 void Session::setStreaming(bool on) {
     if (streaming_.load() == on) return;
+    logLine(on ? "session: streaming wanted" : "session: streaming no longer wanted");
     if (on) {
         generation_.fetch_add(1);
         streaming_.store(true);

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "core/log.h"
+#include "phone/adb_runner.h"
 #include "phone/app_installer.h"
 #include "phone/file_sender.h"
 #include "phone/phone_info_probe.h"
@@ -304,10 +305,15 @@ TEST_F(PhoneLinkSim, AWirelessPhoneThatDoesNotSayWhoItIsIsKeyedByItsId) {
 }
 
 TEST_F(PhoneLinkSim, AHungDeviceListCostsOnePollNotTheMonitor) {
-    start("phone a usb=R58M123ABC\nhang devices\n");
+    start("phone a usb=R58M123ABC\nhang devices\nhang pair\n");
     monitor->runPass();  // returns once the 10-second limit ends the hung adb
     EXPECT_EQ(monitor->choice().serial, "");
     EXPECT_TRUE(monitor->phones().empty());
+    // The log names a command stopped at its limit, and nothing more of it than its name.
+    EXPECT_NE(log().find("adb: devices did not end within 10000 ms"), std::string::npos) << log();
+    runAdb(test::simAdb(), L"pair 10.0.0.9:41000 482913", nullptr, 500);
+    EXPECT_NE(log().find("adb: pair did not end within 500 ms"), std::string::npos) << log();
+    EXPECT_EQ(log().find("482913"), std::string::npos);
     ASSERT_TRUE(sim.ok("nohang"));
     monitor->runPass();
     EXPECT_EQ(monitor->choice().serial, "R58M123ABC");

@@ -91,11 +91,11 @@ class StreamE2E : public ::testing::Test {
             << "no Start stream button in " << shot;
         buttonY_ = y + 12;
         // A click that lands while the program is busy starting can be lost; press again only
-        // while the log shows no start.
+        // while the log shows it was not taken. Taken, the stream may still take long to come
+        // (an install on a loaded machine), and another press would stop it.
         for (int attempt = 0; attempt < 3; ++attempt) {
             click(panel_, kSidebarButtonX, buttonY_);
-            if (waitUntil([&] { return count("link: waiting for app") + count("link: live") > 0; },
-                          seconds(30)))
+            if (waitUntil([&] { return count("session: streaming wanted") > 0; }, seconds(30)))
                 return;
         }
         FAIL() << "Start stream did not take: " << shot << "\n" << log();
