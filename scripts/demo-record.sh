@@ -24,12 +24,8 @@ rm -rf "$WINEPREFIX/drive_c/users"/*/Videos/Tovenmar "$WINEPREFIX/drive_c/users"
 scenario="$out/scenario.txt"
 echo "phone demo usb=R5CT2090ABC serialno=R5CT2090ABC manufacturer=samsung model=SM-S911B beeps=1" \
     > "$scenario"
-tov_start_phonesim "$scenario"
 . "$root/scripts/demo-steps.sh"
-
-tov_start_tovenmar
-tov_wait_panel || fail "the panel did not appear"
-step "panel shown"
+open_demo "$scenario"
 sleep 2
 tov_press_start || fail "no Start stream button"
 wait_log 120 "link: live" || fail "the stream did not go live"

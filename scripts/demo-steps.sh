@@ -6,6 +6,8 @@
 #   shot NAME                saves the panel as $out/panel.png and $out/${shot_prefix:-}NAME.png
 #   find_box X COLOUR Y [N]  the top y of the first box of COLOUR in the panel's column X below Y
 #                            (N pixels of it in a row, 20 unless given)
+#   open_demo SCENARIO [L]   starts the simulator on the scenario file and Tovenmar, waits for the
+#                            panel (its X id in $panel) and says so, labelled [L] when given
 sim() { "$root/build/native/bin/phonesim" ctl --port "$TOVENMAR_PHONESIM" "$@"; }
 
 since() { awk -v a="$(date +%s.%N)" -v b="$1" 'BEGIN { printf "%.1f", a - b }'; }
@@ -18,6 +20,12 @@ wait_log() {
         sleep 0.1
     done
     return 1
+}
+open_demo() {
+    tov_start_phonesim "$1"
+    tov_start_tovenmar
+    tov_wait_panel || fail "the panel did not appear"
+    step "${2:+[$2] }panel shown"
 }
 shot() {
     import -window "$panel" "$out/panel.png" 2>/dev/null || return 0

@@ -53,10 +53,7 @@ begin() {
     log=""
     rm -rf "$WINEPREFIX/drive_c/users"/*/AppData/Local/Tovenmar
     echo "$2" > "$out/scenario-$flow.txt"
-    tov_start_phonesim "$out/scenario-$flow.txt"
-    tov_start_tovenmar
-    tov_wait_panel || fail "the panel did not appear"
-    step "[$flow] panel shown"
+    open_demo "$out/scenario-$flow.txt" "$flow"
     sleep 2
     # A first click may only bring the window forward.
     for _ in $(seq 1 10); do

@@ -26,12 +26,8 @@ rm -rf "$WINEPREFIX/drive_c/users"/*/AppData/Local/Tovenmar
 scenario="$out/scenario.txt"
 echo "phone demo serialno=R5CT2090ABC manufacturer=samsung model=SM-S911B ip=192.168.1.20" \
     > "$scenario"
-tov_start_phonesim "$scenario"
 . "$root/scripts/demo-steps.sh"
-
-tov_start_tovenmar
-tov_wait_panel || fail "the panel did not appear"
-step "panel shown"
+open_demo "$scenario"
 sleep 2
 # The Settings page button, the sixth of the sidebar, until it shows as the current page (a
 # first click may only bring the window forward).
