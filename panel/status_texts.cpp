@@ -115,9 +115,10 @@ std::wstring detailText(const PanelModel& m) {
                 return m.inputState == kInputCopyFailed
                            ? L"Couldn't copy Tovenmar's helper to the phone. Check the cable."
                            : L"Tovenmar's helper is starting the capture. Nothing opens on the "
-                             L"phone.";
+                             L"phone. If it never starts, tovenmar-phonecheck tells why.";
             return L"Tap \u201cStart now\u201d on the phone. Choose \u201c"
-                   L"Entire screen\u201d if Android asks which.";
+                   L"Entire screen\u201d if Android asks which. If it never starts, "
+                   L"tovenmar-phonecheck tells why.";
         case LinkState::Live: {
             std::wstring s = L"Streaming ";
             s += m.codec == "hevc" ? L"HEVC" : L"H.264";

@@ -76,10 +76,13 @@ TEST(StatusTexts, HeadlinesAndDetailsForEachState) {
     EXPECT_EQ(headline(m), L"Live");
     m.linkState = LinkState::WaitingForApp;
     EXPECT_EQ(headline(m), L"Starting\u2026");
-    EXPECT_NE(detailText(m).find(L"Start now"), std::wstring::npos);
+    EXPECT_EQ(detailText(m),
+              L"Tap \u201cStart now\u201d on the phone. Choose \u201cEntire screen\u201d if "
+              L"Android asks which. If it never starts, tovenmar-phonecheck tells why.");
     m.noApp = true;
     EXPECT_EQ(detailText(m),
-              L"Tovenmar's helper is starting the capture. Nothing opens on the phone.");
+              L"Tovenmar's helper is starting the capture. Nothing opens on the phone. If it "
+              L"never starts, tovenmar-phonecheck tells why.");
     m.inputState = 3;
     EXPECT_EQ(detailText(m), L"Couldn't copy Tovenmar's helper to the phone. Check the cable.");
 }

@@ -1,5 +1,6 @@
 #include "tools/phonesim/sim_phone.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
@@ -196,6 +197,15 @@ bool applyPhoneSetting(SimPhone& phone, const std::string& key, const std::strin
         phone.inputEchoDelayMs = static_cast<int>(n);
     } else if (key == "noHello" && parseFlag(value, flag)) {
         phone.noHello = flag;
+    } else if (key == "shortPong" && parseFlag(value, flag)) {
+        phone.shortPong = flag;
+    } else if (key == "stateWithout") {
+        phone.stateWithout.clear();
+        for (size_t at = 0; value != "none" && at <= value.size();) {
+            const size_t comma = std::min(value.find(',', at), value.size());
+            if (comma > at) phone.stateWithout.push_back(value.substr(at, comma - at));
+            at = comma + 1;
+        }
     } else if (key == "audio" && parseFlag(value, flag)) {
         phone.audio = flag;
     } else if (key == "beeps" && parseFlag(value, flag)) {

@@ -112,6 +112,8 @@ struct SimPhone {
     int appStartMs = 0;  // how long the app takes to serve after "am start"
     bool noHello = false;
     bool stateFirst = false;   // a state report comes where the hello belongs
+    bool shortPong = false;    // pongs echo only half of the ping's 8 bytes
+    std::vector<std::string> stateWithout;  // keys left out of every state report
     int inputEchoDelayMs = 0;  // how long the phone takes to answer an input mode
     // When the phone's own report of its input state as it stood at the hello (both off, before
     // it took any input mode) goes out; Late: right after the first change its user makes.

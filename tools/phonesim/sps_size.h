@@ -1,12 +1,11 @@
-// The picture size a sequence parameter set describes, after its cropping window.
+// The simulator reads its clips' sizes with the program's own parameter-set reader.
 #pragma once
 
-#include <string_view>
+#include "core/sps_size.h"
 
 namespace tov::phonesim {
 
-// `sps` is one NAL unit, header included; false when it cannot be read.
-bool readH264SpsSize(std::string_view sps, int& width, int& height);
-bool readHevcSpsSize(std::string_view sps, int& width, int& height);
+using tov::readH264SpsSize;
+using tov::readHevcSpsSize;
 
 }  // namespace tov::phonesim

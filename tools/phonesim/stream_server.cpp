@@ -93,6 +93,8 @@ class StreamConnection {
         phoneAudio_ = p->audio;
         beeps_ = p->beeps;
         noHello_ = p->noHello;
+        shortPong_ = p->shortPong;
+        stateWithout_ = p->stateWithout;
         stateFirst_ = p->stateFirst;
         ownInputReport_ = p->ownInputReport;
         inputEchoDelayMs_ = p->inputEchoDelayMs;
@@ -177,10 +179,16 @@ class StreamConnection {
             if (!p) return;
             report = streamStateReport(*p, options_, noApp(), codec_, clip_->width, clip_->height);
         }
+        for (const std::string& key : stateWithout_) report.erase(key);
         sender_.send(static_cast<uint8_t>(PacketType::StreamState), report);
     }
 
     bool noApp() const { return info_.kind == ServiceKind::NoAppStream; }
+
+    static bool changesPicture(const std::string& key) {
+        return key == "width" || key == "height" || key == "fps" || key == "preset" ||
+               key == "codec" || key == "encoder";
+    }
 
     void readLoop() {
         Packet packet;
@@ -198,15 +206,24 @@ class StreamConnection {
                 }
                 if (packet.size == 8 && !stalled) {
                     sender_.send(static_cast<uint8_t>(PacketType::Pong),
-                                 std::string(text, packet.size), 0, phoneClock());
+                                 std::string(text, shortPong_ ? 4 : packet.size), 0,
+                                 phoneClock());
                 }
             } else if (type == PacketType::Options) {
                 const TextMap changed = readTextMap(text, packet.size);
+                bool newShape = false;
                 {
                     std::lock_guard lock(sim_.mutex);
                     if (auto p = phone()) p->options.push_back(changed);
-                    for (const auto& [k, v] : changed) options_[k] = v;
+                    for (const auto& [k, v] : changed) {
+                        newShape = newShape || (changesPicture(k) && valueOr(options_, k.c_str(),
+                                                                             "") != v);
+                        options_[k] = v;
+                    }
                 }
+                // A new size or preset restarts the encoder: a new configuration, then a key
+                // picture. The bitrate alone is taken without a break.
+                if (newShape) reconfigureWanted_ = true;
                 sendStateReport();
             } else if (type == PacketType::KeyframeRequest) {
                 record("keyframe");
@@ -278,6 +295,14 @@ class StreamConnection {
                 nextAudio = nowMicros();
             }
             audio = audioWanted;
+            if (!stalled && reconfigureWanted_.exchange(false)) {
+                if (!sender_.send(static_cast<uint8_t>(PacketType::VideoConfig),
+                                  videoConfigPayload(*clip_, fps))) {
+                    return;
+                }
+                keyframeWanted_ = true;
+                nextVideo = std::min(nextVideo, nowMicros());
+            }
             for (const std::string& bytes : injections) {
                 if (!sender_.sendRaw(bytes)) return;
             }
@@ -356,6 +381,8 @@ class StreamConnection {
     std::atomic<int64_t> clockOffset_{0};  // read by the pong too
     bool phoneAudio_ = true;
     bool noHello_ = false;
+    bool shortPong_ = false;
+    std::vector<std::string> stateWithout_;
     bool stateFirst_ = false;
     SimPhone::OwnInputReport ownInputReport_ = SimPhone::OwnInputReport::WithMedia;
     bool ownInputSent_ = false;    // reader thread only
@@ -369,6 +396,7 @@ class StreamConnection {
     std::string fallbackClipPath_;
     std::shared_ptr<const VideoClip> clip_;
     std::atomic<bool> keyframeWanted_{false};
+    std::atomic<bool> reconfigureWanted_{false};
     std::mutex waitMutex_;
     std::condition_variable wake_;
     bool running_ = true;

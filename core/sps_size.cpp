@@ -1,10 +1,10 @@
-#include "tools/phonesim/sps_size.h"
+#include "core/sps_size.h"
 
 #include "core/annex_b.h"
 #include "core/bit_reader.h"
 #include "core/sps_syntax.h"
 
-namespace tov::phonesim {
+namespace tov {
 namespace {
 
 bool croppedSize(uint32_t codedWidth, uint32_t codedHeight, uint32_t unitX, uint32_t unitY,
@@ -93,4 +93,4 @@ bool readHevcSpsSize(std::string_view sps, int& width, int& height) {
                        width, height);
 }
 
-}  // namespace tov::phonesim
+}  // namespace tov
