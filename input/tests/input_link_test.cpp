@@ -43,6 +43,7 @@ class InputLinkTest : public ::testing::Test {
     InputLink link{phone.link(), timings};
 };
 
+// docs/phone-app.md §Input helper greeting, §Processes, ports and sockets
 TEST_F(InputLinkTest, StartsTheHelperForwardsAndBecomesReady) {
     EXPECT_EQ(link.state(), InputLink::kNoPhone);
     EXPECT_EQ(link.rttMs(), -1);
@@ -178,6 +179,7 @@ TEST_F(InputLinkTest, ClipItemsTravelInChunksOnlyWhileReady) {
     ASSERT_EQ(helper.messagesOfType(input_msg::kClipHeader).size(), 1u);
 }
 
+// docs/phone-app.md §Messages from the helper
 TEST_F(InputLinkTest, PhoneClipboardItemsReachTheHandler) {
     std::mutex m;
     std::vector<ClipItem> got;
@@ -213,6 +215,7 @@ TEST_F(InputLinkTest, PhoneClipboardItemsReachTheHandler) {
     EXPECT_EQ(link.state(), InputLink::kReady);  // the large item did not end the connection
 }
 
+// docs/phone-app.md §Messages from the helper
 TEST_F(InputLinkTest, ScreenSizeReportsAndOversizedMessages) {
     link.start();
     ASSERT_TRUE(ready());
@@ -255,6 +258,7 @@ TEST_F(InputLinkTest, ScreenSizeReportsAndOversizedMessages) {
     EXPECT_EQ(link.phoneSize().width, 1080);  // from the new hello
 }
 
+// docs/phone-app.md §Messages from the helper
 TEST_F(InputLinkTest, TenPongsMakeOneRoundTripLine) {
     timings.pingIntervalMicros = 20000;
     InputLink fast(phone.link(), timings);
@@ -290,6 +294,7 @@ TEST_F(InputLinkTest, WithoutItsForwardTheLinkConnectsToNothing) {
     ASSERT_TRUE(ready());
 }
 
+// docs/phone-app.md §Input helper greeting
 TEST_F(InputLinkTest, AWrongVersionIsLoggedAndTheHelperRestartedAfterThreeAttempts) {
     helper.setHello("version=10\nwidth=1\nheight=1");
     link.start();

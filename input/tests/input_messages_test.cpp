@@ -15,6 +15,7 @@ std::vector<uint8_t> bytes(const EventRecord& r) {
     return std::vector<uint8_t>(r.payload.begin(), r.payload.begin() + r.length);
 }
 
+// docs/phone-app.md §The input helper
 TEST(InputMessages, ScreenFractionsRoundHalfAwayAndClamp) {
     EXPECT_EQ(screenFraction(0.0f), 0);
     EXPECT_EQ(screenFraction(1.0f), 65535);
@@ -25,6 +26,7 @@ TEST(InputMessages, ScreenFractionsRoundHalfAwayAndClamp) {
     EXPECT_EQ(screenFraction(INFINITY), 65535);
 }
 
+// docs/phone-app.md §Messages from the PC
 TEST(InputMessages, PayloadLayouts) {
     EXPECT_EQ(bytes(touchRecord(TouchAction::Move, 1, 0.75f, 0.25f)),
               (std::vector<uint8_t>{1, 1, 0xBF, 0xFF, 0x40, 0x00}));
@@ -58,6 +60,7 @@ TEST(InputMessages, OutOfRangeNumbersStayInTheirFields) {
     EXPECT_EQ(scrollUnits(NAN), 0);
 }
 
+// docs/phone-app.md §Packet header
 TEST(InputMessages, FramesCarryTypeAndLengthWithZeroedReserves) {
     const std::vector<uint8_t> framed = frameRecord(hidKeyRecord(4, false));
     ASSERT_EQ(framed.size(), 18u);
@@ -68,6 +71,7 @@ TEST(InputMessages, FramesCarryTypeAndLengthWithZeroedReserves) {
     EXPECT_EQ(framed[17], 0);
 }
 
+// docs/phone-app.md §Messages from the PC
 TEST(InputMessages, ClipItemsGoOutAsAHeaderAndChunks) {
     ClipItem item;
     item.kind = 2;
@@ -96,6 +100,7 @@ TEST(InputMessages, ClipItemsGoOutAsAHeaderAndChunks) {
     EXPECT_EQ(readU32(only[0].data() + 18), 0u);
 }
 
+// docs/phone-app.md §Packet header, §Messages from the helper
 TEST(InputMessages, PayloadLimitsAndNumbers) {
     EXPECT_EQ(helperPayloadLimit(1), 4096u);
     EXPECT_EQ(helperPayloadLimit(4), 4096u);

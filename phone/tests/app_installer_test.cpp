@@ -16,6 +16,7 @@
 namespace tov {
 namespace {
 
+// docs/phone-app.md §The package
 TEST(InstallerText, PackagePathChecksumAndOutcomeRules) {
     EXPECT_EQ(installedPackagePath("package:/data/app/~~x==/com.tovenmar.app-1/base.apk\n"),
               "/data/app/~~x==/com.tovenmar.app-1/base.apk");
@@ -94,6 +95,7 @@ TEST_F(InstallerTest, ACurrentAppOnlyCostsThePathQueryAndTheChecksum) {
     EXPECT_EQ(adb.timeouts(), (std::vector<uint32_t>{10000, 10000}));
 }
 
+// docs/phone-app.md §The package
 TEST_F(InstallerTest, AFreshInstallCopiesInstallsAndGrants) {
     notInstalled();
     adb.answer(installArgs(), true, "Performing Streamed Install\r\nSuccess\r\n");
@@ -206,6 +208,7 @@ TEST_F(InstallerTest, TheLocalCopyIsWrittenOnceAndAgainOnlyWhenRemoved) {
     EXPECT_EQ(ensure().kind, 5);
 }
 
+// docs/phone-app.md §The package
 TEST_F(InstallerTest, TheHelperIsPushedOnlyWhenThePhoneCopyDiffers) {
     const std::wstring checksum = prefix + L"shell sha256sum /data/local/tmp/tovenmar.apk";
     const std::wstring push =

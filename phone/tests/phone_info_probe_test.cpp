@@ -31,6 +31,7 @@ const char* const kFullAnswer =
     "refresh=90\r\n"
     "tovenmar-info-end\r\n";
 
+// docs/phone-app.md §The info probe
 TEST(PhoneInfoAnswer, AFullAnswerFillsEveryField) {
     const std::optional<PhoneInfo> info = parsePhoneInfoAnswer(kFullAnswer);
     ASSERT_TRUE(info);
@@ -58,6 +59,7 @@ TEST(PhoneInfoAnswer, AFullAnswerFillsEveryField) {
     EXPECT_EQ(info->encoderFor("hevc", "")->name, "c2.exynos.hevc.encoder");
 }
 
+// docs/phone-app.md §The info probe
 TEST(PhoneInfoAnswer, MarkersOutOfPlaceMeanNoAnswerAndBadNumbersReadAsZero) {
     EXPECT_FALSE(parsePhoneInfoAnswer("device=x\ntovenmar-info-end\n"));
     EXPECT_FALSE(parsePhoneInfoAnswer("tovenmar-info-begin\ndevice=x\n"));
@@ -107,6 +109,7 @@ class ProbeTest : public ::testing::Test {
     }
 };
 
+// docs/phone-app.md §The info probe
 TEST_F(ProbeTest, RunsTheProbeFromTheHelperCopyAndLogsWhatItLearned) {
     adb.answer(probe, false, kFullAnswer);  // the exit code does not matter
     const PhoneInfo info = run();

@@ -10,6 +10,7 @@
 namespace tov {
 namespace {
 
+// docs/phone-app.md §Pong
 TEST(ClockSync, NotSyncedUntilTheFirstUsablePong) {
     ClockSync clock;
     int64_t pc = 0;

@@ -64,6 +64,8 @@ std::vector<uint8_t> bytes(const std::string& s) {
     return {s.begin(), s.end()};
 }
 
+// docs/phone-app.md §Packet types, §Hello, §Video configuration, §Video, §Audio configuration,
+// §Audio, §State report, §Input state
 TEST(Dispatch, EachPhonePacketReachesItsCallbackWithItsFieldsDecoded) {
     Recorder r;
     ClockSync clock;
@@ -97,6 +99,7 @@ TEST(Dispatch, EachPhonePacketReachesItsCallbackWithItsFieldsDecoded) {
     EXPECT_EQ(r.calls, expected);
 }
 
+// docs/phone-app.md §Packet types
 TEST(Dispatch, EmptyPayloadsAreValidForEveryType) {
     Recorder r;
     ClockSync clock;
@@ -111,6 +114,7 @@ TEST(Dispatch, EmptyPayloadsAreValidForEveryType) {
     EXPECT_EQ(r.calls.back(), "vconf 0x0@0 c0 ");
 }
 
+// docs/phone-app.md §Packet types
 TEST(Dispatch, PacketsWithoutAUseAreDroppedWithoutSideEffects) {
     Recorder r;
     ClockSync clock;
@@ -132,6 +136,7 @@ TEST(Dispatch, PacketsWithoutAUseAreDroppedWithoutSideEffects) {
     EXPECT_FALSE(clock.synced());
 }
 
+// docs/phone-app.md §Packet types
 TEST(Dispatch, TypesWithAnEmptyCallbackAreDropped) {
     const SessionCallbacks none;
     ClockSync clock;
@@ -143,6 +148,7 @@ TEST(Dispatch, TypesWithAnEmptyCallbackAreDropped) {
     EXPECT_FALSE(dispatch(makePacket(13, eight), none, clock, 0));
 }
 
+// docs/phone-app.md §Pong
 TEST(Dispatch, PongFeedsTheClockWithTheEchoAndThePhoneTime) {
     const SessionCallbacks none;  // pongs need no callback
     ClockSync clock;

@@ -47,6 +47,7 @@ TEST(PacketReader, ReadsPacketsSentInPiecesAndCountsTheirBytes) {
     sender.join();
 }
 
+// docs/phone-app.md §Packet header
 TEST(PacketReader, AcceptsExactly16MiBAndRefusesOneByteMore) {
     auto pair = test::SocketPair::open();
     ASSERT_TRUE(pair.ok());

@@ -46,6 +46,7 @@ TEST(Session, StartWithoutAPhoneWaitsThenGoesLiveWhenOneIsAttached) {
     EXPECT_NE(test::logText().find("link: live (Pixel 7)"), std::string::npos);
 }
 
+// docs/phone-app.md §Stop
 TEST(Session, StopStreamWhileLiveSendsStopBeforeTheSocketCloses) {
     SessionHarness h;
     h.link.attach("USB1", "key1", "Pixel 7");
@@ -86,6 +87,7 @@ TEST(Session, PhoneMovingToWifiWhileLiveReconnectsOnTheNewSerialWithoutAProbe) {
               (std::vector<LinkState>{LinkState::Live, LinkState::WaitingForApp, LinkState::Live}));
 }
 
+// docs/phone-app.md §The package, §Handshake
 TEST(Session, AnAppThatNeverAnswersIsStartedOncePerCycleAndRetried) {
     SessionHarness h;
     h.phone.hello = FakePhone::Hello::None;
@@ -210,6 +212,7 @@ TEST(Session, InstallOutcomesSetTheStatusAndStopStreamingWhenTheyFail) {
     EXPECT_EQ(s.statusText(), "Updated Tovenmar on your phone.");
 }
 
+// docs/phone-app.md §Processes, ports and sockets
 TEST(Session, NoAppModeForwardsToTheAbstractSocketAndStartsNothing) {
     SessionHarness h;
     h.phone.hello = FakePhone::Hello::None;
@@ -269,6 +272,7 @@ TEST(Session, ReportsWhyNoPhoneIsChosenAndForgetsTheLastPhone) {
     EXPECT_FALSE(infos[1].known);  // the empty record once the phone is gone
 }
 
+// docs/phone-app.md §Time limits
 TEST(Session, SilenceBreaksTheConnectionAndTheSessionReconnects) {
     SessionHarness h;  // the 4000 ms silence limit as shipped
     h.link.attach("USB1", "key1", "Pixel 7");
@@ -305,6 +309,7 @@ TEST(Session, OverLongPayloadReconnectsButGarbageTypesDoNot) {
         [&] { return h.phone.count("connect") == 2 && h.lastState() == LinkState::Live; }));
 }
 
+// docs/phone-app.md §Options, §Key frame request, §Input mode
 TEST(Session, LiveControlsReachThePhoneAndStatisticsComeBack) {
     SessionHarness h;
     h.phone.clockOffsetUs = -5000000;

@@ -42,6 +42,7 @@ struct Harness {
     }
 };
 
+// docs/phone-app.md §Handshake, §Options, §Hello
 TEST(StreamConnection, HandshakeSendsTheOptionsFirstAndDeliversTheHello) {
     Harness h;
     ASSERT_TRUE(h.phone.listening());
@@ -58,6 +59,7 @@ TEST(StreamConnection, HandshakeSendsTheOptionsFirstAndDeliversTheHello) {
     EXPECT_EQ(c.bytesReceived(), 16u + 17);  // the hello counts
 }
 
+// docs/phone-app.md §Hello
 TEST(StreamConnection, AnEmptyHelloStillCompletesTheHandshake) {
     Harness h;
     h.phone.hello = FakePhone::Hello::Empty;
@@ -68,6 +70,7 @@ TEST(StreamConnection, AnEmptyHelloStillCompletesTheHandshake) {
     EXPECT_TRUE(h.hellos[0].empty());
 }
 
+// docs/phone-app.md §Handshake
 TEST(StreamConnection, HandshakeFailsAndClosesWithoutAHelloFirst) {
     for (FakePhone::Hello mode : {FakePhone::Hello::None, FakePhone::Hello::WrongType}) {
         Harness h;  // the default 1500 ms wait for the hello
@@ -132,6 +135,7 @@ struct LiveLoop {
     }
 };
 
+// docs/phone-app.md §Time limits
 TEST(StreamConnection, SilenceEndsTheLoopAndClosesTheSocket) {
     Harness h;
     h.timings.silenceTimeoutMs = 300;
@@ -144,6 +148,7 @@ TEST(StreamConnection, SilenceEndsTheLoopAndClosesTheSocket) {
     EXPECT_TRUE(test::waitFor([&] { return h.phone.count("closed") == 1; }));
 }
 
+// docs/phone-app.md §Packet header, §Packet types
 TEST(StreamConnection, OverLongPayloadEndsTheLoopButGarbageTypesAreOnlyDropped) {
     Harness h;
     LiveLoop live(h);
@@ -174,6 +179,7 @@ TEST(StreamConnection, ShutdownFromAnotherThreadEndsTheLoop) {
     EXPECT_NE(live.end, ReceiveStatus::Ok);
 }
 
+// docs/phone-app.md §Ping
 TEST(StreamConnection, PingsAreFastUntilFivePongsThenSlow) {
     Harness h;
     h.timings.ping.fastMs = 20;
@@ -189,6 +195,7 @@ TEST(StreamConnection, PingsAreFastUntilFivePongsThenSlow) {
     for (const std::string& ping : h.phone.payloads(8)) EXPECT_EQ(ping.size(), 8u);
 }
 
+// docs/phone-app.md §Ping
 TEST(StreamConnection, PingsStayFastWhileNoPongsComeBack) {
     Harness h;
     h.timings.ping.fastMs = 10;
@@ -200,6 +207,7 @@ TEST(StreamConnection, PingsStayFastWhileNoPongsComeBack) {
     EXPECT_FALSE(live.connection.clock().synced());
 }
 
+// docs/phone-app.md §Pong
 TEST(StreamConnection, ClockOffsetLandsWithinAMillisecondOfThePhones) {
     Harness h;
     const int64_t offset = 123456789;

@@ -7,6 +7,7 @@
 namespace tov {
 namespace {
 
+// docs/phone-app.md §Packet header
 TEST(PacketHeader, OutgoingPacketIsBigEndianWithZeroFlagsReservedAndTimeStamp) {
     const uint8_t payload[] = {0xAA, 0xBB, 0xCC};
     const std::vector<uint8_t> out = buildOutgoingPacket(PacketType::InputMode, payload, 3);
@@ -16,6 +17,7 @@ TEST(PacketHeader, OutgoingPacketIsBigEndianWithZeroFlagsReservedAndTimeStamp) {
     EXPECT_EQ(buildOutgoingPacket(PacketType::Stop, nullptr, 0).size(), kPacketHeaderSize);
 }
 
+// docs/phone-app.md §Packet header
 TEST(PacketHeader, DecodesEveryFieldAndIgnoresTheReservedBytes) {
     const uint8_t in[16] = {3,    0x01, 0xFF, 0xEE, 0x01, 0x02, 0x03, 0x04,
                             0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x12, 0x34};
@@ -33,6 +35,7 @@ TEST(PacketHeader, DecodesEveryFieldAndIgnoresTheReservedBytes) {
     EXPECT_EQ(decodeHeader(back).timestamp, h.timestamp);
 }
 
+// docs/phone-app.md §Text map
 TEST(TextMap, WritesKeysInAscendingByteOrderWithoutTrailingNewline) {
     // Upper case sorts before lower case in byte order.
     const TextMap map = {{"video", "1"}, {"shapeName", "16:9"}, {"audio", "0"}, {"Z", ""}};
@@ -40,6 +43,7 @@ TEST(TextMap, WritesKeysInAscendingByteOrderWithoutTrailingNewline) {
     EXPECT_EQ(writeTextMap({}), "");
 }
 
+// docs/phone-app.md §Text map
 TEST(TextMap, LeavesOutPairsThatCouldForgeOtherKeys) {
     const TextMap map = {{"a", "1"}, {"bad", "x\ninjected=1"}, {"k=v", "2"}, {"", "3"}, {"z", "4"}};
     const std::string text = writeTextMap(map);
@@ -47,6 +51,7 @@ TEST(TextMap, LeavesOutPairsThatCouldForgeOtherKeys) {
     EXPECT_EQ(readTextMap(text), (TextMap{{"a", "1"}, {"z", "4"}}));
 }
 
+// docs/phone-app.md §Text map
 TEST(TextMap, ReadUsesTheFirstEqualsSignAndTheLastLineWins) {
     struct Case {
         const char* text;
@@ -64,6 +69,7 @@ TEST(TextMap, ReadUsesTheFirstEqualsSignAndTheLastLineWins) {
     for (const Case& c : cases) EXPECT_EQ(readTextMap(std::string(c.text)), c.expected) << c.text;
 }
 
+// docs/phone-app.md §Text map
 TEST(TextMap, RoundTripsEveryValueThatCanTravel) {
     const TextMap map = {{"decoders", "h264,hevc"},
                          {"encoder", ""},

@@ -1,5 +1,7 @@
 #include "tools/phonecheck/check_context.h"
 
+#include <cstdio>
+
 #include "phone/output_text.h"
 
 namespace tov::phonecheck {
@@ -15,6 +17,12 @@ std::string oneLine(const std::string& text) {
         }
     }
     return out.size() > 200 ? out.substr(0, 200) + "..." : out;
+}
+
+std::string roundTripText(int64_t micros) {
+    char text[32];
+    std::snprintf(text, sizeof(text), "%.1f ms", static_cast<double>(micros) / 1000.0);
+    return text;
 }
 
 }  // namespace tov::phonecheck

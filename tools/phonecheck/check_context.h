@@ -33,4 +33,7 @@ struct CheckContext {
 // adb's answer in one line for a step's reason: trimmed, line breaks as " / ", at most 200 bytes.
 std::string oneLine(const std::string& text);
 
+// A round trip in milliseconds with one decimal: "0.4 ms".
+std::string roundTripText(int64_t micros);
+
 }  // namespace tov::phonecheck

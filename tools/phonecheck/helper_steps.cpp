@@ -14,12 +14,6 @@ constexpr uint32_t kConnectRetryMs = 500;
 constexpr int kConnectAttempts = 3;
 constexpr uint32_t kPongLimitMs = 2000;
 
-std::string millis(int64_t micros) {
-    char text[32];
-    std::snprintf(text, sizeof(text), "%.1f ms", static_cast<double>(micros) / 1000.0);
-    return text;
-}
-
 }  // namespace
 
 bool HelperCheck::running() const {
@@ -149,7 +143,7 @@ void HelperCheck::run(CheckReport& report) {
         best = std::min(best, rtt);
     }
     if (pingWhy.empty()) {
-        report.ok(pingStep, "3 of 3, best round trip " + millis(best));
+        report.ok(pingStep, "3 of 3, best round trip " + roundTripText(best));
     } else {
         report.failed(pingStep, pingWhy);
     }

@@ -1,6 +1,7 @@
 #include "tools/phonecheck/stream_steps.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <set>
 
@@ -77,6 +78,10 @@ class StreamCheck {
     bool pump(uint32_t limitMs, const std::function<bool()>& done = {});
     void handle(const Packet& packet);
     std::string endedWhy() const;
+    // The same in a few words, for the steps it leaves unreached.
+    std::string endedBriefly() const {
+        return silent_ ? "the stream went silent" : "the connection ended";
+    }
 
     void checkConfiguration();
     void checkMedia();
@@ -401,7 +406,7 @@ void StreamCheck::checkPongs() {
         fail(name, "a pong whose header time stamp is 0; it must carry the phone's clock");
     } else {
         ok(name, std::to_string(pongs_) + " of " + std::to_string(pingsSent_.size()) +
-                     " pings answered, best round trip " + ms(bestRoundTrip_));
+                     " pings answered, best round trip " + roundTripText(bestRoundTrip_));
     }
 }
 
@@ -486,8 +491,14 @@ void StreamCheck::checkSizeChange() {
         change["height"] = std::to_string(height);
         asked = "size " + std::to_string(width) + "x" + std::to_string(height);
     } else {
-        // The phone's next lower preset, as the phone lists them (best first).
-        const std::vector<PresetRecord> presets = parsePresets(value(state_, "presets"));
+        // The phone's next lower preset, as the phone lists them (best first). Without presets in
+        // its report Tovenmar offers those the probe gave for the encoder in use.
+        std::vector<PresetRecord> presets = parsePresets(value(state_, "presets"));
+        if (state_.count("presets") == 0) {
+            const PhoneInfo::Encoder* encoder =
+                context_.info.encoderFor(value(state_, "codec"), value(state_, "encoder"));
+            if (encoder) presets = parsePresets(encoder->presets);
+        }
         const std::string current =
             value(state_, "preset").empty() ? value(options_, "preset") : value(state_, "preset");
         if (presets.size() < 2) {
@@ -587,7 +598,7 @@ void StreamCheck::run(bool helperRunning) {
     for (size_t i = 0; i < std::size(checks); ++i) {
         if (closed_ || silent_ || (i >= 4 && configs_.empty())) {
             notReached(i + 1, configs_.empty() && !closed_ && !silent_ ? "no video configuration"
-                                                                        : endedWhy());
+                                                                        : endedBriefly());
             break;
         }
         (this->*checks[i])();
