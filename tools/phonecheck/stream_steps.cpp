@@ -40,9 +40,14 @@ std::string ms(int64_t micros) {
 }
 
 std::string withCommas(int64_t n) {
-    std::string digits = std::to_string(n);
-    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(at, ",");
-    return digits;
+    const std::string digits = std::to_string(n);
+    std::string out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        const size_t left = digits.size() - i;
+        if (i > 0 && left % 3 == 0 && digits[i - 1] != '-') out += ',';
+        out += digits[i];
+    }
+    return out;
 }
 
 std::string value(const TextMap& map, const std::string& key) {
