@@ -4,6 +4,7 @@
 #include "core/annex_b.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "video/tests/annexb_units.h"
 #include "tools/phonecheck/parameter_sets.h"
 
 namespace tov::phonecheck {
@@ -21,16 +22,16 @@ std::string parameterSets(const std::string& clip, bool hevc, bool withPps) {
     return out;
 }
 
-std::string readClip(const char* name) {
+std::string readClip(const char* relative) {
     std::string bytes;
-    EXPECT_TRUE(readFile(widen(std::string(TOV_TEST_MEDIA_DIR) + "/" + name), bytes));
+    EXPECT_TRUE(readFile(test::sourceFile(relative), bytes)) << relative;
     return bytes;
 }
 
 // docs/phone-app.md §Video configuration
 TEST(ParameterSets, AWholeConfigurationOfEitherCodecPassesAndAMissingOrWrongOneIsNamed) {
-    const std::string h264 = readClip("phone_h264_320x640.h264");
-    const std::string hevc = readClip("phone_hevc_320x640.h265");
+    const std::string h264 = readClip("tests/media/phone_h264_320x640.h264");
+    const std::string hevc = readClip("tests/media/phone_hevc_320x640.h265");
     EXPECT_EQ(checkParameterSets({320, 640, 30, 0, parameterSets(h264, false, true)}), "");
     EXPECT_EQ(checkParameterSets({320, 640, 30, 1, parameterSets(hevc, true, true)}), "");
 
