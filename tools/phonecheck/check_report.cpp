@@ -95,9 +95,12 @@ void CheckReport::finish(const std::string& serial) {
         std::fprintf(out_, "%s: %zu steps, %zu passed, %d failed, %d skipped%s%s\n",
                      serial.c_str(), steps_.size(), steps_.size() - failed - skipped, failed,
                      skipped, failed ? ": " : "", names.c_str());
+        // Only the first step ran when the phone could not be reached at all.
         std::fprintf(out_, "%s\n",
-                     failed ? "The phone does not meet the phone app's contract."
-                            : "The phone meets the phone app's contract.");
+                     failed && steps_.size() == 1
+                         ? "The phone could not be reached, so nothing else was checked."
+                     : failed ? "The phone does not meet the phone app's contract."
+                              : "The phone meets the phone app's contract.");
     }
     std::fflush(out_);
 }

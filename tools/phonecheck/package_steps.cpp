@@ -31,7 +31,9 @@ bool checkPhoneAttached(const CheckContext& context, CheckReport& report) {
     const char* step = "phone attached";
     std::string output;
     if (!context.runAdb(context.options.adbPath, L"devices -l", &output, kQueryTimeoutMs)) {
-        report.failed(step, "\"adb devices -l\" did not run: " + oneLine(output));
+        report.failed(step, output.empty()
+                                ? "adb did not run from " + narrow(context.options.adbPath)
+                                : "\"adb devices -l\" failed: " + oneLine(output));
         return false;
     }
     std::string seen;

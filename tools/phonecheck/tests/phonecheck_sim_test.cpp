@@ -111,6 +111,13 @@ TEST_F(PhoneCheck, WithoutInstallNothingReachesThePhoneAndJsonTellsEachStep) {
     EXPECT_EQ(input.find("detail")->text, "--no-input");
     EXPECT_TRUE(sim.arrived("p").empty());
     EXPECT_TRUE(sim.events("p").empty());
+
+    // A phone adb does not list stops the check at its first step.
+    const CheckRun missing = runCheck("R58MNOPE", "");
+    EXPECT_EQ(missing.exitCode, 1u);
+    EXPECT_TRUE(missing.has("phone attached: FAILED: adb does not list R58MNOPE (it lists "
+                            "R58MCHECK02)\nR58MNOPE: 1 steps, 0 passed, 1 failed"))
+        << missing.output;
 }
 
 // docs/phone-app.md §Hello, §Pong, §State report, §Input helper greeting
