@@ -157,15 +157,20 @@ bool StreamCheck::send(PacketType type) {
 }
 
 std::string StreamCheck::connect(bool& offered) {
+    // As Tovenmar does: connect, send the options, wait for the hello; when nothing serves, start
+    // the app's activity once and try again every 700 ms. A phone may serve only once its user
+    // allowed the capture, so a hello that is late or missing is tried for again until the app
+    // had its time; the first try waits longer, to tell a late hello from none.
     offered = false;
     bool launched = false;
     const int64_t start = nowMicros();
-    std::string why;
+    const int64_t window = int64_t{noApp_ ? 3000u : kAppStartLimitMs} * 1000;
+    std::string firstWhy;
+    int retries = 0;
     for (int attempt = 0;; ++attempt) {
         if (attempt > 0) {
-            if (nowMicros() - start > int64_t{noApp_ ? 3000u : kAppStartLimitMs} * 1000) break;
+            if (nowMicros() - start > window) break;
             if (!noApp_ && !launched) {
-                // As Tovenmar does when nothing answers: start the app's activity, once.
                 context_.adb(kActivityStart, nullptr, 10000);
                 launched = true;
             }
@@ -178,34 +183,43 @@ std::string StreamCheck::connect(bool& offered) {
         reader_.reset();
         const int64_t sent = nowMicros();
         if (!send(PacketType::Options, options_)) continue;
-        socket_->setReceiveTimeout(kLateHelloLimitMs);
+        socket_->setReceiveTimeout(firstWhy.empty() ? kLateHelloLimitMs : kHelloLimitMs);
         Packet packet;
         const ReceiveStatus status = reader_.receive(*socket_, packet);
         const int64_t after = nowMicros() - sent;
         if (status == ReceiveStatus::Closed || status == ReceiveStatus::Failed) continue;
         offered = true;
-        if (status == ReceiveStatus::TimedOut) {
-            return "no hello within " + withCommas(kLateHelloLimitMs) +
-                   " ms of the options packet (Tovenmar waits " + withCommas(kHelloLimitMs) +
-                   " ms)";
-        }
-        if (status != ReceiveStatus::Ok) return "the connection failed before the hello";
-        if (packet.header.type != static_cast<uint8_t>(PacketType::Hello)) {
+        if (status == ReceiveStatus::TooLong) return "a packet over 16 MiB where the hello belongs";
+        if (status == ReceiveStatus::Ok &&
+            packet.header.type != static_cast<uint8_t>(PacketType::Hello)) {
             return "the first packet is type " + std::to_string(packet.header.type) +
                    ", not the hello (type 1); Tovenmar drops the connection";
+        }
+        if (status == ReceiveStatus::TimedOut || after > int64_t{kHelloLimitMs} * 1000) {
+            if (!firstWhy.empty()) {
+                ++retries;
+            } else if (status == ReceiveStatus::TimedOut) {
+                firstWhy = "no hello within " + withCommas(kLateHelloLimitMs) +
+                           " ms of the options packet";
+            } else {
+                firstWhy = "the hello came " + withCommas((after + 500) / 1000) +
+                           " ms after the options";
+            }
+            continue;
         }
         const TextMap hello =
             readTextMap(reinterpret_cast<const char*>(packet.payload), packet.size);
         helloAt_ = lastDataAt_ = nowMicros();
-        if (after > int64_t{kHelloLimitMs} * 1000) {
-            return "the hello came " + withCommas((after + 500) / 1000) +
-                   " ms after the options; Tovenmar waits " + withCommas(kHelloLimitMs) +
-                   " ms and drops the connection";
-        }
         if (hello.find("device") == hello.end()) return "the hello has no \"device\" key";
-        return "ok:hello after " + ms(after) + ", device \"" + value(hello, "device") + "\"";
+        return "ok:hello after " + ms(after) + ", device \"" + value(hello, "device") + "\"" +
+               (firstWhy.empty() ? "" : ", on a later try (" + firstWhy + " first)");
     }
-    return why;
+    if (firstWhy.empty()) return {};
+    return firstWhy +
+           (retries > 0 ? ", nor in time on " + std::to_string(retries) +
+                                (retries == 1 ? " more try" : " more tries")
+                          : "") +
+           "; Tovenmar waits " + withCommas(kHelloLimitMs) + " ms and then drops the connection";
 }
 
 std::string StreamCheck::endedWhy() const {
@@ -583,7 +597,8 @@ void StreamCheck::run(bool helperRunning) {
                                          "(connections to tovenmar-stream end at once)");
         } else {
             fail(first, "nothing serves tcp:27183 on the phone, also after \"am start\" of "
-                        "com.tovenmar.app/.MainActivity (connections end at once)");
+                        "com.tovenmar.app/.MainActivity (connections end at once; did the phone "
+                        "ask to allow the capture?)");
             notReached(1, "no stream");
         }
         return;
