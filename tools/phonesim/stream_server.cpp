@@ -216,8 +216,8 @@ class StreamConnection {
                     std::lock_guard lock(sim_.mutex);
                     if (auto p = phone()) p->options.push_back(changed);
                     for (const auto& [k, v] : changed) {
-                        newShape = newShape || (changesPicture(k) && valueOr(options_, k.c_str(),
-                                                                             "") != v);
+                        const bool differs = valueOr(options_, k.c_str(), "") != v;
+                        newShape = newShape || (changesPicture(k) && differs);
                         options_[k] = v;
                     }
                 }
