@@ -157,7 +157,13 @@ int mv(SimPhone& phone, const std::vector<std::string>& w, CommandChannel& out) 
     const PhoneFile moved = f->second;
     phone.files.erase(f);
     phone.files[to] = moved;
-    phone.arrived.push_back({"mv", to, static_cast<size_t>(moved.size), moved.sha256});
+    // What arrived is told where it now is.
+    for (auto a = phone.arrived.rbegin(); a != phone.arrived.rend(); ++a) {
+        if (a->how == "push" && a->target == from) {
+            a->target = to;
+            break;
+        }
+    }
     return 0;
 }
 
