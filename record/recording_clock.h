@@ -12,7 +12,8 @@
 // the pictures' time since start-up): its own smallest delay says how its stamps stand to the
 // pictures'. Within a jump of each other the two share one clock and the stamps are used as they
 // are; further apart, the sound's stamps are moved by the difference. A late sound packet changes
-// neither: the smallest delay does not grow with it.
+// neither: the smallest delay does not grow with it. A sound stamp more than a jump before the
+// one before starts the sound's clock afresh.
 //
 // File times are microseconds from the file's first picture.
 #pragma once
