@@ -2,20 +2,10 @@
 
 #include <unordered_set>
 
+#include "core/case_folding.h"
 #include "phone/output_text.h"
 
 namespace tov {
-namespace {
-
-std::string foldedAscii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
-
-}  // namespace
 
 std::vector<std::string> folderNames(std::string_view lsOutput) {
     std::vector<std::string> names;
@@ -28,8 +18,8 @@ std::vector<std::string> folderNames(std::string_view lsOutput) {
 
 std::string freeName(const std::string& name, const std::vector<std::string>& taken) {
     std::unordered_set<std::string> folded;
-    for (const std::string& t : taken) folded.insert(foldedAscii(t));
-    if (!folded.count(foldedAscii(name))) return name;
+    for (const std::string& t : taken) folded.insert(caseFolded(t));
+    if (!folded.count(caseFolded(name))) return name;
     // A leading dot starts a name (".nomedia"), not an extension.
     const size_t dot = name.rfind('.');
     const bool hasExtension = dot != std::string::npos && dot > 0;
@@ -38,7 +28,7 @@ std::string freeName(const std::string& name, const std::vector<std::string>& ta
     // Among taken.size() + 1 numbers one is always free.
     for (size_t n = 2;; ++n) {
         const std::string candidate = stem + " (" + std::to_string(n) + ")" + extension;
-        if (!folded.count(foldedAscii(candidate))) return candidate;
+        if (!folded.count(caseFolded(candidate))) return candidate;
     }
 }
 

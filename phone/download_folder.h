@@ -13,8 +13,8 @@ namespace tov {
 std::vector<std::string> folderNames(std::string_view lsOutput);
 
 // `name` when the folder has nothing by that name, else the first of "stem (2).ext",
-// "stem (3).ext"... that it has not. Shared storage on a phone ignores case, so neither does the
-// comparison (for ASCII letters).
+// "stem (3).ext"... that it has not. Shared storage on a phone ignores case, accented and
+// other letters' too, so neither does the comparison.
 std::string freeName(const std::string& name, const std::vector<std::string>& taken);
 
 // The text in single quotes for the phone's shell, so that blanks, quotes, "$", ";" and any

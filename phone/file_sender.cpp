@@ -1,5 +1,6 @@
 #include "phone/file_sender.h"
 
+#include "core/file_name.h"
 #include "core/log.h"
 #include "phone/download_folder.h"
 #include "phone/file_transfer.h"
@@ -12,6 +13,8 @@ namespace tov {
 namespace {
 
 constexpr uint32_t kQuestionLimitMs = 10000;  // a listing or a size asked of the phone
+// A copy whose name keeps being taken while it is named is given up after this many names.
+constexpr int kNamingTries = 3;
 
 }  // namespace
 
@@ -110,24 +113,37 @@ FileSender::Outcome FileSender::install(const std::string& serial, const std::ws
             {}};
 }
 
-// Nothing on the phone is replaced: the copy takes a name the Download folder does not have yet.
-// It runs as long as its file on the phone keeps growing.
-FileSender::Outcome FileSender::copy(const std::string& serial, const std::wstring& adb,
-                                     const std::wstring& path, const std::string& name) {
-    const std::wstring prefix = adbPrefix(serial);
+// What the Download folder holds now; false (with adb's word in `outcome`) when it could not be
+// listed. A phone without the folder yet has nothing in it: the copy makes it.
+bool FileSender::listDownloads(const std::wstring& adb, const std::wstring& prefix,
+                               std::vector<std::string>& names, TransferOutcome& outcome) {
     std::string listing;
     const uint64_t asked = tickMs();
     if (!options_.runAdb(adb, prefix + downloadListingArgs(), &listing, kQuestionLimitMs) &&
-        !contains(listing, "No such file")) {  // no Download folder yet: the copy makes it
+        !contains(listing, "No such file")) {
         logLine("files: the Download folder could not be listed: %s",
                 logExcerpt(trimTrailing(listing), 300).c_str());
-        return {
-            judgeTransfer(TransferKind::Push, false, listing, tickMs() - asked >= kQuestionLimitMs),
-            {}};
+        outcome =
+            judgeTransfer(TransferKind::Push, false, listing, tickMs() - asked >= kQuestionLimitMs);
+        return false;
     }
-    const std::string phoneName = freeName(fileName(path), folderNames(listing));
-    const std::string phonePath = kPhoneDownloadFolder + phoneName;
-    logLine("files: copying %s to %s on %s", narrow(path).c_str(), phonePath.c_str(),
+    names = folderNames(listing);
+    return true;
+}
+
+// Nothing on the phone is replaced: the copy arrives under a hidden name of its own, and takes a
+// name the Download folder does not have only once it is whole, by a rename that never replaces,
+// so a file that took that name meanwhile is kept. It runs as long as its file keeps growing.
+FileSender::Outcome FileSender::copy(const std::string& serial, const std::wstring& adb,
+                                     const std::wstring& path, const std::string& name) {
+    const std::wstring prefix = adbPrefix(serial);
+    std::vector<std::string> names;
+    Outcome outcome;
+    if (!listDownloads(adb, prefix, names, outcome.result)) return outcome;
+    const std::string wanted = fileName(path);
+    const std::string partPath =
+        kPhoneDownloadFolder + freeName("." + wanted + ".tovenmar-part", names);
+    logLine("files: copying %s to %s on %s", narrow(path).c_str(), partPath.c_str(),
             serial.c_str());
 
     const CopyRules rules = options_.copyRules;
@@ -139,7 +155,7 @@ FileSender::Outcome FileSender::copy(const std::string& serial, const std::wstri
     const auto watch = [&] {
         if (tickMs() - lastLook < rules.lookEveryMs) return true;
         std::string answer;
-        options_.runAdb(adb, prefix + phoneFileSizeArgs(phonePath), &answer, kQuestionLimitMs);
+        options_.runAdb(adb, prefix + phoneFileSizeArgs(partPath), &answer, kQuestionLimitMs);
         lastLook = tickMs();
         const PhoneFileSize size = readPhoneFileSize(answer);
         if (size.kind == PhoneFileSize::Kind::PhoneGone) {
@@ -160,14 +176,43 @@ FileSender::Outcome FileSender::copy(const std::string& serial, const std::wstri
     };
     std::string output;
     const bool exitedOk =
-        options_.runAdbWatched(adb, prefix + pushArgs(path, phonePath), &output, watch);
+        options_.runAdbWatched(adb, prefix + pushArgs(path, partPath), &output, watch);
     logLine("files: adb said: %s", logExcerpt(trimTrailing(output), 300).c_str());
     if (!stopReason.empty()) return {{false, stopReason}, {}};
-    Outcome outcome{judgeTransfer(TransferKind::Push, exitedOk, output, false), phoneName};
-    if (outcome.result.ok && phoneName != fileName(path)) {
-        logLine("files: the phone had a file by that name; the copy is %s", phoneName.c_str());
+    outcome.result = judgeTransfer(TransferKind::Push, exitedOk, output, false);
+    if (!outcome.result.ok) return outcome;
+    outcome.result = giveName(adb, prefix, partPath, wanted, names, outcome.phoneName);
+    if (outcome.result.ok && outcome.phoneName != wanted) {
+        logLine("files: the phone had a file by that name; the copy is %s",
+                outcome.phoneName.c_str());
     }
     return outcome;
+}
+
+// Gives the whole copy at `partPath` the first free name for `wanted`, looking again when the
+// phone took that name meanwhile; `names` is the folder as last listed.
+TransferOutcome FileSender::giveName(const std::wstring& adb, const std::wstring& prefix,
+                                     const std::string& partPath, const std::string& wanted,
+                                     std::vector<std::string>& names, std::string& phoneName) {
+    const std::string partName = partPath.substr(std::string(kPhoneDownloadFolder).size());
+    std::string complaint;
+    for (int attempt = 0; attempt < kNamingTries; ++attempt) {
+        phoneName = freeName(wanted, names);
+        std::string said;
+        options_.runAdb(
+            adb, prefix + moveWithoutReplacingArgs(partPath, kPhoneDownloadFolder + phoneName),
+            &said, kQuestionLimitMs);
+        complaint = std::string(trimTrailing(said));
+        TransferOutcome listed;
+        if (!listDownloads(adb, prefix, names, listed)) return listed;
+        if (freeName(partName, names) == partName) return {true, {}};
+        logLine("files: %s was taken on the phone while the copy went%s%s", phoneName.c_str(),
+                complaint.empty() ? "" : "; mv said: ", logExcerpt(complaint, 300).c_str());
+    }
+    std::string removed;
+    options_.runAdb(adb, prefix + removeFileArgs(partPath), &removed, kQuestionLimitMs);
+    return {false, complaint.empty() ? "the phone kept taking the name it was given"
+                                     : logExcerpt(complaint, 120)};
 }
 
 }  // namespace tov

@@ -12,6 +12,7 @@
 #include "core/job_queue.h"
 #include "phone/adb_runner.h"
 #include "phone/copy_progress.h"
+#include "phone/file_transfer.h"
 #include "platform/process.h"
 
 namespace tov {
@@ -48,6 +49,11 @@ class FileSender {
     Outcome install(const std::string& serial, const std::wstring& adb, const std::wstring& path);
     Outcome copy(const std::string& serial, const std::wstring& adb, const std::wstring& path,
                  const std::string& name);
+    bool listDownloads(const std::wstring& adb, const std::wstring& prefix,
+                       std::vector<std::string>& names, TransferOutcome& outcome);
+    TransferOutcome giveName(const std::wstring& adb, const std::wstring& prefix,
+                             const std::string& partPath, const std::string& wanted,
+                             std::vector<std::string>& names, std::string& phoneName);
     void tell(const std::string& text, bool failed);
 
     FileSenderOptions options_;

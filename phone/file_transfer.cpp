@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "core/file_name.h"
 #include "core/text_characters.h"
 #include "phone/download_folder.h"
 #include "phone/output_text.h"
@@ -83,14 +84,17 @@ std::wstring phoneFileSizeArgs(const std::string& phonePath) {
     return L"shell " + quoteArgument(widen("stat -c %s " + shellQuoted(phonePath)));
 }
 
+std::wstring moveWithoutReplacingArgs(const std::string& from, const std::string& to) {
+    return L"shell " + quoteArgument(widen("mv -n " + shellQuoted(from) + " " + shellQuoted(to)));
+}
+
+std::wstring removeFileArgs(const std::string& phonePath) {
+    return L"shell " + quoteArgument(widen("rm -f " + shellQuoted(phonePath)));
+}
+
 uint32_t installTimeoutMs(int64_t bytes) {
     const uint64_t mib = bytes > 0 ? (static_cast<uint64_t>(bytes) + (1u << 20) - 1) >> 20 : 0;
     return static_cast<uint32_t>(std::min<uint64_t>(120000 + mib * kMsPerMiB, UINT32_MAX));
-}
-
-std::string fileName(const std::wstring& path) {
-    const size_t cut = path.find_last_of(L"\\/");
-    return narrow(cut == std::wstring::npos ? path : path.substr(cut + 1));
 }
 
 std::string displayName(const std::wstring& path) {

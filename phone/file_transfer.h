@@ -24,6 +24,11 @@ std::wstring pushArgs(const std::wstring& path, const std::string& phonePath);
 std::wstring downloadListingArgs();
 // The size of a file on the phone: shell "stat -c %s 'PATH'".
 std::wstring phoneFileSizeArgs(const std::string& phonePath);
+// Renames a file on the phone unless the new name is taken (then it does nothing and says
+// nothing): shell "mv -n 'FROM' 'TO'".
+std::wstring moveWithoutReplacingArgs(const std::string& from, const std::string& to);
+// Removes a file on the phone: shell "rm -f 'PATH'".
+std::wstring removeFileArgs(const std::string& phonePath);
 // Two minutes (the phone also has to unpack the package) plus a second per MiB.
 uint32_t installTimeoutMs(int64_t bytes);
 
@@ -31,8 +36,6 @@ uint32_t installTimeoutMs(int64_t bytes);
 // left out. It counts and cuts whole characters: a letter with its accents or an emoji with its
 // modifiers is never split.
 std::string displayName(const std::wstring& path);
-// The last part of the path in UTF-8, as the phone will name the copy.
-std::string fileName(const std::wstring& path);
 
 struct TransferOutcome {
     bool ok = false;

@@ -2,17 +2,13 @@
 
 #include <algorithm>
 
+#include "record/recording_clock.h"
+
 namespace tov {
 namespace {
 
 // Sound stamps jitter a little around the count of frames; within this it follows on.
 constexpr int64_t kSoundToleranceUs = 30000;
-// A fragment is cut this far behind the newest time known, so that pictures, which take longer
-// to arrive than sound, are not already behind the cut.
-constexpr int64_t kCutMarginUs = 500000;
-// Pictures that stopped this long ago are a still screen: their fragment is cut, holding back the
-// last picture until the next comes.
-constexpr int64_t kStillUs = 1000000;
 constexpr int64_t kUs = 1000000;
 
 std::string be64(uint64_t v) {
@@ -21,25 +17,19 @@ std::string be64(uint64_t v) {
     return out;
 }
 
-// Rounded down, also below zero.
-int64_t scaleDown(int64_t value, int64_t num, int64_t den) {
-    const int64_t p = value * num;
-    return p >= 0 ? p / den : -((-p + den - 1) / den);
-}
-
 }  // namespace
 
 int64_t Mp4Writer::videoTicks(int64_t us) const {
-    return scaleDown(us, kMp4VideoTimescale, kUs);
+    return scaledDown(us, kMp4VideoTimescale, kUs);
 }
 int64_t Mp4Writer::ticksUs(int64_t ticks) const {
-    return scaleDown(ticks, kUs, kMp4VideoTimescale);
+    return scaledDown(ticks, kUs, kMp4VideoTimescale);
 }
 int64_t Mp4Writer::soundFrames(int64_t us) const {
-    return scaleDown(us, audio_.sampleRate, kUs);
+    return scaledDown(us, audio_.sampleRate, kUs);
 }
 int64_t Mp4Writer::framesUs(int64_t frames) const {
-    return audio_.sampleRate > 0 ? scaleDown(frames, kUs, audio_.sampleRate) : 0;
+    return audio_.sampleRate > 0 ? scaledDown(frames, kUs, audio_.sampleRate) : 0;
 }
 
 bool Mp4Writer::canRecord(const Mp4VideoTrack& video) {
@@ -67,54 +57,38 @@ bool Mp4Writer::start(const Mp4VideoTrack& video, const Mp4AudioTrack& audio, Si
     return true;
 }
 
-Mp4Writer::Added Mp4Writer::addVideo(std::string_view annexB, int64_t timeUs, bool key) {
-    if (!started_ || failed_) return Added::Failed;
-    if (!haveOrigin_) {
-        // Parameter sets or a delimiter alone are no picture to start from.
-        if (!key || !carriesPicture(video_.codec, annexB)) return Added::Ok;
-        haveOrigin_ = true;
-        originUs_ = timeUs;
-    }
+bool Mp4Writer::addVideo(std::string_view annexB, int64_t fileUs, bool key) {
+    if (!started_ || failed_) return false;
+    // Parameter sets or a delimiter alone are no picture to start from.
+    if (videoSamples_ == 0 && (!key || !carriesPicture(video_.codec, annexB))) return true;
     const std::string sample = lengthPrefixedSample(video_.codec, annexB);
-    if (sample.empty()) return Added::Ok;
-    int64_t ticks = videoTicks(timeUs - originUs_);
-    if (ticks < lastStampTicks_ || ticks < 0) return Added::Broken;
-    lastStampTicks_ = ticks;
-    // Squeezed behind the cut, such pictures would all show at once; they wait for a key picture
-    // after the cut instead, and the last picture written lasts until then.
-    if (ticks < videoEndTicks_ || (waitingForKey_ && !key)) {
-        const bool asked = waitingForKey_;
-        waitingForKey_ = true;
-        return asked ? Added::Ok : Added::WantsKey;
-    }
-    waitingForKey_ = false;
-    // The same stamp twice.
-    ticks = std::max(ticks, lastPictureTicks_ + 1);
-    nowUs_ = std::max(nowUs_, ticksUs(ticks));
+    if (sample.empty()) return true;
+    // After the picture before (the same stamp twice gets a tick of its own), and never before
+    // what is written.
+    int64_t ticks = std::max(videoTicks(fileUs), videoEndTicks_);
+    if (!pictures_.empty()) ticks = std::max(ticks, pictures_.back().ticks + 1);
+    // Pictures still coming close their fragment themselves, at the picture that passes it.
     if (!pictures_.empty() && ticksUs(ticks) - fragmentStartUs_ >= fragmentUs_) {
-        if (!fillSilenceTo(nowUs_ - kCutMarginUs) || !cut(ticks)) return Added::Failed;
+        if (!fillSilenceTo(settledUs_) || !cut(ticks)) return false;
         fragmentStartUs_ = ticksUs(ticks);
     }
-    if (!closeIfDue()) return Added::Failed;
-    ticks = std::max(ticks, videoEndTicks_);
+    if (!pictures_.empty()) lastIntervalTicks_ = ticks - pictures_.back().ticks;
     pictures_.push_back({ticks, static_cast<uint32_t>(sample.size()), key});
     pictureData_ += sample;
-    if (lastPictureTicks_ >= 0) lastIntervalTicks_ = ticks - lastPictureTicks_;
-    lastPictureTicks_ = ticks;
     ++videoSamples_;
-    return Added::Ok;
+    return closeIfDue();
 }
 
-bool Mp4Writer::addAudio(std::string_view pcm, int64_t timeUs) {
+bool Mp4Writer::addAudio(std::string_view pcm, int64_t fileUs) {
     if (!started_ || failed_) return false;
-    if (!haveOrigin_ || frameBytes_ == 0) return true;
+    if (videoSamples_ == 0 || frameBytes_ == 0) return true;
     std::string bytes = partialFrame_;
     bytes.append(pcm);
     const size_t whole = bytes.size() / frameBytes_ * frameBytes_;
     partialFrame_ = bytes.substr(whole);
     int64_t frames = static_cast<int64_t>(whole / frameBytes_);
     if (frames == 0) return true;
-    int64_t at = timeUs != 0 ? soundFrames(timeUs - originUs_) : soundEnd_;
+    int64_t at = fileUs != kFollowsOn ? soundFrames(fileUs) : soundEnd_;
     size_t skip = 0;
     const int64_t tolerance = soundFrames(kSoundToleranceUs);
     if (at < soundEnd_ - tolerance) {
@@ -122,31 +96,27 @@ bool Mp4Writer::addAudio(std::string_view pcm, int64_t timeUs) {
         const int64_t over = std::min(frames, soundEnd_ - at);
         skip = static_cast<size_t>(over) * frameBytes_;
         frames -= over;
-        at += over;
     } else if (at > soundEnd_ + tolerance) {
         if (!fillSilenceTo(framesUs(at))) return false;
     }
-    nowUs_ = std::max(nowUs_, framesUs(soundEnd_ + frames));
     if (frames > 0 && !appendSound(std::string_view(bytes).substr(skip, whole - skip))) {
         return false;
     }
     return closeIfDue();
 }
 
-bool Mp4Writer::advance(int64_t timeUs) {
+bool Mp4Writer::advance(int64_t fileUs) {
     if (!started_ || failed_) return false;
-    if (!haveOrigin_) return true;
-    nowUs_ = std::max(nowUs_, timeUs - originUs_);
-    return closeIfDue();
+    settledUs_ = std::max(settledUs_, fileUs);
+    return videoSamples_ == 0 || closeIfDue();
 }
 
 bool Mp4Writer::closeIfDue() {
-    const int64_t cutUs = nowUs_ - kCutMarginUs;
-    if (cutUs - fragmentStartUs_ < fragmentUs_) return true;
-    // Pictures still coming close their fragment themselves, at the picture that passes it.
-    if (!pictures_.empty() && nowUs_ - ticksUs(lastPictureTicks_) < kStillUs) return true;
-    if (!fillSilenceTo(cutUs) || !cutHoldingLastPicture()) return false;
-    fragmentStartUs_ = cutUs;
+    if (settledUs_ - fragmentStartUs_ < fragmentUs_) return true;
+    // Pictures past the settled time are still coming: they close their fragment themselves.
+    if (!pictures_.empty() && ticksUs(pictures_.back().ticks) >= settledUs_) return true;
+    if (!fillSilenceTo(settledUs_) || !cutHoldingLastPicture()) return false;
+    fragmentStartUs_ = settledUs_;
     return true;
 }
 
@@ -230,21 +200,21 @@ bool Mp4Writer::finish(std::vector<Mp4Patch>& patches) {
     if (!started_) return false;
     started_ = false;
     if (failed_) return false;
-    if (!haveOrigin_) return true;
+    if (videoSamples_ == 0) return true;
     // The last picture lasts until the sound ends (or one picture interval), and sound that
     // stopped early is made up with silence, so both tracks end together.
     int64_t end = videoEndTicks_;
     if (!pictures_.empty()) {
         const int64_t interval =
             lastIntervalTicks_ > 0 ? lastIntervalTicks_ : kMp4VideoTimescale / 30;
-        end = std::max(lastPictureTicks_ + interval, videoTicks(framesUs(soundEnd_)));
+        end = std::max(pictures_.back().ticks + interval, videoTicks(framesUs(soundEnd_)));
     }
     if (!fillSilenceTo(ticksUs(end)) || !cut(pictures_.empty() ? -1 : end)) return false;
     if (!emit(mp4Index(videoIndex_, soundIndex_, frameBytes_ > 0))) return false;
 
-    const int64_t videoMs = scaleDown(videoEndTicks_, kMp4MovieTimescale, kMp4VideoTimescale);
+    const int64_t videoMs = scaledDown(videoEndTicks_, kMp4MovieTimescale, kMp4VideoTimescale);
     const int64_t soundMs =
-        frameBytes_ ? scaleDown(soundEnd_, kMp4MovieTimescale, audio_.sampleRate) : 0;
+        frameBytes_ ? scaledDown(soundEnd_, kMp4MovieTimescale, audio_.sampleRate) : 0;
     const auto at = [&](size_t offset, int64_t value) {
         patches.push_back({offset, be64(static_cast<uint64_t>(value))});
     };
@@ -260,7 +230,8 @@ bool Mp4Writer::finish(std::vector<Mp4Patch>& patches) {
 }
 
 int64_t Mp4Writer::durationUs() const {
-    return std::max(ticksUs(std::max(videoEndTicks_, lastPictureTicks_)), framesUs(soundEnd_));
+    const int64_t pictures = pictures_.empty() ? videoEndTicks_ : pictures_.back().ticks;
+    return std::max(ticksUs(std::max(videoEndTicks_, pictures)), framesUs(soundEnd_));
 }
 
 }  // namespace tov

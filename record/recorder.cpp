@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "core/file_name.h"
 #include "core/log.h"
 #include "platform/clock.h"
 #include "platform/text.h"
@@ -15,18 +16,10 @@ constexpr int kStreamCodecHevc = 1;
 // in it, silent until the sound comes on.
 constexpr int kUsualRate = 48000;
 constexpr int kUsualChannels = 2;
-// While nothing arrives, time goes on this far behind what the clock allows, so that a link
-// that stalls for a moment loses nothing.
-constexpr int64_t kQuietUs = 1500000;
 constexpr auto kTickEvery = std::chrono::milliseconds(250);
 // Sound kept while no file is open, for the one that starts at the next key picture.
 constexpr int64_t kRecentSoundUs = 1000000;
 constexpr size_t kRecentSoundBytes = size_t{1} << 20;
-
-std::string fileName(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    return narrow(slash == std::wstring::npos ? path : path.substr(slash + 1));
-}
 
 }  // namespace
 
@@ -104,7 +97,7 @@ void Recorder::onVideoConfig(int width, int height, int codec, const uint8_t* cs
         video_.height = height;
         video_.csd.assign(reinterpret_cast<const char*>(csd), size);
         haveVideo_ = true;
-        clock_.reset();  // a new configuration may start a new clock
+        clock_.resetPictures();  // a new configuration may start a new clock
     }
     if (closed) notify();
 }
@@ -117,33 +110,32 @@ void Recorder::onVideoPacket(const uint8_t* data, size_t size, int64_t timeUs, b
     {
         std::lock_guard<std::mutex> lock(lock_);
         if (!haveVideo_) return;
-        const StreamClock::Stamp stamp = clock_.observe(timeUs, arrived);
+        const RecordingClock::Stamp stamp = clock_.seePicture(timeUs, arrived);
         if (!wanted_) return;
-        if (file_ && stamp == StreamClock::Stamp::Ahead) {
+        if (file_ && stamp == RecordingClock::Stamp::Ahead) {
             closeFile("the picture time stamps jumped ahead");
             changed = true;
-        }
-        if (file_) {
-            const Mp4Writer::Added added = writer_.addVideo(picture, timeUs, key);
-            if (added == Mp4Writer::Added::Broken) {
-                closeFile("the picture time stamps went back");
-                changed = true;
-            } else if (added == Mp4Writer::Added::WantsKey) {
-                askKey = true;
-            } else if (added == Mp4Writer::Added::Failed || !file_->ok()) {
-                fail("Recording stopped: the disk can't keep up or is full.");
-                changed = true;
-            }
+        } else if (file_ && stamp == RecordingClock::Stamp::Back) {
+            closeFile("the picture time stamps went back");
+            changed = true;
+        } else if (file_ &&
+                   !wrote(writer_.addVideo(picture, clock_.pictureUs(timeUs), key), arrived)) {
+            changed = true;
         }
         if (wanted_ && !file_) {
             if (key && carriesPicture(video_.codec, picture)) {
                 openFile();
                 changed = true;
                 if (file_) {
-                    writer_.addVideo(picture, timeUs, key);
-                    for (const SoundPacket& p : recentSound_) writer_.addAudio(p.pcm, p.timeUs);
+                    clock_.startFile(timeUs);
+                    writer_.addVideo(picture, 0, key);
+                    // Kept sound goes through the clock like the rest.
+                    for (const SoundPacket& p : recentSound_) {
+                        writer_.addAudio(p.pcm, clock_.soundUs(p.timeUs));
+                    }
                     recentSound_.clear();
                     recentBytes_ = 0;
+                    wrote(true, arrived);
                 }
             } else {
                 askKey = !askedForKey_;
@@ -155,6 +147,12 @@ void Recorder::onVideoPacket(const uint8_t* data, size_t size, int64_t timeUs, b
     if (changed) notify();
 }
 
+bool Recorder::wrote(bool ok, int64_t arrivedUs) {
+    if (ok && writer_.advance(clock_.settledUs(arrivedUs)) && file_->ok()) return true;
+    fail("Recording stopped: the disk can't keep up or is full.");
+    return false;
+}
+
 void Recorder::onAudioConfig(int sampleRate, int channels) {
     bool closed = false;
     {
@@ -162,6 +160,7 @@ void Recorder::onAudioConfig(int sampleRate, int channels) {
         if (sampleRate != audio_.sampleRate || channels != audio_.channels) {
             recentSound_.clear();
             recentBytes_ = 0;
+            clock_.resetSound();
         }
         audio_.sampleRate = sampleRate;
         audio_.channels = channels;
@@ -179,22 +178,16 @@ void Recorder::onAudioPacket(const uint8_t* data, size_t size, int64_t timeUs) {
     bool failed = false;
     {
         std::lock_guard<std::mutex> lock(lock_);
+        if (timeUs != 0) clock_.hearSound(timeUs, arrived);
         if (!wanted_) return;
         if (!file_) {
             keepSound(data, size, timeUs);
             return;
         }
-        if (timeUs != 0 && soundStamped_ && !clock_.fits(timeUs, arrived)) {
-            // Not the pictures' clock: the sound follows on by its count instead.
-            soundStamped_ = false;
-            logLine("record: the sound's time stamps don't follow the pictures' clock in %s",
-                    narrow(path_).c_str());
-        }
         const std::string_view pcm(reinterpret_cast<const char*>(data), size);
-        if (!writer_.addAudio(pcm, soundStamped_ ? timeUs : 0) || !file_->ok()) {
-            fail("Recording stopped: the disk can't keep up or is full.");
-            failed = true;
-        }
+        failed = !wrote(
+            writer_.addAudio(pcm, timeUs != 0 ? clock_.soundUs(timeUs) : Mp4Writer::kFollowsOn),
+            arrived);
     }
     if (failed) notify();
 }
@@ -207,7 +200,8 @@ void Recorder::onStreamEnd() {
         if (closed) closeFile("the stream ended");
         haveVideo_ = false;
         audio_ = {};
-        clock_.reset();
+        clock_.resetPictures();
+        clock_.resetSound();
         recentSound_.clear();
         recentBytes_ = 0;
     }
@@ -219,10 +213,7 @@ void Recorder::tick() {
     {
         std::lock_guard<std::mutex> lock(lock_);
         if (!file_ || !clock_.known()) return;
-        if (!writer_.advance(clock_.phoneNow(now()) - kQuietUs) || !file_->ok()) {
-            fail("Recording stopped: the disk can't keep up or is full.");
-            failed = true;
-        }
+        failed = !wrote(true, now());
     }
     if (failed) notify();
 }
@@ -258,7 +249,6 @@ void Recorder::openFile() {
     }
     file_ = std::make_unique<RecordingFile>(std::move(output), options_.maxQueuedBytes);
     fileAudio_ = audio_.sampleRate > 0 ? audio_ : Mp4AudioTrack{kUsualRate, kUsualChannels};
-    soundStamped_ = true;
     writer_ = Mp4Writer();
     RecordingFile* file = file_.get();
     if (!writer_.start(

@@ -17,8 +17,8 @@
 #include <thread>
 
 #include "record/mp4_writer.h"
+#include "record/recording_clock.h"
 #include "record/recording_file.h"
-#include "record/stream_clock.h"
 
 namespace tov {
 
@@ -76,17 +76,17 @@ class Recorder {
         int64_t durationUs = 0;
     };
     struct SoundPacket {
-        int64_t timeUs = 0;
+        int64_t timeUs = 0;  // the phone's
         std::string pcm;
     };
-    enum class Notice { None, Changed };
 
     // Under lock_; none of them waits for the disk.
-    Notice startFileWith(std::string_view picture, int64_t timeUs, bool key, int64_t now);
     void openFile();
     void closeFile(const char* why);
     void fail(const std::string& text);
     void keepSound(const uint8_t* data, size_t size, int64_t timeUs);
+    // The writer's word on a packet that arrived at `arrivedUs`; false tells the user.
+    bool wrote(bool ok, int64_t arrivedUs);
     int64_t now() const;
     void run();
     void finishFile(Finishing& f);
@@ -101,10 +101,9 @@ class Recorder {
     bool anyFile_ = false;  // this recording opened a file
     Mp4VideoTrack video_;
     bool haveVideo_ = false;
-    Mp4AudioTrack audio_;       // the stream's sound format, as last told
-    Mp4AudioTrack fileAudio_;   // the open file's
-    bool soundStamped_ = true;  // the open file places sound by its stamps
-    StreamClock clock_;
+    Mp4AudioTrack audio_;      // the stream's sound format, as last told
+    Mp4AudioTrack fileAudio_;  // the open file's
+    RecordingClock clock_;
     std::deque<SoundPacket> recentSound_;  // the last second, for a file about to start
     size_t recentBytes_ = 0;
     std::unique_ptr<RecordingFile> file_;

@@ -2,19 +2,12 @@
 
 #include <memory>
 
+#include "core/file_name.h"
 #include "core/log.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
 namespace tov {
-namespace {
-
-std::string fileName(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    return narrow(slash == std::wstring::npos ? path : path.substr(slash + 1));
-}
-
-}  // namespace
 
 void ScreenshotSaver::save(std::optional<Bitmap> picture) {
     if (!picture) {

@@ -35,6 +35,25 @@ TEST(FileTransfer, ApksAreInstalledEverythingElseCopiedUnderAFreeName) {
     EXPECT_EQ(freeName("notes", taken), "notes (2)");
     EXPECT_EQ(freeName(".nomedia", taken), ".nomedia (2)");
     EXPECT_EQ(freeName("movie.mp4", taken), "movie.mp4");
+    // Accented, Greek and Cyrillic letters too, as the storage folds them; ß is no "ss" there.
+    const std::vector<std::string> phone = {"\xC3\xA9t\xC3\xA9.jpg",
+                                            "\xC5\x82\xC3\xB3"
+                                            "d\xC5\xBA",
+                                            "\xCF\x83\xCE\xBF\xCF\x86\xCE\xAF\xCE\xB1",
+                                            "\xD1\x91\xD0\xBB\xD0\xBA\xD0\xB0",
+                                            "stra\xC3\x9F"
+                                            "e"};
+    EXPECT_EQ(freeName("\xC3\x89T\xC3\x89.jpg", phone), "\xC3\x89T\xC3\x89 (2).jpg");  // ÉTÉ
+    EXPECT_EQ(freeName("\xC5\x81\xC3\x93"
+                       "D\xC5\xB9",
+                       phone),
+              "\xC5\x81\xC3\x93"
+              "D\xC5\xB9 (2)");                                             // ŁÓDŹ
+    EXPECT_EQ(freeName("\xCE\xA3\xCE\x9F\xCE\xA6\xCE\x8A\xCE\x91", phone),  // ΣΟΦΊΑ
+              "\xCE\xA3\xCE\x9F\xCE\xA6\xCE\x8A\xCE\x91 (2)");
+    EXPECT_EQ(freeName("\xD0\x81\xD0\x9B\xD0\x9A\xD0\x90", phone),  // ЁЛКА
+              "\xD0\x81\xD0\x9B\xD0\x9A\xD0\x90 (2)");
+    EXPECT_EQ(freeName("strasse", phone), "strasse");
     EXPECT_EQ(folderNames(".\n..\nPhoto.JPG\nit's $HOME; (1).txt\n"),
               (std::vector<std::string>{"Photo.JPG", "it's $HOME; (1).txt"}));
 }
@@ -171,6 +190,7 @@ TEST_F(FileSenderTest, FilesGoOneAfterAnotherAndALaterDropWaitsItsTurn) {
     adb.answerPrefix(L"-s S1 install", true, "Performing Streamed Install\nSuccess\n");
     adb.answerPrefix(L"-s S1 push", true, "x: 1 file pushed, 0 skipped.\n");
     adb.answerPrefix(L"-s S1 shell ls", true, ".\n..\n");
+    adb.answerPrefix(L"-s S1 shell \"mv", true, "");
     std::mutex gate;
     gate.lock();  // the first command waits until the second drop is in
     adb.onRun = [&](const std::wstring& args) {
@@ -184,10 +204,18 @@ TEST_F(FileSenderTest, FilesGoOneAfterAnotherAndALaterDropWaitsItsTurn) {
     sender.send("S1", {notes});
     gate.unlock();
     ASSERT_TRUE(toldOf("notes.txt copied to the phone's Download folder."));
-    EXPECT_EQ(adb.calls(),
-              (std::vector<std::wstring>{
-                  install, list, L"-s S1 " + pushArgs(photo, "/sdcard/Download/ph\xC3\xB6to.jpg"),
-                  list, L"-s S1 " + pushArgs(notes, "/sdcard/Download/notes.txt")}));
+    // Each copy arrives under a name of its own and is renamed without replacing, then looked for.
+    const auto copied = [&](const std::wstring& path, const std::string& name) {
+        const std::string part = "/sdcard/Download/." + name + ".tovenmar-part";
+        return std::vector<std::wstring>{
+            list, L"-s S1 " + pushArgs(path, part),
+            L"-s S1 " + moveWithoutReplacingArgs(part, "/sdcard/Download/" + name), list};
+    };
+    std::vector<std::wstring> expected = {install};
+    for (const auto& calls : {copied(photo, "ph\xC3\xB6to.jpg"), copied(notes, "notes.txt")}) {
+        expected.insert(expected.end(), calls.begin(), calls.end());
+    }
+    EXPECT_EQ(adb.calls(), expected);
     EXPECT_TRUE(toldOf("game.apk installed."));
     EXPECT_TRUE(toldOf("ph\xC3\xB6to.jpg copied to the phone's Download folder."));
     EXPECT_TRUE(toldOf("Installing game.apk\xE2\x80\xA6"));
@@ -214,7 +242,7 @@ TEST_F(FileSenderTest, StoppingCutsARunningCopyShortAndSaysNothingMore) {
     FileSender sender(options());
     sender.send("S1", {file(L"big.bin"), file(L"next.bin")});
     ASSERT_TRUE(toldOf("Copying big.bin\xE2\x80\xA6"));
-    sender.stop();  // returns: the copy was cut short, the next file dropped
+    sender.stop();                      // returns: the copy was cut short, the next file dropped
     EXPECT_EQ(adb.calls().size(), 2u);  // the listing and the copy
     for (const std::string& s : statuses()) EXPECT_EQ(s.find("big.bin copied"), std::string::npos);
 }

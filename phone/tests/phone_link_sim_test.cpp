@@ -199,6 +199,38 @@ TEST_F(DroppedFiles, NothingOnThePhoneIsReplacedAndAnyNameArrivesAsItIs) {
     }
 }
 
+// The phone's shared storage ignores case, accented letters' too, and another file may take a
+// name while a copy is on its way: neither is replaced, and no part of a copy is left behind.
+TEST_F(DroppedFiles, ANameTakenInAnotherCaseOrWhileTheCopyGoesIsNeverReplaced) {
+    start(
+        "phone a usb=R58M123ABC\n"
+        "putfile a /sdcard/Download/\xC3\xA9t\xC3\xA9.jpg \"the phone's summer\"\n");
+    FileSenderOptions o = options({});
+    o.runAdbWatched = [this](const std::wstring& adb, const std::wstring& args, std::string* output,
+                             const std::function<bool()>& watch) {
+        // The phone's own winter picture lands just after the folder was listed.
+        if (args.find(L"winter") != std::wstring::npos) {
+            EXPECT_TRUE(sim.ok("putfile a /sdcard/Download/Winter.JPG \"the phone's winter\""));
+        }
+        return runAdbWatched(adb, args, output, watch);
+    };
+    FileSender sender(o);
+    sender.send("R58M123ABC", {file(L"\u00c9t\u00e9.jpg", "the PC's summer"),
+                               file(L"winter.jpg", "the PC's winter")});
+    ASSERT_TRUE(told("winter.jpg copied to the phone's Download folder as winter (2).jpg."));
+    EXPECT_TRUE(
+        told("\xC3\x89t\xC3\xA9.jpg copied to the phone's Download folder as "
+             "\xC3\x89t\xC3\xA9 (2).jpg."));
+    const std::string files = sim.ask("files a");
+    EXPECT_EQ(phonesim::lines(files),
+              (std::vector<std::string>{
+                  sha256Hex("the phone's winter") + "  /sdcard/Download/Winter.JPG",
+                  sha256Hex("the PC's winter") + "  /sdcard/Download/winter (2).jpg",
+                  sha256Hex("the PC's summer") + "  /sdcard/Download/\xC3\x89t\xC3\xA9 (2).jpg",
+                  sha256Hex("the phone's summer") + "  /sdcard/Download/\xC3\xA9t\xC3\xA9.jpg"}))
+        << files;
+}
+
 TEST_F(DroppedFiles, ASlowCopyShowsItsShareAStalledOneIsStoppedAndAGonePhoneEndsOne) {
     start("phone a usb=R58M123ABC pushPiece=25000\n");
     // Each look at the phone brings the next quarter: the share shows at every step.
@@ -226,8 +258,7 @@ TEST_F(DroppedFiles, ASlowCopyShowsItsShareAStalledOneIsStoppedAndAGonePhoneEnds
     ASSERT_TRUE(sim.ok("phone a pushStall=0"));
     sender.send("R58M123ABC", {file(L"gone.bin", "bytes")});
     ASSERT_TRUE(test::waitFor(
-        [&] { return sim.ask("files a").find("/sdcard/Download/gone.bin") != std::string::npos; },
-        30000));
+        [&] { return sim.ask("files a").find("gone.bin") != std::string::npos; }, 30000));
     ASSERT_TRUE(sim.ok("unplug a usb"));
     EXPECT_TRUE(told("! Couldn't copy gone.bin: the phone went away."));
 }

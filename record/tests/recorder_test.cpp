@@ -203,6 +203,113 @@ TEST_F(RecorderTest, WithNothingArrivingTheFileStillGrowsAndSoundThatComesOnLate
     EXPECT_NEAR(read.videoSeconds, read.seconds, 1.0 / 30);
 }
 
+// The traces below send each picture and sound packet with its own arrival time on the PC.
+class RecorderTraceTest : public RecorderTest {
+  protected:
+    void picture(Recorder& recorder, size_t i, int64_t stampUs, int64_t arrivedUs) {
+        pcClock = arrivedUs;
+        const auto& unit = portrait.units[i % portrait.units.size()];
+        recorder.onVideoPacket(reinterpret_cast<const uint8_t*>(unit.bytes.data()),
+                               unit.bytes.size(), stampUs, unit.key);
+    }
+    void sound(Recorder& recorder, int64_t stampUs, int64_t arrivedUs, int16_t level = 100) {
+        pcClock = arrivedUs;
+        sendSound(recorder, stampUs, level);
+    }
+    // The click heard in the file against the picture sent with it.
+    void expectClickWithPicture(const std::wstring& path, size_t flash) {
+        const std::vector<int16_t> samples = soundSamples(path);
+        size_t loudest = 0;
+        for (size_t i = 0; i < samples.size(); ++i) {
+            if (samples[i] > samples[loudest]) loudest = i;
+        }
+        const std::vector<double> times = pictureTimes(path);
+        ASSERT_GT(times.size(), flash);
+        EXPECT_NEAR(static_cast<double>(loudest / 2) / 48000, times[flash], 1.0 / 30);
+    }
+    static constexpr int64_t kPhone = 5000000, kDelay = 30000;
+};
+
+// The link stalls for 4 s. The phone's sender is held up meanwhile, so nothing arrives and
+// nothing new is captured while the recorder's timer runs; then the three pictures (and their
+// sound) waiting in the link arrive late, and the pictures captured after come on time. A slow
+// link is no new clock: one file holds every picture, each at its own time.
+TEST_F(RecorderTraceTest, AWifiStallKeepsOneFileAndEveryPicture) {
+    Recorder recorder(options());
+    sendConfig(recorder, portrait, 320, 640);
+    recorder.start();
+    const int64_t stallEnd = 60 * kFrameUs + kDelay + 4000000;
+    std::vector<int64_t> stamps;
+    for (size_t i = 0; i < 150; ++i) {
+        const int64_t t = static_cast<int64_t>(i < 63 ? i : i + 120) * kFrameUs;
+        if (i == 60) {
+            for (int64_t at = 60 * kFrameUs + kDelay; at < stallEnd; at += 250000) {
+                pcClock = at;
+                recorder.tick();
+            }
+        }
+        const int64_t arrived = i >= 60 && i < 63 ? stallEnd : t + kDelay;
+        picture(recorder, i, kPhone + t, arrived);
+        sound(recorder, kPhone + t, arrived);
+        stamps.push_back(t);
+    }
+    recorder.stop();
+    savedStatus(recorder);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(decodeErrors(files[0]), "");
+    const std::vector<double> times = pictureTimes(files[0]);
+    ASSERT_EQ(times.size(), stamps.size());
+    for (size_t i = 0; i < times.size(); ++i) EXPECT_NEAR(times[i], stamps[i] / 1e6, 0.002) << i;
+}
+
+// One sound packet arrives 4 s late; later the sound goes off for a second and comes back with a
+// click sent beside a picture. The sound stays placed by its stamps: the click is with it.
+TEST_F(RecorderTraceTest, OneLateSoundPacketLeavesTheLaterSoundInStep) {
+    Recorder recorder(options());
+    sendConfig(recorder, portrait, 320, 640);
+    recorder.start();
+    for (size_t i = 0; i < 180; ++i) {
+        const int64_t t = static_cast<int64_t>(i) * kFrameUs;
+        picture(recorder, i, kPhone + t, t + kDelay);
+        if (i < 100 || i >= 130) sound(recorder, kPhone + t, t + kDelay, i == 150 ? 30000 : 100);
+        if (i == 45) sound(recorder, kPhone + t - 4000000, t + kDelay);
+    }
+    recorder.stop();
+    savedStatus(recorder);
+    ASSERT_EQ(files.size(), 1u);
+    expectClickWithPicture(files[0], 150);
+}
+
+// The phone stamps its sound on a clock of its own: 10 minutes ahead of the pictures', or the
+// time of day against the pictures' time since start-up. The sound kept from before the file
+// began goes through the same check as the rest: no minutes of silence, no overflow, and after a
+// second of Sound off a click is still with its picture.
+TEST_F(RecorderTraceTest, SoundOnAClockOfItsOwnIsPlacedInStepFromTheKeptSoundOn) {
+    for (const int64_t offset : {int64_t{600000000}, int64_t{1760000000000000}}) {
+        SCOPED_TRACE(offset);
+        files.clear();
+        Recorder recorder(options());
+        sendConfig(recorder, portrait, 320, 640);
+        recorder.start();
+        // Joined mid-group: the sound before the key picture (the 31st) is kept for the file.
+        for (size_t i = 10; i < 150; ++i) {
+            const int64_t t = static_cast<int64_t>(i) * kFrameUs;
+            picture(recorder, i, kPhone + t, t + kDelay);
+            if (i < 60 || i >= 90) {
+                sound(recorder, kPhone + offset + t, t + kDelay, i == 105 ? 30000 : 100);
+            }
+        }
+        recorder.stop();
+        savedStatus(recorder);
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_LT(fileSize(files[0]), 5 << 20);
+        Probe p = probe(files[0]);
+        EXPECT_EQ(p.video["nb_read_frames"], "120");
+        EXPECT_NEAR(std::atof(p.sound["duration"].c_str()), 4.0, 0.1);
+        expectClickWithPicture(files[0], 105 - 30);
+    }
+}
+
 // A disk that takes every write only when let go, and counts the files flushed to it whole.
 class HeldDisk : public RecordingOutput {
   public:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "core/case_folding.h"
 #include "platform/files.h"
 #include "platform/sha256.h"
 #include "platform/text.h"
@@ -17,6 +18,17 @@ const std::set<std::string> kStandardFolders = {"/", "/sdcard", "/sdcard/Downloa
 
 std::string withoutTrailingSlash(std::string path) {
     while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+// Shared storage ignores case, as the phone's does (accented and other letters too): a path
+// there names the file already stored under any case of it. Other paths are taken as they are.
+std::string storedPath(const SimPhone& phone, const std::string& path) {
+    if (path.rfind("/sdcard/", 0) != 0) return path;
+    const std::string folded = caseFolded(path);
+    for (const auto& [file, unused] : phone.files) {
+        if (caseFolded(file) == folded) return file;
+    }
     return path;
 }
 
@@ -76,7 +88,7 @@ int stat(SimPhone& phone, const std::vector<std::string>& w, CommandChannel& out
     }
     int rc = 0;
     for (size_t i = 3; i < w.size(); ++i) {
-        const std::string path = withoutTrailingSlash(w[i]);
+        const std::string path = storedPath(phone, withoutTrailingSlash(w[i]));
         nextPiece(phone, path);
         auto f = phone.files.find(path);
         if (f == phone.files.end()) {
@@ -102,7 +114,7 @@ int ls(const SimPhone& phone, const std::vector<std::string>& w, CommandChannel&
     if (paths.empty()) paths.push_back("/");
     int rc = 0;
     for (const std::string& asked : paths) {
-        const std::string path = withoutTrailingSlash(asked);
+        const std::string path = storedPath(phone, withoutTrailingSlash(asked));
         if (phone.files.count(path)) {
             out.write(asked + "\n");
             continue;
@@ -126,17 +138,62 @@ int ls(const SimPhone& phone, const std::vector<std::string>& w, CommandChannel&
     return rc;
 }
 
+// mv [-n] FROM TO: TO a full path; -n leaves a file already there (by any case of its name)
+// alone, saying nothing, as toybox's mv does.
+int mv(SimPhone& phone, const std::vector<std::string>& w, CommandChannel& out) {
+    const bool keep = w.size() == 4 && w[1] == "-n";
+    if (w.size() != (keep ? 4u : 3u)) {
+        out.write("mv: the phone simulator knows only mv [-n] FROM TO\n");
+        return 1;
+    }
+    const std::string from = storedPath(phone, withoutTrailingSlash(w[keep ? 2 : 1]));
+    const std::string to = storedPath(phone, withoutTrailingSlash(w[keep ? 3 : 2]));
+    auto f = phone.files.find(from);
+    if (f == phone.files.end() || phone.arriving.count(from)) {
+        out.write("mv: bad '" + w[keep ? 2 : 1] + "': No such file or directory\n");
+        return 1;
+    }
+    if (from == to || (keep && phone.files.count(to))) return 0;
+    const PhoneFile moved = f->second;
+    phone.files.erase(f);
+    phone.files[to] = moved;
+    // What arrived is told where it now is.
+    for (auto a = phone.arrived.rbegin(); a != phone.arrived.rend(); ++a) {
+        if (a->how == "push" && a->target == from) {
+            a->target = to;
+            break;
+        }
+    }
+    return 0;
+}
+
+// rm [-f] PATH...
+int rm(SimPhone& phone, const std::vector<std::string>& w, CommandChannel& out) {
+    const bool force = w.size() > 1 && w[1] == "-f";
+    int rc = 0;
+    for (size_t i = force ? 2 : 1; i < w.size(); ++i) {
+        if (phone.files.erase(storedPath(phone, withoutTrailingSlash(w[i]))) == 0 && !force) {
+            out.write("rm: " + w[i] + ": No such file or directory\n");
+            rc = 1;
+        }
+    }
+    return rc;
+}
+
 }  // namespace
 
 int pushFile(Simulator& sim, const std::string& phoneId, const std::string& local,
-             const std::string& remote, const std::string& data, CommandChannel& out) {
+             const std::string& asked, const std::string& data, CommandChannel& out) {
     const PhoneFile whole{sha256Hex(data), data.size()};
+    std::string remote = asked;
     std::string failure;
     bool slow = false;
     {
         std::lock_guard lock(sim.mutex);
         auto p = sim.find(phoneId);
         if (!p) return 1;
+        // A push onto a name the storage already holds in another case writes that file.
+        remote = storedPath(*p, remote);
         failure = p->pushFailure;
         if (failure.empty()) {
             slow = p->pushPiece > 0 || p->pushStall >= 0;
@@ -154,12 +211,12 @@ int pushFile(Simulator& sim, const std::string& phoneId, const std::string& loca
         }
     }
     if (!failure.empty()) {
-        out.write("adb: error: failed to copy '" + local + "' to '" + remote + "': remote " +
+        out.write("adb: error: failed to copy '" + local + "' to '" + asked + "': remote " +
                   failure + "\n");
         return 1;
     }
     if (slow && !arrivedWhole(sim, phoneId, remote, out)) {
-        out.write("adb: error: failed to copy '" + local + "' to '" + remote +
+        out.write("adb: error: failed to copy '" + local + "' to '" + asked +
                   "': connection reset\n");
         return 1;
     }
@@ -169,11 +226,15 @@ int pushFile(Simulator& sim, const std::string& phoneId, const std::string& loca
 
 int storageCommand(Simulator& sim, const std::string& phoneId,
                    const std::vector<std::string>& words, CommandChannel& out) {
-    if (words.empty() || (words[0] != "ls" && words[0] != "stat")) return -1;
+    if (words.empty()) return -1;
+    const std::string& name = words[0];
+    if (name != "ls" && name != "stat" && name != "mv" && name != "rm") return -1;
     std::lock_guard lock(sim.mutex);
     auto p = sim.find(phoneId);
     if (!p) return 1;
-    return words[0] == "ls" ? ls(*p, words, out) : stat(*p, words, out);
+    if (name == "ls") return ls(*p, words, out);
+    if (name == "stat") return stat(*p, words, out);
+    return name == "mv" ? mv(*p, words, out) : rm(*p, words, out);
 }
 
 int putFile(Simulator& sim, const std::vector<std::string>& w, CommandChannel& out) {

@@ -17,8 +17,10 @@ class CommandChannel;
 int pushFile(Simulator& sim, const std::string& phoneId, const std::string& local,
              const std::string& remote, const std::string& data, CommandChannel& out);
 
-// The storage commands of the phone's shell: "ls [-1aA] PATH...", "stat -c %s PATH...". The exit
-// code, or -1 when `words` is another command.
+// The storage commands of the phone's shell: "ls [-1aA] PATH...", "stat -c %s PATH...",
+// "mv [-n] FROM TO", "rm [-f] PATH...". The exit code, or -1 when `words` is another command.
+// Shared storage (/sdcard) ignores case in names, accented and other letters too, as the phone's
+// does; the rest of the phone does not.
 int storageCommand(Simulator& sim, const std::string& phoneId,
                    const std::vector<std::string>& words, CommandChannel& out);
 
