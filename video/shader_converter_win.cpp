@@ -70,7 +70,7 @@ HRESULT compile(const char* entry, const char* target, ComPtr<ID3DBlob>& code) {
 }
 
 HRESULT makeTexture(ID3D11Device* device, uint32_t width, uint32_t height, DXGI_FORMAT format,
-                    ComPtr<ID3D11Texture2D>& texture) {
+                    ComPtr<ID3D11Texture2D>& texture, bool writable = false) {
     D3D11_TEXTURE2D_DESC td{};
     td.Width = width;
     td.Height = height;
@@ -78,8 +78,9 @@ HRESULT makeTexture(ID3D11Device* device, uint32_t width, uint32_t height, DXGI_
     td.ArraySize = 1;
     td.Format = format;
     td.SampleDesc.Count = 1;
-    td.Usage = D3D11_USAGE_DEFAULT;
+    td.Usage = writable ? D3D11_USAGE_DYNAMIC : D3D11_USAGE_DEFAULT;
     td.BindFlags = D3D11_BIND_SHADER_RESOURCE;
+    td.CPUAccessFlags = writable ? D3D11_CPU_ACCESS_WRITE : 0;
     return device->CreateTexture2D(&td, nullptr, texture.ReleaseAndGetAddressOf());
 }
 
@@ -94,8 +95,9 @@ HRESULT makeView(ID3D11Device* device, ID3D11Texture2D* texture, DXGI_FORMAT for
 
 }  // namespace
 
-ShaderConverter::ShaderConverter(ID3D11Device* device, ID3D11DeviceContext* context)
-    : device_(device), context_(context) {}
+ShaderConverter::ShaderConverter(ID3D11Device* device, ID3D11DeviceContext* context,
+                                 PlaneUpload upload)
+    : device_(device), context_(context), upload_(upload) {}
 
 bool ShaderConverter::init() {
     ComPtr<ID3DBlob> vsCode;
@@ -191,10 +193,18 @@ bool ShaderConverter::ensureInput(uint32_t width, uint32_t height, int32_t, Size
 }
 
 bool ShaderConverter::makePlaneTextures(uint32_t width, uint32_t height) {
-    HRESULT hr = makeTexture(device_.Get(), width, height, DXGI_FORMAT_R8_UNORM, lumaTexture_);
+    const bool mapped = upload_ == PlaneUpload::kMapped;
+    HRESULT hr =
+        makeTexture(device_.Get(), width, height, DXGI_FORMAT_R8_UNORM, lumaTexture_, mapped);
     if (SUCCEEDED(hr)) {
         hr = makeTexture(device_.Get(), (width + 1) / 2, (height + 1) / 2, DXGI_FORMAT_R8G8_UNORM,
-                         chromaTexture_);
+                         chromaTexture_, mapped);
+    }
+    if (FAILED(hr) && mapped) {
+        logLine("render: writable plane textures %ux%u failed 0x%08lx, copying through the device",
+                static_cast<unsigned>(width), static_cast<unsigned>(height), hex(hr));
+        upload_ = PlaneUpload::kUpdate;
+        return makePlaneTextures(width, height);
     }
     if (SUCCEEDED(hr))
         hr = makeView(device_.Get(), lumaTexture_.Get(), DXGI_FORMAT_R8_UNORM, planeLuma_);
@@ -215,11 +225,40 @@ bool ShaderConverter::makePlaneTextures(uint32_t width, uint32_t height) {
 
 bool ShaderConverter::copyFromMemory(const uint8_t* data, uint32_t pitch, size_t length) {
     if (!lumaTexture_ || pitch < width_ || length < nv12Length(pitch, height_)) return false;
-    context_->UpdateSubresource(lumaTexture_.Get(), 0, nullptr, data, pitch, 0);
-    context_->UpdateSubresource(chromaTexture_.Get(), 0, nullptr,
-                                data + static_cast<size_t>(pitch) * height_, pitch, 0);
+    const uint8_t* chroma = data + static_cast<size_t>(pitch) * height_;
+    if (upload_ == PlaneUpload::kMapped) {
+        const uint32_t chromaRowBytes = (width_ + 1) / 2 * 2;
+        if (!writePlane(lumaTexture_.Get(), data, pitch, width_, height_) ||
+            !writePlane(chromaTexture_.Get(), chroma, pitch, chromaRowBytes, (height_ + 1) / 2)) {
+            return false;
+        }
+    } else {
+        context_->UpdateSubresource(lumaTexture_.Get(), 0, nullptr, data, pitch, 0);
+        context_->UpdateSubresource(chromaTexture_.Get(), 0, nullptr, chroma, pitch, 0);
+    }
     lumaView_ = planeLuma_;
     chromaView_ = planeChroma_;
+    return true;
+}
+
+bool ShaderConverter::writePlane(ID3D11Texture2D* texture, const uint8_t* data, uint32_t pitch,
+                                 uint32_t rowBytes, uint32_t rows) {
+    D3D11_MAPPED_SUBRESOURCE mapped{};
+    const HRESULT hr = context_->Map(texture, 0, D3D11_MAP_WRITE_DISCARD, 0, &mapped);
+    if (FAILED(hr)) {
+        logLine("render: plane texture map failed 0x%08lx", hex(hr));
+        return false;
+    }
+    auto* out = static_cast<uint8_t*>(mapped.pData);
+    if (mapped.RowPitch == pitch && pitch == rowBytes) {
+        std::memcpy(out, data, static_cast<size_t>(pitch) * rows);
+    } else {
+        for (uint32_t y = 0; y < rows; ++y) {
+            std::memcpy(out + static_cast<size_t>(y) * mapped.RowPitch,
+                        data + static_cast<size_t>(y) * pitch, rowBytes);
+        }
+    }
+    context_->Unmap(texture, 0);
     return true;
 }
 

@@ -10,7 +10,12 @@ namespace tov {
 
 class ShaderConverter : public PictureConverter {
   public:
-    ShaderConverter(ID3D11Device* device, ID3D11DeviceContext* context);
+    // How pictures from memory reach the plane textures: written straight into textures mapped
+    // for writing (one copy), or handed to UpdateSubresource (which may copy them twice more, as
+    // Wine's does). The benchmark compares the two.
+    enum class PlaneUpload { kMapped, kUpdate };
+    ShaderConverter(ID3D11Device* device, ID3D11DeviceContext* context,
+                    PlaneUpload upload = PlaneUpload::kMapped);
 
     // Compiles the shaders; false (logged) when the compiler or the device refuses.
     bool init();
@@ -29,6 +34,9 @@ class ShaderConverter : public PictureConverter {
 
   private:
     bool makePlaneTextures(uint32_t width, uint32_t height);
+    // Rows of `rowBytes` bytes, `pitch` apart, into a texture mapped for writing.
+    bool writePlane(ID3D11Texture2D* texture, const uint8_t* data, uint32_t pitch,
+                    uint32_t rowBytes, uint32_t rows);
     void warmUp();
 
     ComPtr<ID3D11Device> device_;
@@ -49,6 +57,7 @@ class ShaderConverter : public PictureConverter {
     ComPtr<ID3D11ShaderResourceView> chromaView_;
     ComPtr<ID3D11ShaderResourceView> planeLuma_;
     ComPtr<ID3D11ShaderResourceView> planeChroma_;
+    PlaneUpload upload_;
     YuvToRgb toRgb_ = yuvToRgb({});
     bool warming_ = false;
     uint32_t width_ = 0;

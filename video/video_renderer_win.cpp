@@ -8,6 +8,7 @@
 #include "video/picture_readback_win.h"
 #include "video/processor_converter_win.h"
 #include "video/shader_converter_win.h"
+#include "video/thread_name_win.h"
 
 namespace tov {
 namespace {
@@ -27,6 +28,10 @@ VideoRenderer::VideoRenderer(VideoDevice& device,
 }
 
 VideoRenderer::~VideoRenderer() = default;
+
+void VideoRenderer::presentThreadStarting() {
+    nameThisThread(L"video present");
+}
 
 void VideoRenderer::setStream(int32_t width, int32_t height, int32_t fps) {
     streamWidth_.store(width);

@@ -46,6 +46,7 @@ class VideoRenderer : public FramePresenter {
         hasPicture_ = false;
     }
 
+    void presentThreadStarting() override;
     void setStream(int32_t width, int32_t height, int32_t fps) override;
     void configArrived(int32_t width, int32_t height) override;
     void setColour(const PictureColour& colour) override;

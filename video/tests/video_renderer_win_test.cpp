@@ -49,21 +49,23 @@ LRESULT CALLBACK plainWindowProc(HWND h, UINT m, WPARAM w, LPARAM l) {
 }
 
 // NV12 picture of `width` x `height`: four quadrants of the stream area (red, green / blue,
-// white), and magenta alignment rows below `streamHeight` that must never be shown.
-ComPtr<IMFSample> quadrantPicture(uint32_t width, uint32_t height, uint32_t streamHeight) {
-    const uint32_t pitch = width;
+// white, or turned half round: white, blue / green, red), and magenta alignment rows below
+// `streamHeight` and columns right of `width` up to `pitch` that must never be shown.
+ComPtr<IMFSample> quadrantPicture(uint32_t width, uint32_t height, uint32_t streamHeight,
+                                  uint32_t pitch = 0, bool turned = false) {
+    if (pitch == 0) pitch = width;
     std::vector<uint8_t> nv12(pitch * height * 3 / 2);
     auto colourAt = [&](uint32_t x, uint32_t y) {
-        if (y >= streamHeight) return kMagenta;
-        const bool right = x >= width / 2;
-        const bool bottom = y >= streamHeight / 2;
+        if (y >= streamHeight || x >= width) return kMagenta;
+        const bool right = (x >= width / 2) != turned;
+        const bool bottom = (y >= streamHeight / 2) != turned;
         return bottom ? (right ? kWhite : kBlue) : (right ? kGreen : kRed);
     };
     for (uint32_t y = 0; y < height; ++y) {
-        for (uint32_t x = 0; x < width; ++x) nv12[y * pitch + x] = colourAt(x, y).y;
+        for (uint32_t x = 0; x < pitch; ++x) nv12[y * pitch + x] = colourAt(x, y).y;
     }
     for (uint32_t y = 0; y < height / 2; ++y) {
-        for (uint32_t x = 0; x < width / 2; ++x) {
+        for (uint32_t x = 0; x < pitch / 2; ++x) {
             const Yuv c = colourAt(x * 2, y * 2);
             nv12[pitch * height + y * pitch + x * 2] = c.u;
             nv12[pitch * height + y * pitch + x * 2 + 1] = c.v;
@@ -256,6 +258,37 @@ TEST_F(VideoRendererTest, PortraitPictureIsFittedWholeWithBlackBars) {
     const std::vector<uint32_t> empty = readBack(&w, &h);
     EXPECT_COLOUR(at(empty, w, 400, 300), black);
     EXPECT_COLOUR(at(empty, w, 320, 150), black);
+}
+
+// A phone-size picture into a window far smaller than it, as the CPU decoder hands it over (rows
+// wider than the picture): converted and scaled in one draw, and each new picture replaces the
+// last one whole.
+TEST_F(VideoRendererTest, ALargePictureIsScaledDownIntoTheWindowAndEachNewOneReplacesTheLast) {
+    renderer->setStream(960, 1920, 60);
+    for (const bool turned : {false, true}) {
+        ComPtr<IMFSample> picture = quadrantPicture(960, 1936, 1920, 1024, turned);
+        ASSERT_TRUE(picture);
+        renderer->copyPicture(picture.Get(), 960, 1936, 1024);
+        ASSERT_TRUE(renderer->hasPicture());
+        renderer->drawFrame();
+        uint32_t w = 0;
+        uint32_t h = 0;
+        const std::vector<uint32_t> px = readBack(&w, &h);
+        ASSERT_EQ(w, 800u);
+        // Scale 600 / 1920: the picture is 300 x 600 at x 250..549.
+        const Yuv topLeft = turned ? kWhite : kRed;
+        const Yuv topRight = turned ? kBlue : kGreen;
+        const Yuv bottomLeft = turned ? kGreen : kBlue;
+        const Yuv bottomRight = turned ? kRed : kWhite;
+        EXPECT_COLOUR(at(px, w, 249, 100), (Rgb{0, 0, 0}));
+        EXPECT_COLOUR(at(px, w, 252, 2), toRgb(topLeft));
+        EXPECT_COLOUR(at(px, w, 547, 2), toRgb(topRight));
+        EXPECT_COLOUR(at(px, w, 252, 597), toRgb(bottomLeft));
+        // The last column and row are the picture's, not the padding right of it or below it.
+        EXPECT_COLOUR(at(px, w, 549, 599), toRgb(bottomRight));
+        EXPECT_COLOUR(at(px, w, 549, 150), toRgb(topRight));
+        EXPECT_COLOUR(at(px, w, 550, 150), (Rgb{0, 0, 0}));
+    }
 }
 
 TEST_F(VideoRendererTest, ResizedWindowGetsTheLastPictureAtTheNewSize) {
