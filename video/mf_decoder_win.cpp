@@ -276,8 +276,8 @@ bool MfDecoder::finish(const PictureSink& sink) {
 ComPtr<IMFSample> MfDecoder::outputSample() {
     // A picture of a phone's size is megabytes: allocating (and under Wine zeroing) one for every
     // picture costs more than keeping a few. The renderer holds one until it has copied it, the
-    // present thread may be copying another.
-    constexpr size_t kKept = 4;
+    // present thread may be copying another and keeps the last one copied for screenshots.
+    constexpr size_t kKept = 6;
     for (const ComPtr<IMFSample>& kept : outputPool_) {
         // Only the pool holds it: nobody reads it any more.
         kept.Get()->AddRef();

@@ -78,6 +78,10 @@ class VideoRenderer : public FramePresenter {
     };
     std::mutex heldMutex_;
     HeldPicture held_;
+    // The picture last copied in (present thread): a grab copies it again at its full size when
+    // the window shows it reduced.
+    HeldPicture lastCopied_;
+    bool fullSizeCopy_ = false;
 
     VideoDevice& device_;
     std::function<void(int32_t, int32_t)> requestShape_;

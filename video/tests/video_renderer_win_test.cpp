@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -261,14 +262,16 @@ TEST_F(VideoRendererTest, PortraitPictureIsFittedWholeWithBlackBars) {
 }
 
 // A phone-size picture into a window far smaller than it, as the CPU decoder hands it over (rows
-// wider than the picture): converted and scaled in one draw, and each new picture replaces the
-// last one whole.
-TEST_F(VideoRendererTest, ALargePictureIsScaledDownIntoTheWindowAndEachNewOneReplacesTheLast) {
+// wider than the picture), through the present: converted and scaled in one draw (the first
+// before the window's size is known, the next from planes kept at half size), each new picture
+// replacing the last one whole; a grab still gets the picture at its own size, sharp.
+TEST_F(VideoRendererTest, ALargePictureIsScaledDownIntoTheWindowAndAGrabKeepsItsFullSize) {
     renderer->setStream(960, 1920, 60);
     for (const bool turned : {false, true}) {
         ComPtr<IMFSample> picture = quadrantPicture(960, 1936, 1920, 1024, turned);
         ASSERT_TRUE(picture);
-        renderer->copyPicture(picture.Get(), 960, 1936, 1024);
+        renderer->holdPicture(picture.Get(), 960, 1936, 1024);
+        renderer->present();
         ASSERT_TRUE(renderer->hasPicture());
         renderer->drawFrame();
         uint32_t w = 0;
@@ -289,6 +292,29 @@ TEST_F(VideoRendererTest, ALargePictureIsScaledDownIntoTheWindowAndEachNewOneRep
         EXPECT_COLOUR(at(px, w, 549, 150), toRgb(topRight));
         EXPECT_COLOUR(at(px, w, 550, 150), (Rgb{0, 0, 0}));
     }
+
+    const std::optional<Bitmap> grabbed = renderer->readPicture();
+    ASSERT_TRUE(grabbed);
+    ASSERT_EQ(grabbed->width, 960u);
+    ASSERT_EQ(grabbed->height, 1920u);
+    const auto pixel = [&](uint32_t x, uint32_t y) {
+        const size_t i = (static_cast<size_t>(y) * grabbed->width + x) * 4;  // B, G, R, A
+        return Rgb{static_cast<uint8_t>(grabbed->pixels[i + 2]),
+                   static_cast<uint8_t>(grabbed->pixels[i + 1]),
+                   static_cast<uint8_t>(grabbed->pixels[i])};
+    };
+    // Pixel for pixel: at the edge between white and blue the luma is each side's own (from
+    // planes at half size it would be a quarter of the other side's), the chroma (half the
+    // picture's resolution) a quarter mixed.
+    const auto edge = [](Yuv own, Yuv other) {
+        return toRgb({own.y, static_cast<uint8_t>((3 * own.u + other.u + 2) / 4),
+                      static_cast<uint8_t>((3 * own.v + other.v + 2) / 4)});
+    };
+    EXPECT_COLOUR(pixel(479, 100), edge(kWhite, kBlue));
+    EXPECT_COLOUR(pixel(480, 100), edge(kBlue, kWhite));
+    EXPECT_COLOUR(pixel(100, 959), edge(kWhite, kGreen));
+    EXPECT_COLOUR(pixel(100, 960), edge(kGreen, kWhite));
+    EXPECT_COLOUR(pixel(959, 1919), toRgb(kRed));
 }
 
 TEST_F(VideoRendererTest, ResizedWindowGetsTheLastPictureAtTheNewSize) {
