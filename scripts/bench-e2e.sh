@@ -147,7 +147,10 @@ for r in "${runs[@]}"; do
     fps="${c##*:}"
     read -r size clip < <(clip_of "$shape")
     name="$shape ${size} @$fps${variant:+, $variant}"
-    if [ "$variant" = before ]; then export TOV_EXE="$BENCH_BASELINE_EXE"; else unset TOV_EXE; fi
+    case "$variant" in
+        before) export TOV_EXE="$BENCH_BASELINE_EXE" ;;
+        after) unset TOV_EXE ;;
+    esac
     echo "== $name"
     scenario="$out/scenario-$shape-$fps.txt"
     echo "phone bench usb=BENCH0001 serialno=BENCH0001 manufacturer=Google model=Pixel" \
@@ -256,7 +259,7 @@ echo "| case | figure | value | baseline (same run) | ratio |"
 echo "|---|---|---|---|---|"
 printf '%s\n' "${rows[@]}"
 echo
-echo "Tovenmar.exe's busiest threads, CPU ms per second (name[tid]; Wine names only some):"
+echo "Tovenmar.exe's busiest threads, CPU ms per second (name[threads of that name]; Wine names only some):"
 echo
 echo "| case | phase | threads |"
 echo "|---|---|---|"
