@@ -35,6 +35,26 @@ HRESULT createHevcTransform(ComPtr<IMFTransform>& out) {
     return hr;
 }
 
+// Bytes of an access unit delimiter (with its start code) at the start of a packet, else 0.
+size_t leadingDelimiter(const uint8_t* data, size_t size, bool hevc) {
+    size_t nal = 0;
+    if (size >= 4 && data[0] == 0 && data[1] == 0 && data[2] == 1) {
+        nal = 3;
+    } else if (size >= 5 && data[0] == 0 && data[1] == 0 && data[2] == 0 && data[3] == 1) {
+        nal = 4;
+    } else {
+        return 0;
+    }
+    const bool delimiter = hevc ? ((data[nal] >> 1) & 0x3F) == 35 : (data[nal] & 0x1F) == 9;
+    if (!delimiter) return 0;
+    for (size_t i = nal + 1; i + 2 < size; ++i) {
+        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) {
+            return data[i - 1] == 0 ? i - 1 : i;
+        }
+    }
+    return 0;  // nothing after it: left as it is
+}
+
 }  // namespace
 
 HRESULT createDecoderTransform(int32_t codec, ComPtr<IMFTransform>& out) {
@@ -219,6 +239,13 @@ bool MfDecoder::decode(const uint8_t* data, size_t size, int64_t ptsMicros,
     const size_t tailSize = unitEnd_ != UnitEnd::kDelimiter || size == 0 ? 0
                             : hevc                                       ? sizeof kHevcDelimiter
                                                                          : sizeof kH264Delimiter;
+    if (tailSize) {
+        // A phone that starts each packet with a delimiter of its own: the one after the last
+        // packet began this picture already, and two in a row would make an empty one.
+        const size_t skip = leadingDelimiter(data, size, hevc);
+        data += skip;
+        size -= skip;
+    }
     ComPtr<IMFMediaBuffer> buffer;
     ComPtr<IMFSample> sample;
     HRESULT hr = MFCreateMemoryBuffer(static_cast<DWORD>(size + tailSize), &buffer);
