@@ -308,7 +308,8 @@ bool ShaderConverter::writeHalvedPlanes(const uint8_t* data, uint32_t pitch) {
         const uint8_t* b = data + static_cast<size_t>(std::min(2 * y + 1, height_ - 1)) * pitch;
         auto* out = static_cast<uint8_t*>(luma.pData) + static_cast<size_t>(y) * luma.RowPitch;
         for (uint32_t x = 0; x < wholeLuma; ++x) {
-            out[x] = static_cast<uint8_t>((a[2 * x] + a[2 * x + 1] + b[2 * x] + b[2 * x + 1] + 2) >> 2);
+            out[x] =
+                static_cast<uint8_t>((a[2 * x] + a[2 * x + 1] + b[2 * x] + b[2 * x + 1] + 2) >> 2);
         }
         if (wholeLuma < lumaWidth) {
             const uint32_t l = width_ - 1;

@@ -69,9 +69,9 @@ bool VideoRenderer::useShader() {
 
 bool VideoRenderer::ensureConverter(uint32_t width, uint32_t height) {
     // No back buffer size: the converter keeps the picture at its own size.
-    const Size back = fullSizeCopy_ ? Size{}
-                                    : Size{static_cast<int32_t>(backWidth_),
-                                           static_cast<int32_t>(backHeight_)};
+    const Size back =
+        fullSizeCopy_ ? Size{}
+                      : Size{static_cast<int32_t>(backWidth_), static_cast<int32_t>(backHeight_)};
     if (!converter_) {
         if (shaderOnly_) {
             if (!useShader()) return false;

@@ -7,9 +7,8 @@
 #include <windows.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <cstdio>
-#include <numeric>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -60,7 +59,8 @@ Result measure(const std::wstring& clipPath, int width, int height, int passes,
     size_t fed = 0;
     auto count = [&](bool timeKnown, int64_t time) {
         ++pictures;
-        if (timeKnown) r.held.push_back(static_cast<double>(fed) - 1 - static_cast<double>(time / 33333));
+        if (timeKnown)
+            r.held.push_back(static_cast<double>(fed) - 1 - static_cast<double>(time / 33333));
         if (!firstSeen) {
             r.firstPictureMs += std::chrono::duration<double, std::milli>(Clock::now() - openStart).count();
             firstSeen = true;
@@ -119,22 +119,20 @@ int main(int argc, char** argv) {
                     {"drain command", MfDecoder::UnitEnd::kDrain}};
         for (const auto& w : ways) {
             const Result other = measure(clip, std::atoi(argv[2]), std::atoi(argv[3]), 1, w.way);
-            const double held = other.held.empty() ? 0.0
-                                                   : std::accumulate(other.held.begin(),
-                                                                     other.held.end(), 0.0) /
-                                                         other.held.size();
             std::printf("%-14s packets held %.2f, per packet median %.2f ms, %.0f pictures\n",
-                        w.name, held, bench::percentile(other.packetMs, 0.5), other.pictures);
+                        w.name, bench::mean(other.held), bench::percentile(other.packetMs, 0.5),
+                        other.pictures);
         }
         const Result r = measure(clip, std::atoi(argv[2]), std::atoi(argv[3]), passes);
         std::printf("%-14s ", "delimiter");
         report(argv[2], r);
-        std::printf("decoder open_ms=%.1f first_picture_ms=%.1f per_picture_ms=%.2f "
-                    "median_packet_ms=%.2f cpu_per_picture_ms=%.2f pictures=%.0f "
-                    "held_packets=%.1f\n",
-                    r.openMs, r.firstPictureMs, r.pictures ? r.totalMs / r.pictures : 0.0,
-                    bench::percentile(r.packetMs, 0.5), r.pictures ? r.cpuMs / r.pictures : 0.0,
-                    r.pictures, r.held.empty() ? 0.0 : std::accumulate(r.held.begin(), r.held.end(), 0.0) / r.held.size());
+        std::printf(
+            "decoder open_ms=%.1f first_picture_ms=%.1f per_picture_ms=%.2f "
+            "median_packet_ms=%.2f cpu_per_picture_ms=%.2f pictures=%.0f "
+            "held_packets=%.1f\n",
+            r.openMs, r.firstPictureMs, r.pictures ? r.totalMs / r.pictures : 0.0,
+            bench::percentile(r.packetMs, 0.5), r.pictures ? r.cpuMs / r.pictures : 0.0, r.pictures,
+            bench::mean(r.held));
         return r.pictures > 0 ? 0 : 1;
     }
     const Result small = measure(test::sourceFile("tests/media/phone_h264_320x640.h264"), 320, 640, passes);

@@ -76,18 +76,17 @@ Result run(const Case& c, uint32_t width, uint32_t height, int presents) {
     Result r;
     RECT rect{0, 0, c.clientWidth, c.clientHeight};
     AdjustWindowRectEx(&rect, WS_OVERLAPPEDWINDOW, FALSE, 0);
-    HWND window = CreateWindowExW(0, L"TovenmarPresentBench", L"present bench",
-                                  WS_OVERLAPPEDWINDOW, 0, 0, rect.right - rect.left,
-                                  rect.bottom - rect.top, nullptr, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
+    HWND window = CreateWindowExW(0, L"TovenmarPresentBench", L"present bench", WS_OVERLAPPEDWINDOW,
+                                  0, 0, rect.right - rect.left, rect.bottom - rect.top, nullptr,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!window) return r;
     ShowWindow(window, SW_SHOWNOACTIVATE);
     VideoDevice device;
     std::wstring error;
     if (createVideoDevice(window, device, error)) {
         VideoRenderer renderer(device, nullptr);
-        auto shader = std::make_unique<ShaderConverter>(device.device.Get(),
-                                                        device.context.Get(), c.upload);
+        auto shader =
+            std::make_unique<ShaderConverter>(device.device.Get(), device.context.Get(), c.upload);
         if (shader->init()) {
             renderer.useConverterForTest(std::move(shader));
             renderer.setStream(static_cast<int32_t>(width), static_cast<int32_t>(height), 60);
@@ -150,13 +149,14 @@ int main(int argc, char** argv) {
     for (const Case& c : cases) {
         const Result r = run(c, width, height, presents);
         if (!r.ok) ++failures;
-        std::printf("present case=%s window=%dx%d picture=%ux%u present_p50_ms=%.2f "
-                    "present_p95_ms=%.2f upload_p50_ms=%.2f draw_p50_ms=%.2f "
-                    "cpu_per_present_ms=%.2f ok=%d\n",
-                    c.name, c.clientWidth, c.clientHeight, width, height,
-                    bench::percentile(r.presentMs, 0.5), bench::percentile(r.presentMs, 0.95),
-                    bench::percentile(r.uploadMs, 0.5), bench::percentile(r.drawMs, 0.5),
-                    r.cpuMsPerPresent, r.ok ? 1 : 0);
+        std::printf(
+            "present case=%s window=%dx%d picture=%ux%u present_p50_ms=%.2f "
+            "present_p95_ms=%.2f upload_p50_ms=%.2f draw_p50_ms=%.2f "
+            "cpu_per_present_ms=%.2f ok=%d\n",
+            c.name, c.clientWidth, c.clientHeight, width, height,
+            bench::percentile(r.presentMs, 0.5), bench::percentile(r.presentMs, 0.95),
+            bench::percentile(r.uploadMs, 0.5), bench::percentile(r.drawMs, 0.5), r.cpuMsPerPresent,
+            r.ok ? 1 : 0);
         std::fflush(stdout);
     }
     MFShutdown();

@@ -94,11 +94,11 @@ TEST_F(MfDecoderTest, DecodesEveryPictureOfThePhoneClipAtItsSizeWithItsOwnPacket
             std::vector<uint8_t> unit = stream.units[i].bytes;
             if (phoneDelimits) unit.insert(unit.begin(), {0, 0, 0, 1, 0x09, 0xF0});
             const int64_t pts = 1000000 + static_cast<int64_t>(i) * 33333;
-            ASSERT_TRUE(decoder.decode(unit.data(), unit.size(), pts,
-                                       [&](bool timeKnown, int64_t time) {
-                                           pictures.push_back(
-                                               {time, timeKnown, std::move(pending)});
-                                       }))
+            ASSERT_TRUE(
+                decoder.decode(unit.data(), unit.size(), pts,
+                               [&](bool timeKnown, int64_t time) {
+                                   pictures.push_back({time, timeKnown, std::move(pending)});
+                               }))
                 << "packet " << i;
             ASSERT_EQ(pictures.size(), i + 1) << "packet " << i;
             ASSERT_TRUE(pictures[i].timeKnown);

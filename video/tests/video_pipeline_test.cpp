@@ -492,14 +492,14 @@ TEST_F(VideoPipelineTest, APictureHeldBackByTheDecoderIsTimedFromItsOwnPacket) {
     EXPECT_EQ(count("total 38 ms"), 1u);
     std::string text;
     ASSERT_TRUE(waitUntil([&] {
-        return readFile(csvPath, text) && text.find(std::to_string(t0 - 5000) + ",") != std::string::npos;
+        return readFile(csvPath, text) &&
+               text.find(std::to_string(t0 - 5000) + ",") != std::string::npos;
     }));
     const std::string eol = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
     // pts, captured, arrived, decoded: its own capture and arrival, decoded when packet 2 went in.
     EXPECT_NE(text.find(eol + std::to_string(t0 - 5000) + "," + std::to_string(t0 - 5000) + "," +
                         std::to_string(t0) + "," + std::to_string(t0 + 33333) + ","),
               std::string::npos);
-
 }
 
 TEST_F(VideoPipelineTest, DecoderOpenedAheadServesAMatchingConfigAndOnlyThat) {
