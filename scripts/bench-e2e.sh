@@ -6,6 +6,8 @@
 #   scripts/bench-e2e.sh [SECONDS]    seconds of streaming per case (default 15)
 #   BENCH_CASES="portrait:60 landscape:60 portrait:120 landscape:120"   the cases (shape:fps);
 #   shape `small` is the 320x640 test clip the demo plays
+#   BENCH_BASELINE_EXE=PATH   each case runs twice, first with that Tovenmar.exe ("before"),
+#                             then with this tree's ("after"): a before-and-after in one run
 # Each case also measures the program at rest before Start (panel shown, then minimized), the
 # CPU of every thread while idle and while streaming, and keys typed into the phone's window
 # until they reach the simulated phone. A window manager (openbox) runs so that the panel can be
@@ -62,11 +64,14 @@ thread_cpu() {
     done
 }
 # The busiest threads between two thread_cpu snapshots, per second of WALL_MS: "name ms/s" by
-# thread, and the total.
+# thread name (Mesa's numbered rasterizer threads and Wine's unnamed ones summed, with how many),
+# and the total.
 thread_rates() {  # BEFORE_FILE AFTER_FILE WALL_MS
     awk -v w="$3" 'NR == FNR { b[$1] = $3; next }
-        { d = $3 - b[$1]; t += d; if (d > 0) printf "%s[%s] %.0f\n", $2, $1, d * 1000 / w }
-        END { printf "total %.0f\n", t * 1000 / w }' "$1" "$2" | sort -k2 -n -r | head -9 |
+        { d = $3 - b[$1]; t += d; n = $2; sub(/-[0-9]+$/, "", n); sum[n] += d; cnt[n]++ }
+        END { for (n in sum) if (sum[n] > 0)
+                  printf "%s%s %.0f\n", n, (cnt[n] > 1 ? "[" cnt[n] "]" : ""), sum[n] * 1000 / w
+              printf "total %.0f\n", t * 1000 / w }' "$1" "$2" | sort -k2 -n -r | head -9 |
         awk '{ printf "%s%s %s", (NR > 1 ? "; " : ""), $1, $2 } END { print "" }'
 }
 adb_count() { "$root/build/native/bin/phonesim" ctl --port "$TOVENMAR_PHONESIM" commands 2>/dev/null | wc -l; }
@@ -131,11 +136,21 @@ for shape in $(for c in $cases; do echo "${c%%:*}"; done | sort -u); do
     dec_cpu[$shape]="$(sed -nE 's/.*cpu_per_picture_ms=([0-9.]+).*/\1/p' <<<"$line")"
 done
 
+runs=()
 for c in $cases; do
+    [ -n "${BENCH_BASELINE_EXE:-}" ] && runs+=("$c before")
+    runs+=("$c ${BENCH_BASELINE_EXE:+after}")
+done
+for r in "${runs[@]}"; do
+    read -r c variant <<<"$r"
     shape="${c%%:*}"
     fps="${c##*:}"
     read -r size clip < <(clip_of "$shape")
-    name="$shape ${size} @$fps"
+    name="$shape ${size} @$fps${variant:+, $variant}"
+    case "$variant" in
+        before) export TOV_EXE="$BENCH_BASELINE_EXE" ;;
+        after) unset TOV_EXE ;;
+    esac
     echo "== $name"
     scenario="$out/scenario-$shape-$fps.txt"
     echo "phone bench usb=BENCH0001 serialno=BENCH0001 manufacturer=Google model=Pixel" \
@@ -224,6 +239,10 @@ for c in $cases; do
     row "$name" "PC side, arrival → present, p50 / p95 / p99 (ms)" "$pc50 / $pc95 / $pc99" "frame interval $interval; decoder per picture $dec_ms" "$(ratio "$pc50" "$interval") / $(ratio "$pc95" "$interval") / $(ratio "$pc99" "$interval") of the interval"
     row "$name" "PC side beyond the decoder's own time, p50 (ms)" "$(awk -v a="$pc50" -v b="$dec_ms" 'BEGIN { printf "%.1f", a - b }')" "half a frame: $(awk -v i="$interval" 'BEGIN { printf "%.1f", i / 2 }')" "$(ratio "$(awk -v a="$pc50" -v b="$dec_ms" 'BEGIN { print a - b }')" "$(awk -v i="$interval" 'BEGIN { print i / 2 }')")"
     row "$name" "phone capture → present, p50 / p95 / p99 (ms)" "$ph50 / $ph95 / $ph99" "frame interval $interval" "$(ratio "$ph50" "$interval") / $(ratio "$ph95" "$interval") / $(ratio "$ph99" "$interval")"
+    # Both should tell the same: each shown picture timed from its own packet's capture.
+    logtotal=$(grep -o 'total -\?[0-9]* ms' "$log" | awk '$2 >= 0 { s += $2; n++ }
+        END { if (n) printf "%.1f", s / n; else print "-" }')
+    row "$name" "phone capture → present, mean: the log's per-second \"total\" (mean of the seconds)" "$logtotal" "frames.csv, mean of the pictures shown: $phmean" "$(ratio "$logtotal" "$phmean")"
     row "$name" "where the PC time goes, p50 (mean) ms: queue wait · decode · wait for the present thread · upload · draw · swap" "$q50 ($qmean) · $d50 ($dmean) · $w50 ($wmean) · $up50 ($upmean) · $dr50 ($drmean) · $sw50 ($swmean)" "decoder per picture $dec_ms" "decode $(ratio "$d50" "$dec_ms")"
     row "$name" "spread of the gaps between arrivals (sd, ms)" "$arrsd" "spread of the gaps between the phone's captures: $capsd" "$(ratio "$arrsd" "$capsd")"
     row "$name" "pictures received · decoded · presented · dropped; key frames asked" "$rx · $dec · $shown · $dropped; $keyframes" "received $rx" "presented $(ratio "$shown" "$rx")"
@@ -231,8 +250,8 @@ for c in $cases; do
     row "$name" "idle, panel minimized: Tovenmar.exe CPU per second (ms)" "$idle_min" "20 (the aim)" "$(ratio "$idle_min" 20)"
     row "$name" "key typed into the phone's window → at the phone, median / slowest of 10 (ms)" "$key50 / $keymax" "one adb round trip: $adb_trip" "$(ratio "$key50" "$adb_trip")"
     row "$name" "Tovenmar.exe CPU per streamed second (ms); peak memory (MB)" "$cpu; $rss" "decoder bench CPU for $fps pictures: $cpu_base" "$(ratio "$cpu" "$cpu_base")"
-    cp "$csv" "$out/frames-$shape-$fps.csv" 2>/dev/null
-    cp "$log" "$out/tovenmar-$shape-$fps.log" 2>/dev/null
+    cp "$csv" "$out/frames-$shape-$fps${variant:+-$variant}.csv" 2>/dev/null
+    cp "$log" "$out/tovenmar-$shape-$fps${variant:+-$variant}.log" 2>/dev/null
 done
 
 echo
@@ -240,7 +259,7 @@ echo "| case | figure | value | baseline (same run) | ratio |"
 echo "|---|---|---|---|---|"
 printf '%s\n' "${rows[@]}"
 echo
-echo "Tovenmar.exe's busiest threads, CPU ms per second (name[tid]; Wine names only some):"
+echo "Tovenmar.exe's busiest threads, CPU ms per second (name[threads of that name]; Wine names only some):"
 echo
 echo "| case | phase | threads |"
 echo "|---|---|---|"

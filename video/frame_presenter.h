@@ -21,6 +21,9 @@ class FramePresenter {
   public:
     virtual ~FramePresenter() = default;
 
+    // Called on the present thread when it starts, for per-thread set-up.
+    virtual void presentThreadStarting() {}
+
     // The stream size and rate of the current config; 0 x 0 after a reset.
     virtual void setStream(int32_t width, int32_t height, int32_t fps) = 0;
     // How the pictures from now on are converted to RGB.

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "core/log.h"
+#include "video/thread_name_win.h"
 #include "video/video_item.h"
 
 namespace tov {
@@ -34,6 +35,26 @@ HRESULT createHevcTransform(ComPtr<IMFTransform>& out) {
     return hr;
 }
 
+// Bytes of an access unit delimiter (with its start code) at the start of a packet, else 0.
+size_t leadingDelimiter(const uint8_t* data, size_t size, bool hevc) {
+    size_t nal = 0;
+    if (size >= 4 && data[0] == 0 && data[1] == 0 && data[2] == 1) {
+        nal = 3;
+    } else if (size >= 5 && data[0] == 0 && data[1] == 0 && data[2] == 0 && data[3] == 1) {
+        nal = 4;
+    } else {
+        return 0;
+    }
+    const bool delimiter = hevc ? ((data[nal] >> 1) & 0x3F) == 35 : (data[nal] & 0x1F) == 9;
+    if (!delimiter) return 0;
+    for (size_t i = nal + 1; i + 2 < size; ++i) {
+        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) {
+            return data[i - 1] == 0 ? i - 1 : i;
+        }
+    }
+    return 0;  // nothing after it: left as it is
+}
+
 }  // namespace
 
 HRESULT createDecoderTransform(int32_t codec, ComPtr<IMFTransform>& out) {
@@ -53,6 +74,7 @@ MfDecoder::~MfDecoder() {
 }
 
 void MfDecoder::threadStarting() {
+    nameThisThread(L"video decode");
     comStarted_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
     mfStarted_ = SUCCEEDED(MFStartup(MF_VERSION, MFSTARTUP_LITE));
 }
@@ -199,6 +221,7 @@ bool MfDecoder::chooseOutputType() {
         if (SUCCEEDED(transform_->GetOutputStreamInfo(0, &info))) {
             decoderAllocates_ = (info.dwFlags & (MFT_OUTPUT_STREAM_PROVIDES_SAMPLES |
                                                  MFT_OUTPUT_STREAM_CAN_PROVIDE_SAMPLES)) != 0;
+            if (info.cbSize != outSampleSize_) outputPool_.clear();
             outSampleSize_ = info.cbSize;
         }
         return true;
@@ -208,15 +231,31 @@ bool MfDecoder::chooseOutputType() {
 bool MfDecoder::decode(const uint8_t* data, size_t size, int64_t ptsMicros,
                        const PictureSink& sink) {
     if (!transform_) return false;
+    // Access unit delimiters: H.264 NAL type 9 (any picture type), HEVC type 35.
+    static const uint8_t kH264Delimiter[] = {0, 0, 0, 1, 0x09, 0xF0};
+    static const uint8_t kHevcDelimiter[] = {0, 0, 0, 1, 0x46, 0x01, 0x50};
+    const bool hevc = codec_ == kCodecHevc;
+    const uint8_t* tail = hevc ? kHevcDelimiter : kH264Delimiter;
+    const size_t tailSize = unitEnd_ != UnitEnd::kDelimiter || size == 0 ? 0
+                            : hevc                                       ? sizeof kHevcDelimiter
+                                                                         : sizeof kH264Delimiter;
+    if (tailSize) {
+        // A phone that starts each packet with a delimiter of its own: the one after the last
+        // packet began this picture already, and two in a row would make an empty one.
+        const size_t skip = leadingDelimiter(data, size, hevc);
+        data += skip;
+        size -= skip;
+    }
     ComPtr<IMFMediaBuffer> buffer;
     ComPtr<IMFSample> sample;
-    HRESULT hr = MFCreateMemoryBuffer(static_cast<DWORD>(size), &buffer);
+    HRESULT hr = MFCreateMemoryBuffer(static_cast<DWORD>(size + tailSize), &buffer);
     BYTE* bytes = nullptr;
     if (SUCCEEDED(hr)) hr = buffer->Lock(&bytes, nullptr, nullptr);
     if (SUCCEEDED(hr)) {
         if (size) std::memcpy(bytes, data, size);
+        if (tailSize) std::memcpy(bytes + size, tail, tailSize);
         buffer->Unlock();
-        hr = buffer->SetCurrentLength(static_cast<DWORD>(size));
+        hr = buffer->SetCurrentLength(static_cast<DWORD>(size + tailSize));
     }
     if (SUCCEEDED(hr)) hr = MFCreateSample(&sample);
     if (SUCCEEDED(hr)) hr = sample->AddBuffer(buffer.Get());
@@ -235,6 +274,10 @@ bool MfDecoder::decode(const uint8_t* data, size_t size, int64_t ptsMicros,
     if (FAILED(hr)) {
         logLine("decoder: ProcessInput failed 0x%08lx (%zu bytes)", hex(hr), size);
         return false;
+    }
+    if (unitEnd_ == UnitEnd::kDrain) {
+        if (!drain(sink)) return false;
+        transform_->ProcessMessage(MFT_MESSAGE_COMMAND_DRAIN, 0);
     }
     return drain(sink);
 }
@@ -257,6 +300,26 @@ bool MfDecoder::finish(const PictureSink& sink) {
     return drain(sink);
 }
 
+ComPtr<IMFSample> MfDecoder::outputSample() {
+    // A picture of a phone's size is megabytes: allocating (and under Wine zeroing) one for every
+    // picture costs more than keeping a few. The renderer holds one until it has copied it, the
+    // present thread may be copying another and keeps the last one copied for screenshots.
+    constexpr size_t kKept = 6;
+    for (const ComPtr<IMFSample>& kept : outputPool_) {
+        // Only the pool holds it: nobody reads it any more.
+        kept.Get()->AddRef();
+        if (kept.Get()->Release() == 1) return kept;
+    }
+    ComPtr<IMFSample> sample;
+    ComPtr<IMFMediaBuffer> buffer;
+    if (FAILED(MFCreateSample(&sample)) || FAILED(MFCreateMemoryBuffer(outSampleSize_, &buffer)) ||
+        FAILED(sample->AddBuffer(buffer.Get()))) {
+        return nullptr;
+    }
+    if (outputPool_.size() < kKept) outputPool_.push_back(sample);
+    return sample;
+}
+
 bool MfDecoder::drain(const PictureSink& sink) {
     // A decoder that keeps announcing stream changes would otherwise hold the video thread.
     constexpr int kMaxStreamChanges = 8;
@@ -266,10 +329,8 @@ bool MfDecoder::drain(const PictureSink& sink) {
         output.dwStreamID = 0;
         ComPtr<IMFSample> own;
         if (!decoderAllocates_) {
-            ComPtr<IMFMediaBuffer> buffer;
-            if (FAILED(MFCreateSample(&own)) ||
-                FAILED(MFCreateMemoryBuffer(outSampleSize_, &buffer)) ||
-                FAILED(own->AddBuffer(buffer.Get()))) {
+            own = outputSample();
+            if (!own) {
                 logLine("decoder: ProcessOutput failed 0x%08lx", hex(E_OUTOFMEMORY));
                 return false;
             }

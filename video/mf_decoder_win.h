@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "platform/win/com_ptr.h"
 #include "video/frame_decoder.h"
@@ -44,6 +45,15 @@ class MfDecoder : public FrameDecoder {
     // back even in low-latency mode).
     bool finish(const PictureSink& sink);
 
+    // How a packet is told to be a whole picture, so that a decoder that finds the end of a
+    // picture only at the start of the next one gives it out at once.
+    enum class UnitEnd {
+        kNone,       // the packet as it came
+        kDelimiter,  // an access unit delimiter after it: the next picture has begun
+        kDrain,      // a drain command after it
+    };
+    void setUnitEnd(UnitEnd way) { unitEnd_ = way; }
+
     // The chosen NV12 output type: may exceed the stream size by the decoder's alignment.
     uint32_t outWidth() const { return outWidth_; }
     uint32_t outHeight() const { return outHeight_; }
@@ -58,6 +68,9 @@ class MfDecoder : public FrameDecoder {
     bool setInputType(int32_t codec, int32_t width, int32_t height, int32_t fps);
     bool chooseOutputType();
     bool drain(const PictureSink& sink);
+    // A sample for the decoder to write a picture into: one of a few kept for reuse that no one
+    // else holds any more, else a new one.
+    ComPtr<IMFSample> outputSample();
 
     ComPtr<IMFDXGIDeviceManager> deviceManager_;
     PictureCopy copy_;
@@ -71,6 +84,8 @@ class MfDecoder : public FrameDecoder {
     StreamColour outputColour_;
     bool decoderAllocates_ = false;
     uint32_t outSampleSize_ = 0;
+    std::vector<ComPtr<IMFSample>> outputPool_;
+    UnitEnd unitEnd_ = UnitEnd::kDelimiter;
     bool comStarted_ = false;
     bool mfStarted_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include <d3dcompiler.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/log.h"
@@ -70,7 +71,7 @@ HRESULT compile(const char* entry, const char* target, ComPtr<ID3DBlob>& code) {
 }
 
 HRESULT makeTexture(ID3D11Device* device, uint32_t width, uint32_t height, DXGI_FORMAT format,
-                    ComPtr<ID3D11Texture2D>& texture) {
+                    ComPtr<ID3D11Texture2D>& texture, bool writable = false) {
     D3D11_TEXTURE2D_DESC td{};
     td.Width = width;
     td.Height = height;
@@ -78,8 +79,9 @@ HRESULT makeTexture(ID3D11Device* device, uint32_t width, uint32_t height, DXGI_
     td.ArraySize = 1;
     td.Format = format;
     td.SampleDesc.Count = 1;
-    td.Usage = D3D11_USAGE_DEFAULT;
+    td.Usage = writable ? D3D11_USAGE_DYNAMIC : D3D11_USAGE_DEFAULT;
     td.BindFlags = D3D11_BIND_SHADER_RESOURCE;
+    td.CPUAccessFlags = writable ? D3D11_CPU_ACCESS_WRITE : 0;
     return device->CreateTexture2D(&td, nullptr, texture.ReleaseAndGetAddressOf());
 }
 
@@ -94,8 +96,9 @@ HRESULT makeView(ID3D11Device* device, ID3D11Texture2D* texture, DXGI_FORMAT for
 
 }  // namespace
 
-ShaderConverter::ShaderConverter(ID3D11Device* device, ID3D11DeviceContext* context)
-    : device_(device), context_(context) {}
+ShaderConverter::ShaderConverter(ID3D11Device* device, ID3D11DeviceContext* context,
+                                 PlaneUpload upload)
+    : device_(device), context_(context), upload_(upload) {}
 
 bool ShaderConverter::init() {
     ComPtr<ID3DBlob> vsCode;
@@ -171,8 +174,16 @@ Size ShaderConverter::inputSize() const {
     return {static_cast<int32_t>(width_), static_cast<int32_t>(height_)};
 }
 
-bool ShaderConverter::ensureInput(uint32_t width, uint32_t height, int32_t, Size) {
+uint32_t ShaderConverter::shrinkFor(Size back) const {
+    if (upload_ != PlaneUpload::kReduced || back.width <= 0 || back.height <= 0) return 1;
+    const Size picture{static_cast<int32_t>(width_), static_cast<int32_t>(height_)};
+    const Rect dest = fitWithBars(picture, back);
+    return dest.width() * 2 <= picture.width && dest.height() * 2 <= picture.height ? 2 : 1;
+}
+
+bool ShaderConverter::ensureInput(uint32_t width, uint32_t height, int32_t, Size back) {
     if (!pixelShader_) return false;
+    back_ = back;
     if (width == width_ && height == height_ && lumaTexture_) return true;
     lumaView_.Reset();
     chromaView_.Reset();
@@ -180,6 +191,7 @@ bool ShaderConverter::ensureInput(uint32_t width, uint32_t height, int32_t, Size
     nv12Luma_.Reset();
     nv12Chroma_.Reset();
     width_ = height_ = 0;
+    shrink_ = 1;
     if (!makePlaneTextures(width, height)) return false;
     width_ = width;
     height_ = height;
@@ -191,10 +203,21 @@ bool ShaderConverter::ensureInput(uint32_t width, uint32_t height, int32_t, Size
 }
 
 bool ShaderConverter::makePlaneTextures(uint32_t width, uint32_t height) {
-    HRESULT hr = makeTexture(device_.Get(), width, height, DXGI_FORMAT_R8_UNORM, lumaTexture_);
+    const bool mapped = upload_ != PlaneUpload::kUpdate;
+    const uint32_t lumaWidth = (width + shrink_ - 1) / shrink_;
+    const uint32_t lumaHeight = (height + shrink_ - 1) / shrink_;
+    HRESULT hr = makeTexture(device_.Get(), lumaWidth, lumaHeight, DXGI_FORMAT_R8_UNORM,
+                             lumaTexture_, mapped);
     if (SUCCEEDED(hr)) {
-        hr = makeTexture(device_.Get(), (width + 1) / 2, (height + 1) / 2, DXGI_FORMAT_R8G8_UNORM,
-                         chromaTexture_);
+        hr = makeTexture(device_.Get(), (lumaWidth + 1) / 2, (lumaHeight + 1) / 2,
+                         DXGI_FORMAT_R8G8_UNORM, chromaTexture_, mapped);
+    }
+    if (FAILED(hr) && mapped) {
+        logLine("render: writable plane textures %ux%u failed 0x%08lx, copying through the device",
+                static_cast<unsigned>(lumaWidth), static_cast<unsigned>(lumaHeight), hex(hr));
+        upload_ = PlaneUpload::kUpdate;
+        shrink_ = 1;
+        return makePlaneTextures(width, height);
     }
     if (SUCCEEDED(hr))
         hr = makeView(device_.Get(), lumaTexture_.Get(), DXGI_FORMAT_R8_UNORM, planeLuma_);
@@ -215,11 +238,109 @@ bool ShaderConverter::makePlaneTextures(uint32_t width, uint32_t height) {
 
 bool ShaderConverter::copyFromMemory(const uint8_t* data, uint32_t pitch, size_t length) {
     if (!lumaTexture_ || pitch < width_ || length < nv12Length(pitch, height_)) return false;
-    context_->UpdateSubresource(lumaTexture_.Get(), 0, nullptr, data, pitch, 0);
-    context_->UpdateSubresource(chromaTexture_.Get(), 0, nullptr,
-                                data + static_cast<size_t>(pitch) * height_, pitch, 0);
+    const uint32_t shrink = shrinkFor(back_);
+    if (shrink != shrink_) {
+        // The window grew or shrank past half the picture: the planes take the new size before
+        // this picture is written into them whole.
+        shrink_ = shrink;
+        lumaView_.Reset();
+        chromaView_.Reset();
+        if (!makePlaneTextures(width_, height_)) return false;
+    }
+    const uint8_t* chroma = data + static_cast<size_t>(pitch) * height_;
+    if (shrink_ == 2) {
+        if (!writeHalvedPlanes(data, pitch)) return false;
+    } else if (upload_ != PlaneUpload::kUpdate) {
+        const uint32_t chromaRowBytes = (width_ + 1) / 2 * 2;
+        if (!writePlane(lumaTexture_.Get(), data, pitch, width_, height_) ||
+            !writePlane(chromaTexture_.Get(), chroma, pitch, chromaRowBytes, (height_ + 1) / 2)) {
+            return false;
+        }
+    } else {
+        context_->UpdateSubresource(lumaTexture_.Get(), 0, nullptr, data, pitch, 0);
+        context_->UpdateSubresource(chromaTexture_.Get(), 0, nullptr, chroma, pitch, 0);
+    }
+    viewShrink_ = shrink_;
     lumaView_ = planeLuma_;
     chromaView_ = planeChroma_;
+    return true;
+}
+
+bool ShaderConverter::writePlane(ID3D11Texture2D* texture, const uint8_t* data, uint32_t pitch,
+                                 uint32_t rowBytes, uint32_t rows) {
+    D3D11_MAPPED_SUBRESOURCE mapped{};
+    const HRESULT hr = context_->Map(texture, 0, D3D11_MAP_WRITE_DISCARD, 0, &mapped);
+    if (FAILED(hr)) {
+        logLine("render: plane texture map failed 0x%08lx", hex(hr));
+        return false;
+    }
+    auto* out = static_cast<uint8_t*>(mapped.pData);
+    if (mapped.RowPitch == pitch && pitch == rowBytes) {
+        std::memcpy(out, data, static_cast<size_t>(pitch) * rows);
+    } else {
+        for (uint32_t y = 0; y < rows; ++y) {
+            std::memcpy(out + static_cast<size_t>(y) * mapped.RowPitch,
+                        data + static_cast<size_t>(y) * pitch, rowBytes);
+        }
+    }
+    context_->Unmap(texture, 0);
+    return true;
+}
+
+bool ShaderConverter::writeHalvedPlanes(const uint8_t* data, uint32_t pitch) {
+    D3D11_MAPPED_SUBRESOURCE luma{};
+    D3D11_MAPPED_SUBRESOURCE chroma{};
+    HRESULT hr = context_->Map(lumaTexture_.Get(), 0, D3D11_MAP_WRITE_DISCARD, 0, &luma);
+    if (SUCCEEDED(hr)) {
+        hr = context_->Map(chromaTexture_.Get(), 0, D3D11_MAP_WRITE_DISCARD, 0, &chroma);
+        if (FAILED(hr)) context_->Unmap(lumaTexture_.Get(), 0);
+    }
+    if (FAILED(hr)) {
+        logLine("render: plane texture map failed 0x%08lx", hex(hr));
+        return false;
+    }
+    // Each texel the rounded mean of a 2 x 2 block; an odd last row or column pairs with itself.
+    const uint32_t lumaWidth = (width_ + 1) / 2;
+    const uint32_t lumaHeight = (height_ + 1) / 2;
+    const uint32_t wholeLuma = width_ / 2;
+    for (uint32_t y = 0; y < lumaHeight; ++y) {
+        const uint8_t* a = data + static_cast<size_t>(2 * y) * pitch;
+        const uint8_t* b = data + static_cast<size_t>(std::min(2 * y + 1, height_ - 1)) * pitch;
+        auto* out = static_cast<uint8_t*>(luma.pData) + static_cast<size_t>(y) * luma.RowPitch;
+        for (uint32_t x = 0; x < wholeLuma; ++x) {
+            out[x] =
+                static_cast<uint8_t>((a[2 * x] + a[2 * x + 1] + b[2 * x] + b[2 * x + 1] + 2) >> 2);
+        }
+        if (wholeLuma < lumaWidth) {
+            const uint32_t l = width_ - 1;
+            out[wholeLuma] = static_cast<uint8_t>((a[l] + b[l] + 1) >> 1);
+        }
+    }
+    // The chroma plane: Cb, Cr pairs, half the picture's size each way.
+    const uint8_t* chromaIn = data + static_cast<size_t>(pitch) * height_;
+    const uint32_t inPairs = (width_ + 1) / 2;
+    const uint32_t inRows = (height_ + 1) / 2;
+    const uint32_t outPairs = (lumaWidth + 1) / 2;
+    const uint32_t outRows = (lumaHeight + 1) / 2;
+    const uint32_t wholePairs = inPairs / 2;
+    for (uint32_t y = 0; y < outRows; ++y) {
+        const uint8_t* a = chromaIn + static_cast<size_t>(2 * y) * pitch;
+        const uint8_t* b = chromaIn + static_cast<size_t>(std::min(2 * y + 1, inRows - 1)) * pitch;
+        auto* out = static_cast<uint8_t*>(chroma.pData) + static_cast<size_t>(y) * chroma.RowPitch;
+        for (uint32_t x = 0; x < wholePairs; ++x) {
+            const uint8_t* pa = a + 4 * x;
+            const uint8_t* pb = b + 4 * x;
+            out[2 * x] = static_cast<uint8_t>((pa[0] + pa[2] + pb[0] + pb[2] + 2) >> 2);
+            out[2 * x + 1] = static_cast<uint8_t>((pa[1] + pa[3] + pb[1] + pb[3] + 2) >> 2);
+        }
+        if (wholePairs < outPairs) {
+            const uint32_t l = 2 * (inPairs - 1);
+            out[2 * wholePairs] = static_cast<uint8_t>((a[l] + b[l] + 1) >> 1);
+            out[2 * wholePairs + 1] = static_cast<uint8_t>((a[l + 1] + b[l + 1] + 1) >> 1);
+        }
+    }
+    context_->Unmap(chromaTexture_.Get(), 0);
+    context_->Unmap(lumaTexture_.Get(), 0);
     return true;
 }
 
@@ -244,6 +365,7 @@ bool ShaderConverter::copyFromTexture(ID3D11Texture2D* texture, UINT subresource
         }
     }
     context_->CopySubresourceRegion(nv12Texture_.Get(), 0, 0, 0, 0, texture, subresource, nullptr);
+    viewShrink_ = 1;
     lumaView_ = nv12Luma_;
     chromaView_ = nv12Chroma_;
     return true;
@@ -255,12 +377,16 @@ HRESULT ShaderConverter::draw(const Rect& source, const Rect& dest, Size,
     const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     context_->ClearRenderTargetView(renderTarget, black);
 
-    const float w = static_cast<float>(width_);
-    const float h = static_cast<float>(height_);
-    const float cw = static_cast<float>((width_ + 1) / 2);
-    const float ch = static_cast<float>((height_ + 1) / 2);
-    const float sw = static_cast<float>(source.width());
-    const float sh = static_cast<float>(source.height());
+    // In texels of the textures read: the planes may be kept at half the picture's size.
+    const uint32_t shrink = viewShrink_;
+    const uint32_t lumaWidth = (width_ + shrink - 1) / shrink;
+    const uint32_t lumaHeight = (height_ + shrink - 1) / shrink;
+    const float w = static_cast<float>(lumaWidth);
+    const float h = static_cast<float>(lumaHeight);
+    const float cw = static_cast<float>((lumaWidth + 1) / 2);
+    const float ch = static_cast<float>((lumaHeight + 1) / 2);
+    const float sw = static_cast<float>(source.width()) / static_cast<float>(shrink);
+    const float sh = static_cast<float>(source.height()) / static_cast<float>(shrink);
     float constants[20] = {sw / w,
                            sh / h,
                            (sw - 0.5f) / w,

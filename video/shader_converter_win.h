@@ -10,7 +10,13 @@ namespace tov {
 
 class ShaderConverter : public PictureConverter {
   public:
-    ShaderConverter(ID3D11Device* device, ID3D11DeviceContext* context);
+    // How pictures from memory reach the plane textures: written straight into textures mapped
+    // for writing (one copy), at half size when the window shows them at half size or less
+    // (kReduced) or always whole (kMapped); or handed to UpdateSubresource (which may copy them
+    // twice more, as Wine's does). The benchmark compares them.
+    enum class PlaneUpload { kReduced, kMapped, kUpdate };
+    ShaderConverter(ID3D11Device* device, ID3D11DeviceContext* context,
+                    PlaneUpload upload = PlaneUpload::kReduced);
 
     // Compiles the shaders; false (logged) when the compiler or the device refuses.
     bool init();
@@ -29,6 +35,14 @@ class ShaderConverter : public PictureConverter {
 
   private:
     bool makePlaneTextures(uint32_t width, uint32_t height);
+    // 2 when the picture is drawn at half its size or less: the planes from memory are then kept
+    // at half size, each texel the mean of four, so that the copy in, the upload and the draw
+    // cost what the window shows (and the picture is filtered better than by sampling alone).
+    uint32_t shrinkFor(Size back) const;
+    bool writeHalvedPlanes(const uint8_t* data, uint32_t pitch);
+    // Rows of `rowBytes` bytes, `pitch` apart, into a texture mapped for writing.
+    bool writePlane(ID3D11Texture2D* texture, const uint8_t* data, uint32_t pitch,
+                    uint32_t rowBytes, uint32_t rows);
     void warmUp();
 
     ComPtr<ID3D11Device> device_;
@@ -49,10 +63,14 @@ class ShaderConverter : public PictureConverter {
     ComPtr<ID3D11ShaderResourceView> chromaView_;
     ComPtr<ID3D11ShaderResourceView> planeLuma_;
     ComPtr<ID3D11ShaderResourceView> planeChroma_;
+    PlaneUpload upload_;
     YuvToRgb toRgb_ = yuvToRgb({});
     bool warming_ = false;
     uint32_t width_ = 0;
     uint32_t height_ = 0;
+    Size back_;
+    uint32_t shrink_ = 1;      // of the plane textures against the picture
+    uint32_t viewShrink_ = 1;  // of the textures the next draw reads
 };
 
 }  // namespace tov

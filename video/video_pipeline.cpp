@@ -12,6 +12,8 @@ namespace tov {
 namespace {
 
 constexpr int64_t kIntervalMicros = 1000000;
+// Far more than any decoder holds back in low-latency mode (one or two pictures).
+constexpr size_t kMaxFedWaiting = 16;
 
 }  // namespace
 
@@ -140,11 +142,13 @@ void VideoPipeline::run() {
         }
         finishIntervalIfDue();
     }
+    forgetFed();
     decoder_.close();
     decoder_.threadEnding();
 }
 
 void VideoPipeline::handleConfig(VideoItem& item) {
+    forgetFed();  // into the last stream's file
     width_ = item.width;
     height_ = item.height;
     fps_ = item.fps < 1 ? 60 : item.fps;
@@ -232,40 +236,76 @@ void VideoPipeline::handlePacket(VideoItem& item, bool moreQueued) {
         size = keyScratch_.size();
     }
 
-    bool gotPicture = false;
-    bool pictureTimeKnown = false;
-    int64_t pictureTime = 0;
     const int64_t start = record.dequeued;
+    fed_.push_back(record);
+    madeNow_.clear();
     const bool ok = decoder_.decode(data, size, item.pts, [&](bool timeKnown, int64_t time) {
-        gotPicture = true;
         pictureSinceBlack_ = true;
-        pictureTimeKnown = timeKnown;
-        pictureTime = time;
         ++decodedInterval_;
+        madeNow_.push_back(takeFedRecord(timeKnown, time));
+        madeNow_.back().decoded = now();
     });
     if (!ok) {
         dropped_.fetch_add(1);
+        // The failed packet has no record (it counts as dropped); those before it will never
+        // come out of the reopened decoder.
+        if (!fed_.empty() && fed_.back().dequeued == record.dequeued && fed_.back().pts == item.pts)
+            fed_.pop_back();
+        forgetFed();
         recover();
         return;
     }
-
-    if (gotPicture) {
-        // The decoder's output type may only now tell the colours (after its first picture).
-        updateColour();
-        record.decoded = now();
-        decodeTime_.add(record.decoded - start);
-        // Something newer waits: this picture is decoded (later ones depend on it) but not shown,
-        // unless the screen has had nothing new for a frame interval: a decoder slower than the
-        // stream would otherwise leave it still for as long as the backlog lasts.
-        if (!moreQueued || record.decoded - lastOfferedAt_ >= 1000000 / fps_) {
-            lastOfferedAt_ = record.decoded;
-            offerPicture({record, pictureTimeKnown, pictureTime});
-            return;
+    if (fed_.size() > kMaxFedWaiting) {
+        // A decoder that keeps pictures back this long is skipping those packets.
+        std::lock_guard lock(statsMutex_);
+        while (fed_.size() > kMaxFedWaiting) {
+            keepRecord(fed_.front());
+            fed_.pop_front();
         }
-        dropped_.fetch_add(1);
     }
+    if (madeNow_.empty()) return;
+
+    // The decoder's output type may only now tell the colours (after its first picture).
+    updateColour();
+    decodeTime_.add(madeNow_.back().decoded - start);
+    // Several pictures out of one packet: only the newest may be shown.
+    for (size_t i = 0; i + 1 < madeNow_.size(); ++i) {
+        dropped_.fetch_add(1);
+        std::lock_guard lock(statsMutex_);
+        keepRecord(madeNow_[i]);
+    }
+    const FrameRecord& newest = madeNow_.back();
+    // Something newer waits: this picture is decoded (later ones depend on it) but not shown,
+    // unless the screen has had nothing new for a frame interval: a decoder slower than the
+    // stream would otherwise leave it still for as long as the backlog lasts.
+    if (!moreQueued || newest.decoded - lastOfferedAt_ >= 1000000 / fps_) {
+        lastOfferedAt_ = newest.decoded;
+        offerPicture({newest});
+        return;
+    }
+    dropped_.fetch_add(1);
     std::lock_guard lock(statsMutex_);
-    keepRecord(record);
+    keepRecord(newest);
+}
+
+FrameRecord VideoPipeline::takeFedRecord(bool timeKnown, int64_t time) {
+    auto own = fed_.begin();
+    if (timeKnown) {
+        own = std::find_if(fed_.begin(), fed_.end(),
+                           [time](const FrameRecord& r) { return r.pts == time; });
+        if (own == fed_.end()) own = fed_.begin();
+    }
+    if (own == fed_.end()) return {};  // a picture from no packet fed since the last reopen
+    const FrameRecord record = *own;
+    fed_.erase(own);
+    return record;
+}
+
+void VideoPipeline::forgetFed() {
+    if (fed_.empty()) return;
+    std::lock_guard lock(statsMutex_);
+    for (const FrameRecord& r : fed_) keepRecord(r);
+    fed_.clear();
 }
 
 void VideoPipeline::keepRecord(const FrameRecord& record) {
@@ -303,6 +343,7 @@ void VideoPipeline::handlePrepare(const VideoItem& item) {
 }
 
 void VideoPipeline::handleReset() {
+    forgetFed();
     // A decoder opened ahead for a coming stream stays open; one that served a stream does not.
     if (preparedCodec_ < 0) decoder_.close();
     onGpu_.store(false);

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -82,11 +83,9 @@ class VideoPipeline {
     bool idle();
 
   private:
-    // A decoded picture waiting for the present thread.
+    // A decoded picture waiting for the present thread, with its own packet's record.
     struct Offered {
         FrameRecord record;
-        bool timeKnown = false;
-        int64_t time = 0;
     };
 
     void run();
@@ -98,6 +97,12 @@ class VideoPipeline {
     void keepRecord(const FrameRecord& record);
     void handleConfig(VideoItem& item);
     void handlePacket(VideoItem& item, bool moreQueued);
+    // The record of the packet a picture came from: the one fed with the picture's time, else
+    // (time unknown or not among them) the oldest still waiting.
+    FrameRecord takeFedRecord(bool timeKnown, int64_t time);
+    // Packets fed that gave no picture and never will (the decoder was reopened or closed): their
+    // records are kept as they are.
+    void forgetFed();
     void handleReset();
     void handlePrepare(const VideoItem& item);
     bool openDecoder();
@@ -152,6 +157,10 @@ class VideoPipeline {
     std::optional<ColourSpace> colour_;
     bool colourConverted_ = false;
     std::vector<uint8_t> keyScratch_;
+    // Packets fed to the decoder whose pictures have not come out yet: a decoder may hold one
+    // back until the next packet, and every figure belongs to the picture actually shown.
+    std::deque<FrameRecord> fed_;
+    std::vector<FrameRecord> madeNow_;  // pictures out of the current decode call
 
     // Shared by both threads: statsMutex_.
     std::mutex statsMutex_;

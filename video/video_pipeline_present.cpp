@@ -79,6 +79,7 @@ void VideoPipeline::requestBlack() {
 void VideoPipeline::presentLoop() {
     // Sleeps until something changes what the window should show: every present costs the
     // compositor (and under Wine a software renderer) real work.
+    presenter_.presentThreadStarting();
     for (;;) {
         std::optional<Offered> picture;
         bool black = false;
@@ -116,12 +117,10 @@ void VideoPipeline::showOffered(Offered& picture) {
     record.shown = now();
     record.uploadMicros = presenter_.lastUploadMicros();
     record.drawMicros = presenter_.lastDrawMicros();
-    int64_t mapped = 0;
-    const bool mappedKnown =
-        picture.timeKnown && callbacks_.phoneToPc && callbacks_.phoneToPc(picture.time, &mapped);
     std::lock_guard lock(statsMutex_);
     ++shownInterval_;
-    if (mappedKnown) latency_.add(record.shown - mapped);
+    // The phone's capture of this very picture: its own packet's stamp, mapped when it was fed.
+    if (record.captured != 0) latency_.add(record.shown - record.captured);
     if (configAt_ != 0) {
         logLine("video: first picture shown %lld ms after the config",
                 static_cast<long long>((record.shown - configAt_) / 1000));

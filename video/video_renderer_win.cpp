@@ -8,6 +8,7 @@
 #include "video/picture_readback_win.h"
 #include "video/processor_converter_win.h"
 #include "video/shader_converter_win.h"
+#include "video/thread_name_win.h"
 
 namespace tov {
 namespace {
@@ -27,6 +28,10 @@ VideoRenderer::VideoRenderer(VideoDevice& device,
 }
 
 VideoRenderer::~VideoRenderer() = default;
+
+void VideoRenderer::presentThreadStarting() {
+    nameThisThread(L"video present");
+}
 
 void VideoRenderer::setStream(int32_t width, int32_t height, int32_t fps) {
     streamWidth_.store(width);
@@ -63,7 +68,10 @@ bool VideoRenderer::useShader() {
 }
 
 bool VideoRenderer::ensureConverter(uint32_t width, uint32_t height) {
-    const Size back{static_cast<int32_t>(backWidth_), static_cast<int32_t>(backHeight_)};
+    // No back buffer size: the converter keeps the picture at its own size.
+    const Size back =
+        fullSizeCopy_ ? Size{}
+                      : Size{static_cast<int32_t>(backWidth_), static_cast<int32_t>(backHeight_)};
     if (!converter_) {
         if (shaderOnly_) {
             if (!useShader()) return false;
@@ -162,8 +170,10 @@ void VideoRenderer::copyHeldPicture() {
     }
     if (picture.black) {
         hasPicture_ = false;
+        lastCopied_ = {};
     } else if (picture.sample) {
         copyPicture(picture.sample.Get(), picture.width, picture.height, picture.stride);
+        lastCopied_ = std::move(picture);
     }
 }
 
@@ -234,6 +244,13 @@ void VideoRenderer::present() {
 }
 
 std::optional<Bitmap> VideoRenderer::readPicture() {
+    if (lastCopied_.sample && hasPicture_) {
+        // Copied in again at its own size: the window may show it from planes at half size.
+        fullSizeCopy_ = true;
+        copyPicture(lastCopied_.sample.Get(), lastCopied_.width, lastCopied_.height,
+                    lastCopied_.stride);
+        fullSizeCopy_ = false;
+    }
     const Size stream = streamSize();
     if (!hasPicture_ || !converter_ || stream.width <= 0 || stream.height <= 0) {
         return std::nullopt;

@@ -46,6 +46,7 @@ class VideoRenderer : public FramePresenter {
         hasPicture_ = false;
     }
 
+    void presentThreadStarting() override;
     void setStream(int32_t width, int32_t height, int32_t fps) override;
     void configArrived(int32_t width, int32_t height) override;
     void setColour(const PictureColour& colour) override;
@@ -77,6 +78,10 @@ class VideoRenderer : public FramePresenter {
     };
     std::mutex heldMutex_;
     HeldPicture held_;
+    // The picture last copied in (present thread): a grab copies it again at its full size when
+    // the window shows it reduced.
+    HeldPicture lastCopied_;
+    bool fullSizeCopy_ = false;
 
     VideoDevice& device_;
     std::function<void(int32_t, int32_t)> requestShape_;

@@ -15,4 +15,11 @@ inline double percentile(std::vector<double> samples, double fraction) {
     return samples[std::min(rank, samples.size() - 1)];
 }
 
+// The mean of the samples; 0 for none.
+inline double mean(const std::vector<double>& samples) {
+    double sum = 0;
+    for (const double v : samples) sum += v;
+    return samples.empty() ? 0.0 : sum / static_cast<double>(samples.size());
+}
+
 }  // namespace tov::bench

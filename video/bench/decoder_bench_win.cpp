@@ -7,8 +7,8 @@
 #include <windows.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -36,11 +36,13 @@ struct Result {
     double firstPictureMs = 0;  // open + feeding until the first picture comes out
     double cpuMs = 0;
     std::vector<double> packetMs;  // after each pass's first two packets (decoder start-up)
+    std::vector<double> held;      // packets fed after a picture's own before it came out
     double pictures = 0;
     double totalMs = 0;
 };
 
-Result measure(const std::wstring& clipPath, int width, int height, int passes) {
+Result measure(const std::wstring& clipPath, int width, int height, int passes,
+               MfDecoder::UnitEnd unitEnd = MfDecoder::UnitEnd::kDelimiter) {
     Result r;
     std::string clip;
     if (!readFile(clipPath, clip)) {
@@ -49,12 +51,16 @@ Result measure(const std::wstring& clipPath, int width, int height, int passes) 
     }
     const test::SplitStream stream = test::splitH264(clip, false);
     MfDecoder decoder(nullptr, nullptr);
+    decoder.setUnitEnd(unitEnd);
     decoder.threadStarting();
     int pictures = 0;
     Clock::time_point openStart;
     bool firstSeen = false;
-    auto count = [&](bool, int64_t) {
+    size_t fed = 0;
+    auto count = [&](bool timeKnown, int64_t time) {
         ++pictures;
+        if (timeKnown)
+            r.held.push_back(static_cast<double>(fed) - 1 - static_cast<double>(time / 33333));
         if (!firstSeen) {
             r.firstPictureMs += std::chrono::duration<double, std::milli>(Clock::now() - openStart).count();
             firstSeen = true;
@@ -68,6 +74,7 @@ Result measure(const std::wstring& clipPath, int width, int height, int passes) 
         r.openMs += std::chrono::duration<double, std::milli>(Clock::now() - openStart).count();
         const auto passStart = Clock::now();
         for (size_t i = 0; i < stream.units.size(); ++i) {
+            fed = i + 1;
             const auto start = Clock::now();
             decoder.decode(stream.units[i].bytes.data(), stream.units[i].bytes.size(),
                            static_cast<int64_t>(i) * 33333, count);
@@ -103,14 +110,29 @@ int main(int argc, char** argv) {
     if (argc == 4) {
         std::string path = argv[1];
         if (!path.empty() && path[0] == '/') path = "Z:" + path;  // Wine's view of the Unix root
-        const Result r = measure(std::wstring(path.begin(), path.end()), std::atoi(argv[2]),
-                                 std::atoi(argv[3]), passes);
+        const std::wstring clip(path.begin(), path.end());
+        // How long a picture stays in the decoder after its packet, each way of ending a packet.
+        const struct {
+            const char* name;
+            MfDecoder::UnitEnd way;
+        } ways[] = {{"as sent", MfDecoder::UnitEnd::kNone},
+                    {"drain command", MfDecoder::UnitEnd::kDrain}};
+        for (const auto& w : ways) {
+            const Result other = measure(clip, std::atoi(argv[2]), std::atoi(argv[3]), 1, w.way);
+            std::printf("%-14s packets held %.2f, per packet median %.2f ms, %.0f pictures\n",
+                        w.name, bench::mean(other.held), bench::percentile(other.packetMs, 0.5),
+                        other.pictures);
+        }
+        const Result r = measure(clip, std::atoi(argv[2]), std::atoi(argv[3]), passes);
+        std::printf("%-14s ", "delimiter");
         report(argv[2], r);
-        std::printf("decoder open_ms=%.1f first_picture_ms=%.1f per_picture_ms=%.2f "
-                    "median_packet_ms=%.2f cpu_per_picture_ms=%.2f pictures=%.0f\n",
-                    r.openMs, r.firstPictureMs, r.pictures ? r.totalMs / r.pictures : 0.0,
-                    bench::percentile(r.packetMs, 0.5), r.pictures ? r.cpuMs / r.pictures : 0.0,
-                    r.pictures);
+        std::printf(
+            "decoder open_ms=%.1f first_picture_ms=%.1f per_picture_ms=%.2f "
+            "median_packet_ms=%.2f cpu_per_picture_ms=%.2f pictures=%.0f "
+            "held_packets=%.1f\n",
+            r.openMs, r.firstPictureMs, r.pictures ? r.totalMs / r.pictures : 0.0,
+            bench::percentile(r.packetMs, 0.5), r.pictures ? r.cpuMs / r.pictures : 0.0, r.pictures,
+            bench::mean(r.held));
         return r.pictures > 0 ? 0 : 1;
     }
     const Result small = measure(test::sourceFile("tests/media/phone_h264_320x640.h264"), 320, 640, passes);

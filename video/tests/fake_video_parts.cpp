@@ -18,6 +18,7 @@ bool waitUntil(const std::function<bool()>& done) {
 bool FakeDecoder::open(int32_t codec, int32_t width, int32_t height, int32_t fps) {
     std::lock_guard lock(mutex_);
     opens_.push_back({codec, width, height, fps});
+    behind_.reset();
     open_ = openSucceeds.load();
     return open_;
 }
@@ -34,6 +35,7 @@ void FakeDecoder::setOutputColour(StreamColour c) {
 
 void FakeDecoder::close() {
     open_ = false;
+    behind_.reset();
     ++closes;
 }
 
@@ -49,6 +51,11 @@ bool FakeDecoder::decode(const uint8_t* data, size_t size, int64_t ptsMicros,
     if (failNextDecodes.load() > 0) {
         --failNextDecodes;
         return false;
+    }
+    if (oneBehind) {
+        const std::optional<int64_t> out = std::exchange(behind_, ptsMicros);
+        if (!out) return true;
+        ptsMicros = *out;
     }
     for (int i = 0; i < picturesPerPacket.load(); ++i) {
         if (pictureMade) pictureMade(ptsMicros);

@@ -43,6 +43,8 @@ class FakeDecoder : public FrameDecoder {
     std::atomic<int> failNextDecodes{0};
     std::atomic<int> picturesPerPacket{1};
     std::atomic<bool> pictureTimeKnown{true};
+    // As Wine's decoder does: a packet's picture comes out only when the next packet goes in.
+    std::atomic<bool> oneBehind{false};
     // Receives each picture's time as it comes out, before the sink hears of it: where the real
     // decoder hands the picture itself to the renderer.
     std::function<void(int64_t pts)> pictureMade;
@@ -67,6 +69,7 @@ class FakeDecoder : public FrameDecoder {
     std::vector<Opened> opens_;
     std::vector<std::vector<uint8_t>> inputs_;
     StreamColour outputColour_;
+    std::optional<int64_t> behind_;  // the picture kept back (oneBehind)
 };
 
 // Models the renderer's pictures: the decoder hands a picture over (hold, as the real decoder's

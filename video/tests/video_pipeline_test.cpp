@@ -470,6 +470,38 @@ TEST_F(VideoPipelineTest, FramesCsvHasALinePerDecodedPacketAndRestartsAtEachConf
     EXPECT_EQ(text.find("38333,"), std::string::npos);  // a new config starts a new file
 }
 
+TEST_F(VideoPipelineTest, APictureHeldBackByTheDecoderIsTimedFromItsOwnPacket) {
+    const std::wstring csvPath = joinPath(joinPath(dir.path(), L"Tovenmar"), L"frames.csv");
+    decoder.oneBehind = true;
+    clockMapped = true;
+    config();
+    // Each packet arrives 5 ms after its capture, a frame interval after the one before; its
+    // picture comes out only when the next one goes in.
+    const int64_t t0 = clock;
+    fed(1, true, t0 - 5000);
+    EXPECT_EQ(presenter.shown(), test::FakePresenter::kBlack);
+    clock = t0 + 33333;
+    fed(2, false, t0 + 28333);
+    ASSERT_TRUE(waitUntil([&] { return presenter.shown() == t0 - 5000; }));
+    passASecond();
+    // Shown a frame interval after its own packet arrived: 38 ms after its capture, not the 5 ms
+    // of the packet that pushed it out.
+    ASSERT_TRUE(waitUntil([&] { return pipeline->snapshot().latencyMs != -1; }));
+    EXPECT_EQ(pipeline->snapshot().latencyMs, 38);
+    ASSERT_TRUE(waitUntil([&] { return count("video: rx") == 1; }));
+    EXPECT_EQ(count("total 38 ms"), 1u);
+    std::string text;
+    ASSERT_TRUE(waitUntil([&] {
+        return readFile(csvPath, text) &&
+               text.find(std::to_string(t0 - 5000) + ",") != std::string::npos;
+    }));
+    const std::string eol = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    // pts, captured, arrived, decoded: its own capture and arrival, decoded when packet 2 went in.
+    EXPECT_NE(text.find(eol + std::to_string(t0 - 5000) + "," + std::to_string(t0 - 5000) + "," +
+                        std::to_string(t0) + "," + std::to_string(t0 + 33333) + ","),
+              std::string::npos);
+}
+
 TEST_F(VideoPipelineTest, DecoderOpenedAheadServesAMatchingConfigAndOnlyThat) {
     // Opened ahead, it survives the resets of the states before live and the matching config.
     pipeline->prepare(0, 320, 640, 60);

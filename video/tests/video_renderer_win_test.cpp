@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,21 +50,23 @@ LRESULT CALLBACK plainWindowProc(HWND h, UINT m, WPARAM w, LPARAM l) {
 }
 
 // NV12 picture of `width` x `height`: four quadrants of the stream area (red, green / blue,
-// white), and magenta alignment rows below `streamHeight` that must never be shown.
-ComPtr<IMFSample> quadrantPicture(uint32_t width, uint32_t height, uint32_t streamHeight) {
-    const uint32_t pitch = width;
+// white, or turned half round: white, blue / green, red), and magenta alignment rows below
+// `streamHeight` and columns right of `width` up to `pitch` that must never be shown.
+ComPtr<IMFSample> quadrantPicture(uint32_t width, uint32_t height, uint32_t streamHeight,
+                                  uint32_t pitch = 0, bool turned = false) {
+    if (pitch == 0) pitch = width;
     std::vector<uint8_t> nv12(pitch * height * 3 / 2);
     auto colourAt = [&](uint32_t x, uint32_t y) {
-        if (y >= streamHeight) return kMagenta;
-        const bool right = x >= width / 2;
-        const bool bottom = y >= streamHeight / 2;
+        if (y >= streamHeight || x >= width) return kMagenta;
+        const bool right = (x >= width / 2) != turned;
+        const bool bottom = (y >= streamHeight / 2) != turned;
         return bottom ? (right ? kWhite : kBlue) : (right ? kGreen : kRed);
     };
     for (uint32_t y = 0; y < height; ++y) {
-        for (uint32_t x = 0; x < width; ++x) nv12[y * pitch + x] = colourAt(x, y).y;
+        for (uint32_t x = 0; x < pitch; ++x) nv12[y * pitch + x] = colourAt(x, y).y;
     }
     for (uint32_t y = 0; y < height / 2; ++y) {
-        for (uint32_t x = 0; x < width / 2; ++x) {
+        for (uint32_t x = 0; x < pitch / 2; ++x) {
             const Yuv c = colourAt(x * 2, y * 2);
             nv12[pitch * height + y * pitch + x * 2] = c.u;
             nv12[pitch * height + y * pitch + x * 2 + 1] = c.v;
@@ -256,6 +259,62 @@ TEST_F(VideoRendererTest, PortraitPictureIsFittedWholeWithBlackBars) {
     const std::vector<uint32_t> empty = readBack(&w, &h);
     EXPECT_COLOUR(at(empty, w, 400, 300), black);
     EXPECT_COLOUR(at(empty, w, 320, 150), black);
+}
+
+// A phone-size picture into a window far smaller than it, as the CPU decoder hands it over (rows
+// wider than the picture), through the present: converted and scaled in one draw (the first
+// before the window's size is known, the next from planes kept at half size), each new picture
+// replacing the last one whole; a grab still gets the picture at its own size, sharp.
+TEST_F(VideoRendererTest, ALargePictureIsScaledDownIntoTheWindowAndAGrabKeepsItsFullSize) {
+    renderer->setStream(960, 1920, 60);
+    for (const bool turned : {false, true}) {
+        ComPtr<IMFSample> picture = quadrantPicture(960, 1936, 1920, 1024, turned);
+        ASSERT_TRUE(picture);
+        renderer->holdPicture(picture.Get(), 960, 1936, 1024);
+        renderer->present();
+        ASSERT_TRUE(renderer->hasPicture());
+        renderer->drawFrame();
+        uint32_t w = 0;
+        uint32_t h = 0;
+        const std::vector<uint32_t> px = readBack(&w, &h);
+        ASSERT_EQ(w, 800u);
+        // Scale 600 / 1920: the picture is 300 x 600 at x 250..549.
+        const Yuv topLeft = turned ? kWhite : kRed;
+        const Yuv topRight = turned ? kBlue : kGreen;
+        const Yuv bottomLeft = turned ? kGreen : kBlue;
+        const Yuv bottomRight = turned ? kRed : kWhite;
+        EXPECT_COLOUR(at(px, w, 249, 100), (Rgb{0, 0, 0}));
+        EXPECT_COLOUR(at(px, w, 252, 2), toRgb(topLeft));
+        EXPECT_COLOUR(at(px, w, 547, 2), toRgb(topRight));
+        EXPECT_COLOUR(at(px, w, 252, 597), toRgb(bottomLeft));
+        // The last column and row are the picture's, not the padding right of it or below it.
+        EXPECT_COLOUR(at(px, w, 549, 599), toRgb(bottomRight));
+        EXPECT_COLOUR(at(px, w, 549, 150), toRgb(topRight));
+        EXPECT_COLOUR(at(px, w, 550, 150), (Rgb{0, 0, 0}));
+    }
+
+    const std::optional<Bitmap> grabbed = renderer->readPicture();
+    ASSERT_TRUE(grabbed);
+    ASSERT_EQ(grabbed->width, 960u);
+    ASSERT_EQ(grabbed->height, 1920u);
+    const auto pixel = [&](uint32_t x, uint32_t y) {
+        const size_t i = (static_cast<size_t>(y) * grabbed->width + x) * 4;  // B, G, R, A
+        return Rgb{static_cast<uint8_t>(grabbed->pixels[i + 2]),
+                   static_cast<uint8_t>(grabbed->pixels[i + 1]),
+                   static_cast<uint8_t>(grabbed->pixels[i])};
+    };
+    // Pixel for pixel: at the edge between white and blue the luma is each side's own (from
+    // planes at half size it would be a quarter of the other side's), the chroma (half the
+    // picture's resolution) a quarter mixed.
+    const auto edge = [](Yuv own, Yuv other) {
+        return toRgb({own.y, static_cast<uint8_t>((3 * own.u + other.u + 2) / 4),
+                      static_cast<uint8_t>((3 * own.v + other.v + 2) / 4)});
+    };
+    EXPECT_COLOUR(pixel(479, 100), edge(kWhite, kBlue));
+    EXPECT_COLOUR(pixel(480, 100), edge(kBlue, kWhite));
+    EXPECT_COLOUR(pixel(100, 959), edge(kWhite, kGreen));
+    EXPECT_COLOUR(pixel(100, 960), edge(kGreen, kWhite));
+    EXPECT_COLOUR(pixel(959, 1919), toRgb(kRed));
 }
 
 TEST_F(VideoRendererTest, ResizedWindowGetsTheLastPictureAtTheNewSize) {
