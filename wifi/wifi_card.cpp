@@ -148,9 +148,9 @@ void WifiWorker::cardStep() {
 void WifiWorker::pairPhone(const std::string& address, const std::string& password, bool fromCode) {
     publishCardStep(WifiStep::Pairing, "Pairing with the phone…");
     // The code goes on adb's standard input: a command line shows in any process listing.
-    const WifiAdb::Result r = adb_.run("pair " + address, kPairTimeoutMs, *card_.cancel,
-                                       "pair " + address + " (code hidden)",
-                                       WifiAdb::Log::Always, password + "\n");
+    const WifiAdb::Result r =
+        adb_.run("pair " + address, kPairTimeoutMs, *card_.cancel,
+                 "pair " + address + " (code hidden)", WifiAdb::Log::Always, password + "\n");
     if (!r.ran) return;
     const PairAnswer answer = readPairAnswer(r.output);
     if (!answer.ok) {

@@ -98,8 +98,8 @@ void WifiWorker::reconnectStep() {
 
 void WifiWorker::tryAgain(const ReconnectTry& attempt, const CommandCancel& cancel) {
     if (const WifiRemembered* holder = connectedElsewhere(attempt.key, attempt.address)) {
-        logLine("wifi: %s is connected at %s, not the phone remembered there",
-                holder->key.c_str(), attempt.address.c_str());
+        logLine("wifi: %s is connected at %s, not the phone remembered there", holder->key.c_str(),
+                attempt.address.c_str());
         plan_.failed(attempt, tickMs(), true);
         return;
     }

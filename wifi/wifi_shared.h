@@ -64,7 +64,8 @@ class WifiShared {
     WifiStep shownStep() const;
 
     struct Inputs {
-        std::vector<PhoneEntry> listed;  // until told, nothing: connecting a listed phone is harmless
+        // Until told, nothing: connecting a listed phone is harmless.
+        std::vector<PhoneEntry> listed;
         bool useWifi = false;
         std::string cableKey;  // the phone whose stream runs over its cable
     };

@@ -76,8 +76,8 @@ class WifiWorker {
     // Connecting, switching and forgetting (wifi_connect.cpp).
     struct Connected {
         bool ok = false;
-        std::string failure;       // adb's words when not
-        bool otherPhone = false;   // another phone answered where the expected one was looked for
+        std::string failure;      // adb's words when not
+        bool otherPhone = false;  // another phone answered where the expected one was looked for
         WifiRemembered phone;
     };
     // Connects to `address` (up to `tries` times, a second apart), learns who answered and
@@ -104,7 +104,8 @@ class WifiWorker {
     Card card_;
     ReconnectPlan plan_;
     std::vector<WifiRemembered> remembered_;
-    std::map<std::string, uint64_t> settling_;  // key -> until when a fresh connection may be unlisted
+    // Key -> until when a fresh connection may be unlisted.
+    std::map<std::string, uint64_t> settling_;
     uint64_t nextReconnectMs_ = 0;
     // The phone whose note asks for its cable to be unplugged, until it is or another note comes.
     std::string unplugNoteKey_;

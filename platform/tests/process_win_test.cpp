@@ -1,8 +1,7 @@
 // What a child process gets of the program's handles (Windows only: there every handle made
 // inheritable, for whatever purpose, goes to every child started with inheritance on).
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "platform/process.h"
 #include "tests/support/test_support.h"

@@ -34,8 +34,7 @@ bool startHiddenChild(const std::wstring& commandLine, HANDLE in, HANDLE out, DW
     SIZE_T attributesSize = 0;
     InitializeProcThreadAttributeList(nullptr, 1, 0, &attributesSize);
     std::vector<unsigned char> attributesBuffer(attributesSize);
-    auto* attributes =
-        reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributesBuffer.data());
+    auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributesBuffer.data());
     if (!InitializeProcThreadAttributeList(attributes, 1, 0, &attributesSize)) return false;
     if (handleCount > 0 &&
         !UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles,
@@ -54,11 +53,12 @@ bool startHiddenChild(const std::wstring& commandLine, HANDLE in, HANDLE out, DW
     for (DWORD i = 0; i < handleCount; ++i) {
         SetHandleInformation(handles[i], HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
     }
-    const bool started =
-        CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, handleCount > 0 ? TRUE : FALSE,
-                       CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT | flags, nullptr, nullptr,
-                       &si.StartupInfo, &pi) != 0;
-    for (DWORD i = 0; i < handleCount; ++i) SetHandleInformation(handles[i], HANDLE_FLAG_INHERIT, 0);
+    const bool started = CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr,
+                                        handleCount > 0 ? TRUE : FALSE,
+                                        CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT | flags,
+                                        nullptr, nullptr, &si.StartupInfo, &pi) != 0;
+    for (DWORD i = 0; i < handleCount; ++i)
+        SetHandleInformation(handles[i], HANDLE_FLAG_INHERIT, 0);
     DeleteProcThreadAttributeList(attributes);
     return started;
 }
@@ -71,9 +71,9 @@ bool inputPipe(std::string_view input, HANDLE& readEnd) {
     const DWORD size = static_cast<DWORD>(std::max<size_t>(input.size() + 1, 4096));
     if (!CreatePipe(&readEnd, &writeEnd, nullptr, size)) return false;
     DWORD written = 0;
-    const bool ok = WriteFile(writeEnd, input.data(), static_cast<DWORD>(input.size()), &written,
-                              nullptr) &&
-                    written == input.size();
+    const bool ok =
+        WriteFile(writeEnd, input.data(), static_cast<DWORD>(input.size()), &written, nullptr) &&
+        written == input.size();
     CloseHandle(writeEnd);
     if (!ok) CloseHandle(readEnd);
     return ok;

@@ -12,8 +12,10 @@ namespace {
 TEST(RememberedPhones, KeysAndNamesReadBackWholeAndStayOnOneLine) {
     test::TempDir dir;
     const std::wstring path = dir.file(L"settings.ini");
-    WifiRemembered red{"R\xc3\xa9" "D1", "Xiaomi \xe7\xba\xa2\xe7\xb1\xb3", "192.168.1.20:5555",
-                       "", false};
+    WifiRemembered red{
+        "R\xc3\xa9"
+        "D1",
+        "Xiaomi \xe7\xba\xa2\xe7\xb1\xb3", "192.168.1.20:5555", "", false};
     WifiRemembered odd{"ODD1", "name\r\n[phone]\r\nwifi=1", "192.168.1.21:5555", "", false};
     writeRememberedPhones(path, {red, odd});
     const std::vector<WifiRemembered> back = readRememberedPhones(path);

@@ -37,7 +37,8 @@ TEST(WifiAnswers, PairingAndConnectingAreReadFromTheTextNotTheExitCode) {
     EXPECT_TRUE(paired.ok);
     EXPECT_EQ(paired.guid, "adb-R5CT-AbCdEf");
     // The code given on adb's standard input: its question comes first, on the same line.
-    EXPECT_TRUE(readPairAnswer("Enter pairing code: Successfully paired to 192.168.1.20:41234\n").ok);
+    EXPECT_TRUE(
+        readPairAnswer("Enter pairing code: Successfully paired to 192.168.1.20:41234\n").ok);
     EXPECT_EQ(adbWords("Enter pairing code: error: Failed: Wrong password.\n"),
               "Failed: Wrong password.");
     EXPECT_FALSE(readConnectAnswer("failed to connect to 192.168.1.20:5555\n").ok);
