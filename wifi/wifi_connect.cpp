@@ -12,6 +12,9 @@ namespace tov {
 namespace {
 
 constexpr uint32_t kShellTimeoutMs = 10000;
+// How long a fresh connection may stay unlisted before the reconnector counts it missing: the
+// phone list catches up within a poll or two.
+constexpr uint32_t kSettleMs = 5000;
 
 }  // namespace
 
@@ -71,7 +74,7 @@ WifiWorker::Connected WifiWorker::connectAndRemember(const std::string& address,
     }
     logLine("wifi: %s (%s) connected at %s", c.phone.name.c_str(), c.phone.key.c_str(),
             c.phone.address.c_str());
-    settling_[c.phone.key] = tickMs() + options_.settleMs;
+    settling_[c.phone.key] = tickMs() + kSettleMs;
     plan_.reset(c.phone.key);
     saveRemembered();
     return c;

@@ -30,9 +30,6 @@ struct WifiOptions {
     uint32_t phoneWaitMs = 15000;     // a paired phone's wait to appear on the network
     uint32_t firstRetryMs = 3000;     // reconnect pauses: the first...
     uint32_t maxRetryMs = 60000;      // ...and the longest
-    // How long a fresh connection may stay unlisted before it counts as missing: the phone
-    // list catches up within a poll or two.
-    uint32_t settleMs = 5000;
 };
 
 }  // namespace tov

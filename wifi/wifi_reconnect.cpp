@@ -31,7 +31,9 @@ std::vector<WifiRemembered> WifiWorker::missingPhones(uint64_t nowMs) {
             });
         if (listedNow) {
             plan_.reset(phone.key);
-            settling_.erase(phone.key);
+            if (settling_.erase(phone.key) > 0) {
+                logLine("wifi: %s is listed over Wi-Fi", phone.key.c_str());
+            }
         }
         // A fresh connection counts as connected until the phone list has caught up with it.
         const auto settling = settling_.find(phone.key);

@@ -29,7 +29,6 @@ class WifiSim : public ::testing::Test {
     std::unique_ptr<WifiPhones> wifi;
     const std::wstring settings = dir.file(L"settings.ini");
     uint32_t giveUpMs = 120000;
-    uint32_t settleMs = 5000;
 
     void SetUp() override { openLog(); }
     void TearDown() override {
@@ -67,7 +66,6 @@ class WifiSim : public ::testing::Test {
         options.discoveryPollMs = 200;
         options.firstRetryMs = 300;
         options.maxRetryMs = 1000;
-        options.settleMs = settleMs;
         wifi = std::make_unique<WifiPhones>(options);
 
         monitor->onChange = [this] { wifi->setListedPhones(monitor->phones()); };
@@ -326,9 +324,11 @@ TEST_F(WifiSim, APhoneThatCannotSayWhoItIsAtFirstIsAskedAgainAndNotConnectedTwic
     ini::writeString(settings, L"wifiphones", L"count", L"1");
     ini::writeString(settings, L"wifiphones", L"key1", L"R5CT100");
     ini::writeString(settings, L"wifiphones", L"address1", L"192.168.1.20:5555");
-    settleMs = 300;  // well within the phone list's first questions
     start("phone p serialno=R5CT100 ip=192.168.1.20 tcpip=5555\nfail shell getprop\n");
     ASSERT_TRUE(listedOverWifi("192.168.1.20:5555"));
+    // The Wi-Fi side finds its fresh connection in the list under the address.
+    ASSERT_TRUE(test::waitFor(
+        [&] { return log().find("wifi: R5CT100 is listed over Wi-Fi") != std::string::npos; }));
     // The Wi-Fi side's own question and several of the phone list's.
     ASSERT_TRUE(test::waitFor(
         [&] { return commandsStartingWith("-s 192.168.1.20:5555 shell getprop") >= 5; }));
