@@ -211,7 +211,8 @@ class App {
     std::mutex phoneLock_;
     std::string currentSerial_;
     std::string currentKey_;
-    std::string wifiCableKey_;  // what the Wi-Fi side was told last; under phoneLock_
+    std::mutex wifiTellLock_;   // held while the Wi-Fi side is told the phones (tellWifiPhones)
+    std::string wifiCableKey_;  // what the Wi-Fi side was told last; under wifiTellLock_
     WifiPhones wifi_;
     uint32_t wifiNoteSeen_ = 0;  // the last Wi-Fi note put on the status line; model lock
     Session session_;

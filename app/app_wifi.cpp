@@ -11,8 +11,10 @@ WifiPhones::Options App::makeWifiOptions(WifiPhones::Options options) {
     if (!options.findAdb) options.findAdb = [this] { return findAdbPath(); };
     if (!options.runAdb) {
         options.runAdb = [this](const std::wstring& adb, const std::wstring& args,
-                                std::string* output, uint32_t limitMs) {
-            return adbRunner()(adb, args, output, limitMs);
+                                const std::string& input, std::string* output, uint32_t limitMs) {
+            // Only the pairing code goes on adb's standard input.
+            return input.empty() ? adbRunner()(adb, args, output, limitMs)
+                                 : runAdbWithInput(adb, args, input, output, limitMs);
         };
     }
     if (!options.identify) {
@@ -46,15 +48,16 @@ void App::onWifiChange() {
 }
 
 void App::tellWifiPhones() {
+    // The phone monitor's thread and the stream's both tell. Reading and telling under one lock
+    // leaves the Wi-Fi side with the latest of the two: told apart, an older reading could land
+    // last, and a phone it believes streams over its cable would never be connected again.
+    std::lock_guard<std::mutex> lock(wifiTellLock_);
     wifi_.setListedPhones(phoneMonitor_.phones());
     // A phone whose stream runs over its cable is not connected over Wi-Fi behind its back.
     const PhoneChoice choice = phoneMonitor_.choice();
     const std::string cableKey = session_.streaming() && !choice.wifi ? choice.key : std::string();
-    {
-        std::lock_guard<std::mutex> lock(phoneLock_);
-        if (cableKey == wifiCableKey_) return;
-        wifiCableKey_ = cableKey;
-    }
+    if (cableKey == wifiCableKey_) return;
+    wifiCableKey_ = cableKey;
     wifi_.setCableStream(cableKey);
 }
 

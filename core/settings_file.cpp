@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/settings_text.h"
 #include "core/stream_shape.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
-#include "platform/text.h"
 
 namespace tov {
 namespace {
@@ -24,23 +24,14 @@ class Reader {
     bool flag(const wchar_t* section, const wchar_t* key, bool def) const {
         return number(section, key, def ? 1 : 0) != 0;
     }
-    std::string text(const wchar_t* section, const wchar_t* key, const wchar_t* def,
+    std::string text(const wchar_t* section, const wchar_t* key, const char* def,
                      size_t bufferUnits) const {
-        return narrowTo7Bit(ini::getString(path_, section, key, def, bufferUnits));
+        return readSettingsText(path_, section, key, def, bufferUnits);
     }
 
   private:
     const std::wstring& path_;
 };
-
-// Texts come partly from the phone (preset and encoder names, the phone's name): a line break in
-// one would end the entry and let the rest of the text pose as keys or sections of the file.
-std::wstring oneLine(std::wstring text) {
-    for (wchar_t& c : text) {
-        if (c == L'\r' || c == L'\n' || c == L'\0') c = L'?';
-    }
-    return text;
-}
 
 // Hundredths of the speed factor; a value the file could not hold back becomes the default.
 long long speedPercent(float speed) {
@@ -59,12 +50,8 @@ class Writer {
     void number(const wchar_t* section, const wchar_t* key, long long value) const {
         ini::writeString(path_, section, key, std::to_wstring(value).c_str());
     }
-    // Byte by byte, as the file's readers expect for everything but the pinned name.
-    void bytes(const wchar_t* section, const wchar_t* key, const std::string& value) const {
-        ini::writeString(path_, section, key, oneLine(widenBytes(value)).c_str());
-    }
-    void utf8(const wchar_t* section, const wchar_t* key, const std::string& value) const {
-        ini::writeString(path_, section, key, oneLine(widen(value)).c_str());
+    void text(const wchar_t* section, const wchar_t* key, const std::string& value) const {
+        writeSettingsText(path_, section, key, value);
     }
     void removeKey(const wchar_t* section, const wchar_t* key) const {
         ini::writeString(path_, section, key, nullptr);
@@ -96,19 +83,19 @@ void readSettings(const std::wstring& path, PanelModel& m, SettingsExtras& extra
 
     m.video = r.flag(L"stream", L"video", true);
     m.audio = r.flag(L"stream", L"audio", true);
-    m.preset = r.text(L"stream", L"preset", L"sharp", 32);
-    m.codecChoice = r.text(L"stream", L"codec", L"auto", 32);
+    m.preset = r.text(L"stream", L"preset", "sharp", 32);
+    m.codecChoice = r.text(L"stream", L"codec", "auto", 32);
     m.bitrate = r.clamped(L"stream", L"bitrate", 40000000, 500000, 2000000000);
-    m.encoder = r.text(L"stream", L"encoder", L"", 128);
+    m.encoder = r.text(L"stream", L"encoder", "", 128);
     m.vbr = r.flag(L"stream", L"vbr", true);
     m.voice = r.flag(L"stream", L"voice", true);
 
     m.autoUpdate = r.flag(L"update", L"auto", true);
-    extras.seenVersion = r.text(L"update", L"seen", L"", 32);
+    extras.seenVersion = r.text(L"update", L"seen", "", 32);
 
-    m.pinned = r.text(L"phone", L"pinned", L"", 128);
-    m.pinnedName = r.text(L"phone", L"pinnedname", L"", 128);
-    extras.lastPhone = r.text(L"phone", L"last", L"", 128);
+    m.pinned = r.text(L"phone", L"pinned", "", 128);
+    m.pinnedName = r.text(L"phone", L"pinnedname", "", 128);
+    extras.lastPhone = r.text(L"phone", L"last", "", 128);
     m.preferUsb = r.flag(L"phone", L"preferusb", true);
     m.wifi = r.flag(L"phone", L"wifi", false);
 
@@ -119,16 +106,16 @@ void readSettings(const std::wstring& path, PanelModel& m, SettingsExtras& extra
 
     m.noApp = r.flag(L"noapp", L"on", false);
     // A No app stream saved without a preset used its own size.
-    if (m.noApp && r.text(L"stream", L"preset", L"", 32).empty()) m.preset = "custom";
+    if (m.noApp && r.text(L"stream", L"preset", "", 32).empty()) m.preset = "custom";
     m.customWidth = r.clamped(L"noapp", L"width", 0, 0, 8192);
     m.customHeight = r.clamped(L"noapp", L"height", 0, 0, 8192);
     m.fps = r.clamped(L"noapp", L"fps", 60, 1, 240);
     m.mbps = r.clamped(L"noapp", L"mbps", 40, 1, 2000);
     m.fit = r.clamped(L"noapp", L"fit", 0, 0, 2);
     m.aspect = r.clamped(L"noapp", L"aspect", 0, 0, 5);
-    m.keyframe = r.text(L"noapp", L"keyframe", L"10", 32);
-    m.noAppCodec = r.text(L"noapp", L"codec", L"auto", 32);
-    m.ratio = r.text(L"noapp", L"ratio", L"", 32);
+    m.keyframe = r.text(L"noapp", L"keyframe", "10", 32);
+    m.noAppCodec = r.text(L"noapp", L"codec", "auto", 32);
+    m.ratio = r.text(L"noapp", L"ratio", "", 32);
     if (m.aspect == kShapeTyped && parseTypedRatio(m.ratio) == 0) m.aspect = kShapeCustomSize;
     m.matchPhone = r.flag(L"noapp", L"matchphone", false);
 }
@@ -147,18 +134,18 @@ void writeSettings(const std::wstring& path, const PanelModel& m, const Settings
 
     w.flag(L"stream", L"video", m.video);
     w.flag(L"stream", L"audio", m.audio);
-    w.bytes(L"stream", L"preset", m.preset);
-    w.bytes(L"stream", L"codec", m.codecChoice);
+    w.text(L"stream", L"preset", m.preset);
+    w.text(L"stream", L"codec", m.codecChoice);
     w.number(L"stream", L"bitrate", m.bitrate);
-    w.bytes(L"stream", L"encoder", m.encoder);
+    w.text(L"stream", L"encoder", m.encoder);
     w.flag(L"stream", L"vbr", m.vbr);
     w.flag(L"stream", L"voice", m.voice);
 
     w.flag(L"update", L"auto", m.autoUpdate);
 
-    w.bytes(L"phone", L"pinned", m.pinned);
-    w.utf8(L"phone", L"pinnedname", m.pinnedName);
-    w.bytes(L"phone", L"last", extras.lastPhone);
+    w.text(L"phone", L"pinned", m.pinned);
+    w.text(L"phone", L"pinnedname", m.pinnedName);
+    w.text(L"phone", L"last", extras.lastPhone);
     w.flag(L"phone", L"preferusb", m.preferUsb);
     w.flag(L"phone", L"wifi", m.wifi);
 
@@ -167,7 +154,7 @@ void writeSettings(const std::wstring& path, const PanelModel& m, const Settings
     w.flag(L"clipboard", L"pictures", m.pictures);
     w.flag(L"clipboard", L"passwords", m.passwords);
 
-    w.bytes(L"update", L"seen", extras.seenVersion);
+    w.text(L"update", L"seen", extras.seenVersion);
 
     w.flag(L"noapp", L"on", m.noApp);
     w.number(L"noapp", L"width", m.customWidth);
@@ -176,10 +163,10 @@ void writeSettings(const std::wstring& path, const PanelModel& m, const Settings
     w.number(L"noapp", L"mbps", m.mbps);
     w.number(L"noapp", L"fit", m.fit);
     w.number(L"noapp", L"aspect", m.aspect);
-    w.bytes(L"noapp", L"ratio", m.ratio);
+    w.text(L"noapp", L"ratio", m.ratio);
     w.flag(L"noapp", L"matchphone", m.matchPhone);
-    w.bytes(L"noapp", L"keyframe", m.keyframe);
-    w.bytes(L"noapp", L"codec", m.noAppCodec);
+    w.text(L"noapp", L"keyframe", m.keyframe);
+    w.text(L"noapp", L"codec", m.noAppCodec);
 }
 
 }  // namespace tov

@@ -19,12 +19,11 @@ struct SettingsExtras {
 };
 
 // Fills the model's saved fields from the file, with the defaults for what is missing and every
-// number brought into its range. Texts keep only 7-bit characters ("?" for the rest).
+// number brought into its range.
 void readSettings(const std::wstring& path, PanelModel& model, SettingsExtras& extras);
 
 // Writes every saved field, one key at a time, dropping the older [input] mode key and the
-// retired [game] section. Texts are widened byte by byte, except the pinned phone's name, which
-// is UTF-8.
+// retired [game] section.
 void writeSettings(const std::wstring& path, const PanelModel& model, const SettingsExtras& extras);
 
 }  // namespace tov

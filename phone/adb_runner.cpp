@@ -74,7 +74,12 @@ std::wstring findAdb() {
 
 bool runAdb(const std::wstring& adbPath, const std::wstring& args, std::string* output,
             uint32_t timeoutMs) {
-    const RunResult r = runCommand(commandLine(adbPath, args), output, timeoutMs);
+    return runAdbWithInput(adbPath, args, {}, output, timeoutMs);
+}
+
+bool runAdbWithInput(const std::wstring& adbPath, const std::wstring& args, std::string_view input,
+                     std::string* output, uint32_t timeoutMs) {
+    const RunResult r = runCommand(commandLine(adbPath, args), output, timeoutMs, {}, input);
     if (r.started && !r.exited && !commandsCancelled()) {
         logLine("adb: %s did not end within %u ms and was stopped", commandName(args).c_str(),
                 static_cast<unsigned>(timeoutMs));

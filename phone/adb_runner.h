@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/process.h"
 #include "platform/readable_child.h"
@@ -23,6 +24,11 @@ std::wstring findAdbFrom(const std::wstring& programFolder);
 // exited with 0. `output` (optional) receives stdout and stderr as captured, also on failure.
 bool runAdb(const std::wstring& adbPath, const std::wstring& args, std::string* output,
             uint32_t timeoutMs);
+
+// runAdb with `input` on adb's standard input: what adb asks for when the command line leaves it
+// out (the code of "pair"), so that a secret never shows in a process listing.
+bool runAdbWithInput(const std::wstring& adbPath, const std::wstring& args, std::string_view input,
+                     std::string* output, uint32_t timeoutMs);
 
 // The shape of runAdb, so that its users can be handed a stand-in.
 using AdbRunFunction = std::function<bool(const std::wstring& adbPath, const std::wstring& args,

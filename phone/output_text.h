@@ -15,6 +15,8 @@ std::vector<std::string_view> splitLines(std::string_view text);
 
 // Without trailing "\r", "\n" and spaces.
 std::string_view trimTrailing(std::string_view text);
+// Without leading and trailing spaces and tabs.
+std::string_view trimBlanks(std::string_view text);
 
 bool startsWith(std::string_view text, std::string_view prefix);
 bool contains(std::string_view text, std::string_view part);

@@ -51,6 +51,7 @@ PhoneIdentity identityFromAnswer(std::string_view answer, std::string_view adbSe
     PhoneIdentity identity;
     if (!serialNumber.empty()) {
         identity.key = serialNumber;
+        identity.answered = true;
     } else {
         identity.key = wirelessId(adbSerial);
         if (identity.key.empty()) identity.key = std::string(adbSerial);

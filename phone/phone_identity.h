@@ -10,6 +10,7 @@ namespace tov {
 struct PhoneIdentity {
     std::string key;
     std::string name;
+    bool answered = false;  // the phone gave its serial number; otherwise the key is the serial's
 };
 
 // The arguments after the "-s SERIAL " prefix that ask the phone for its serial number,

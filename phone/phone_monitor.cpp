@@ -239,9 +239,14 @@ void PhoneMonitor::queryIdentity(const std::string& serial, const std::string& l
     options_.runAdb(adbPath_, adbPrefix(serial) + kIdentityQueryArgs, &answer,
                     kIdentityQueryTimeoutMs);
     const PhoneIdentity identity = identityFromAnswer(answer, serial, listedModel);
+    const bool changed = identity.key != entry.key || identity.name != entry.name;
     entry.key = identity.key;
     entry.name = identity.name;
-    logLine("phones: %s is %s (%s)", serial.c_str(), entry.key.c_str(), entry.name.c_str());
+    entry.known = identity.answered;
+    if (changed) {
+        logLine("phones: %s is %s (%s)%s", serial.c_str(), entry.key.c_str(), entry.name.c_str(),
+                entry.known ? "" : ", until it says who it is");
+    }
 }
 
 bool PhoneMonitor::pass() {
@@ -276,7 +281,9 @@ bool PhoneMonitor::passOver(const std::vector<AdbDevice>& devices) {
     std::vector<ReadyConnection> ready;
     for (const AdbDevice* d : kept) {
         CacheEntry& entry = identities_[d->serial];
-        if (entry.key.empty()) queryIdentity(d->serial, d->model, entry);
+        // A phone that could not answer (often just after it connected) is asked again, or its
+        // serial would stay its key while the rest of the program knows it by its own.
+        if (!entry.known) queryIdentity(d->serial, d->model, entry);
         // A serial listed twice in one answer still counts one poll.
         bool seen = false;
         for (const ReadyConnection& r : ready) seen = seen || r.serial == d->serial;
@@ -315,6 +322,9 @@ bool PhoneMonitor::passOver(const std::vector<AdbDevice>& devices) {
     }
     for (const ReadyConnection& r : ready) {
         if (r.polls < 2) return true;
+    }
+    for (const auto& [serial, entry] : identities_) {
+        if (!entry.known) return true;
     }
     return false;
 }

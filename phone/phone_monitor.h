@@ -77,14 +77,16 @@ class PhoneMonitor {
     struct CacheEntry {
         std::string key;
         std::string name;
+        bool known = false;  // the phone answered; until then every pass asks again
         int polls = 0;
     };
 
     void loop();
     // Looks for adb while it has no path; false (reported once) while it is missing.
     bool haveAdb();
-    // One pass over the latest list; true when a connection is too new to count as stable, so
-    // that another pass is due after an interval even when nothing changes.
+    // One pass over the latest list; true when a connection is too new to count as stable or
+    // has not said who it is yet, so that another pass is due after an interval even when
+    // nothing changes.
     bool pass();
     bool passOver(const std::vector<AdbDevice>& devices);
     void wake();

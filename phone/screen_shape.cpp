@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/log.h"
+#include "core/settings_text.h"
 #include "platform/ini.h"
 #include "platform/text.h"
 
@@ -214,15 +215,15 @@ void ScreenShape::setText(const std::string& text) {
 }
 
 std::string ScreenShape::readKey(const wchar_t* key) const {
-    const std::wstring value = ini::getString(settingsPath_, L"phone", key, L"", 65);
-    std::string bytes;
-    for (wchar_t c : value) bytes += static_cast<char>(c);
-    return bytes;
+    return readSettingsText(settingsPath_, L"phone", key, "", 65);
 }
 
 void ScreenShape::writeKey(const wchar_t* key, const std::string& value) const {
-    const std::wstring wide = widenBytes(value);
-    ini::writeString(settingsPath_, L"phone", key, value.empty() ? nullptr : wide.c_str());
+    if (value.empty()) {
+        ini::writeString(settingsPath_, L"phone", key, nullptr);
+    } else {
+        writeSettingsText(settingsPath_, L"phone", key, value);
+    }
 }
 
 }  // namespace tov

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tov {
@@ -44,15 +45,17 @@ private:
 // True when the calling thread's commands were cancelled.
 bool commandsCancelled();
 
-// Runs a command line to completion with no console window and no standard input, standard
-// output and error captured together in arrival order. The pipe is drained every 20 ms, so a
+// Runs a command line to completion with no console window, standard output and error captured
+// together in arrival order. Standard input holds `input` and then ends (a secret that must not
+// show on the command line, which any process listing shows); with none, it is nothing. The
+// child gets no other handle of the program. The pipe is drained every 20 ms, so a
 // chatty child never blocks. Past timeoutMs, or once the thread's commands are cancelled, the
 // child is terminated with exit code 1 and the output captured so far is kept. `output`
 // (optional) is overwritten once the child started. `watch` (optional) is asked after each poll
 // whether the child may go on; false ends it as the limit does. It may run commands of its own
 // meanwhile: the child's output waits in the pipe.
 RunResult runCommand(const std::wstring& commandLine, std::string* output, uint32_t timeoutMs,
-                     const std::function<bool()>& watch = {});
+                     const std::function<bool()>& watch = {}, std::string_view input = {});
 
 // A long-lived child. Its output goes to the null device, or to a file when one is named.
 // Destroying the object closes the handle; it does not end the child.

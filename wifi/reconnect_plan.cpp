@@ -47,13 +47,20 @@ void ReconnectPlan::observe(const std::vector<WifiRemembered>& missing,
     }
 }
 
+std::string ReconnectPlan::where(const WifiRemembered& phone, const Record* record) {
+    const std::string found = record ? record->discovered : std::string();
+    const std::string address = found.empty() ? phone.address : found;
+    return record && address == record->taken ? std::string() : address;
+}
+
 std::optional<ReconnectTry> ReconnectPlan::next(const std::vector<WifiRemembered>& missing,
                                                 uint64_t nowMs) const {
     for (const WifiRemembered& phone : missing) {
         const auto it = records_.find(phone.key);
-        if (it != records_.end() && nowMs < it->second.dueMs) continue;
-        const std::string found = it == records_.end() ? std::string() : it->second.discovered;
-        return ReconnectTry{phone.key, phone.name, found.empty() ? phone.address : found};
+        const Record* record = it == records_.end() ? nullptr : &it->second;
+        if (record && nowMs < record->dueMs) continue;
+        const std::string address = where(phone, record);
+        if (!address.empty()) return ReconnectTry{phone.key, phone.name, address};
     }
     return std::nullopt;
 }
@@ -62,15 +69,18 @@ uint64_t ReconnectPlan::nextDueMs(const std::vector<WifiRemembered>& missing) co
     uint64_t due = UINT64_MAX;
     for (const WifiRemembered& phone : missing) {
         const auto it = records_.find(phone.key);
-        due = std::min<uint64_t>(due, it == records_.end() ? 0 : it->second.dueMs);
+        const Record* record = it == records_.end() ? nullptr : &it->second;
+        if (where(phone, record).empty()) continue;
+        due = std::min<uint64_t>(due, record ? record->dueMs : 0);
     }
     return due;
 }
 
-void ReconnectPlan::failed(const ReconnectTry& attempt, uint64_t nowMs) {
+void ReconnectPlan::failed(const ReconnectTry& attempt, uint64_t nowMs, bool otherPhone) {
     Record& record = records_[attempt.key];
     ++record.failures;
     record.dueMs = nowMs + retryDelayMs(record.failures, firstMs_, maxMs_);
+    if (otherPhone) record.taken = attempt.address;
 }
 
 }  // namespace tov

@@ -1,6 +1,8 @@
 // When and where to try a remembered phone that adb does not list over Wi-Fi: at once when
 // discovery shows it at a new address (it came back, perhaps at a new port), otherwise at the
-// address it was last seen at, after a pause that grows from a few seconds to a minute.
+// address it was last seen at, after a pause that grows from a few seconds to a minute. An
+// address where another phone answered is that phone's now: it is not tried again, and the
+// phone waits until discovery shows it somewhere else.
 #pragma once
 
 #include <cstdint>
@@ -37,7 +39,8 @@ class ReconnectPlan {
     // When the next try falls due; UINT64_MAX when nothing is missing.
     uint64_t nextDueMs(const std::vector<WifiRemembered>& missing) const;
 
-    void failed(const ReconnectTry& attempt, uint64_t nowMs);
+    // The try failed; `otherPhone`: because another phone holds its address.
+    void failed(const ReconnectTry& attempt, uint64_t nowMs, bool otherPhone = false);
     // The phone is back (or listed, or forgotten): its pauses start over.
     void reset(const std::string& key) { records_.erase(key); }
 
@@ -46,7 +49,10 @@ class ReconnectPlan {
         int failures = 0;
         uint64_t dueMs = 0;
         std::string discovered;  // where discovery showed the phone at the last look
+        std::string taken;       // an address where another phone answered
     };
+    // Where to try the phone now that its record allows; empty while it waits for discovery.
+    static std::string where(const WifiRemembered& phone, const Record* record);
 
     uint32_t firstMs_;
     uint32_t maxMs_;

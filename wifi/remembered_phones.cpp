@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "core/settings_text.h"
 #include "platform/ini.h"
-#include "platform/text.h"
 #include "wifi/wifi_answers.h"
 
 namespace tov {
@@ -13,7 +13,11 @@ constexpr const wchar_t* kSection = L"wifiphones";
 constexpr size_t kTextUnits = 128;
 
 std::string readText(const std::wstring& path, const std::wstring& key) {
-    return narrowTo7Bit(ini::getString(path, kSection, key.c_str(), L"", kTextUnits));
+    return readSettingsText(path, kSection, key.c_str(), "", kTextUnits);
+}
+
+void writeText(const std::wstring& path, const std::wstring& key, const std::string& value) {
+    writeSettingsText(path, kSection, key.c_str(), value);
 }
 
 }  // namespace
@@ -46,12 +50,10 @@ void writeRememberedPhones(const std::wstring& settingsPath,
     for (size_t i = 0; i < phones.size(); ++i) {
         const std::wstring n = std::to_wstring(i + 1);
         const WifiRemembered& p = phones[i];
-        ini::writeString(settingsPath, kSection, (L"key" + n).c_str(), widenBytes(p.key).c_str());
-        ini::writeString(settingsPath, kSection, (L"name" + n).c_str(), widen(p.name).c_str());
-        ini::writeString(settingsPath, kSection, (L"address" + n).c_str(),
-                         widenBytes(p.address).c_str());
-        ini::writeString(settingsPath, kSection, (L"service" + n).c_str(),
-                         widenBytes(p.service).c_str());
+        writeText(settingsPath, L"key" + n, p.key);
+        writeText(settingsPath, L"name" + n, p.name);
+        writeText(settingsPath, L"address" + n, p.address);
+        writeText(settingsPath, L"service" + n, p.service);
     }
 }
 

@@ -17,7 +17,7 @@ namespace tov {
 
 inline constexpr int kMaxRememberedPhones = 32;
 
-// Phones without a key or a usable address are skipped; texts keep only 7-bit characters.
+// Phones without a key or a usable address are skipped.
 std::vector<WifiRemembered> readRememberedPhones(const std::wstring& settingsPath);
 // Replaces the whole section.
 void writeRememberedPhones(const std::wstring& settingsPath,

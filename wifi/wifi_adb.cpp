@@ -30,13 +30,14 @@ const std::wstring& WifiAdb::path() {
 }
 
 WifiAdb::Result WifiAdb::run(const std::string& args, uint32_t timeoutMs,
-                             const CommandCancel& cancel, const std::string& shown, Log log) {
+                             const CommandCancel& cancel, const std::string& shown, Log log,
+                             const std::string& input) {
     Result result;
     const std::string logged = shown.empty() ? args : shown;
     if (cancel.cancelled() || path().empty()) return result;
     {
         CommandCancelScope scope(cancel);
-        result.ok = run_(path_, widen(args), &result.output, timeoutMs);
+        result.ok = run_(path_, widen(args), input, &result.output, timeoutMs);
     }
     if (cancel.cancelled()) {
         logLine("wifi: adb %s: ended, no longer wanted", logged.c_str());

@@ -11,9 +11,11 @@
 
 namespace tov {
 
-// The shape of the phone link's adb runner, which the App hands in.
-using WifiAdbRun = std::function<bool(const std::wstring& adbPath, const std::wstring& args,
-                                      std::string* output, uint32_t timeoutMs)>;
+// The shape of the phone link's adb runner, which the App hands in: `input` goes to adb's
+// standard input (empty: none).
+using WifiAdbRun =
+    std::function<bool(const std::wstring& adbPath, const std::wstring& args,
+                       const std::string& input, std::string* output, uint32_t timeoutMs)>;
 
 class WifiAdb {
   public:
@@ -27,10 +29,11 @@ class WifiAdb {
     };
     enum class Log { Always, WhenChanged };
 
-    // `shown` stands for the arguments in the log when they hold a secret. A polling command
-    // logs with WhenChanged: only when its answer differs from the last one.
+    // `shown` stands for the command in the log. A polling command logs with WhenChanged: only
+    // when its answer differs from the last one. `input` goes to adb's standard input.
     Result run(const std::string& args, uint32_t timeoutMs, const CommandCancel& cancel,
-               const std::string& shown = {}, Log log = Log::Always);
+               const std::string& shown = {}, Log log = Log::Always,
+               const std::string& input = {});
 
     // adb's path, looked for again while it is missing; empty when there is none.
     const std::wstring& path();

@@ -1,31 +1,9 @@
 #include "wifi/wifi_answers.h"
 
+#include "phone/output_text.h"
+
 namespace tov {
 namespace {
-
-std::vector<std::string_view> lines(std::string_view text) {
-    std::vector<std::string_view> out;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        out.push_back(line);
-        start = end + 1;
-    }
-    return out;
-}
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
-
-bool startsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
 
 // Splits at tabs; a line without tabs (a hand-made or older form) at runs of blanks.
 std::vector<std::string_view> fields(std::string_view line) {
@@ -35,26 +13,33 @@ std::vector<std::string_view> fields(std::string_view line) {
     while (start <= line.size()) {
         size_t end = tabs ? line.find('\t', start) : line.find(' ', start);
         if (end == std::string_view::npos) end = line.size();
-        const std::string_view piece = trim(line.substr(start, end - start));
+        const std::string_view piece = trimBlanks(line.substr(start, end - start));
         if (!piece.empty() || tabs) out.push_back(piece);
         start = end + 1;
     }
     return out;
 }
 
+// adb asks for a pairing code missing from its command line and reads it from its standard
+// input; its answer follows the question on the same line.
+std::string_view withoutPrompt(std::string_view line) {
+    constexpr std::string_view kPrompt = "Enter pairing code: ";
+    return startsWith(line, kPrompt) ? trimBlanks(line.substr(kPrompt.size())) : line;
+}
+
 }  // namespace
 
 bool discoveryAvailable(std::string_view checkOutput) {
-    for (std::string_view line : lines(checkOutput)) {
-        if (startsWith(trim(line), "mdns daemon version")) return true;
+    for (std::string_view line : splitLines(checkOutput)) {
+        if (startsWith(trimBlanks(line), "mdns daemon version")) return true;
     }
     return false;
 }
 
 std::vector<MdnsService> parseMdnsServices(std::string_view output) {
     std::vector<MdnsService> services;
-    for (std::string_view line : lines(output)) {
-        if (trim(line).empty() || startsWith(line, "List of")) continue;
+    for (std::string_view line : splitLines(output)) {
+        if (trimBlanks(line).empty() || startsWith(line, "List of")) continue;
         const std::vector<std::string_view> f = fields(line);
         if (f.size() != 3 || f[0].empty() || f[1].empty()) continue;
         std::string_view type = f[1];
@@ -69,8 +54,8 @@ std::vector<MdnsService> parseMdnsServices(std::string_view output) {
 
 PairAnswer readPairAnswer(std::string_view output) {
     PairAnswer answer;
-    for (std::string_view line : lines(output)) {
-        line = trim(line);
+    for (std::string_view line : splitLines(output)) {
+        line = withoutPrompt(trimBlanks(line));
         if (!startsWith(line, "Successfully paired to ")) continue;
         answer.ok = true;
         const size_t guid = line.find("[guid=");
@@ -87,12 +72,15 @@ PairAnswer readPairAnswer(std::string_view output) {
 
 ConnectAnswer readConnectAnswer(std::string_view output) {
     ConnectAnswer answer;
-    for (std::string_view line : lines(output)) {
-        line = trim(line);
-        for (std::string_view prefix : {"connected to ", "already connected to "}) {
+    constexpr std::string_view kFresh = "connected to ";
+    constexpr std::string_view kAlready = "already connected to ";
+    for (std::string_view line : splitLines(output)) {
+        line = trimBlanks(line);
+        for (std::string_view prefix : {kFresh, kAlready}) {
             if (startsWith(line, prefix) && line.size() > prefix.size()) {
                 answer.ok = true;
-                answer.serial = std::string(trim(line.substr(prefix.size())));
+                answer.already = prefix == kAlready;
+                answer.serial = std::string(trimBlanks(line.substr(prefix.size())));
                 return answer;
             }
         }
@@ -103,8 +91,8 @@ ConnectAnswer readConnectAnswer(std::string_view output) {
 std::string adbWords(std::string_view output) {
     constexpr size_t kLimit = 160;
     std::string words;
-    for (std::string_view line : lines(output)) {
-        line = trim(line);
+    for (std::string_view line : splitLines(output)) {
+        line = withoutPrompt(trimBlanks(line));
         for (std::string_view prefix : {"adb: ", "error: "}) {
             if (startsWith(line, prefix)) line.remove_prefix(prefix.size());
         }
@@ -127,7 +115,7 @@ std::string adbWords(std::string_view output) {
 
 std::string wifiAddressFromIp(std::string_view ipOutput) {
     std::string_view interfaceName;
-    for (std::string_view line : lines(ipOutput)) {
+    for (std::string_view line : splitLines(ipOutput)) {
         if (!line.empty() && line[0] >= '0' && line[0] <= '9') {
             // "30: wlan0: <BROADCAST,...> ..." (a name may carry "@parent").
             const size_t first = line.find(": ");
@@ -140,7 +128,7 @@ std::string wifiAddressFromIp(std::string_view ipOutput) {
             if (at != std::string_view::npos) interfaceName = interfaceName.substr(0, at);
             continue;
         }
-        line = trim(line);
+        line = trimBlanks(line);
         if (!startsWith(line, "inet ") || !startsWith(interfaceName, "wlan")) continue;
         std::string_view address = line.substr(5);
         address = address.substr(0, address.find_first_of("/ "));

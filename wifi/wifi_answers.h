@@ -26,8 +26,9 @@ struct MdnsService {
 };
 std::vector<MdnsService> parseMdnsServices(std::string_view output);
 
-// "pair": "Successfully paired to ADDRESS [guid=GUID]" on success; anything else is a failure,
-// whatever the exit code (older adb exits with 0 after a failed pairing).
+// "pair": "Successfully paired to ADDRESS [guid=GUID]" on success, after adb's "Enter pairing
+// code: " when the code came on its standard input; anything else is a failure, whatever the
+// exit code (older adb exits with 0 after a failed pairing).
 struct PairAnswer {
     bool ok = false;
     std::string guid;  // the phone's name in discovery, when adb gave it
@@ -38,12 +39,14 @@ PairAnswer readPairAnswer(std::string_view output);
 // after a failure too, so only the text tells.
 struct ConnectAnswer {
     bool ok = false;
-    std::string serial;  // the serial adb lists the connection under
+    bool already = false;  // "already connected": the connection was there before
+    std::string serial;    // the serial adb lists the connection under
 };
 ConnectAnswer readConnectAnswer(std::string_view output);
 
 // adb's own words for a failure, fit for one line of the panel: the first lines of the output
-// without the "error: " and "adb: " prefixes, trimmed and cut short.
+// without adb's question for the pairing code and the "error: " and "adb: " prefixes, trimmed
+// and cut short.
 std::string adbWords(std::string_view output);
 
 // The phone's Wi-Fi IPv4 address from "ip -f inet addr show": the address of the first "wlan"

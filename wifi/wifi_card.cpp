@@ -1,17 +1,16 @@
-// WifiPhones: the pairing card. A QR code with a fresh name and password; discovery once a
+// WifiWorker: the pairing card. A QR code with a fresh name and password; discovery once a
 // second until a phone offers pairing under that name (or the user picks a phone and types its
-// code); "adb pair"; then the phone's connect service and "adb connect".
+// code); "adb pair" with the code on adb's standard input; then the phone's connect service and
+// "adb connect".
 #include <algorithm>
 
 #include "core/log.h"
 #include "platform/clock.h"
-#include "wifi/wifi_phones.h"
+#include "wifi/wifi_worker.h"
 
 namespace tov {
 namespace {
 
-constexpr uint32_t kCheckTimeoutMs = 10000;
-constexpr uint32_t kServicesTimeoutMs = 10000;
 constexpr uint32_t kPairTimeoutMs = 30000;
 
 constexpr const char* kNoDiscovery =
@@ -31,44 +30,50 @@ bool sameOffers(const std::vector<WifiOffer>& a, const std::vector<WifiOffer>& b
 
 }  // namespace
 
-void WifiPhones::adoptCard(uint64_t generation, std::shared_ptr<CommandCancel> cancel) {
-    if (card_.generation == generation) return;
+void WifiWorker::adoptCard(const WifiShared::Card& card) {
+    if (card_.generation == card.generation && card_.cancel) return;
     card_ = Card{};
-    card_.generation = generation;
-    card_.cancel = std::move(cancel);
+    card_.generation = card.generation;
+    card_.cancel = card.cancel;
 }
 
-void WifiPhones::startCard(uint64_t generation, std::shared_ptr<CommandCancel> cancel) {
-    adoptCard(generation, std::move(cancel));
+void WifiWorker::cardClosed() {
+    // The card's own check stops its polls at the next step; nothing else to do.
+    if (!shared_.cardIsOpen(card_.generation)) card_.polling = false;
+}
+
+void WifiWorker::openCard(const WifiShared::Card& card) {
+    adoptCard(card);
     PairingSecret secret;
     if (!makePairingSecret(options_.random, secret)) {
         logLine("wifi: the system's random source failed; no pairing code");
-        publishCardStep(generation, WifiStep::Failed,
+        publishCardStep(WifiStep::Failed,
                         "The system gave no random numbers for a safe pairing code.", true);
         return;
     }
     card_.secret = secret;
     card_.giveUpAtMs = tickMs() + options_.giveUpMs;
     logLine("wifi: pairing card opened as %s", secret.name.c_str());
-    publishCard(generation, [&](WifiState& s) { s.pairingText = pairingText(secret); });
+    shared_.publishCard(card_.generation,
+                        [&](WifiState& s) { s.pairingText = pairingText(secret); });
     card_.polling = true;
     card_.nextPollMs = 0;
 }
 
-bool WifiPhones::checkDiscovery() {
+bool WifiWorker::checkDiscovery() {
     if (card_.checked) return card_.discovery;
-    const WifiAdb::Result r = adb_.run("mdns check", kCheckTimeoutMs, *card_.cancel);
-    if (!r.ran) {
+    const std::optional<bool> available = discovery_.available(*card_.cancel, true);
+    if (!available) {
         if (adb_.path().empty()) {
             card_.polling = false;
-            publishCardStep(card_.generation, WifiStep::Failed, kNoAdb, true);
+            publishCardStep(WifiStep::Failed, kNoAdb, true);
         }
         return false;
     }
     card_.checked = true;
-    card_.discovery = discoveryAvailable(r.output);
+    card_.discovery = *available;
     const bool discovery = card_.discovery;
-    publishCard(card_.generation, [&](WifiState& s) {
+    shared_.publishCard(card_.generation, [&](WifiState& s) {
         s.discovery = discovery;
         s.step = WifiStep::Looking;
         s.status =
@@ -78,22 +83,18 @@ bool WifiPhones::checkDiscovery() {
     return discovery;
 }
 
-void WifiPhones::cardStep() {
-    {
-        std::lock_guard lock(mutex_);
-        if (card_.generation != cardGeneration_ || !state_.cardOpen) {
-            card_.polling = false;  // closed, or replaced by a new card
-            return;
-        }
+void WifiWorker::cardStep() {
+    if (!shared_.cardIsOpen(card_.generation)) {
+        card_.polling = false;  // closed, or replaced by a new card
+        return;
     }
-    const uint64_t generation = card_.generation;
     card_.nextPollMs = tickMs() + options_.cardPollMs;
     if (!checkDiscovery()) return;
 
-    const WifiAdb::Result r =
-        adb_.run("mdns services", kServicesTimeoutMs, *card_.cancel, {}, WifiAdb::Log::WhenChanged);
-    if (!r.ran) return;
-    const std::vector<MdnsService> services = parseMdnsServices(r.output);
+    const std::optional<std::vector<MdnsService>> found =
+        discovery_.services(*card_.cancel, options_.cardPollMs / 2);
+    if (!found) return;
+    const std::vector<MdnsService>& services = *found;
     std::vector<WifiOffer> offers;
     std::string ours;
     for (const MdnsService& s : services) {
@@ -106,25 +107,25 @@ void WifiPhones::cardStep() {
     }
     if (!sameOffers(card_.offers, offers)) {
         card_.offers = offers;
-        publishCard(generation, [&](WifiState& s) { s.offers = offers; });
+        shared_.publishCard(card_.generation, [&](WifiState& s) { s.offers = offers; });
     }
 
     if (card_.awaitingPhone) {
-        std::string found;
+        std::string phone;
         for (const MdnsService& s : services) {
             std::string host;
             int port = 0;
             if (s.type != kConnectServiceType || !splitAddress(s.address, host, port)) continue;
-            if (!card_.guid.empty() && s.name == card_.guid) found = s.address;
-            if (found.empty() && card_.guid.empty() && host == card_.pairedHost) found = s.address;
+            if (!card_.guid.empty() && s.name == card_.guid) phone = s.address;
+            if (phone.empty() && card_.guid.empty() && host == card_.pairedHost) phone = s.address;
         }
-        if (!found.empty()) {
+        if (!phone.empty()) {
             card_.awaitingPhone = false;
-            connectCardPhone(found, card_.guid);
+            connectCardPhone(phone, card_.guid);
         } else if (tickMs() >= card_.awaitUntilMs) {
             card_.awaitingPhone = false;
             logLine("wifi: the paired phone did not show up on the network");
-            publishCardStep(generation, WifiStep::Failed, kTypeConnectAddress);
+            publishCardStep(WifiStep::Failed, kTypeConnectAddress);
         }
         return;
     }
@@ -136,31 +137,29 @@ void WifiPhones::cardStep() {
     if (tickMs() < card_.giveUpAtMs) return;
     // Two minutes on, the card stops looking; a card still waiting for a scan says so.
     card_.polling = false;
-    bool looking = false;
-    {
-        std::lock_guard lock(mutex_);
-        looking = state_.step == WifiStep::Looking;
-    }
-    if (looking) {
+    if (shared_.shownStep() == WifiStep::Looking) {
         logLine("wifi: no phone scanned the code in time");
-        publishCardStep(generation, WifiStep::GaveUp,
+        publishCardStep(WifiStep::GaveUp,
                         "No phone paired within two minutes. Press Try again for a new code.",
                         true);
     }
 }
 
-void WifiPhones::pairPhone(const std::string& address, const std::string& password, bool fromCode) {
-    const uint64_t generation = card_.generation;
-    publishCardStep(generation, WifiStep::Pairing, "Pairing with the phone…");
-    const WifiAdb::Result r = adb_.run("pair " + address + " " + password, kPairTimeoutMs,
-                                       *card_.cancel, "pair " + address + " (code hidden)");
+void WifiWorker::pairPhone(const std::string& address, const std::string& password, bool fromCode) {
+    publishCardStep(WifiStep::Pairing, "Pairing with the phone…");
+    // The code goes on adb's standard input: a command line shows in any process listing.
+    const WifiAdb::Result r =
+        adb_.run("pair " + address, kPairTimeoutMs, *card_.cancel,
+                 "pair " + address + " (code hidden)", WifiAdb::Log::Always, password + "\n");
     if (!r.ran) return;
     const PairAnswer answer = readPairAnswer(r.output);
     if (!answer.ok) {
-        publishCardStep(generation, WifiStep::Failed, "Pairing failed: " + adbWords(r.output),
-                        !fromCode);
+        publishCardStep(WifiStep::Failed, "Pairing failed: " + adbWords(r.output), !fromCode);
         return;
     }
+    // The code has done its work: nothing keeps it from here on.
+    card_.secret = PairingSecret{};
+    shared_.publishCard(card_.generation, [](WifiState& s) { s.pairingText.clear(); });
     std::string host;
     int port = 0;
     splitAddress(address, host, port);
@@ -168,10 +167,10 @@ void WifiPhones::pairPhone(const std::string& address, const std::string& passwo
     card_.pairedHost = host;
     card_.awaitingPhone = true;
     card_.awaitUntilMs = tickMs() + options_.phoneWaitMs;
-    publishCardStep(generation, WifiStep::Connecting, "Paired. Waiting for the phone to connect…");
+    publishCardStep(WifiStep::Connecting, "Paired. Waiting for the phone to connect…");
     if (!card_.discovery || !card_.checked) {
         card_.awaitingPhone = false;
-        publishCardStep(generation, WifiStep::Failed, kTypeConnectAddress);
+        publishCardStep(WifiStep::Failed, kTypeConnectAddress);
         return;
     }
     // Look for its connect service at once, then once a second.
@@ -179,8 +178,9 @@ void WifiPhones::pairPhone(const std::string& address, const std::string& passwo
     card_.nextPollMs = 0;
 }
 
-void WifiPhones::pairWithCodeNow(const std::string& typedAddress, const std::string& typedCode) {
-    const uint64_t generation = card_.generation;
+void WifiWorker::pairWithCode(const WifiShared::Card& card, const std::string& typedAddress,
+                              const std::string& typedCode) {
+    adoptCard(card);
     std::string address = typedAddress, code = typedCode;
     for (std::string* text : {&address, &code}) {
         text->erase(0, text->find_first_not_of(" \t"));
@@ -189,7 +189,7 @@ void WifiPhones::pairWithCodeNow(const std::string& typedAddress, const std::str
     std::string host;
     int port = 0;
     if (!splitAddress(address, host, port)) {
-        publishCardStep(generation, WifiStep::Failed,
+        publishCardStep(WifiStep::Failed,
                         "Type the address as the phone shows it, like 192.168.1.20:37123.");
         return;
     }
@@ -198,7 +198,7 @@ void WifiPhones::pairWithCodeNow(const std::string& typedAddress, const std::str
         return;
     }
     if (!isPairingCode(code)) {
-        publishCardStep(generation, WifiStep::Failed, "The pairing code has six digits.");
+        publishCardStep(WifiStep::Failed, "The pairing code has six digits.");
         return;
     }
     // Pairing needs discovery to find the phone afterwards; ask once.
@@ -206,17 +206,16 @@ void WifiPhones::pairWithCodeNow(const std::string& typedAddress, const std::str
     pairPhone(address, code, true);
 }
 
-void WifiPhones::connectCardPhone(const std::string& address, const std::string& service) {
-    const uint64_t generation = card_.generation;
-    publishCardStep(generation, WifiStep::Connecting, "Connecting to the phone…");
+void WifiWorker::connectCardPhone(const std::string& address, const std::string& service) {
+    publishCardStep(WifiStep::Connecting, "Connecting to the phone…");
     const Connected c = connectAndRemember(address, service, *card_.cancel);
     if (c.failure.empty() && !c.ok) return;  // cancelled
     if (!c.ok) {
-        publishCardStep(generation, WifiStep::Failed, "Connecting failed: " + c.failure);
+        publishCardStep(WifiStep::Failed, "Connecting failed: " + c.failure);
         return;
     }
     card_.polling = false;
-    publishCardStep(generation, WifiStep::Connected, c.phone.name + " is connected over Wi-Fi.");
+    publishCardStep(WifiStep::Connected, c.phone.name + " is connected over Wi-Fi.");
 }
 
 }  // namespace tov

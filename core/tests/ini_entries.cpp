@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "platform/files.h"
+#include "tests/support/test_support.h"
 
 namespace tov::test {
 namespace {
@@ -23,8 +24,7 @@ std::string lower(std::string s) {
 
 std::vector<std::string> iniEntries(const std::wstring& path) {
     std::vector<std::string> entries;
-    std::string bytes;
-    if (!readFile(path, bytes)) return entries;
+    const std::string bytes = readTextFile(path);
     std::string section;
     size_t start = 0;
     while (start < bytes.size()) {

@@ -231,6 +231,20 @@ TEST_F(PhoneMonitorTest, AWirelessNameWithoutAnswerIsKeyedByItsId) {
     EXPECT_EQ(pass().serial, kPixelUsb);
 }
 
+// Just after a connect a phone may not answer yet; it is asked again until it says who it is,
+// and then it is known by its own key, as everywhere else in the program.
+TEST_F(PhoneMonitorTest, APhoneThatCannotSayWhoItIsYetIsAskedAgain) {
+    monitor->setWifi(true);
+    adb.answer(adbPrefix(kPixelWifi) + kIdentityQueryArgs, false, "error: closed\n");
+    devices({{kPixelWifi, "device"}});
+    EXPECT_EQ(pass().key, kPixelWifi);
+    EXPECT_EQ(pass().key, kPixelWifi);
+    identity(kPixelWifi, "PIX123\nGoogle\nPixel 7\n");
+    EXPECT_EQ(pass().key, "PIX123");
+    ASSERT_EQ(monitor->phones().size(), 1u);
+    EXPECT_EQ(monitor->phones()[0].key, "PIX123");
+}
+
 TEST_F(PhoneMonitorTest, LogsTheIdentityAndTheConnectionInUse) {
     test::TempDir dir;
     test::ScopedEnv env(L"LOCALAPPDATA", dir.path());

@@ -25,16 +25,42 @@ void drain(int fd, std::string& capture) {
     }
 }
 
+// A pipe whose read end becomes the child's standard input, holding `input`, its write end
+// closed so that the child reads the end of the input after it.
+bool inputPipe(std::string_view input, int& readEnd) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return false;
+    // A pipe holds 64 KiB: enough for any text handed to a command this way.
+    bool ok = input.size() <= 65536;
+    size_t done = 0;
+    while (ok && done < input.size()) {
+        const ssize_t n = write(fds[1], input.data() + done, input.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
+    }
+    close(fds[1]);
+    if (!ok) close(fds[0]);
+    readEnd = fds[0];
+    return ok;
+}
+
 }  // namespace
 
 RunResult runCommand(const std::wstring& commandLine, std::string* output, uint32_t timeoutMs,
-                     const std::function<bool()>& watch) {
+                     const std::function<bool()>& watch, std::string_view input) {
     RunResult result;
     if (commandsCancelled()) return result;
+    int inputEnd = -1;
+    if (!input.empty() && !inputPipe(input, inputEnd)) return result;
     int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return result;
-    const pid_t pid = spawnWithOutput(commandLine, fds[1]);
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        if (inputEnd >= 0) close(inputEnd);
+        return result;
+    }
+    const pid_t pid = spawnWithOutput(commandLine, fds[1], inputEnd);
     close(fds[1]);
+    if (inputEnd >= 0) close(inputEnd);
     if (pid < 0) {
         close(fds[0]);
         return result;

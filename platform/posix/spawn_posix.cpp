@@ -26,12 +26,16 @@ struct Argv {
 
 }  // namespace
 
-pid_t spawnWithOutput(const std::wstring& commandLine, int outFd) {
+pid_t spawnWithOutput(const std::wstring& commandLine, int outFd, int inFd) {
     Argv argv(commandLine);
     if (argv.storage.empty() || argv.storage[0].empty()) return -1;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (inFd < 0) {
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    } else {
+        posix_spawn_file_actions_adddup2(&actions, inFd, 0);
+    }
     posix_spawn_file_actions_adddup2(&actions, outFd, 1);
     posix_spawn_file_actions_adddup2(&actions, outFd, 2);
     posix_spawnattr_t attr;

@@ -14,11 +14,7 @@ protected:
     test::TempDir dir;
     std::wstring path = dir.file(L"settings.ini");
     void write(const std::string& text) { ASSERT_TRUE(writeFile(path, text)); }
-    std::string contents() {
-        std::string s;
-        readFile(path, s);
-        return s;
-    }
+    std::string contents() { return test::readTextFile(path); }
 };
 
 TEST_F(IniTest, MissingFileOrKeyGivesTheDefault) {
@@ -80,6 +76,21 @@ TEST_F(IniTest, NullValueDeletesKeyAndNullKeyDeletesSection) {
     ini::writeString(path, L"nothere", L"k", nullptr);
     ini::writeString(path, L"nothere", nullptr, nullptr);
     EXPECT_EQ(ini::getInt(path, L"clipboard", L"topc", -1), 1);
+}
+
+// Phone names come in any script; the file keeps them whole, a new file and one written by
+// hand (or by an older version) alike.
+TEST_F(IniTest, TextsBeyondTheCodePageReadBackWhole) {
+    const std::wstring name = L"Xiaomi \u7ea2\u7c73 \u00e9t\u00e9";
+    ASSERT_TRUE(ini::writeString(path, L"wifiphones", L"name1", name.c_str()));
+    EXPECT_EQ(ini::getString(path, L"wifiphones", L"name1", L"", 128), name);
+
+    const std::wstring other = dir.file(L"older.ini");
+    ASSERT_TRUE(writeFile(other, "; by hand\r\n[stream]\r\npreset=sharp\r\n"));
+    ASSERT_TRUE(ini::writeString(other, L"phone", L"pinnedname", name.c_str()));
+    EXPECT_EQ(ini::getString(other, L"phone", L"pinnedname", L"", 128), name);
+    EXPECT_EQ(ini::getString(other, L"stream", L"preset", L"", 32), L"sharp");
+    EXPECT_NE(test::readTextFile(other).find("; by hand"), std::string::npos);
 }
 
 TEST_F(IniTest, EmptyPathActsAsNoFile) {

@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/readable_child.h"
+#include "platform/socket.h"
 #include "tests/support/test_support.h"
 
 namespace tov {
@@ -89,6 +90,31 @@ TEST(RunCommand, MissingProgramDoesNotStartAndLeavesOutputAlone) {
         runCommand(L"\"" + test::siblingProgram(L"no_such_program") + L"\" x", &out, 1000);
     EXPECT_FALSE(r.started);
     EXPECT_EQ(out, "untouched");
+}
+
+// A child gets its own pipe and nothing else of the program's: a connection the program closes
+// ends at once for its peer, even while a long-lived child (an adb server) runs on.
+TEST(RunCommand, AChildHoldsNoConnectionOfTheProgram) {
+    ASSERT_TRUE(initSockets());
+    std::unique_ptr<TcpListener> listener = TcpListener::listenLoopback(0);
+    ASSERT_TRUE(listener);
+    std::unique_ptr<TcpSocket> ours = TcpSocket::connectLoopback(listener->port());
+    ASSERT_TRUE(ours);
+    std::unique_ptr<TcpSocket> peer = listener->accept(10000);
+    ASSERT_TRUE(peer);
+    peer->setReceiveTimeout(10000);
+    RecvStatus seen = RecvStatus::Failed;
+    bool checked = false;
+    runCommand(childLine(L"0 600000 0"), nullptr, 600000, [&] {
+        if (checked) return false;
+        checked = true;
+        ours.reset();  // closed while the child runs
+        char byte = 0;
+        seen = peer->receive(&byte, 1).status;
+        return false;
+    });
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(seen, RecvStatus::Closed);
 }
 
 TEST(ChildProcess, RunsPollsAndTerminates) {

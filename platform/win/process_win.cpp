@@ -1,14 +1,14 @@
 #include <windows.h>
 
-#include <mutex>
+#include <algorithm>
+#include <string_view>
+#include <vector>
 
 #include "platform/process.h"
 #include "platform/win/child_start_win.h"
 
 namespace tov {
 namespace {
-
-std::mutex childStartMutex;
 
 void drain(HANDLE pipe, std::string& capture) {
     char buffer[4096];
@@ -22,32 +22,78 @@ void drain(HANDLE pipe, std::string& capture) {
 
 }  // namespace
 
-bool startHiddenChild(const std::wstring& commandLine, HANDLE out, DWORD flags,
+bool startHiddenChild(const std::wstring& commandLine, HANDLE in, HANDLE out, DWORD flags,
                       PROCESS_INFORMATION& pi) {
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = nullptr;
-    si.hStdOutput = out;
-    si.hStdError = out;
+    HANDLE handles[2];
+    DWORD handleCount = 0;
+    for (HANDLE h : {in, out}) {
+        if (h) handles[handleCount++] = h;
+    }
+    // The list of what the child inherits; the handles in it must be inheritable themselves,
+    // which only they become, and for the moment of the start only.
+    SIZE_T attributesSize = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &attributesSize);
+    std::vector<unsigned char> attributesBuffer(attributesSize);
+    auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributesBuffer.data());
+    if (!InitializeProcThreadAttributeList(attributes, 1, 0, &attributesSize)) return false;
+    if (handleCount > 0 &&
+        !UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles,
+                                   handleCount * sizeof(HANDLE), nullptr, nullptr)) {
+        DeleteProcThreadAttributeList(attributes);
+        return false;
+    }
+    STARTUPINFOEXW si{};
+    si.StartupInfo.cb = sizeof si;
+    si.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    si.StartupInfo.hStdInput = in;
+    si.StartupInfo.hStdOutput = out;
+    si.StartupInfo.hStdError = out;
+    si.lpAttributeList = attributes;
     std::wstring mutableLine = commandLine;  // CreateProcessW may write into it
-    std::lock_guard lock(childStartMutex);
-    if (out) SetHandleInformation(out, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-    const bool started = CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE,
-                                        CREATE_NO_WINDOW | flags, nullptr, nullptr, &si, &pi) != 0;
-    if (out) SetHandleInformation(out, HANDLE_FLAG_INHERIT, 0);
+    for (DWORD i = 0; i < handleCount; ++i) {
+        SetHandleInformation(handles[i], HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    }
+    const bool started = CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr,
+                                        handleCount > 0 ? TRUE : FALSE,
+                                        CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT | flags,
+                                        nullptr, nullptr, &si.StartupInfo, &pi) != 0;
+    for (DWORD i = 0; i < handleCount; ++i)
+        SetHandleInformation(handles[i], HANDLE_FLAG_INHERIT, 0);
+    DeleteProcThreadAttributeList(attributes);
     return started;
 }
 
+// A pipe whose read end becomes the child's standard input, holding `input`, its write end
+// closed so that the child reads the end of the input after it. False when it cannot be made.
+bool inputPipe(std::string_view input, HANDLE& readEnd) {
+    if (input.size() > 65536) return false;  // the write below must not wait for a reader
+    HANDLE writeEnd = nullptr;
+    const DWORD size = static_cast<DWORD>(std::max<size_t>(input.size() + 1, 4096));
+    if (!CreatePipe(&readEnd, &writeEnd, nullptr, size)) return false;
+    DWORD written = 0;
+    const bool ok =
+        WriteFile(writeEnd, input.data(), static_cast<DWORD>(input.size()), &written, nullptr) &&
+        written == input.size();
+    CloseHandle(writeEnd);
+    if (!ok) CloseHandle(readEnd);
+    return ok;
+}
+
 RunResult runCommand(const std::wstring& commandLine, std::string* output, uint32_t timeoutMs,
-                     const std::function<bool()>& watch) {
+                     const std::function<bool()>& watch, std::string_view input) {
     RunResult result;
     if (commandsCancelled()) return result;
+    HANDLE inputEnd = nullptr;
+    if (!input.empty() && !inputPipe(input, inputEnd)) return result;
     HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, nullptr, 0)) return result;
+    if (!CreatePipe(&readEnd, &writeEnd, nullptr, 0)) {
+        if (inputEnd) CloseHandle(inputEnd);
+        return result;
+    }
     PROCESS_INFORMATION pi{};
-    const bool started = startHiddenChild(commandLine, writeEnd, 0, pi);
+    const bool started = startHiddenChild(commandLine, inputEnd, writeEnd, 0, pi);
     CloseHandle(writeEnd);
+    if (inputEnd) CloseHandle(inputEnd);
     if (!started) {
         CloseHandle(readEnd);
         return result;
@@ -112,7 +158,7 @@ std::unique_ptr<ChildProcess> ChildProcess::start(const std::wstring& commandLin
                                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out == INVALID_HANDLE_VALUE) out = nullptr;
     PROCESS_INFORMATION pi{};
-    const bool started = startHiddenChild(commandLine, out, 0, pi);
+    const bool started = startHiddenChild(commandLine, nullptr, out, 0, pi);
     if (out) CloseHandle(out);
     if (!started) return nullptr;
     CloseHandle(pi.hThread);

@@ -187,7 +187,7 @@ std::unique_ptr<ReadableChild> ReadableChild::start(const std::wstring& commandL
     if (!createOutputPipe(readEnd, writeEnd)) return nullptr;
     PROCESS_INFORMATION pi{};
     // Suspended until it is in its job, so that nothing it starts escapes before.
-    const bool started = startHiddenChild(commandLine, writeEnd, CREATE_SUSPENDED, pi);
+    const bool started = startHiddenChild(commandLine, nullptr, writeEnd, CREATE_SUSPENDED, pi);
     CloseHandle(writeEnd);
     if (!started) {
         CloseHandle(readEnd);

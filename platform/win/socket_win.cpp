@@ -17,6 +17,14 @@ void cleanupSockets() { WSACleanup(); }
 
 namespace {
 
+// Sockets are inheritable by default on Windows: a child started while one is open (an adb
+// server that lives on) would hold the connection open after the program closed it, and the
+// phone would never see the end. Ours stay ours.
+SOCKET ownSocket() {
+    return WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
+                      WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
+}
+
 sockaddr_in loopback(uint16_t port) {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -148,7 +156,11 @@ public:
             const int r = select(0, &set, nullptr, nullptr, &tv);
             if (r > 0 && !closed_) {
                 const SOCKET c = ::accept(s_, nullptr, nullptr);
-                if (c != INVALID_SOCKET) return std::make_unique<WinSocket>(c);
+                if (c != INVALID_SOCKET) {
+                    // Made from a listener that is not inheritable; said again all the same.
+                    SetHandleInformation(reinterpret_cast<HANDLE>(c), HANDLE_FLAG_INHERIT, 0);
+                    return std::make_unique<WinSocket>(c);
+                }
             }
             if (r < 0) return nullptr;
             if (timeoutMs != 0) {
@@ -169,7 +181,7 @@ private:
 }  // namespace
 
 std::unique_ptr<TcpSocket> TcpSocket::connectLoopback(uint16_t port) {
-    const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    const SOCKET s = ownSocket();
     if (s == INVALID_SOCKET) return nullptr;
     const sockaddr_in addr = loopback(port);
     if (::connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
@@ -180,7 +192,7 @@ std::unique_ptr<TcpSocket> TcpSocket::connectLoopback(uint16_t port) {
 }
 
 std::unique_ptr<TcpListener> TcpListener::listenLoopback(uint16_t port) {
-    const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    const SOCKET s = ownSocket();
     if (s == INVALID_SOCKET) return nullptr;
     // Exclusive, so that a second listener on the same port fails as it should.
     const BOOL one = TRUE;

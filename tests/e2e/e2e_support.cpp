@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "tests/support/test_support.h"
 
 namespace tov::e2e {
 namespace {
@@ -63,9 +64,7 @@ std::string WineSession::dataFolder() const {
 }
 
 std::string WineSession::readDataFile(const std::string& name) const {
-    std::string text;
-    readFile(widen(dataFolder() + "/" + name), text);
-    return text;
+    return test::readTextFile(widen(dataFolder() + "/" + name));
 }
 
 std::string WineSession::driveC() const {

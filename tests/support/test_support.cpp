@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace tov::test {
 
@@ -38,6 +39,21 @@ ScopedEnv::~ScopedEnv() { setEnv(name_.c_str(), old_ ? old_->c_str() : nullptr);
 
 std::wstring siblingProgram(const wchar_t* name) {
     return exeFolder() + name + kExeSuffix;
+}
+
+std::string readTextFile(const std::wstring& path) {
+    std::string bytes;
+    if (!readFile(path, bytes)) return {};
+    if (bytes.size() < 2 || static_cast<unsigned char>(bytes[0]) != 0xFF ||
+        static_cast<unsigned char>(bytes[1]) != 0xFE) {
+        return bytes;
+    }
+    std::u16string units;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                       static_cast<unsigned char>(bytes[i + 1]) << 8);
+    }
+    return utf16ToUtf8(units);
 }
 
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {

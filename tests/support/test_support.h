@@ -41,6 +41,10 @@ private:
 // A program built beside the test programs (name without the .exe suffix).
 std::wstring siblingProgram(const wchar_t* name);
 
+// A text file as UTF-8: one in UTF-16 with its byte-order mark (settings.ini on Windows) is
+// decoded, anything else is returned as it is. Empty when it cannot be read.
+std::string readTextFile(const std::wstring& path);
+
 // Polls every few milliseconds until done() holds or the limit passes; true when it held.
 bool waitFor(const std::function<bool()>& done,
              std::chrono::milliseconds limit = std::chrono::seconds(20));

@@ -41,7 +41,7 @@ class AdbCommand {
             ++sim_.serverGeneration;
             return 0;
         }
-        if (isWifiHostCommand(a.command)) return wifiHostCommand(sim_, a, out_);
+        if (isWifiHostCommand(a.command)) return wifiHostCommand(sim_, a, fileData, out_);
         if (a.command == "start-server" || a.command == "reconnect") return 0;
         if (a.command == "forward" && !a.words.empty() &&
             (a.words[0] == "--list" || a.words[0] == "--remove" || a.words[0] == "--remove-all")) {
@@ -324,6 +324,7 @@ int Simulator::adb(const std::vector<std::string>& args, const std::string& file
                    CommandChannel& channel) {
     const std::string line = joined(args);
     bool hang = false;
+    bool failing = false;
     {
         std::lock_guard lock(mutex);
         if (commandLog.size() >= kCommandLogLimit) commandLog.erase(commandLog.begin());
@@ -332,11 +333,18 @@ int Simulator::adb(const std::vector<std::string>& args, const std::string& file
         const std::string text = joined(std::vector<std::string>{parsed.command}) +
                                  (parsed.words.empty() ? "" : " " + joined(parsed.words));
         for (const std::string& h : hangs) hang = hang || text.rfind(h, 0) == 0;
+        for (const std::string& f : failures) failing = failing || text.rfind(f, 0) == 0;
     }
     if (hang) {
         // A command that never answers: it ends only when adb is killed.
         while (!stopping() && !channel.clientGone(100)) {
         }
+        return 1;
+    }
+    if (failing) {
+        // What adb says when the link to the phone closes under a command (a phone that has just
+        // been connected and is not ready yet).
+        channel.write("error: closed\n");
         return 1;
     }
     const AdbArgs parsed = parseAdbArgs(args);

@@ -40,6 +40,18 @@ int main(int argc, char** argv) {
             request.emplace_back(LinkMessage::FileData, bytes.substr(at, kFilePieceSize));
         }
     }
+    // "pair" without a code asks for it and reads it from standard input, as adb does.
+    const AdbArgs parsed = parseAdbArgs(args);
+    if (parsed.command == "pair" && parsed.words.size() == 1) {
+        std::fputs("Enter pairing code: ", stdout);
+        std::fflush(stdout);
+        char line[256];
+        if (std::fgets(line, sizeof line, stdin)) {
+            std::string code = line;
+            while (!code.empty() && (code.back() == '\n' || code.back() == '\r')) code.pop_back();
+            request.emplace_back(LinkMessage::FileData, code);
+        }
+    }
     request.emplace_back(LinkMessage::AdbCommand, joinArguments(args));
     const LinkAnswer answer = exchange(port, request, [](const std::string& text) {
         std::fwrite(text.data(), 1, text.size(), stdout);

@@ -33,10 +33,16 @@ class Control {
             return 0;
         }
         if (verb == "phone") return phone(w);
-        if (verb == "hang") return hang(w);
+        if (verb == "hang") return hang(w, sim_.hangs);
         if (verb == "nohang") {
             std::lock_guard lock(sim_.mutex);
             sim_.hangs.clear();
+            return 0;
+        }
+        if (verb == "fail") return hang(w, sim_.failures);
+        if (verb == "nofail") {
+            std::lock_guard lock(sim_.mutex);
+            sim_.failures.clear();
             return 0;
         }
         if (verb == "commands") {
@@ -129,12 +135,13 @@ class Control {
         return true;
     }
 
-    int hang(const std::vector<std::string>& w) {
+    // "hang" and "fail": the command texts that start with WORDS, into `texts`.
+    int hang(const std::vector<std::string>& w, std::vector<std::string>& texts) {
         std::string text;
         for (size_t i = 1; i < w.size(); ++i) text += (i > 1 ? " " : "") + w[i];
-        if (text.empty()) return fail("usage: hang COMMAND WORDS");
+        if (text.empty()) return fail("usage: " + w[0] + " COMMAND WORDS");
         std::lock_guard lock(sim_.mutex);
-        sim_.hangs.push_back(text);
+        texts.push_back(text);
         return 0;
     }
 

@@ -15,7 +15,9 @@ namespace tov::phonesim {
 enum class LinkMessage : uint8_t {
     AdbCommand = 1,  // client to daemon: the adb arguments, NUL-separated
     Control = 2,     // client to daemon: one control command line
-    FileData = 3,    // client to daemon: the next piece of the local file the command names
+    // client to daemon: the next piece of the local bytes the command carries: the file a push
+    // or install names, or what a command that asks for input read from standard input
+    FileData = 3,
     Output = 20,     // daemon to client: bytes for the client's standard output
     Exit = 21,       // daemon to client: 4-byte exit code; the answer is complete
 };

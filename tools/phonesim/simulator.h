@@ -54,6 +54,7 @@ class Simulator {
     std::mutex mutex;                               // guards everything below up to the forwards
     std::vector<std::shared_ptr<SimPhone>> phones;  // in the order adb lists them
     std::vector<std::string> hangs;                 // command texts that never answer
+    std::vector<std::string> failures;              // command texts that fail as a closed link
     std::vector<std::string> commandLog;            // every adb command line received
     uint64_t lastHelperRun = 0;
     bool discovery = true;  // adb's mdns discovery works ("mdns off" makes it unavailable)

@@ -35,9 +35,9 @@ class WifiCommand {
   public:
     WifiCommand(Simulator& sim, CommandChannel& out) : sim_(sim), out_(out) {}
 
-    int run(const AdbArgs& a) {
+    int run(const AdbArgs& a, const std::string& input) {
         if (a.command == "mdns") return mdns(a.words);
-        if (a.command == "pair") return pair(a.words);
+        if (a.command == "pair") return pair(a.words, input);
         if (a.command == "connect") return connect(a.words);
         return disconnect(a.words);
     }
@@ -73,15 +73,14 @@ class WifiCommand {
 
     // Pairs with the phone whose pairing service is at the address (or has that name) when the
     // code is the one it shows. adb reports every failure of the exchange in the same words.
-    int pair(const std::vector<std::string>& w) {
+    // Without a code on the command line, adb asked for it (the prompt is the client's) and
+    // read it from its standard input.
+    int pair(const std::vector<std::string>& w, const std::string& input) {
         if (w.empty() || w.size() > 2)
             return fail("adb: usage: adb pair HOST[:PORT] [PAIRING CODE]");
-        if (w.size() == 1) {
-            out_.write("Enter pairing code: ");  // and no one types it: there is no input
-            return fail("adb: No pairing code provided");
-        }
+        if (w.size() == 1 && input.empty()) return fail("adb: No pairing code provided");
         const std::string& address = w[0];
-        const std::string& code = w[1];
+        const std::string& code = w.size() == 2 ? w[1] : input;
         std::string guid;
         {
             std::lock_guard lock(sim_.mutex);
@@ -208,8 +207,9 @@ bool isWifiHostCommand(const std::string& command) {
            command == "disconnect";
 }
 
-int wifiHostCommand(Simulator& sim, const AdbArgs& args, CommandChannel& out) {
-    return WifiCommand(sim, out).run(args);
+int wifiHostCommand(Simulator& sim, const AdbArgs& args, const std::string& input,
+                    CommandChannel& out) {
+    return WifiCommand(sim, out).run(args, input);
 }
 
 int tcpipCommand(Simulator& sim, const AdbArgs& args, const std::string& phoneId,

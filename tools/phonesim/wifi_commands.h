@@ -10,8 +10,10 @@ class CommandChannel;
 struct AdbArgs;
 
 // "mdns check|services", "pair", "connect", "disconnect": answered by the adb server itself.
+// `input` is what adb read from its standard input ("pair" without a code asks for one).
 bool isWifiHostCommand(const std::string& command);
-int wifiHostCommand(Simulator& sim, const AdbArgs& args, CommandChannel& out);
+int wifiHostCommand(Simulator& sim, const AdbArgs& args, const std::string& input,
+                    CommandChannel& out);
 
 // "tcpip PORT" to the phone reached through `serial`: adbd restarts listening on TCP too.
 int tcpipCommand(Simulator& sim, const AdbArgs& args, const std::string& phoneId,

@@ -36,11 +36,18 @@ TEST(WifiAnswers, PairingAndConnectingAreReadFromTheTextNotTheExitCode) {
         readPairAnswer("Successfully paired to 192.168.1.20:41234 [guid=adb-R5CT-AbCdEf]\n");
     EXPECT_TRUE(paired.ok);
     EXPECT_EQ(paired.guid, "adb-R5CT-AbCdEf");
+    // The code given on adb's standard input: its question comes first, on the same line.
+    EXPECT_TRUE(
+        readPairAnswer("Enter pairing code: Successfully paired to 192.168.1.20:41234\n").ok);
+    EXPECT_EQ(adbWords("Enter pairing code: error: Failed: Wrong password.\n"),
+              "Failed: Wrong password.");
     EXPECT_FALSE(readConnectAnswer("failed to connect to 192.168.1.20:5555\n").ok);
     EXPECT_FALSE(readConnectAnswer("failed to authenticate to 192.168.1.20:37001\n").ok);
     EXPECT_EQ(readConnectAnswer("* daemon started successfully\nalready connected to 10.0.0.5:5555")
                   .serial,
               "10.0.0.5:5555");
+    EXPECT_TRUE(readConnectAnswer("already connected to 10.0.0.5:5555\n").already);
+    EXPECT_FALSE(readConnectAnswer("connected to 10.0.0.5:5555\n").already);
     EXPECT_EQ(adbWords("error: Failed: Wrong password or connection was dropped.\n"),
               "Failed: Wrong password or connection was dropped.");
     EXPECT_EQ(adbWords(""), "adb gave no reason");

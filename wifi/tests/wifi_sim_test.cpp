@@ -49,7 +49,10 @@ class WifiSim : public ::testing::Test {
 
         WifiPhones::Options options;
         options.findAdb = [] { return test::simAdb(); };
-        options.runAdb = runAdb;
+        options.runAdb = [](const std::wstring& adb, const std::wstring& args,
+                            const std::string& input, std::string* output, uint32_t limitMs) {
+            return runAdbWithInput(adb, args, input, output, limitMs);
+        };
         options.identify = [](const std::wstring& adb, const std::string& serial) {
             std::string answer;
             runAdb(adb, adbPrefix(serial) + kIdentityQueryArgs, &answer, kIdentityQueryTimeoutMs);
@@ -132,11 +135,14 @@ TEST_F(WifiSim, APhoneThatScansTheCodeIsPairedConnectedRememberedAndForgotten) {
     EXPECT_EQ(setting(L"key1"), "R5CT100");
     EXPECT_EQ(setting(L"address1"), address);
     EXPECT_TRUE(listedOverWifi("R5CT100"));
-    // The password went to adb, never to the log.
+    // The password went to adb on its standard input: never on a command line any process
+    // listing shows, never to the log; and once paired, the card holds it no longer.
     const std::string password = text.substr(text.find(";P:") + 3, 16);
     EXPECT_EQ(commandsStartingWith("pair 192.168.1.20:"), 1);
+    for (const std::string& c : sim.commands()) EXPECT_EQ(c.find(password), std::string::npos);
     EXPECT_EQ(log().find(password), std::string::npos);
     EXPECT_NE(log().find("(code hidden)"), std::string::npos);
+    EXPECT_EQ(s.pairingText, "");
 
     wifi->closeCard();
     EXPECT_FALSE(wifi->state().cardOpen);
@@ -173,6 +179,7 @@ TEST_F(WifiSim, AWrongCodeFailsInAdbsWordsAndTheRightOneConnects) {
     wifi->pairWithCode(" " + offered + " ", "482913");
     s = waitState([](const WifiState& s) { return s.step == WifiStep::Connected; });
     ASSERT_EQ(s.step, WifiStep::Connected) << s.status;
+    for (const std::string& c : sim.commands()) EXPECT_EQ(c.find("482913"), std::string::npos);
     ASSERT_EQ(s.remembered.size(), 1u);
     EXPECT_EQ(s.remembered[0].address, "192.168.1.20:" + network("p", "connectPort"));
     EXPECT_TRUE(listedOverWifi("R5CT100"));
@@ -284,6 +291,79 @@ TEST_F(WifiSim, AnotherPhoneAtTheRememberedAddressIsNotTakenForIt) {
     ASSERT_EQ(s.remembered.size(), 1u);
     EXPECT_EQ(s.remembered[0].key, "R5CT100");
     EXPECT_EQ(setting(L"count"), "1");
+}
+
+// A phone that now holds a remembered phone's old address belongs to whoever has it: the
+// reconnector never cuts its connection and stops trying that address.
+TEST_F(WifiSim, AnotherPhoneSwitchedToWifiAtARememberedAddressKeepsItsConnection) {
+    ini::writeString(settings, L"wifiphones", L"count", L"1");
+    ini::writeString(settings, L"wifiphones", L"key1", L"R5CT100");
+    ini::writeString(settings, L"wifiphones", L"address1", L"192.168.1.20:5555");
+    start("phone q usb=NEIGHBOUR ip=192.168.1.20\n");
+    wifi->useOverWifi("NEIGHBOUR");
+    ASSERT_TRUE(listedOverWifi("NEIGHBOUR"));
+    ASSERT_TRUE(test::waitFor([&] {
+        return log().find("not the phone remembered there") != std::string::npos;
+    }));
+    const int connects = commandsStartingWith("connect 192.168.1.20:5555");
+    const int polls = commandsStartingWith("mdns services");
+    // Discovery, looking for the missing phone, goes on; the address is not tried again.
+    ASSERT_TRUE(test::waitFor([&] { return commandsStartingWith("mdns services") >= polls + 5; }));
+    EXPECT_EQ(commandsStartingWith("connect 192.168.1.20:5555"), connects);
+    EXPECT_EQ(commandsStartingWith("disconnect"), 0);
+    EXPECT_TRUE(listedOverWifi("NEIGHBOUR"));
+    const WifiState s = wifi->state();
+    ASSERT_EQ(s.remembered.size(), 2u);
+    EXPECT_FALSE(s.remembered[0].connected);  // R5CT100
+}
+
+// Right after a connect a phone may not answer who it is: the phone list asks again until it
+// knows, and meanwhile the Wi-Fi side knows the connection by its address, so the phone is not
+// counted gone and connected again over and over.
+TEST_F(WifiSim, APhoneThatCannotSayWhoItIsAtFirstIsAskedAgainAndNotConnectedTwice) {
+    ini::writeString(settings, L"wifiphones", L"count", L"1");
+    ini::writeString(settings, L"wifiphones", L"key1", L"R5CT100");
+    ini::writeString(settings, L"wifiphones", L"address1", L"192.168.1.20:5555");
+    start("phone p serialno=R5CT100 ip=192.168.1.20 tcpip=5555\nfail shell getprop\n");
+    ASSERT_TRUE(listedOverWifi("192.168.1.20:5555"));
+    // The Wi-Fi side finds its fresh connection in the list under the address.
+    ASSERT_TRUE(test::waitFor(
+        [&] { return log().find("wifi: R5CT100 is listed over Wi-Fi") != std::string::npos; }));
+    // The Wi-Fi side's own question and several of the phone list's.
+    ASSERT_TRUE(test::waitFor(
+        [&] { return commandsStartingWith("-s 192.168.1.20:5555 shell getprop") >= 5; }));
+    ASSERT_TRUE(sim.ok("nofail"));
+    EXPECT_TRUE(listedOverWifi("R5CT100"));
+    EXPECT_EQ(commandsStartingWith("connect 192.168.1.20:5555"), 1);
+    EXPECT_EQ(log().find("dropped off"), std::string::npos);
+    const WifiState s = wifi->state();
+    ASSERT_EQ(s.remembered.size(), 1u);
+    EXPECT_TRUE(s.remembered[0].connected);
+}
+
+// A remembered phone that does not answer holds adb's connect for long; what the user asks for
+// meanwhile does not wait for it.
+TEST_F(WifiSim, TheUsersActionsDoNotWaitForABackgroundReconnect) {
+    ini::writeString(settings, L"wifiphones", L"count", L"1");
+    ini::writeString(settings, L"wifiphones", L"key1", L"GONE1");
+    ini::writeString(settings, L"wifiphones", L"address1", L"192.168.1.99:5555");
+    start("phone c usb=S1 ip=192.168.1.30\nhang connect 192.168.1.99\n");
+    ASSERT_TRUE(
+        test::waitFor([&] { return commandsStartingWith("connect 192.168.1.99:5555") > 0; }));
+    wifi->useOverWifi("S1");
+    const WifiState s = waitState([](const WifiState& s) {
+        return std::any_of(s.remembered.begin(), s.remembered.end(),
+                           [](const WifiRemembered& p) { return p.key == "S1"; });
+    });
+    const std::string text = log();
+    const size_t cut = text.find("wifi: adb connect 192.168.1.99:5555: ended, no longer wanted");
+    const size_t switched = text.find("wifi: adb -s S1 shell ip");
+    ASSERT_NE(cut, std::string::npos) << text;
+    EXPECT_LT(cut, switched);
+    // The phone the user's action came first to is tried again afterwards.
+    EXPECT_TRUE(
+        test::waitFor([&] { return commandsStartingWith("connect 192.168.1.99:5555") > 1; }));
+    EXPECT_EQ(s.remembered.size(), 2u);
 }
 
 TEST_F(WifiSim, ClosingTheCardOrStoppingEndsTheAdbCommandInFlight) {

@@ -1,0 +1,23 @@
+#include "core/settings_text.h"
+
+#include "platform/ini.h"
+#include "platform/text.h"
+
+namespace tov {
+
+std::string readSettingsText(const std::wstring& path, const wchar_t* section, const wchar_t* key,
+                             std::string_view def, size_t bufferUnits) {
+    const std::wstring wideDefault = widen(def);
+    return narrow(ini::getString(path, section, key, wideDefault.c_str(), bufferUnits));
+}
+
+bool writeSettingsText(const std::wstring& path, const wchar_t* section, const wchar_t* key,
+                       std::string_view value) {
+    std::wstring text = widen(value);
+    for (wchar_t& c : text) {
+        if (c == L'\r' || c == L'\n' || c == L'\0') c = L'?';
+    }
+    return ini::writeString(path, section, key, text.c_str());
+}
+
+}  // namespace tov
