@@ -53,7 +53,7 @@ class ShapedLinkTest : public SimTest {
         received = kPacketHeaderSize + writeTextMap(hello).size();
     }
 
-    TextMap link() { return readTextMap(sim.ask("link p")); }
+    TextMap link() { return sim.link("p"); }
 
     // The next packet, checked against the rate: nothing reaches the client faster than the
     // link carries it.
