@@ -11,8 +11,8 @@
 #include "tools/phonesim/pcm_tone.h"
 #include "tools/phonesim/phone_sender.h"
 #include "tools/phonesim/shaped_link.h"
-#include "tools/phonesim/video_feed.h"
 #include "tools/phonesim/simulator.h"
+#include "tools/phonesim/video_feed.h"
 
 namespace tov::phonesim {
 namespace {
