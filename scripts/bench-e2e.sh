@@ -16,6 +16,7 @@
 #   BENCH_ADAPT_CASES="portrait link"   (none: skip) portrait 1080x2400 @60; link: a shaped
 #   8 Mbit/s link with 40 Mbit/s chosen, freed after BENCH_LINK_FREE (20) s
 #   BENCH_ADAPT_SECONDS (40), BENCH_LINK_SECONDS (80): seconds of streaming per case
+#   BENCH_ADAPT_SETTINGS ("1 0"): the values of adapt each case runs with
 #   BENCH_CASES=none runs only these.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -442,7 +443,7 @@ adapt_table() {  # NAME ADAPT T_FIRST_MS T_FREE_MS CSV
 }
 
 for a in $adapt_cases; do
-    for on in 1 0; do
+    for on in ${BENCH_ADAPT_SETTINGS:-1 0}; do
         case "$a" in
             portrait) adapt_case "portrait-adapt$on" "$on" 0 "${BENCH_ADAPT_SECONDS:-40}" ;;
             link) adapt_case "link-adapt$on" "$on" 1 "${BENCH_LINK_SECONDS:-80}" ;;
