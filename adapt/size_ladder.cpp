@@ -18,6 +18,7 @@ int scaledEven(int side, int num, int den) {
 
 std::string AdaptRung::name() const {
     if (!preset.empty()) return preset;
+    if (width <= 0 || height <= 0) return {};  // the user's own size, whatever it is
     return std::to_string(width) + "x" + std::to_string(height) + "@" + std::to_string(fps);
 }
 

@@ -16,7 +16,8 @@ struct AdaptRung {
     std::string preset;  // Phone app mode: the phone's preset; empty in No app mode
     double cost = 1.0;   // pixels a second relative to rung 0
 
-    // How the rung is remembered: the preset's name, or "WxH@FPS".
+    // How the rung is remembered: the preset's name, or "WxH@FPS"; empty for a rung of no
+    // known size (the user's own, when the ladder has no other).
     std::string name() const;
     bool operator==(const AdaptRung&) const = default;
 };

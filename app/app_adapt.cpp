@@ -60,8 +60,9 @@ int rungInModel(const PanelModel& m, const std::vector<AdaptRung>& ladder) {
 }
 
 std::string levelText(const AdaptLevel& level, const std::vector<AdaptRung>& ladder) {
-    const AdaptRung& rung = ladder[static_cast<size_t>(level.rung)];
-    return mbpsFigure(static_cast<double>(level.bitrate) / 1e6) + " Mbps, " + rung.name();
+    const std::string rung = ladder[static_cast<size_t>(level.rung)].name();
+    const std::string rate = mbpsFigure(static_cast<double>(level.bitrate) / 1e6) + " Mbps";
+    return rung.empty() ? rate : rate + ", " + rung;
 }
 
 }  // namespace
@@ -267,9 +268,10 @@ void App::adaptStartLive(int64_t nowUs) {
     a.sampler.restart(nowUs);
     a.running = true;
     a.startUs = nowUs;
-    logLine("adapt: following the stream from %s (the user's %s Mbps, %zu sizes)",
+    logLine("adapt: following the stream from %s (the user's %s Mbps, %zu size%s)",
             levelText(a.controller.level(), a.ladder).c_str(),
-            mbpsFigure(static_cast<double>(ceiling) / 1e6).c_str(), a.ladder.size());
+            mbpsFigure(static_cast<double>(ceiling) / 1e6).c_str(), a.ladder.size(),
+            a.ladder.size() == 1 ? "" : "s");
 }
 
 }  // namespace tov
