@@ -3,6 +3,7 @@
 // short (the control loops' own settings, injected); the path is the program's.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -190,12 +191,81 @@ TEST_F(AppAdaptTest, ASlowLinkCutsTheBitrateWhichIsRememberedAndAFreedLinkGetsIt
     app.shutdown();
 }
 
+TEST_F(AppAdaptTest, ADecoderBoundPcGetsAThinnerStreamInNoAppModeAndTheFullOneBack) {
+    AppParts p = parts(true);
+    p.adapt.config.sizeGapMs = 3000;
+    p.adapt.config.upWaitMs = 3000;
+    p.adapt.config.settleAfterSizeMs = 1000;
+    App app(std::move(p));
+    // The pipeline's figures: a decoder that needs 40 ms a picture (more than the frame
+    // interval at 30 fps) until it is let off, then 5 ms.
+    std::atomic<bool> slow{true};
+    std::atomic<int64_t> decoded{0}, decodeMicros{0};
+    videoPort_->statsSource = [&] {
+        VideoStats s;
+        s.decodedPictures = decoded += 10;
+        s.decodeMicros = decodeMicros += 10 * (slow ? 40000 : 5000);
+        s.presentedPictures = s.decodedPictures;
+        return s;
+    };
+    std::string error;
+    ASSERT_TRUE(app.init(error)) << error;
+    app.setNoApp(true);
+    app.setPreset("custom");
+    ASSERT_TRUE(app.setNoAppOption("width", "640"));
+    ASSERT_TRUE(app.setNoAppOption("height", "320"));
+    app.startOrStop();
+    ASSERT_EQ(modelWhen(
+                  app, [](const PanelModel& m) { return m.linkState == LinkState::Live; }, 30s)
+                  .linkState,
+              LinkState::Live);
+    ASSERT_TRUE(waitFor([&] { return !sim_.options("p").empty(); }, 10s));
+    const TextMap first = sim_.options("p").front();
+
+    // One step down: the same size at 30 fps, in the whole map as No app mode sends it.
+    size_t downAt = 0;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const std::vector<TextMap> options = sim_.options("p");
+            for (size_t i = 1; i < options.size(); ++i) {
+                if (options[i].count("fps") && options[i].at("fps") == "30") {
+                    downAt = i;
+                    return true;
+                }
+            }
+            return false;
+        },
+        20s));
+    TextMap down = sim_.options("p")[downAt];
+    down["decoders"] = first.at("decoders");  // which the stream's start adds
+    EXPECT_EQ(down.size(), first.size());
+    EXPECT_EQ(first.at("fps"), "60");
+    EXPECT_EQ(down.at("width"), first.at("width"));
+    EXPECT_EQ(down.at("height"), first.at("height"));
+    EXPECT_EQ(down.at("bitrate"), first.at("bitrate"));  // the link is not at fault
+    const PanelModel m = modelWhen(
+        app, [](const PanelModel& m) { return m.adaptText.find("this PC decodes") != std::string::npos; },
+        5s);
+    EXPECT_NE(m.adaptText.find("at 30 fps"), std::string::npos) << m.adaptText;
+    EXPECT_EQ(m.fps, 60);  // the user's own choice stays
+
+    // The load goes: back to what the user chose.
+    slow = false;
+    EXPECT_TRUE(waitFor(
+        [&] {
+            const std::vector<TextMap> options = sim_.options("p");
+            return options.size() > downAt + 1 && options.back().at("fps") == first.at("fps");
+        },
+        20s));
+    app.shutdown();
+}
+
 TEST_F(AppAdaptTest, SwitchedOffItSendsNothingWhateverTheLink) {
     App app(parts(false));
     startLive(app);
     ASSERT_TRUE(sim_.ok("link p rate=0.4"));
     // Long enough for the loops to have cut several times over.
-    std::this_thread::sleep_for(6s);
+    std::this_thread::sleep_for(4s);
     EXPECT_EQ(sim_.options("p").size(), 1u);  // the stream's start, nothing after
     const PanelModel m = app.buildModel();
     EXPECT_FALSE(m.adapt);
