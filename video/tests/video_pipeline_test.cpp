@@ -274,6 +274,26 @@ TEST_F(VideoPipelineTest, KeyFramesBehindAStalledDecoderKeepOnlyTheNewestAndWhat
     EXPECT_EQ(s.dropped, 201 - shown);
 }
 
+// The stream adapter changes the size mid-stream with one new config: the last picture stays on
+// screen until the first of the new size, never black in between.
+TEST_F(VideoPipelineTest, AMidStreamSizeChangeKeepsThePictureUntilTheNewSizesFirst) {
+    config(720, 1600, 30);
+    fed(1, true, 100);
+    ASSERT_EQ(presenter.shown(), 100);
+    const int presents = presenter.presents;
+    const int drops = presenter.drops;
+    config(480, 1066, 30);
+    ASSERT_TRUE(waitUntil([&] { return decoder.opens().size() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return pipeline->idle(); }));
+    EXPECT_EQ(presenter.presents, presents);
+    EXPECT_EQ(presenter.drops, drops);
+    EXPECT_EQ(presenter.shown(), 100);
+    fed(2, true, 200);
+    EXPECT_EQ(presenter.shown(), 200);
+    EXPECT_EQ(presenter.streamWidth, 480);
+    EXPECT_EQ(presenter.streamHeight, 1066);
+}
+
 TEST_F(VideoPipelineTest, FailedDecodeReopensAndAsksForAKeyFrame) {
     config(320, 640, 25);
     fed(1, true);
