@@ -28,6 +28,15 @@ std::vector<AdaptRung> presetLadder(const std::vector<PresetRecord>& presets,
     for (const PresetRecord& p : presets) {
         if (p.name == chosen) top = &p;
     }
+    // A name the phone does not list gets the nearest it can do, which is its best at most.
+    if (!top && chosen != "custom") {
+        for (const PresetRecord& p : presets) {
+            if (!top || pixelRate(p.width, p.height, p.fps) >
+                            pixelRate(top->width, top->height, top->fps)) {
+                top = &p;
+            }
+        }
+    }
     if (!top) return {AdaptRung{}};
     const double topRate = pixelRate(top->width, top->height, top->fps);
     std::vector<AdaptRung> ladder{{top->width, top->height, top->fps, top->name, 1.0}};

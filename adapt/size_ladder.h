@@ -23,8 +23,8 @@ struct AdaptRung {
 };
 
 // Phone app mode: the chosen preset, then each of the phone's presets with fewer pixels a second,
-// the most first. A choice that is no preset (Custom, or one the phone does not list) gives a
-// single rung without a preset: only the bitrate adapts then.
+// the most first. A preset the phone does not list counts as its best (the phone falls back to
+// the nearest it can do). Custom gives a single rung without a preset: only the bitrate adapts.
 std::vector<AdaptRung> presetLadder(const std::vector<PresetRecord>& presets,
                                     const std::string& chosen);
 

@@ -91,6 +91,10 @@ TEST(AdaptLadders, StepToCheaperPicturesInOrder) {
     EXPECT_EQ(rungNamed(ladder, "light"), 2);
     EXPECT_EQ(rungNamed(ladder, "gone"), 0);
     EXPECT_EQ(presetLadder(presets, "custom").size(), 1u);
+    const auto unlisted = presetLadder(presets, "sharpest");
+    ASSERT_EQ(unlisted.size(), 4u);
+    EXPECT_EQ(unlisted[0].preset, "huge");
+    EXPECT_EQ(unlisted[1].preset, "sharp");
 }
 
 TEST(AdaptRemembered, LevelsAreKeptPerPhoneAndLinkAndHostileTextStaysOut) {
