@@ -267,7 +267,6 @@ void App::adaptStartLive(int64_t nowUs) {
     a.controller.start(nowUs / 1000, ceiling, rungCosts(a.ladder), from);
     a.sampler.restart(nowUs);
     a.running = true;
-    a.startUs = nowUs;
     logLine("adapt: following the stream from %s (the user's %s Mbps, %zu size%s)",
             levelText(a.controller.level(), a.ladder).c_str(),
             mbpsFigure(static_cast<double>(ceiling) / 1e6).c_str(), a.ladder.size(),

@@ -36,7 +36,6 @@ struct AdaptRun {
     PeriodicTicker ticker;
     std::vector<AdaptRung> ladder;
     bool running = false;  // the loops follow a live stream
-    int64_t startUs = 0;
     // Whose level it is, and what settings.ini holds for them.
     std::string phoneKey;
     bool wifi = false;
