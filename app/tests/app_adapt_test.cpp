@@ -102,6 +102,24 @@ class AppAdaptTest : public ::testing::Test {
         return m;
     }
 
+    // The size loop at a pace a test can watch.
+    static void quickSizes(AppParts& p) {
+        p.adapt.config.sizeGapMs = 3000;
+        p.adapt.config.upWaitMs = 3000;
+        p.adapt.config.settleAfterSizeMs = 1000;
+    }
+    // The pipeline's figures: a decoder that needs 40 ms a picture (more than the frame interval
+    // at 30 fps) until `slow_` is cleared, then 5 ms.
+    void slowDecoder() {
+        videoPort_->statsSource = [this] {
+            VideoStats s;
+            s.decodedPictures = decoded_ += 10;
+            s.decodeMicros = decodeMicros_ += 10 * (slow_ ? 40000 : 5000);
+            s.presentedPictures = s.decodedPictures;
+            return s;
+        };
+    }
+
     // The first options packet after `from` whose bitrate passes `test`, or -1.
     int64_t waitForBitrate(size_t from, const std::function<bool(int64_t)>& test,
                            std::chrono::milliseconds limit, size_t* at = nullptr) {
@@ -129,6 +147,9 @@ class AppAdaptTest : public ::testing::Test {
     phonesim::PhoneSimulator sim_;
     test::VideoCounts video_;
     test::CountingVideoPort* videoPort_ = nullptr;
+    std::atomic<bool> slow_{true};
+    std::atomic<int64_t> decoded_{0};
+    std::atomic<int64_t> decodeMicros_{0};
 };
 
 TEST_F(AppAdaptTest, ASlowLinkCutsTheBitrateWhichIsRememberedAndAFreedLinkGetsItBack) {
@@ -193,21 +214,9 @@ TEST_F(AppAdaptTest, ASlowLinkCutsTheBitrateWhichIsRememberedAndAFreedLinkGetsIt
 
 TEST_F(AppAdaptTest, ADecoderBoundPcGetsAThinnerStreamInNoAppModeAndTheFullOneBack) {
     AppParts p = parts(true);
-    p.adapt.config.sizeGapMs = 3000;
-    p.adapt.config.upWaitMs = 3000;
-    p.adapt.config.settleAfterSizeMs = 1000;
+    quickSizes(p);
     App app(std::move(p));
-    // The pipeline's figures: a decoder that needs 40 ms a picture (more than the frame
-    // interval at 30 fps) until it is let off, then 5 ms.
-    std::atomic<bool> slow{true};
-    std::atomic<int64_t> decoded{0}, decodeMicros{0};
-    videoPort_->statsSource = [&] {
-        VideoStats s;
-        s.decodedPictures = decoded += 10;
-        s.decodeMicros = decodeMicros += 10 * (slow ? 40000 : 5000);
-        s.presentedPictures = s.decodedPictures;
-        return s;
-    };
+    slowDecoder();
     std::string error;
     ASSERT_TRUE(app.init(error)) << error;
     app.setNoApp(true);
@@ -250,13 +259,46 @@ TEST_F(AppAdaptTest, ADecoderBoundPcGetsAThinnerStreamInNoAppModeAndTheFullOneBa
     EXPECT_EQ(m.fps, 60);  // the user's own choice stays
 
     // The load goes: back to what the user chose.
-    slow = false;
+    slow_ = false;
     EXPECT_TRUE(waitFor(
         [&] {
             const std::vector<TextMap> options = sim_.options("p");
             return options.size() > downAt + 1 && options.back().at("fps") == first.at("fps");
         },
         20s));
+    app.shutdown();
+}
+
+TEST_F(AppAdaptTest, ADecoderBoundPcGetsThePhonesNextPresetInPhoneAppMode) {
+    // The phone lists one preset per clip of its ladder (320p30, 320p15, 160p30); the user's own
+    // "sharp" is not among them, so the phone sends its best.
+    AppParts p = parts(true);
+    quickSizes(p);
+    App app(std::move(p));
+    slowDecoder();
+    startLive(app);
+    const size_t before = sim_.options("p").size();
+    TextMap down;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const std::vector<TextMap> options = sim_.options("p");
+            for (size_t i = before; i < options.size(); ++i) {
+                if (options[i].count("preset")) {
+                    down = options[i];
+                    return true;
+                }
+            }
+            return false;
+        },
+        20s));
+    // Only the changed key goes.
+    EXPECT_EQ(down, (TextMap{{"preset", "320p15"}}));
+    // The phone's echo of it leaves the user's own choice as it was.
+    const PanelModel m = modelWhen(
+        app, [](const PanelModel& m) { return m.adaptText.find("this PC decodes") != std::string::npos; },
+        5s);
+    EXPECT_EQ(m.preset, "sharp");
+    EXPECT_NE(m.adaptText.find("at 15 fps"), std::string::npos) << m.adaptText;
     app.shutdown();
 }
 
