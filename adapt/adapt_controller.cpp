@@ -28,15 +28,22 @@ std::string signalsText(const AdaptSignals& s) {
 
 const char* causeText(AdaptDecision::Cause cause) {
     switch (cause) {
-        case AdaptDecision::Cause::Congestion: return "the queue delay rose";
-        case AdaptDecision::Cause::DeepDelay: return "the queue delay is large";
-        case AdaptDecision::Cause::Stall: return "the stream stalled";
-        case AdaptDecision::Cause::Probe: return "probing for room";
-        case AdaptDecision::Cause::Decoder: return "decode and present take too long";
-        case AdaptDecision::Cause::Drops: return "too many pictures dropped";
-        case AdaptDecision::Cause::Quiet: return "this PC has room again";
-        case AdaptDecision::Cause::Ceiling: return "the user's choice";
-        case AdaptDecision::Cause::None: break;
+        case AdaptDecision::Cause::Congestion:
+            return "the queue delay rose";
+        case AdaptDecision::Cause::DeepDelay:
+            return "the queue delay is large";
+        case AdaptDecision::Cause::Stall:
+            return "the stream stalled";
+        case AdaptDecision::Cause::Probe:
+            return "probing for room";
+        case AdaptDecision::Cause::Decoder:
+            return "decode and present take too long";
+        case AdaptDecision::Cause::Drops:
+            return "too many pictures dropped";
+        case AdaptDecision::Cause::Quiet:
+            return "this PC has room again";
+        case AdaptDecision::Cause::None:
+            break;
     }
     return "";
 }
@@ -111,8 +118,8 @@ void AdaptController::cutTo(int64_t nowMs, int64_t target, AdaptDecision::Cause 
     overuseCount_ = 0;
     if (receivedMbps > 0) cutRateMbps_ = receivedMbps;
     if (target >= level_.bitrate) return;  // already under it: the hold starts all the same
-    d.why = "bitrate " + mbpsText(level_.bitrate) + " -> " + mbpsText(target) + " Mbps: " +
-            causeText(cause);
+    d.why = "bitrate " + mbpsText(level_.bitrate) + " -> " + mbpsText(target) +
+            " Mbps: " + causeText(cause);
     level_.bitrate = target;
     lastBitrateMs_ = nowMs;
     d.bitrateChanged = true;
@@ -139,13 +146,13 @@ void AdaptController::bitrateLoop(int64_t nowMs, const AdaptSignals& s, AdaptDec
         const double base = received > 0 ? std::min(received, static_cast<double>(level_.bitrate))
                                          : static_cast<double>(level_.bitrate);
         cutTo(nowMs, static_cast<int64_t>(base * c_.deepCutShare),
-              stall ? AdaptDecision::Cause::Stall : AdaptDecision::Cause::DeepDelay,
-              s.receiveMbps, d);
+              stall ? AdaptDecision::Cause::Stall : AdaptDecision::Cause::DeepDelay, s.receiveMbps,
+              d);
         return;
     }
     if (overuseCount_ >= c_.overuseTicks && !holding) {
-        cutTo(nowMs, static_cast<int64_t>(received * c_.cutShare),
-              AdaptDecision::Cause::Congestion, s.receiveMbps, d);
+        cutTo(nowMs, static_cast<int64_t>(received * c_.cutShare), AdaptDecision::Cause::Congestion,
+              s.receiveMbps, d);
         return;
     }
 
@@ -159,8 +166,8 @@ void AdaptController::bitrateLoop(int64_t nowMs, const AdaptSignals& s, AdaptDec
         pastCutWaitMs_ = c_.pastCutWaitMs;
     }
     if (level_.bitrate >= ceiling_ || nowMs - lastBitrateMs_ < probeWaitMs_) return;
-    int64_t target = std::min(
-        ceiling_, static_cast<int64_t>(std::llround(level_.bitrate * c_.probeStep)));
+    int64_t target =
+        std::min(ceiling_, static_cast<int64_t>(std::llround(level_.bitrate * c_.probeStep)));
     const int64_t safeRate = static_cast<int64_t>(cutRateMbps_ * 1e6 * c_.safeShare);
     if (safeRate > 0 && target > safeRate) {
         if (probingPast_) return;  // one step past it at a time, until it is confirmed
@@ -175,8 +182,8 @@ void AdaptController::bitrateLoop(int64_t nowMs, const AdaptSignals& s, AdaptDec
     }
     if (target <= level_.bitrate) return;
     probeWaitMs_ = c_.probeGapMs;
-    d.why = "bitrate " + mbpsText(level_.bitrate) + " -> " + mbpsText(target) + " Mbps: " +
-            causeText(AdaptDecision::Cause::Probe);
+    d.why = "bitrate " + mbpsText(level_.bitrate) + " -> " + mbpsText(target) +
+            " Mbps: " + causeText(AdaptDecision::Cause::Probe);
     level_.bitrate = target;
     lastBitrateMs_ = nowMs;
     d.bitrateChanged = true;
@@ -189,8 +196,7 @@ void AdaptController::sizeLoop(int64_t nowMs, const AdaptSignals& s, AdaptDecisi
     const double load = s.load();
     const bool slow = load > c_.loadLimit;
     // Drops while the link is congested come from pictures arriving in bursts, not from this PC.
-    const bool drops =
-        !linkBusy(s) && (s.dropShare() > c_.dropLimit || s.backlogResets > 0);
+    const bool drops = !linkBusy(s) && (s.dropShare() > c_.dropLimit || s.backlogResets > 0);
     const std::string sep = d.why.empty() ? "" : "; ";
     if (slow || drops) {
         quietMs_ = 0;
@@ -219,8 +225,8 @@ void AdaptController::sizeLoop(int64_t nowMs, const AdaptSignals& s, AdaptDecisi
     if (level_.rung == 0 || load < 0) return;
     const double up = costs_[static_cast<size_t>(level_.rung - 1)] /
                       std::max(1e-9, costs_[static_cast<size_t>(level_.rung)]);
-    const bool quiet = load * up < c_.upLoadLimit && s.dropShare() <= c_.dropLimit / 2 &&
-                       s.backlogResets == 0;
+    const bool quiet =
+        load * up < c_.upLoadLimit && s.dropShare() <= c_.dropLimit / 2 && s.backlogResets == 0;
     if (!quiet) {
         quietMs_ = 0;
         return;

@@ -104,7 +104,7 @@ struct AdaptLevel {
 };
 
 struct AdaptDecision {
-    enum class Cause { None, Congestion, DeepDelay, Stall, Probe, Decoder, Drops, Quiet, Ceiling };
+    enum class Cause { None, Congestion, DeepDelay, Stall, Probe, Decoder, Drops, Quiet };
     bool bitrateChanged = false;
     bool rungChanged = false;
     AdaptLevel level;
@@ -156,12 +156,12 @@ class AdaptController {
 
     // Bitrate loop.
     int overuseCount_ = 0;
-    int64_t lastCutMs_ = -1;       // -1: none yet
-    int64_t lastBitrateMs_ = 0;    // last bitrate change
-    double cutRateMbps_ = 0;       // what arrived when the last cut happened; 0 none
+    int64_t lastCutMs_ = -1;     // -1: none yet
+    int64_t lastBitrateMs_ = 0;  // last bitrate change
+    double cutRateMbps_ = 0;     // what arrived when the last cut happened; 0 none
     int64_t pastCutWaitMs_ = 0;
-    int64_t probeWaitMs_ = 0;      // from the last bitrate change to the next probe
-    bool probingPast_ = false;     // the bitrate is past the last cut's rate, not yet confirmed
+    int64_t probeWaitMs_ = 0;   // from the last bitrate change to the next probe
+    bool probingPast_ = false;  // the bitrate is past the last cut's rate, not yet confirmed
     int64_t probedPastMs_ = 0;
 
     // Size loop.

@@ -24,8 +24,8 @@ struct AdaptSignals {
     double receiveMbps = 0;  // video bytes that arrived this second
 
     // PC.
-    int pictures = 0;  // video packets that arrived this second
-    int fps = 0;       // the stream's frame rate (what the phone says it sends)
+    int pictures = 0;       // video packets that arrived this second
+    int fps = 0;            // the stream's frame rate (what the phone says it sends)
     double decodeMs = -1;   // mean decoder time per picture; -1 when none was decoded
     double presentMs = -1;  // mean present time per shown picture; -1 when none was shown
     int dropped = 0;        // pictures not shown this second

@@ -9,10 +9,10 @@
 namespace tov {
 
 struct AdaptReport {
-    AdaptRung sent;           // the rung sent now
-    int64_t bitrate = 0;      // the bitrate sent now
-    int64_t ceiling = 0;      // the user's bitrate
-    bool atTop = true;        // rung 0 at the user's bitrate
+    AdaptRung sent;       // the rung sent now
+    int64_t bitrate = 0;  // the bitrate sent now
+    int64_t ceiling = 0;  // the user's bitrate
+    bool atTop = true;    // rung 0 at the user's bitrate
     // Why it is lower: the rung above it and what this PC managed there (pictures a second, 0
     // when no step down was measured), and what the link carried at the last cut (0: none).
     AdaptRung above;

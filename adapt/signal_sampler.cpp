@@ -57,8 +57,8 @@ AdaptSignals SignalSampler::sample(int64_t nowUs, const VideoTotals& video, int 
         lastArrival = lastArrivalUs_;
     }
     AdaptSignals out;
-    const int64_t spanUs = lastSampleUs_ != 0 && nowUs > lastSampleUs_ ? nowUs - lastSampleUs_
-                                                                        : 1000000;
+    const int64_t spanUs =
+        lastSampleUs_ != 0 && nowUs > lastSampleUs_ ? nowUs - lastSampleUs_ : 1000000;
     lastSampleUs_ = nowUs;
     out.spanMs = spanUs / 1000;
     out.fps = fps;

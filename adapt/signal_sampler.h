@@ -52,7 +52,7 @@ class SignalSampler {
     };
 
     std::mutex mutex_;
-    Second second_;            // guarded by mutex_
+    Second second_;              // guarded by mutex_
     int64_t lastArrivalUs_ = 0;  // guarded by mutex_
     // Tick thread only.
     int64_t lastSampleUs_ = 0;

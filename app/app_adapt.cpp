@@ -38,9 +38,8 @@ std::vector<AdaptRung> ladderFor(const PanelModel& m, const StreamOptionMap& cho
 // The model's adapter fields for `level` (nothing where it is the user's own).
 void putLevel(PanelModel& m, const AdaptLevel& level, int64_t ceiling,
               const std::vector<AdaptRung>& ladder) {
-    m.adaptBitrate = level.bitrate > 0 && level.bitrate < ceiling
-                         ? static_cast<int32_t>(level.bitrate)
-                         : 0;
+    m.adaptBitrate =
+        level.bitrate > 0 && level.bitrate < ceiling ? static_cast<int32_t>(level.bitrate) : 0;
     const bool below = level.rung > 0 && static_cast<size_t>(level.rung) < ladder.size();
     const AdaptRung rung = below ? ladder[static_cast<size_t>(level.rung)] : AdaptRung{};
     m.adaptPreset = rung.preset;

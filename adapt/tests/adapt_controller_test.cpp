@@ -1,6 +1,8 @@
 // The control loops as a pure unit, over traces of a modelled link and PC: a link that queues
 // what it cannot carry, a decoder whose time grows with the pixels sent. The delay signals go
 // through the real sampler, so its window and trend are what the loops see live.
+#include "adapt/adapt_controller.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 #include <functional>
 #include <vector>
 
-#include "adapt/adapt_controller.h"
 #include "adapt/signal_sampler.h"
 #include "adapt/size_ladder.h"
 
@@ -57,7 +58,7 @@ class Trace {
 
     int changesBetween(int64_t fromMs, int64_t toMs) const {
         return static_cast<int>(std::count_if(changeTimes_.begin(), changeTimes_.end(),
-                                               [&](int64_t t) { return t > fromMs && t <= toMs; }));
+                                              [&](int64_t t) { return t > fromMs && t <= toMs; }));
     }
     // When the rung changed, and why.
     const std::vector<std::pair<int64_t, AdaptDecision::Cause>>& rungTimes() const {

@@ -125,8 +125,9 @@ TEST(AdaptText, SaysWhatIsSentAndWhy) {
     r.bitrate = 9000000;
     r.above = {1080, 2400, 30, {}, 0.5};
     r.pcPictures = 24.2;
-    EXPECT_EQ(adaptLine(r), "Sending 720\u00d71600 at 30 fps, 9.0 Mbps: this PC decodes "
-                            "1080\u00d72400 at 24 pictures a second.");
+    EXPECT_EQ(adaptLine(r),
+              "Sending 720\u00d71600 at 30 fps, 9.0 Mbps: this PC decodes "
+              "1080\u00d72400 at 24 pictures a second.");
     r.pcPictures = 0;
     r.linkMbps = 11.2;
     r.wifi = true;

@@ -165,13 +165,16 @@ TEST_F(AppAdaptTest, ASlowLinkCutsTheBitrateWhichIsRememberedAndAFreedLinkGetsIt
         // The link carries 0.4 Mbit/s of the 0.6 the phone sends at 40 Mbit/s chosen.
         ASSERT_TRUE(sim_.ok("link p rate=0.4"));
         size_t cutAt = 0;
-        const int64_t cut =
-            waitForBitrate(before, [](int64_t b) { return b <= 400000; }, 30s, &cutAt);
+        const int64_t cut = waitForBitrate(
+            before, [](int64_t b) { return b <= 400000; }, 30s, &cutAt);
         ASSERT_GT(cut, 0) << "no cut under what the link carries";
         // A change of bitrate alone: only that key goes (Phone app mode).
         EXPECT_EQ(sim_.options("p")[cutAt].size(), 1u);
         const PanelModel m = modelWhen(
-            app, [](const PanelModel& m) { return m.adaptText.find("cable carries") != std::string::npos; },
+            app,
+            [](const PanelModel& m) {
+                return m.adaptText.find("cable carries") != std::string::npos;
+            },
             10s);
         EXPECT_NE(m.adaptText.find("the cable carries"), std::string::npos) << m.adaptText;
         EXPECT_EQ(m.bitrate, 40000000);  // the user's choice is untouched
@@ -205,8 +208,8 @@ TEST_F(AppAdaptTest, ASlowLinkCutsTheBitrateWhichIsRememberedAndAFreedLinkGetsIt
     ASSERT_GT(options.size(), before);
     EXPECT_LE(bitrateOf(options[before]), 400000);
     ASSERT_TRUE(sim_.ok("link p free"));
-    const int64_t back =
-        waitForBitrate(before + 1, [](int64_t b) { return b == 40000000; }, 60s);
+    const int64_t back = waitForBitrate(
+        before + 1, [](int64_t b) { return b == 40000000; }, 60s);
     EXPECT_EQ(back, 40000000) << "never back at the user's bitrate";
     for (const TextMap& o : sim_.options("p")) EXPECT_LE(bitrateOf(o), 40000000);
     app.shutdown();
@@ -253,7 +256,10 @@ TEST_F(AppAdaptTest, ADecoderBoundPcGetsAThinnerStreamInNoAppModeAndTheFullOneBa
     EXPECT_EQ(down.at("height"), first.at("height"));
     EXPECT_EQ(down.at("bitrate"), first.at("bitrate"));  // the link is not at fault
     const PanelModel m = modelWhen(
-        app, [](const PanelModel& m) { return m.adaptText.find("this PC decodes") != std::string::npos; },
+        app,
+        [](const PanelModel& m) {
+            return m.adaptText.find("this PC decodes") != std::string::npos;
+        },
         5s);
     EXPECT_NE(m.adaptText.find("at 30 fps"), std::string::npos) << m.adaptText;
     EXPECT_EQ(m.fps, 60);  // the user's own choice stays
@@ -295,7 +301,10 @@ TEST_F(AppAdaptTest, ADecoderBoundPcGetsThePhonesNextPresetInPhoneAppMode) {
     EXPECT_EQ(down, (TextMap{{"preset", "320p15"}}));
     // The phone's echo of it leaves the user's own choice as it was.
     const PanelModel m = modelWhen(
-        app, [](const PanelModel& m) { return m.adaptText.find("this PC decodes") != std::string::npos; },
+        app,
+        [](const PanelModel& m) {
+            return m.adaptText.find("this PC decodes") != std::string::npos;
+        },
         5s);
     EXPECT_EQ(m.preset, "sharp");
     EXPECT_NE(m.adaptText.find("at 15 fps"), std::string::npos) << m.adaptText;
