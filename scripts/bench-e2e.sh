@@ -12,11 +12,20 @@
 # CPU of every thread while idle and while streaming, and keys typed into the phone's window
 # until they reach the simulated phone. A window manager (openbox) runs so that the panel can be
 # minimized as a user would.
+# Then the adaptive stream's cases (see adapt_case at the end): the simulated phone's encoder
+# follows the options from a ladder of clips, and each case runs with settings.ini's [stream]
+# adapt=1 and adapt=0 in turn, with a per-second table after Start:
+#   BENCH_ADAPT_CASES="portrait link"   (none: skip) portrait 1080x2400 @60; link: a shaped
+#   8 Mbit/s link with 40 Mbit/s chosen, freed after BENCH_LINK_FREE (20) s
+#   BENCH_ADAPT_SECONDS (40), BENCH_LINK_SECONDS (80): seconds of streaming per case
+#   BENCH_ADAPT_SETTINGS ("1 0"): the values of adapt each case runs with
+#   BENCH_CASES=none runs only these.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="$root/build/bench-e2e"
 seconds="${1:-15}"
 cases="${BENCH_CASES:-portrait:60 landscape:60 portrait:120 landscape:120}"
+[ "$cases" = none ] && cases=""
 
 "$root/scripts/deps.sh" bench >/dev/null
 TOV_TARGETS="phonesim adb" "$root/scripts/build.sh" native >/dev/null || exit 1
@@ -264,3 +273,210 @@ echo
 echo "| case | phase | threads |"
 echo "|---|---|---|"
 printf '%s\n' "${threads[@]}"
+
+# --- The adaptive stream: adapt on against adapt off in the same run ---------------------------
+adapt_cases="${BENCH_ADAPT_CASES:-portrait link}"
+[ "$adapt_cases" = none ] && exit 0
+ladder="$clips/ladder"
+sh "$root/tests/media/make-clips.sh" ladder "$ladder" || exit 1
+ctl() { "$root/build/native/bin/phonesim" ctl --port "$TOVENMAR_PHONESIM" "$@" 2>/dev/null; }
+day_ms() { echo $(( $(date -d "$(date +%F)" +%s%3N) )); }  # local midnight, ms since the epoch
+
+# Sets [SECTION] KEY=VALUE in an INI file, keeping the rest; with KEY "-" drops the section.
+ini_set() {  # FILE SECTION KEY VALUE
+    touch "$1"
+    tr -d '\r' < "$1" | awk -v sec="[$2]" -v k="$3" -v v="$4" '
+        /^\[/ { if (in_sec && !done && k != "-") { print k "=" v; done = 1 } in_sec = ($0 == sec) }
+        in_sec && k == "-" { next }
+        in_sec && index($0, k "=") == 1 { if (!done) print k "=" v; done = 1; next }
+        { print }
+        END { if (!done && k != "-") { if (!in_sec) print sec; print k "=" v } }' > "$1.tmp"
+    mv "$1.tmp" "$1"
+}
+
+# Once a second until killed: "EPOCH_MS KEYFRAMES BITRATE PRESET OPTIONS_PACKETS QUEUED_BYTES
+# WAIT_MS CPU_MS", and the threads' CPU in $out/ts-EPOCH_MS.
+adapt_sampler() {
+    local t keys level link
+    while :; do
+        t=$(now_ms)
+        keys=$(ctl streamevents bench | grep -c keyframe)
+        # The level the phone was last told: every options packet applied in turn.
+        level=$(ctl options bench | awk -F= '/^--- / { n++ } NF >= 2 { v[$1] = $2 }
+            END { printf "%s %s %d", (v["bitrate"] == "" ? "-" : v["bitrate"]),
+                  (v["preset"] == "" ? "-" : v["preset"]), n }')
+        link=$(ctl link bench | awk -F= '$1 == "queued" { q = $2 } $1 == "wait" { w = $2 }
+            END { print q + 0, w + 0 }')
+        thread_cpu "$tovenmar" > "$out/ts-$t"
+        echo "$t $keys $level $link $(cpu_ms "$tovenmar")"
+        sleep 0.9
+    done
+}
+
+# Nearest-rank p50 and p95 of "SECOND VALUE" lines, by second: "SECOND N P50 P95".
+by_second() {
+    sort -k1,1n -k2,2n | awk '
+        function flush() { if (n) printf "%d %d %.0f %.0f\n", s, n, v[int(0.5 * (n - 1) + 0.5) + 1], v[int(0.95 * (n - 1) + 0.5) + 1] }
+        $1 != s { flush(); s = $1; n = 0 } { v[++n] = $2 } END { flush() }'
+}
+
+# One case: Tovenmar.exe streams from the ladder phone with adapt on or off; prints a table per
+# second after the first picture and adds a summary row.
+adapt_summary=()
+adapt_threads=()
+adapt_case() {  # NAME ADAPT SHAPED SECONDS
+    local name="$1" adapt="$2" shaped="$3" secs="$4" scenario t_first t_free="" sampler csv f
+    echo "== $name (adapt=$adapt)"
+    scenario="$out/scenario-$name.txt"
+    echo "phone bench usb=BENCH0001 serialno=BENCH0001 manufacturer=Google model=Pixel" \
+        "screen=1080x2400 refresh=60 ladder=$ladder apk=$standin" > "$scenario"
+    # A Wi-Fi that carries 8 Mbit/s, 10 ms one way.
+    [ "$shaped" = 1 ] && echo "link bench rate=8 delay=10" >> "$scenario"
+    rm -f "$data/tovenmar.log" "$data/frames.csv"
+    mkdir -p "$data"
+    # The user's choice (40 Mbit/s, the best preset), the switch, and no level remembered from
+    # an earlier case.
+    ini_set "$data/settings.ini" stream adapt "$adapt"
+    ini_set "$data/settings.ini" stream bitrate 40000000
+    ini_set "$data/settings.ini" adapt - -
+    log=""
+    tov_start_phonesim "$scenario"
+    tov_start_tovenmar
+    tov_wait_panel || { echo "   the panel did not appear"; tov_end_programs; return; }
+    for _ in $(seq 1 300); do
+        tov_find_log && grep -q 'phone info:' "$log" && grep -q 'input: ready' "$log" && break
+        sleep 0.1
+    done
+    sleep 2
+    # Pressed again when the log shows that the press was not taken (a loaded machine).
+    local attempt
+    for attempt in 1 2 3; do
+        tov_press_start || echo "   no Start stream button"
+        for _ in $(seq 1 100); do
+            grep -q 'session: streaming wanted' "$log" 2>/dev/null && break 2
+            sleep 0.1
+        done
+    done
+    for _ in $(seq 1 600); do
+        tov_find_log && grep -q 'video: first picture shown' "$log" && break
+        sleep 0.05
+    done
+    t_first=$(log_ms 'video: first picture shown') || { echo "   no picture"; tov_end_programs; return; }
+    rm -f "$out"/ts-*
+    adapt_sampler > "$out/adapt-samples-$name.txt" &
+    sampler=$!
+    thread_cpu "$tovenmar" > "$out/threads-0"; local w0; w0=$(now_ms)
+    if [ "$shaped" = 1 ]; then
+        sleep "${BENCH_LINK_FREE:-20}"
+        ctl link bench free >/dev/null
+        t_free=$(now_ms)
+        sleep $(( secs - ${BENCH_LINK_FREE:-20} ))
+    else
+        sleep "$secs"
+    fi
+    thread_cpu "$tovenmar" > "$out/threads-1"
+    adapt_threads+=("| $name | adapt=$adapt | $(thread_rates "$out/threads-0" "$out/threads-1" $(( $(now_ms) - w0 ))) |")
+    kill "$sampler" 2>/dev/null; wait "$sampler" 2>/dev/null
+    tov_end_programs
+    sleep 1
+    csv="$out/frames-$name.csv"
+    cp "$data/frames.csv" "$csv" 2>/dev/null
+    cp "$log" "$out/tovenmar-$name.log" 2>/dev/null
+    adapt_table "$name" "$adapt" "$t_first" "$t_free" "$csv" > "$out/adapt-$name.md"
+    cat "$out/adapt-$name.md"
+}
+
+# frames.csv by its header names: "SHOWN_SECOND ARRIVED CAPTURED SHOWN" (us) for each picture
+# shown, second 0 holding the first.
+shown_rows() {  # CSV
+    tr -d '\r' < "$1" | awk -F, 'NR == 1 { for (i = 1; i <= NF; i++) c[$i] = i; next }
+        $c["shown_us"] > 0 { if (!t0) t0 = $c["shown_us"]
+            printf "%d %s %s %s\n", ($c["shown_us"] - t0) / 1000000, $c["arrived_us"], $c["captured_us"], $c["shown_us"] }'
+}
+
+adapt_table() {  # NAME ADAPT T_FIRST_MS T_FREE_MS CSV
+    local name="$1" adapt="$2" t_first="$3" t_free="$4" csv="$5" midnight
+    midnight=$(day_ms)
+    shown_rows "$csv" | awk '{ print $1, ($4 - $2) / 1000 }' | by_second > "$out/pc.txt"
+    shown_rows "$csv" | awk '$3 != 0 { print $1, ($4 - $3) / 1000 }' | by_second > "$out/ph.txt"
+    # Pictures received and shown: the program's own once-a-second "video: rx" lines.
+    grep -a 'video: rx ' "$out/tovenmar-$name.log" 2>/dev/null | tr -d ',' |
+        awk -v m="$midnight" -v t="$t_first" '{ split($1, c, /[:.]/)
+            ms = m + ((c[1] * 60 + c[2]) * 60 + c[3]) * 1000 + c[4]
+            if (ms >= t) print int((ms - t) / 1000), $4, $8 }' > "$out/rx.txt"
+    # "adapt:" log lines by second.
+    grep -a ' adapt:' "$out/tovenmar-$name.log" 2>/dev/null | cut -c1-12 | awk -F'[:.]' -v m="$midnight" -v t="$t_first" \
+        '{ ms = m + (($1 * 60 + $2) * 60 + $3) * 1000 + $4; if (ms >= t) print int((ms - t) / 1000) }' |
+        sort -n | uniq -c | awk '{ print $2, $1 }' > "$out/ad.txt"
+    # Samples by second: resets, level, backlog, CPU and the busiest threads in that second.
+    local prev="" prevkeys="" prevcpu="" line t keys rate preset npk q w cpu sec top
+    : > "$out/smp.txt"
+    while read -r line; do
+        read -r t keys rate preset npk q w cpu <<<"$line"
+        if [ -n "$prev" ]; then
+            sec=$(( (t - t_first) / 1000 ))
+            # The three busiest threads, without their ids.
+            top=$(thread_rates "$out/ts-$prev" "$out/ts-$t" $(( t - prev )) |
+                awk -F'; ' '{ for (i = 1; i <= NF && i <= 4; i++) if ($i !~ /^total/) printf " %s", $i }' |
+                sed 's/\[[0-9]*\]//g')
+            echo "$sec $(( keys - prevkeys )) $(awk -v r="$rate" 'BEGIN { printf (r == "-" ? "-" : "%.1f"), r / 1e6 }') $preset $q $w $(( (cpu - prevcpu) * 1000 / (t - prev) )) $top" >> "$out/smp.txt"
+        fi
+        prev=$t; prevkeys=$keys; prevcpu=$cpu
+    done < "$out/adapt-samples-$name.txt"
+    echo
+    echo "### $name, adapt=$adapt: per second after the first picture${t_free:+ (link freed at $(( (t_free - t_first) / 1000 )) s)}"
+    echo
+    echo "| s | received · shown | key frames asked | arrival → present p50 / p95 ms | capture → present p50 / p95 ms | level at the phone (Mbit/s, preset) | link backlog KB, wait ms | adapt lines | CPU ms/s: total; busiest threads |"
+    echo "|---|---|---|---|---|---|---|---|---|"
+    # One row a second; where the sampler (slow under load) has no sample for a second, its
+    # level and backlog carry over and its key frames and CPU show as "·".
+    awk 'FILENAME ~ /rx.txt$/ { rx[$1] += $2; sh[$1] += $3; if ($1 > last) last = $1; next }
+         FILENAME ~ /pc.txt$/ { pc[$1] = $3 " / " $4; next }
+         FILENAME ~ /ph.txt$/ { ph[$1] = $3 " / " $4; next }
+         FILENAME ~ /ad.txt$/ { ad[$1] = $2; next }
+         { k[$1] = $2; lv[$1] = $3 ", " $4; bl[$1] = int($5 / 1000) ", " $6; top = ""
+           for (i = 8; i <= NF; i++) top = top " " $i
+           cpu[$1] = $7 ";" top; if ($1 > last) last = $1 }
+         END { level = "-"; backlog = "-"
+           for (s = 0; s <= last; s++) {
+             if (s in lv) { level = lv[s]; backlog = bl[s] }
+             printf "| %d | %d · %d | %s | %s | %s | %s | %s | %d | %s |\n", s, rx[s], sh[s],
+                 (s in k ? k[s] : "·"), (s in pc ? pc[s] : "-"), (s in ph ? ph[s] : "-"), level,
+                 backlog, ad[s], (s in cpu ? cpu[s] : "·") } }' \
+        "$out/rx.txt" "$out/pc.txt" "$out/ph.txt" "$out/ad.txt" "$out/smp.txt"
+    # The summary row: from 10 s on (portrait) or from 5 s on while the link is slow, and how long
+    # after the link was freed the phone was told the user's bitrate again.
+    local from=10 to=100000 back="-"
+    if [ -n "$t_free" ]; then
+        from=5; to=$(( (t_free - t_first) / 1000 ))
+        back=$(awk -v f="$(( (t_free - t_first) / 1000 ))" '$1 >= f && $3 == "40.0" { print $1 - f; exit }' "$out/smp.txt")
+    fi
+    local rxn shn resn p50 p95 changes
+    rxn=$(awk -v a="$from" -v b="$to" '$1 >= a && $1 < b { n += $2 } END { print n + 0 }' "$out/rx.txt")
+    shn=$(awk -v a="$from" -v b="$to" '$1 >= a && $1 < b { n += $3 } END { print n + 0 }' "$out/rx.txt")
+    resn=$(awk -v a="$from" -v b="$to" '$1 >= a && $1 < b { n += $2 } END { print n + 0 }' "$out/smp.txt")
+    read -r p50 p95 < <(shown_rows "$csv" | awk -v a="$from" -v b="$to" '$1 >= a && $1 < b && $3 != 0 { print ($4 - $3) / 1000 }' |
+        stats | awk '{ print $1, $2 }')
+    changes=$(awk '{ l = $3 " " $4 } NR > 1 && l != pl { n++ } { pl = l } END { print n + 0 }' "$out/smp.txt")
+    adapt_summary+=("| $name | $adapt | $from–$( [ "$to" = 100000 ] && echo end || echo "$to") s | $rxn · $shn ($(ratio "$shn" "$rxn")) | $resn | $p50 / $p95 | $changes | ${back:-not within the run} |")
+}
+
+for a in $adapt_cases; do
+    for on in ${BENCH_ADAPT_SETTINGS:-1 0}; do
+        case "$a" in
+            portrait) adapt_case "portrait-adapt$on" "$on" 0 "${BENCH_ADAPT_SECONDS:-40}" ;;
+            link) adapt_case "link-adapt$on" "$on" 1 "${BENCH_LINK_SECONDS:-80}" ;;
+        esac
+    done
+done
+echo
+echo "Adaptive stream, adapt on against off (pictures from 10 s after the first; the link case"
+echo "from 5 s until the link was freed):"
+echo
+echo "| case | adapt | window | received · shown | key frames asked | capture → present p50 / p95 ms | level changes at the phone | freed → user's bitrate again (s) |"
+echo "|---|---|---|---|---|---|---|---|"
+printf '%s\n' "${adapt_summary[@]}"
+echo
+echo "| case | adapt | Tovenmar.exe's busiest threads while streaming, CPU ms/s |"
+echo "|---|---|---|"
+printf '%s\n' "${adapt_threads[@]}"

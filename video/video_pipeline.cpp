@@ -79,6 +79,7 @@ void VideoPipeline::onPacket(const uint8_t* data, size_t size, int64_t pts, bool
     rxInterval_.fetch_add(1);
     const size_t thrownAway = queue_.pushPacket(std::move(item));
     if (thrownAway > 0) {
+        backlogResets_.fetch_add(1);
         dropped_.fetch_add(static_cast<int64_t>(thrownAway));
         // A key frame that replaced the backlog is itself what the decoder goes on from.
         if (!key && callbacks_.keyFrameWanted) callbacks_.keyFrameWanted();
@@ -108,6 +109,11 @@ VideoSnapshot VideoPipeline::snapshot() const {
     s.received = received_.load();
     s.dropped = dropped_.load();
     s.onGpu = onGpu_.load();
+    s.decodedPictures = decodedTotal_.load();
+    s.decodeMicros = decodeMicrosTotal_.load();
+    s.presentedPictures = presentedTotal_.load();
+    s.presentMicros = presentMicrosTotal_.load();
+    s.backlogResets = backlogResets_.load();
     return s;
 }
 
@@ -268,6 +274,8 @@ void VideoPipeline::handlePacket(VideoItem& item, bool moreQueued) {
     // The decoder's output type may only now tell the colours (after its first picture).
     updateColour();
     decodeTime_.add(madeNow_.back().decoded - start);
+    decodeMicrosTotal_.fetch_add(madeNow_.back().decoded - start);
+    decodedTotal_.fetch_add(1);
     // Several pictures out of one packet: only the newest may be shown.
     for (size_t i = 0; i + 1 < madeNow_.size(); ++i) {
         dropped_.fetch_add(1);

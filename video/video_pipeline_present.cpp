@@ -115,6 +115,8 @@ void VideoPipeline::showOffered(Offered& picture) {
     record.presenting = now();
     presenter_.present();
     record.shown = now();
+    presentMicrosTotal_.fetch_add(record.shown - record.presenting);
+    presentedTotal_.fetch_add(1);
     record.uploadMicros = presenter_.lastUploadMicros();
     record.drawMicros = presenter_.lastDrawMicros();
     std::lock_guard lock(statsMutex_);

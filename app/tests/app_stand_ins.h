@@ -33,7 +33,7 @@ class CountingVideoPort final : public VideoPort {
     void onPacket(const uint8_t*, size_t, int64_t, bool) override { ++counts_.packets; }
     void reset() override { ++counts_.resets; }
     void expectStream(int, int, int) override {}
-    VideoStats stats() const override { return {}; }
+    VideoStats stats() const override { return statsSource ? statsSource() : VideoStats{}; }
     bool captured() const override { return false; }
     void setCapturePossible(bool) override {}
     void setPhoneScreen(int, int) override {}
@@ -45,6 +45,8 @@ class CountingVideoPort final : public VideoPort {
     }
 
     VideoEvents events;
+    // What stats() reports, for tests of what the App does with the pipeline's figures.
+    std::function<VideoStats()> statsSource;
 
   private:
     VideoCounts& counts_;

@@ -16,8 +16,41 @@
 # end-to-end benchmark plays (too big to keep here; they are made when the benchmark runs):
 #   phone_h264_1080x2400_60.h264  portrait, H.264 High, 60 fps, 4 s, 12 Mbit/s, key frame every 60
 #   phone_h264_1920x1080_60.h264  landscape, the same
+# With `ladder DIR` it makes into DIR the ladder of clips the phone simulator's sender picks from
+# as the stream options ask (its phone option ladder=DIR): H.264 at 1080x2400, 720x1600 and
+# 540x1200, at 60 and 30 fps, at two or three bitrates each, 2 s each, named
+# WIDTHxHEIGHT_FPS_KBPSk.h264. Clips of one size and frame rate share their parameter sets and
+# the places of their key pictures (headers that do not depend on the content, one level, a key
+# picture every second), so that a sender switches between them at a key picture without a new
+# configuration. `small-ladder DIR` makes a small one for the tests (320x640 and 160x320).
 set -e
 common="-hide_banner -loglevel error -y"
+ladder_clip() {  # DIR WIDTH HEIGHT FPS KBPS
+    file="$1/${2}x${3}_${4}_${5}k.h264"
+    [ -s "$file" ] && return 0
+    ffmpeg $common -f lavfi -i "testsrc2=size=${2}x${3}:rate=$4:duration=2" -pix_fmt yuv420p \
+      -c:v libx264 -profile:v high -level 5.1 -tune zerolatency -preset veryfast \
+      -x264-params "keyint=$4:min-keyint=$4:scenecut=0:bframes=0:repeat-headers=1:stitchable=1" \
+      -b:v "${5}k" -maxrate "$(( $5 * 4 / 3 ))k" -bufsize "$(( $5 / 3 ))k" -f h264 "$file.$$.tmp"
+    mv "$file.$$.tmp" "$file"
+}
+if [ "${1:-}" = ladder ] || [ "${1:-}" = small-ladder ]; then
+    out="${2:?usage: make-clips.sh ladder|small-ladder DIR}"
+    mkdir -p "$out"
+    if [ "$1" = small-ladder ]; then
+        set -- "320 640 30 600" "320 640 30 300" "320 640 15 300" "160 320 30 200"
+    else
+        set -- "1080 2400 60 24000" "1080 2400 60 12000" "1080 2400 60 6000" \
+               "1080 2400 30 12000" "1080 2400 30 6000" \
+               "720 1600 60 10000" "720 1600 60 5000" "720 1600 30 5000" "720 1600 30 2500" \
+               "540 1200 60 6000" "540 1200 60 3000" "540 1200 30 3000" "540 1200 30 1500"
+    fi
+    for rung in "$@"; do
+        # shellcheck disable=SC2086
+        ladder_clip "$out" $rung
+    done
+    exit 0
+fi
 if [ "${1:-}" = real-size ]; then
     out="${2:?usage: make-clips.sh real-size DIR}"
     mkdir -p "$out"

@@ -165,4 +165,8 @@ TextMap PhoneSimulator::status(const std::string& phone) const {
     return readTextMap(ask("status " + phone));
 }
 
+TextMap PhoneSimulator::link(const std::string& phone) const {
+    return readTextMap(ask("link " + phone));
+}
+
 }  // namespace tov::phonesim

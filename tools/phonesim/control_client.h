@@ -56,6 +56,10 @@ class PhoneSimulator {
     // What reached the phone: "push PATH size=N sha256=HEX" or "install PACKAGE size=N ...".
     std::vector<std::string> arrived(const std::string& phone) const;
     TextMap status(const std::string& phone) const;
+    // The phone's link: "rate" (Mbit/s, 0: not shaped), "delay" (ms), and its backlog: "queued"
+    // (bytes), "wait" (ms the oldest has waited), "delivered" (bytes). Shaped with
+    // ok("link ID rate=MBPS delay=MS"), freed with ok("link ID free").
+    TextMap link(const std::string& phone) const;
 
   private:
     std::unique_ptr<ChildProcess> daemon_;

@@ -2,6 +2,7 @@
 #include "platform/files.h"
 #include "platform/sha256.h"
 #include "platform/text.h"
+#include "tools/phonesim/link_control.h"
 #include "tools/phonesim/phone_storage.h"
 #include "tools/phonesim/shell_words.h"
 #include "tools/phonesim/simulator.h"
@@ -64,6 +65,7 @@ class Control {
             return 0;
         }
         if (isWifiControl(verb)) return wifiControl(sim_, w, out_);
+        if (verb == "link") return linkControl(sim_, w, out_);
         if (w.size() < 2) return fail("usage: " + verb + " PHONE ...");
         if (verb == "plug" || verb == "unplug") return plug(w, verb == "plug");
         if (verb == "remove") return remove(w[1]);

@@ -1,6 +1,7 @@
 #include "tools/phonesim/phone_sender.h"
 
 #include "session/packet.h"
+#include "tools/phonesim/shaped_link.h"
 
 namespace tov::phonesim {
 
@@ -17,6 +18,7 @@ bool PhoneSender::send(uint8_t type, const std::string& payload, uint8_t flags, 
 }
 
 bool PhoneSender::sendRaw(const std::string& bytes) {
+    if (link_) return link_->send(bytes);
     std::lock_guard lock(mutex_);
     if (socket_.sendAll(bytes.data(), bytes.size())) return true;
     socket_.shutdown();

@@ -10,9 +10,13 @@
 
 namespace tov::phonesim {
 
+class ShapedLink;
+
 class PhoneSender {
   public:
-    explicit PhoneSender(TcpSocket& socket) : socket_(socket) {}
+    // With a link, every packet goes through its queue.
+    explicit PhoneSender(TcpSocket& socket, ShapedLink* link = nullptr)
+        : socket_(socket), link_(link) {}
     // False once the connection failed; the socket is then shut down.
     bool send(uint8_t type, const std::string& payload, uint8_t flags = 0, int64_t timestamp = 0);
     bool send(uint8_t type, const TextMap& map) { return send(type, writeTextMap(map)); }
@@ -21,6 +25,7 @@ class PhoneSender {
 
   private:
     TcpSocket& socket_;
+    ShapedLink* link_;
     std::mutex mutex_;
 };
 

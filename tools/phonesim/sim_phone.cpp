@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "tools/phonesim/clip_ladder.h"
 #include "tools/phonesim/phone_network.h"
 
 namespace tov::phonesim {
@@ -92,19 +93,20 @@ std::string probeAnswer(const SimPhone& phone) {
     keys["screen"] =
         std::to_string(phone.screenWidth()) + "x" + std::to_string(phone.screenHeight());
     keys["refresh"] = std::to_string(phone.refresh);
-    keys["codecs"] = phone.hevc ? "h264,hevc" : "h264";
+    keys["codecs"] = phone.encodesHevc() ? "h264,hevc" : "h264";
     keys["default.h264"] = "c2.qti.avc.encoder";
     keys["encoders"] =
         "c2.qti.avc.encoder:h264:1:4096:2176:60:100000000;"
         "c2.android.avc.encoder:h264:0:2048:2048:30:12000000";
-    if (phone.hevc) {
+    if (phone.encodesHevc()) {
         keys["default.hevc"] = "c2.qti.hevc.encoder";
         keys["encoders"] += ";c2.qti.hevc.encoder:hevc:1:4096:2176:60:100000000";
     }
     keys["presets.c2.qti.avc.encoder"] =
         "sharp:Sharp:60:1080:2400;smooth:Smooth:120:720:1600;light:Light:30:540:1200";
     keys["presets.c2.android.avc.encoder"] = "light:Light:30:540:1200";
-    if (phone.hevc) {
+    if (!phone.ladderPresets.empty()) keys["presets.c2.qti.avc.encoder"] = phone.ladderPresets;
+    if (phone.encodesHevc()) {
         keys["presets.c2.qti.hevc.encoder"] = "sharp:Sharp:60:1080:2400;smooth:Smooth:120:720:1600";
     }
     for (const auto& [key, value] : phone.probeKeys) keys[key] = value;
@@ -218,6 +220,15 @@ bool applyPhoneSetting(SimPhone& phone, const std::string& key, const std::strin
         phone.clip = value;
     } else if (key == "hevcClip") {
         phone.hevcClip = value;
+    } else if (key == "ladder") {
+        const std::vector<LadderRung> rungs = value == "none" ? std::vector<LadderRung>{}
+                                                              : listLadder(value);
+        if (value != "none" && rungs.empty()) {
+            error = "no ladder clips (WIDTHxHEIGHT_FPS_KBPSk.h264) in " + value;
+            return false;
+        }
+        phone.ladder = value == "none" ? std::string() : value;
+        phone.ladderPresets = ladderPresets(rungs);
     } else if (key == "hevc" && parseFlag(value, flag)) {
         phone.hevc = flag;
     } else if (key == "installFailure") {

@@ -4,10 +4,12 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "session/text_map.h"
+#include "tools/phonesim/shaped_link.h"
 
 namespace tov::phonesim {
 
@@ -99,6 +101,10 @@ struct SimPhone {
     // Stream and helper behaviour.
     std::string clip;      // H.264 clip file; empty: the daemon's default
     std::string hevcClip;  // HEVC clip file; empty: the daemon's default
+    // A folder of clips at several sizes, frame rates and bitrates that the stream picks from
+    // as the options ask (H.264 only); empty: the one clip. `ladderPresets` lists them.
+    std::string ladder;
+    std::string ladderPresets;
     bool hevc = true;      // the phone has an HEVC encoder
     int fps = 30;
     int64_t clockOffsetUs = 0;  // phone clock minus PC clock
@@ -130,6 +136,8 @@ struct SimPhone {
     // Changes the phone's user makes to its input state ("keyboard", "mouse": "0" or "1"), which
     // the live stream reports next.
     std::vector<TextMap> ownInputChanges;
+    LinkShape link;  // the stream's way to the PC (not shaped by default)
+    std::vector<std::weak_ptr<ShapedLink>> streamLinks;  // of the stream connections open now
 
     // What the PC sent.
     std::vector<TextMap> options;           // every options packet, in order
@@ -140,6 +148,7 @@ struct SimPhone {
     std::vector<ArrivedFile> arrived;       // every push and install that went through
     uint64_t pings = 0;
 
+    bool encodesHevc() const { return hevc && ladder.empty(); }
     int screenWidth() const { return overrideWidth > 0 ? overrideWidth : width; }
     int screenHeight() const { return overrideWidth > 0 ? overrideHeight : height; }
     std::string displayName() const;

@@ -10,7 +10,9 @@
 #include "session/packet_reader.h"
 #include "tools/phonesim/pcm_tone.h"
 #include "tools/phonesim/phone_sender.h"
+#include "tools/phonesim/shaped_link.h"
 #include "tools/phonesim/simulator.h"
+#include "tools/phonesim/video_feed.h"
 
 namespace tov::phonesim {
 namespace {
@@ -51,7 +53,11 @@ std::string header(uint8_t type, uint32_t length) {
 class StreamConnection {
   public:
     StreamConnection(Simulator& sim, const ConnectionInfo& info, TcpSocket& socket)
-        : sim_(sim), info_(info), socket_(socket), sender_(socket) {}
+        : sim_(sim),
+          info_(info),
+          socket_(socket),
+          link_(std::make_shared<ShapedLink>(socket)),
+          sender_(socket, link_.get()) {}
 
     void run() {
         if (!readOptions()) return;
@@ -65,6 +71,7 @@ class StreamConnection {
         wake_.notify_all();
         socket_.shutdown();
         media.join();
+        link_->stop();
     }
 
   private:
@@ -87,6 +94,8 @@ class StreamConnection {
         auto p = phone();
         if (!p) return false;
         p->options.push_back(options_);
+        link_->setShape(p->link);
+        p->streamLinks.push_back(link_);
         name_ = p->displayName();
         fps_ = p->fps;
         clockOffset_ = p->clockOffsetUs;
@@ -101,18 +110,13 @@ class StreamConnection {
         helloDelayMs_ = p->helloDelayMs;
         codec_ = chooseCodec(*p, options_);
         clipPath_ = codec_ == VideoCodec::Hevc ? p->hevcClip : p->clip;
+        if (!p->ladder.empty()) ladder_ = listLadder(p->ladder);
         fallbackClipPath_ = p->clip;
         return true;
     }
 
     bool hello() {
-        std::string error;
-        clip_ = sim_.clipFor(codec_, clipPath_, error);
-        if (!clip_ && codec_ == VideoCodec::Hevc) {
-            codec_ = VideoCodec::H264;  // no HEVC clip to hand: the phone sends H.264
-            clip_ = sim_.clipFor(codec_, fallbackClipPath_, error);
-        }
-        if (!clip_) return false;
+        if (!openFeed()) return false;
         if (noHello_) {
             // Reads on but never answers: the PC gives up after its hello time-out.
             socket_.setReceiveTimeout(0);
@@ -129,6 +133,35 @@ class StreamConnection {
         }
         // The phone's input state as it stands, before it has read what the PC wants.
         return ownInputReport_ != SimPhone::OwnInputReport::First || sendOwnInputState();
+    }
+
+    // The clips the pictures come from: the phone's own clip, or its ladder starting where the
+    // options point.
+    bool openFeed() {
+        std::string error;
+        std::vector<FeedClip> clips;
+        if (!ladder_.empty()) {
+            codec_ = VideoCodec::H264;  // a ladder is made of H.264 clips
+            for (const LadderRung& rung : ladder_) {
+                auto clip = sim_.clipFor(codec_, rung.path, error);
+                if (!clip) return false;
+                clips.push_back({rung, clip});
+            }
+            feed_ = std::make_unique<VideoFeed>(
+                std::move(clips), pickRung(ladder_, wishFromOptions(options_, noApp(), ladder_)));
+            return true;
+        }
+        auto clip = sim_.clipFor(codec_, clipPath_, error);
+        if (!clip && codec_ == VideoCodec::Hevc) {
+            codec_ = VideoCodec::H264;  // no HEVC clip to hand: the phone sends H.264
+            clip = sim_.clipFor(codec_, fallbackClipPath_, error);
+        }
+        if (!clip) return false;
+        LadderRung rung;
+        rung.fps = fps_ > 0 ? fps_ : 30;
+        clips.push_back({rung, clip});
+        feed_ = std::make_unique<VideoFeed>(std::move(clips), 0);
+        return true;
     }
 
     // The input state as it stood at the hello, whenever it goes out: before the phone took any
@@ -177,7 +210,10 @@ class StreamConnection {
             std::lock_guard lock(sim_.mutex);
             auto p = phone();
             if (!p) return;
-            report = streamStateReport(*p, options_, noApp(), codec_, clip_->width, clip_->height);
+            const FeedClip sent = feed_->wanted();
+            report = streamStateReport(*p, options_, noApp(), codec_, sent.clip->width,
+                                       sent.clip->height);
+            if (!ladder_.empty()) report["preset"] = presetName(sent.rung);
         }
         for (const std::string& key : stateWithout_) report.erase(key);
         sender_.send(static_cast<uint8_t>(PacketType::StreamState), report);
@@ -220,14 +256,16 @@ class StreamConnection {
                         newShape = newShape || (changesPicture(k) && differs);
                         options_[k] = v;
                     }
+                    if (!ladder_.empty()) feed_->follow(wishFromOptions(options_, noApp(), ladder_));
                 }
                 // A new size or preset restarts the encoder: a new configuration, then a key
-                // picture. The bitrate alone is taken without a break.
-                if (newShape) reconfigureWanted_ = true;
+                // picture. The bitrate alone is taken without a break. A ladder's feed does
+                // this itself when it moves to another rung.
+                if (newShape && ladder_.empty()) reconfigureWanted_ = true;
                 sendStateReport();
             } else if (type == PacketType::KeyframeRequest) {
                 record("keyframe");
-                keyframeWanted_ = true;
+                feed_->wantKey();
             } else if (type == PacketType::Stop) {
                 record("stop");
                 return;  // the phone stops streaming and closes the connection
@@ -256,19 +294,18 @@ class StreamConnection {
     // The media clock keeps its own deadlines; after a stall it starts afresh instead of
     // bursting to catch up.
     void mediaLoop() {
-        const int fps = fps_ > 0 ? fps_ : 30;
-        const int64_t frameUs = 1000000 / fps;
+        int fps = feed_->current().rung.fps;
+        int64_t frameUs = 1000000 / fps;
         bool video = true, audio = false;
         {
             std::lock_guard lock(sim_.mutex);
             video = flag(options_, "video") == "1";
         }
         sender_.send(static_cast<uint8_t>(PacketType::VideoConfig),
-                     videoConfigPayload(*clip_, fps));
+                     videoConfigPayload(*feed_->current().clip, fps));
         sendStateReport();
         if (ownInputReport_ == SimPhone::OwnInputReport::WithMedia) sendOwnInputState();
         PcmTone tone(kSampleRate, kChannels, 440.0);
-        size_t unit = clip_->nextKey(0);
         int64_t nextVideo = nowMicros();
         int64_t nextAudio = nextVideo;
         // With beeps, a sound packet goes once its time has passed, so that a key picture sent
@@ -297,10 +334,10 @@ class StreamConnection {
             audio = audioWanted;
             if (!stalled && reconfigureWanted_.exchange(false)) {
                 if (!sender_.send(static_cast<uint8_t>(PacketType::VideoConfig),
-                                  videoConfigPayload(*clip_, fps))) {
+                                  videoConfigPayload(*feed_->current().clip, fps))) {
                     return;
                 }
-                keyframeWanted_ = true;
+                feed_->wantKey();
                 nextVideo = std::min(nextVideo, nowMicros());
             }
             for (const std::string& bytes : injections) {
@@ -314,10 +351,18 @@ class StreamConnection {
                 if (video && still) {
                     nextVideo = now + frameUs;
                 } else if (video && now >= nextVideo) {
-                    if (keyframeWanted_.exchange(false) && !clip_->units[unit].key) {
-                        unit = clip_->nextKey(unit);
+                    const VideoFeed::Picture picture = feed_->next();
+                    if (picture.newConfig) {
+                        // A new size or frame rate: its configuration, then its key picture.
+                        const FeedClip now = feed_->current();
+                        fps = now.rung.fps;
+                        frameUs = 1000000 / fps;
+                        if (!sender_.send(static_cast<uint8_t>(PacketType::VideoConfig),
+                                          videoConfigPayload(*now.clip, fps))) {
+                            return;
+                        }
                     }
-                    const AccessUnit& au = clip_->units[unit];
+                    const AccessUnit& au = *picture.unit;
                     // Stamped with the time of its capture, on the frame clock, as an encoder
                     // does: a thread that woke late sends it late, not with a later stamp.
                     const int64_t stamp = nextVideo + clockOffset_;
@@ -326,7 +371,6 @@ class StreamConnection {
                         return;
                     }
                     if (au.key) lastKeyStamp_ = stamp;
-                    unit = unit + 1 < clip_->units.size() ? unit + 1 : clip_->nextKey(0);
                     // A phone captures on its frame clock: when this thread woke late it skips
                     // the captures it missed instead of sending them in a burst.
                     nextVideo += frameUs;
@@ -371,6 +415,7 @@ class StreamConnection {
     Simulator& sim_;
     ConnectionInfo info_;
     TcpSocket& socket_;
+    std::shared_ptr<ShapedLink> link_;  // the phone's link shape and its queue
     PhoneSender sender_;
     PacketReader reader_;
     TextMap options_;  // guarded by sim_.mutex once the media thread runs
@@ -394,8 +439,8 @@ class StreamConnection {
     VideoCodec codec_ = VideoCodec::H264;
     std::string clipPath_;
     std::string fallbackClipPath_;
-    std::shared_ptr<const VideoClip> clip_;
-    std::atomic<bool> keyframeWanted_{false};
+    std::vector<LadderRung> ladder_;     // empty: the phone plays its one clip
+    std::unique_ptr<VideoFeed> feed_;  // set before the media thread starts
     std::atomic<bool> reconfigureWanted_{false};
     std::mutex waitMutex_;
     std::condition_variable wake_;
@@ -413,7 +458,7 @@ VideoCodec chooseCodec(const SimPhone& phone, const TextMap& options) {
     const std::string wanted = valueOr(options, "codec", "auto");
     const std::string decoders = "," + valueOr(options, "decoders", "h264") + ",";
     const bool pcHevc = decoders.find(",hevc,") != std::string::npos;
-    return phone.hevc && pcHevc && (wanted == "hevc" || wanted == "auto") ? VideoCodec::Hevc
+    return phone.encodesHevc() && pcHevc && (wanted == "hevc" || wanted == "auto") ? VideoCodec::Hevc
                                                                           : VideoCodec::H264;
 }
 

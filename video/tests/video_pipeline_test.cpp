@@ -192,6 +192,7 @@ TEST_F(VideoPipelineTest, BacklogIsThrownAwayForTheNextKeyFrameAndAQueuedConfigS
     const VideoSnapshot s = pipeline->snapshot();
     EXPECT_EQ(s.received, 12);
     EXPECT_EQ(s.dropped, 10);
+    EXPECT_EQ(s.backlogResets, 1);  // the stream adapter counts these
 }
 
 TEST_F(VideoPipelineTest, KeyFrameJoinsTheBacklogAndOnlyTheNewestPictureIsShown) {
@@ -234,6 +235,12 @@ TEST_F(VideoPipelineTest, ADecoderSlowerThanTheStreamStillShowsAPicturePerFrameI
     // Each picture took longer than a frame: the screen moves on with the backlog instead of
     // standing still until it is gone.
     EXPECT_GE(presenter.presents - presentsBefore, 6);
+    // The running totals tell the stream adapter how long a picture takes to decode.
+    const VideoSnapshot s = pipeline->snapshot();
+    EXPECT_GE(s.decodedPictures, 7);
+    EXPECT_EQ(s.decodeMicros, s.decodedPictures * 40000);
+    EXPECT_GE(s.presentedPictures, 6);
+    EXPECT_EQ(s.backlogResets, 0);
 }
 
 TEST_F(VideoPipelineTest, KeyFramesBehindAStalledDecoderKeepOnlyTheNewestAndWhatFollows) {
@@ -265,6 +272,26 @@ TEST_F(VideoPipelineTest, KeyFramesBehindAStalledDecoderKeepOnlyTheNewestAndWhat
     const VideoSnapshot s = pipeline->snapshot();
     EXPECT_EQ(s.received, 201);
     EXPECT_EQ(s.dropped, 201 - shown);
+}
+
+// The stream adapter changes the size mid-stream with one new config: the last picture stays on
+// screen until the first of the new size, never black in between.
+TEST_F(VideoPipelineTest, AMidStreamSizeChangeKeepsThePictureUntilTheNewSizesFirst) {
+    config(720, 1600, 30);
+    fed(1, true, 100);
+    ASSERT_EQ(presenter.shown(), 100);
+    const int presents = presenter.presents;
+    const int drops = presenter.drops;
+    config(480, 1066, 30);
+    ASSERT_TRUE(waitUntil([&] { return decoder.opens().size() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return pipeline->idle(); }));
+    EXPECT_EQ(presenter.presents, presents);
+    EXPECT_EQ(presenter.drops, drops);
+    EXPECT_EQ(presenter.shown(), 100);
+    fed(2, true, 200);
+    EXPECT_EQ(presenter.shown(), 200);
+    EXPECT_EQ(presenter.streamWidth, 480);
+    EXPECT_EQ(presenter.streamHeight, 1066);
 }
 
 TEST_F(VideoPipelineTest, FailedDecodeReopensAndAsksForAKeyFrame) {
