@@ -237,7 +237,15 @@ PanelModel App::buildModel() {
         video_->show(true);
     }
     deviceInput_ = inputReady;
-    return model_;
+    PanelModel shown = model_;
+    // Live is the stream on the chosen connection: while it still runs on one the phone left
+    // (a cable just pulled), it is on its way to the new one, and the panel must not say it is
+    // live there yet.
+    if (shown.linkState == LinkState::Live && !choice.serial.empty() &&
+        session_.liveSerial() != choice.serial) {
+        shown.linkState = LinkState::WaitingForApp;
+    }
+    return shown;
 }
 
 }  // namespace tov

@@ -113,6 +113,9 @@ struct SimPhone {
     bool noHello = false;
     bool stateFirst = false;   // a state report comes where the hello belongs
     int inputEchoDelayMs = 0;  // how long the phone takes to answer an input mode
+    // Beyond the contract: the phone tags its input reports with the "seq" of the last input
+    // mode it took.
+    bool inputSeq = false;
     // When the phone's own report of its input state as it stood at the hello (both off, before
     // it took any input mode) goes out; Late: right after the first change its user makes.
     enum class OwnInputReport { WithMedia, First, AfterEcho, Late };
