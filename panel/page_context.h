@@ -49,8 +49,8 @@ struct PageContext {
     std::map<int, ControlSpec>& controls;
     const PanelCallbacks& callbacks;
     uint64_t nowMs = 0;
-    RectF view;                // where content can be pressed (right of the sidebar)
-    int64_t wallSeconds = 0;   // the clock, for texts that read it (seconds since 1970)
+    RectF view;                    // where content can be pressed (right of the sidebar)
+    int64_t wallSeconds = 0;       // the clock, for texts that read it (seconds since 1970)
     uint64_t clockChangeAtMs = 0;  // when such a text drawn now changes by itself (0: never)
 
     // A text drawn now changes by itself in `seconds` as the clock runs.

@@ -62,8 +62,8 @@ void PanelView::build(float width, float height, uint64_t nowMs) {
     RectF window{0, 0, width, height};
     RectF view{kSidebarWidth, 0, std::max(width, kSidebarWidth), height};
     const int64_t wall = wallClock ? wallClock() : static_cast<int64_t>(std::time(nullptr));
-    PageContext ctx{model_,    state_, measurer_, draw_, hits_, controls_, callbacks_,
-                    nowMs,     view,   wall,      0};
+    PageContext ctx{model_,     state_, measurer_, draw_, hits_, controls_,
+                    callbacks_, nowMs,  view,      wall,  0};
     // The status line takes the bottom of the page area; the page scrolls above it.
     const float pageBottom = std::max(height - statusLineHeight(ctx, width), 0.0f);
     view.bottom = pageBottom;

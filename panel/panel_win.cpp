@@ -116,11 +116,11 @@ struct Panel::Impl {
         BeginPaint(hwnd(), &ps);
         const bool fresh = !target;
         if (ensureTarget()) {
-            const std::optional<panel::RectF> area = policy->paintArea(
-                fresh,
-                {ps.rcPaint.left / scale(), ps.rcPaint.top / scale(), ps.rcPaint.right / scale(),
-                 ps.rcPaint.bottom / scale()},
-                clientDips(), tickMs());
+            const std::optional<panel::RectF> area =
+                policy->paintArea(fresh,
+                                  {ps.rcPaint.left / scale(), ps.rcPaint.top / scale(),
+                                   ps.rcPaint.right / scale(), ps.rcPaint.bottom / scale()},
+                                  clientDips(), tickMs());
             target->BeginDraw();
             painter->paint(target.Get(), view->drawList(), area);
             HRESULT hr = target->EndDraw();
@@ -241,8 +241,8 @@ struct Panel::Impl {
             } else {
                 const uint64_t now = tickMs();
                 const uint64_t wait = clockTimerAt > now ? clockTimerAt - now : 1;
-                SetTimer(hwnd(), kClockTimer, static_cast<UINT>(std::min<uint64_t>(wait, 0x7FFFFFFF)),
-                         nullptr);
+                SetTimer(hwnd(), kClockTimer,
+                         static_cast<UINT>(std::min<uint64_t>(wait, 0x7FFFFFFF)), nullptr);
             }
         }
     }
