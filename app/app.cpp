@@ -1,5 +1,6 @@
 #include "app/app.h"
 
+#include <thread>
 #include <utility>
 
 #include "core/log.h"
@@ -112,30 +113,38 @@ std::wstring App::settingsFilePath() const {
 void App::shutdown() {
     // The panel window is gone by now: nothing is posted to it any more. Runs once.
     if (closing_.exchange(true)) return;
+    logLine("app: closing");
+    updater_.requestStop();
+    // No adapted level may go to the phone while the stream ends.
+    adapt_->ticker.stop();
+    // What waits on the phone (its screen size put back, then the stream's end and the helper
+    // stopped, each an adb run) goes on its own thread, side by side with the windows going and
+    // the rest stopping, so that the process ends after the longest of them, not their sum.
+    std::thread phoneSide([this] {
+        // The phone's screen size first (at most 5 s); then the screen-shape worker ends, so
+        // that it cannot call back into the App while the rest goes.
+        if (screenShape_) screenShape_->finish();
+        session_.stop(false);
+        inputLink_.finish();
+    });
     // The user closed the program: its windows go at once, whatever the clean-up still takes.
     video_->show(false);
-    updater_.requestStop();
-    // The phone's screen size first (at most 5 s); then the screen-shape worker ends, so that it
-    // cannot call back into the App while the rest goes.
-    if (screenShape_) {
-        screenShape_->finish();
-        screenShape_.reset();
-    }
     // A file going to the phone is cut short: the shut-down never waits on adb for it.
     fileSender_.stop();
-    adapt_->ticker.stop();
-    session_.stop(false);
-    // The open recording is finished here: the only place that waits for its disk.
-    recorder_.shutdown();
-    screenshots_.stop();
     if (clipboard_) clipboard_->stop();
-    inputLink_.finish();
     // A pairing or reconnect in flight ends with its adb child, at once.
     wifi_.stop();
     phoneMonitor_.stop();
-    audio_.stop();
     updater_.stop();
+    phoneSide.join();
+    screenShape_.reset();
+    // The stream has ended: nothing reaches the recording or the sound any more. The open
+    // recording is finished here, the only place that waits for its disk.
+    recorder_.shutdown();
+    screenshots_.stop();
+    audio_.stop();
     video_->destroy();
+    logLine("app: closed");
 }
 
 // ---- small helpers ------------------------------------------------------------------------
@@ -240,7 +249,15 @@ PanelModel App::buildModel() {
         video_->show(true);
     }
     deviceInput_ = inputReady;
-    return model_;
+    PanelModel shown = model_;
+    // Live is the stream on the chosen connection: while it still runs on one the phone left
+    // (a cable just pulled), it is on its way to the new one, and the panel must not say it is
+    // live there yet.
+    if (shown.linkState == LinkState::Live && !choice.serial.empty() &&
+        session_.liveSerial() != choice.serial) {
+        shown.linkState = LinkState::WaitingForApp;
+    }
+    return shown;
 }
 
 }  // namespace tov

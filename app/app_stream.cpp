@@ -167,6 +167,8 @@ bool App::setNoAppOption(const std::string& key, const std::string& value) {
 }
 
 void App::onLinkState(LinkState state, const std::string& detail) {
+    // A new connection: the phone's reports on it answer only what is sent on it.
+    if (state == LinkState::Live) toggleEchoes_.linkStarted();
     // The pipeline is reset before the model tells of the new state, so whoever sees a state
     // other than live also sees the video and sound it implies.
     if (state != LinkState::Live) {

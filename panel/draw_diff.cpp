@@ -4,17 +4,6 @@
 
 namespace tov::panel {
 
-namespace {
-
-RectF unite(const RectF& a, const RectF& b) {
-    if (a.empty()) return b;
-    if (b.empty()) return a;
-    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-            std::max(a.bottom, b.bottom)};
-}
-
-}  // namespace
-
 RectF opBounds(const DrawOp& op) {
     switch (op.kind) {
         case DrawOp::Kind::Stroke:

@@ -13,6 +13,13 @@ RectF intersect(const RectF& a, const RectF& b) {
     return r;
 }
 
+RectF unite(const RectF& a, const RectF& b) {
+    if (a.empty()) return b;
+    if (b.empty()) return a;
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
+}
+
 float fontSize(Font font) {
     switch (font) {
         case Font::Display15:

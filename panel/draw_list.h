@@ -32,6 +32,8 @@ struct RectF {
 };
 
 RectF intersect(const RectF& a, const RectF& b);
+// The smallest rectangle holding both; an empty one adds nothing.
+RectF unite(const RectF& a, const RectF& b);
 
 // 0xRRGGBB plus opacity.
 struct Color {

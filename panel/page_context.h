@@ -49,7 +49,15 @@ struct PageContext {
     std::map<int, ControlSpec>& controls;
     const PanelCallbacks& callbacks;
     uint64_t nowMs = 0;
-    RectF view;  // where content can be pressed (right of the sidebar)
+    RectF view;                    // where content can be pressed (right of the sidebar)
+    int64_t wallSeconds = 0;       // the clock, for texts that read it (seconds since 1970)
+    uint64_t clockChangeAtMs = 0;  // when such a text drawn now changes by itself (0: never)
+
+    // A text drawn now changes by itself in `seconds` as the clock runs.
+    void changesIn(int64_t seconds) {
+        const uint64_t at = nowMs + static_cast<uint64_t>(seconds < 1 ? 1 : seconds) * 1000;
+        if (clockChangeAtMs == 0 || at < clockChangeAtMs) clockChangeAtMs = at;
+    }
 
     void addHit(const RectF& r, int hit, bool enabled) { hits.push_back({r, hit, enabled}); }
     // A content hit: only the part inside the view counts.

@@ -88,8 +88,11 @@ float pageSettings(PageContext& ctx, const RectF& column, float top) {
     // A build that checks nothing has neither a button to press nor a choice to make.
     bool off = m.updater.state == 6;
     bool busy = m.updater.state == 1 || m.updater.state == 2 || off;
+    int64_t statusChangesIn = 0;
+    std::wstring status = updateStatusText(m, ctx.wallSeconds, &statusChangesIn);
+    if (statusChangesIn > 0) ctx.changesIn(statusChangesIn);
     page.section(L"Updates",
-                 {{L"Tovenmar " + widen(m.version), updateStatusText(m), 120, true,
+                 {{L"Tovenmar " + widen(m.version), std::move(status), 120, true,
                    [&](const RectF& r) {
                        drawButton(ctx, r, hit::kUpdateButton, ready ? L"Restart now" : L"Check now",
                                   !busy, [&cb, ready] {

@@ -2,7 +2,6 @@
 // network that show a pairing code, fields for an address and a code, Try again and Close.
 #include <algorithm>
 
-#include "core/qr_code.h"
 #include "panel/colors.h"
 #include "panel/controls.h"
 #include "panel/wifi_panel.h"
@@ -111,7 +110,7 @@ void pairingCard(PageLayout& page) {
         return;
     }
 
-    const QrSymbol symbol = w.pairingText.empty() ? QrSymbol{} : encodeQr(w.pairingText);
+    const QrSymbol& symbol = state.pairingQr.symbolFor(w.pairingText);
     const int modules = symbol.empty() ? kPairingModules : symbol.size;
     const float qrSide = kModuleDips * static_cast<float>(modules + 2 * kQrQuietZone);
     const float textLeft = column.left + kPad + qrSide + 24;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "panel/draw_list.h"
+#include "panel/qr_memo.h"
 #include "panel/text_field.h"
 
 namespace tov::panel {
@@ -52,6 +53,7 @@ struct PanelState {
     // What the pairing card's fields hold: the phone's address (typed or picked) and its code.
     std::wstring pairAddress;
     std::wstring pairCode;
+    QrMemo pairingQr;  // the card's code, made once per card
 };
 
 }  // namespace tov::panel

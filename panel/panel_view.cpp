@@ -1,6 +1,7 @@
 #include "panel/panel_view.h"
 
 #include <algorithm>
+#include <ctime>
 
 #include "panel/colors.h"
 #include "panel/controls.h"
@@ -60,7 +61,9 @@ void PanelView::build(float width, float height, uint64_t nowMs) {
 
     RectF window{0, 0, width, height};
     RectF view{kSidebarWidth, 0, std::max(width, kSidebarWidth), height};
-    PageContext ctx{model_, state_, measurer_, draw_, hits_, controls_, callbacks_, nowMs, view};
+    const int64_t wall = wallClock ? wallClock() : static_cast<int64_t>(std::time(nullptr));
+    PageContext ctx{model_,     state_, measurer_, draw_, hits_, controls_,
+                    callbacks_, nowMs,  view,      wall,  0};
     // The status line takes the bottom of the page area; the page scrolls above it.
     const float pageBottom = std::max(height - statusLineHeight(ctx, width), 0.0f);
     view.bottom = pageBottom;
@@ -93,6 +96,7 @@ void PanelView::build(float width, float height, uint64_t nowMs) {
 
     drawDropdownList(ctx, window);
     drawWhatsNew(ctx, window);
+    clockChangeAtMs_ = ctx.clockChangeAtMs;
 
     // About 12 frames a second keep the pulse smooth; the caret only needs its own half second.
     if (statusPill(model_).pulsing)

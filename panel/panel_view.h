@@ -48,6 +48,11 @@ class PanelView {
     // The live pill's dot while it pulses (the only thing that moves then, unless a caret
     // blinks): the window animates it without a paint of the whole drawing.
     const std::optional<PulseDot>& pulseDot() const { return pulse_; }
+    // The tick (ms) at which a text of the drawing that reads the clock changes ("Checked today
+    // at …" once the day is over); 0 when none does.
+    uint64_t clockChangeAtMs() const { return clockChangeAtMs_; }
+    // The clock those texts read, in seconds since 1970.
+    std::function<int64_t()> wallClock;
     const std::vector<HitRegion>& regions() const { return hits_; }
 
     // Mouse. Each returns true when the panel should be repainted.
@@ -105,6 +110,7 @@ class PanelView {
     float width_ = 0;
     float height_ = 0;
     uint32_t animationMs_ = 0;
+    uint64_t clockChangeAtMs_ = 0;
     std::optional<PulseDot> pulse_;
 };
 

@@ -9,8 +9,8 @@
 
 #include "core/log.h"
 #include "panel/d2d_painter_win.h"
-#include "panel/draw_diff.h"
 #include "panel/panel_view.h"
+#include "panel/repaint_policy.h"
 #include "panel/status_texts.h"
 #include "panel/text_formats_win.h"
 #include "panel/window_geometry.h"
@@ -22,11 +22,11 @@ namespace tov {
 
 namespace {
 
-// The statistics are read once a second while a stream is wanted; the animation timer runs only
-// while something on the panel moves by itself. Neither runs while the window is minimized.
+// The repaint policy says which of these run and how often.
 constexpr UINT_PTR kStatsTimer = 1;
 constexpr UINT_PTR kAnimationTimer = 2;
-constexpr UINT kStatsMs = 1000;
+constexpr UINT_PTR kSightTimer = 3;
+constexpr UINT_PTR kClockTimer = 4;
 
 // The held modifiers as the shortcut table names them.
 uint8_t heldModifiers() {
@@ -53,6 +53,7 @@ struct Panel::Impl {
     std::unique_ptr<panel::DWriteMeasurer> measurer;
     std::unique_ptr<panel::D2DPainter> painter;
     std::unique_ptr<panel::PanelView> view;
+    std::unique_ptr<panel::RepaintPolicy> policy;
     ComPtr<ID2D1Factory> d2d;
     ComPtr<ID2D1HwndRenderTarget> target;
     UINT dpi = 96;
@@ -91,13 +92,10 @@ struct Panel::Impl {
         return true;
     }
 
-    // The drawing in the view was built for the coming paint (by a refresh or a timer); any
-    // interaction in between makes the paint build afresh.
-    bool prebuilt = false;
-    bool stale = false;     // the model moved on while nothing could be drawn
-    panel::DrawList shown;  // what the window shows: the next change is compared with it
     UINT statsTimerMs = 0;
     UINT animationTimerMs = 0;
+    UINT sightTimerMs = 0;
+    uint64_t clockTimerAt = 0;
     uint64_t paints = 0;
 
     panel::RectF clientDips() const {
@@ -106,9 +104,11 @@ struct Panel::Impl {
         return {0, 0, (rc.right - rc.left) / scale(), (rc.bottom - rc.top) / scale()};
     }
 
-    void buildNow() {
-        panel::RectF client = clientDips();
-        view->build(client.right, client.bottom, tickMs());
+    panel::Sight sight() const {
+        panel::Sight s;
+        s.minimized = IsIconic(hwnd()) != FALSE;
+        s.occluded = target && (target->CheckWindowState() & D2D1_WINDOW_STATE_OCCLUDED);
+        return s;
     }
 
     void paint() {
@@ -116,64 +116,59 @@ struct Panel::Impl {
         BeginPaint(hwnd(), &ps);
         const bool fresh = !target;
         if (ensureTarget()) {
-            if (!prebuilt) buildNow();
-            prebuilt = false;
-            // A new target holds nothing yet: it is painted whole.
-            std::optional<panel::RectF> area;
-            if (!fresh) {
-                area = panel::RectF{ps.rcPaint.left / scale(), ps.rcPaint.top / scale(),
-                                    ps.rcPaint.right / scale(), ps.rcPaint.bottom / scale()};
-            }
+            const std::optional<panel::RectF> area =
+                policy->paintArea(fresh,
+                                  {ps.rcPaint.left / scale(), ps.rcPaint.top / scale(),
+                                   ps.rcPaint.right / scale(), ps.rcPaint.bottom / scale()},
+                                  clientDips(), tickMs());
             target->BeginDraw();
             painter->paint(target.Get(), view->drawList(), area);
             HRESULT hr = target->EndDraw();
+            // After a present into a covered window the target reports it covered until asked
+            // once: asked now, it tells the window's own state the next time.
+            target->CheckWindowState();
             if (hr == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {
                 releaseTarget();
                 InvalidateRect(hwnd(), nullptr, FALSE);
             }
-            shown = view->drawList();
+            policy->painted();
             ++paints;
             scheduleTimers();
         }
         EndPaint(hwnd(), &ps);
     }
 
-    void repaint() {
-        prebuilt = false;
-        InvalidateRect(hwnd(), nullptr, FALSE);
-    }
-
-    bool hidden() const {
-        if (IsIconic(hwnd())) return true;
-        return target && (target->CheckWindowState() & D2D1_WINDOW_STATE_OCCLUDED);
-    }
-
-    // Takes the App's model when `pull` is set, and repaints the part of the window whose
-    // drawing changed, if any. Nothing is drawn while the window cannot be seen.
-    void update(bool pull) {
-        bool changed = pull && provider && view->updateModel(provider());
-        if (hidden()) {
-            stale = stale || changed;
-            scheduleTimers();
-            return;
-        }
-        if (stale) {
-            stale = false;
-            repaint();
-            return;
-        }
-        if (!changed && view->animationIntervalMs() == 0) return;
-        buildNow();
-        prebuilt = true;
-        if (auto area = panel::changedArea(shown, view->drawList(), clientDips())) {
-            // Whole device pixels around the change, with a pixel for antialiasing.
-            RECT r{static_cast<LONG>(area->left * scale()) - 1,
-                   static_cast<LONG>(area->top * scale()) - 1,
-                   static_cast<LONG>(area->right * scale()) + 2,
-                   static_cast<LONG>(area->bottom * scale()) + 2};
-            InvalidateRect(hwnd(), &r, FALSE);
+    // Does what the policy answered.
+    void apply(const panel::Repaint& r) {
+        switch (r.kind) {
+            case panel::Repaint::Kind::Nothing:
+                break;
+            case panel::Repaint::Kind::Whole:
+                InvalidateRect(hwnd(), nullptr, FALSE);
+                break;
+            case panel::Repaint::Kind::Area: {
+                // Whole device pixels around the change, with a pixel for antialiasing.
+                RECT rect{static_cast<LONG>(r.area.left * scale()) - 1,
+                          static_cast<LONG>(r.area.top * scale()) - 1,
+                          static_cast<LONG>(r.area.right * scale()) + 2,
+                          static_cast<LONG>(r.area.bottom * scale()) + 2};
+                InvalidateRect(hwnd(), &rect, FALSE);
+                break;
+            }
+            case panel::Repaint::Kind::Pulse:
+                drawPulse();
+                break;
         }
         scheduleTimers();
+    }
+
+    void repaint() { apply(policy->redrawWhole()); }
+
+    // Takes the App's model when `pull` is set (or the clock moved a text on, `clock`), and
+    // repaints what changed.
+    void update(bool pull, bool clock = false) {
+        const bool changed = (pull && provider && view->updateModel(provider())) || clock;
+        apply(policy->changed(changed, sight(), clientDips(), tickMs()));
     }
 
     // The live dot's next step, drawn straight onto the window: a present of the whole drawing
@@ -181,7 +176,6 @@ struct Panel::Impl {
     // large and halved twice by the stretch, so its edge is smooth.
     void drawPulse() {
         const panel::PulseDot& dot = *view->pulseDot();
-        if (hidden()) return;
         constexpr int kSuper = 4;
         const float s = scale();
         const int left = static_cast<int>((dot.cx - dot.radius - 1) * s);
@@ -236,12 +230,21 @@ struct Panel::Impl {
     }
 
     void scheduleTimers() {
-        const bool minimized = IsIconic(hwnd()) != FALSE;
-        const PanelModel& m = view->model();
-        const bool statsMove = m.streaming || m.linkState == LinkState::Live;
-        setTimer(hwnd(), kStatsTimer, !minimized && statsMove ? kStatsMs : 0, statsTimerMs);
-        setTimer(hwnd(), kAnimationTimer, minimized ? 0 : view->animationIntervalMs(),
-                 animationTimerMs);
+        const panel::RepaintTimers t = policy->timers(IsIconic(hwnd()) != FALSE);
+        setTimer(hwnd(), kStatsTimer, t.statsMs, statsTimerMs);
+        setTimer(hwnd(), kAnimationTimer, t.animationMs, animationTimerMs);
+        setTimer(hwnd(), kSightTimer, t.sightMs, sightTimerMs);
+        if (t.clockAtMs != clockTimerAt) {
+            clockTimerAt = t.clockAtMs;
+            if (clockTimerAt == 0) {
+                KillTimer(hwnd(), kClockTimer);
+            } else {
+                const uint64_t now = tickMs();
+                const uint64_t wait = clockTimerAt > now ? clockTimerAt - now : 1;
+                SetTimer(hwnd(), kClockTimer,
+                         static_cast<UINT>(std::min<uint64_t>(wait, 0x7FFFFFFF)), nullptr);
+            }
+        }
     }
 
     void setFullScreen(bool enter) {
@@ -317,14 +320,31 @@ LRESULT Panel::Impl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_ACTIVATE:
             // Brought forward after being covered: what changed meanwhile is drawn now.
-            if (LOWORD(wParam) != WA_INACTIVE && stale) update(false);
+            if (LOWORD(wParam) != WA_INACTIVE) apply(policy->sightCheck(sight()));
             break;
         case WM_TIMER:
-            if (wParam == kAnimationTimer && view->pulseDot() && !view->state().edit.active()) {
-                drawPulse();
-                return 0;
+            switch (wParam) {
+                case kAnimationTimer:
+                    apply(policy->animationTick(sight(), clientDips(), tickMs()));
+                    break;
+                case kSightTimer:
+                    // Uncovered without being activated: nothing else would tell.
+                    apply(policy->sightCheck(sight()));
+                    break;
+                case kClockTimer:
+                    // Set again from the drawing this builds, when a text still has to change.
+                    KillTimer(w, kClockTimer);
+                    clockTimerAt = 0;
+                    update(false, true);
+                    break;
+                default:
+                    update(true);
+                    break;
             }
-            update(wParam == kStatsTimer);
+            return 0;
+        case WM_TIMECHANGE:
+            // The clock was set: the texts that read it are looked at again.
+            update(false, true);
             return 0;
         case WM_SIZE:
             if (wParam == SIZE_MINIMIZED) {
@@ -333,8 +353,6 @@ LRESULT Panel::Impl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             if (target) target->Resize(D2D1::SizeU(LOWORD(lParam), HIWORD(lParam)));
             view->resized();
-            if (stale && provider) view->setModel(provider());
-            stale = false;
             repaint();
             return 0;
         case WM_DPICHANGED: {
@@ -422,6 +440,8 @@ LRESULT Panel::Impl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_DESTROY:
             KillTimer(w, kStatsTimer);
             KillTimer(w, kAnimationTimer);
+            KillTimer(w, kSightTimer);
+            KillTimer(w, kClockTimer);
             releaseTarget();
             owner.window = nullptr;
             PostQuitMessage(0);
@@ -464,6 +484,7 @@ bool Panel::create(HINSTANCE instance, int showCommand, ModelProvider provider,
     d.painter = std::make_unique<panel::D2DPainter>(d.formats);
     d.view = std::make_unique<panel::PanelView>(*d.measurer, std::move(callbacks));
     d.view->onFullScreen = [&d](bool enter) { d.setFullScreen(enter); };
+    d.policy = std::make_unique<panel::RepaintPolicy>(*d.view);
 
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;

@@ -85,12 +85,19 @@ bool toLocal(int64_t seconds, std::tm& out) {
 }
 }  // namespace
 
-std::wstring updateStatusText(const PanelModel& m) {
+std::wstring updateStatusText(const PanelModel& m, int64_t nowSeconds, int64_t* changesIn) {
     std::tm now{};
     std::tm checked{};
-    toLocal(static_cast<int64_t>(std::time(nullptr)), now);
-    bool known = m.updater.time > 0 && toLocal(m.updater.time, checked);
-    return updateStatusText(m, known ? &checked : nullptr, now);
+    toLocal(nowSeconds, now);
+    const bool known = m.updater.time > 0 && toLocal(m.updater.time, checked);
+    const std::wstring text = updateStatusText(m, known ? &checked : nullptr, now);
+    *changesIn = 0;
+    if (known && text.find(L" Checked today at ") != std::wstring::npos) {
+        // A second past midnight; on a day with a clock change the text is looked at again
+        // then, and the wait taken afresh.
+        *changesIn = 24 * 3600 - (now.tm_hour * 3600 + now.tm_min * 60 + now.tm_sec) + 1;
+    }
+    return text;
 }
 
 }  // namespace tov::panel

@@ -108,6 +108,11 @@ std::string Session::statusText() const {
     return statusText_;
 }
 
+std::string Session::liveSerial() const {
+    std::lock_guard<std::mutex> lock(statusMutex_);
+    return liveSerial_;
+}
+
 void Session::setStatusText(const std::string& text) {
     {
         std::lock_guard<std::mutex> lock(statusMutex_);
@@ -253,8 +258,16 @@ void Session::runPass(Pass& pass) {
     const Connect connected = connectAndHandshake(port);
     if (connected == Connect::Abandoned) return;
     if (connected == Connect::Connected) {
+        {
+            std::lock_guard<std::mutex> lock(statusMutex_);
+            liveSerial_ = choice.serial;
+        }
         setState(LinkState::Live);
         const ReceiveStatus end = connection_.receiveLoop();
+        {
+            std::lock_guard<std::mutex> lock(statusMutex_);
+            liveSerial_.clear();
+        }
         if (!waiter_.stopping()) {
             logLine("session: stream ended (%s)", receiveStatusText(end));
             setState(streaming_.load() ? LinkState::WaitingForApp : LinkState::Ready);

@@ -53,6 +53,8 @@ class Session {
     bool noApp() const { return noApp_.load(); }
 
     std::string statusText() const;
+    // The adb serial of the connection the stream is live on; empty while it is not live.
+    std::string liveSerial() const;
     bool signatureMismatch() const { return signatureMismatch_.load(); }
     LinkState state() const { return state_.load(); }
 
@@ -117,6 +119,7 @@ class Session {
 
     mutable std::mutex statusMutex_;
     std::string statusText_;
+    std::string liveSerial_;
 
     mutable std::mutex optionsMutex_;
     TextMap options_;

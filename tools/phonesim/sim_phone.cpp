@@ -197,6 +197,8 @@ bool applyPhoneSetting(SimPhone& phone, const std::string& key, const std::strin
                                                       : SimPhone::OwnInputReport::WithMedia;
     } else if (key == "inputEchoDelay" && parseInt(value, 0, 600000, n)) {
         phone.inputEchoDelayMs = static_cast<int>(n);
+    } else if (key == "inputSeq" && parseFlag(value, flag)) {
+        phone.inputSeq = flag;
     } else if (key == "noHello" && parseFlag(value, flag)) {
         phone.noHello = flag;
     } else if (key == "shortPong" && parseFlag(value, flag)) {

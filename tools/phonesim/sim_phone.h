@@ -121,6 +121,9 @@ struct SimPhone {
     bool shortPong = false;    // pongs echo only half of the ping's 8 bytes
     std::vector<std::string> stateWithout;  // keys left out of every state report
     int inputEchoDelayMs = 0;  // how long the phone takes to answer an input mode
+    // Beyond the contract: the phone tags its input reports with the "seq" of the last input
+    // mode it took.
+    bool inputSeq = false;
     // When the phone's own report of its input state as it stood at the hello (both off, before
     // it took any input mode) goes out; Late: right after the first change its user makes.
     enum class OwnInputReport { WithMedia, First, AfterEcho, Late };

@@ -107,6 +107,7 @@ class StreamConnection {
         stateFirst_ = p->stateFirst;
         ownInputReport_ = p->ownInputReport;
         inputEchoDelayMs_ = p->inputEchoDelayMs;
+        inputSeq_ = p->inputSeq;
         helloDelayMs_ = p->helloDelayMs;
         codec_ = chooseCodec(*p, options_);
         clipPath_ = codec_ == VideoCodec::Hevc ? p->hevcClip : p->clip;
@@ -171,13 +172,15 @@ class StreamConnection {
                             TextMap{{"keyboard", "0"}, {"mouse", "0"}});
     }
 
-    // The phone takes the PC's input mode and answers with its state, tagged with the mode's
-    // number; every later report of its own carries that number too.
+    // The phone takes the PC's input mode and answers with its state; a numbering phone tags it
+    // with the mode's number, and every later report of its own carries that number too.
     void takeInputMode(const TextMap& mode) {
         std::lock_guard lock(inputMutex_);
         inputState_ = {{"keyboard", valueOr(mode, "keyboard", "0")},
                        {"mouse", valueOr(mode, "mouse", "0")}};
-        if (auto seq = mode.find("seq"); seq != mode.end()) inputState_["seq"] = seq->second;
+        if (auto seq = mode.find("seq"); inputSeq_ && seq != mode.end()) {
+            inputState_["seq"] = seq->second;
+        }
         sender_.send(static_cast<uint8_t>(PacketType::InputState), inputState_);
     }
 
@@ -435,6 +438,7 @@ class StreamConnection {
     std::mutex inputMutex_;        // the phone's input state, and each report of it as it goes out
     TextMap inputState_{{"keyboard", "0"}, {"mouse", "0"}};
     int inputEchoDelayMs_ = 0;
+    bool inputSeq_ = false;
     int helloDelayMs_ = 0;
     VideoCodec codec_ = VideoCodec::H264;
     std::string clipPath_;
