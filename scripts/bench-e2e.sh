@@ -332,7 +332,11 @@ adapt_case() {  # NAME ADAPT SHAPED SECONDS
     # Pressed again when the log shows that the press was not taken (a loaded machine).
     local attempt
     for attempt in 1 2 3; do
-        tov_press_start || echo "   no Start stream button"
+        # The panel in front, the pointer off the button (a hovered button has another colour).
+        xdotool mousemove 0 0 2>/dev/null
+        xdotool windowactivate "$panel" 2>/dev/null || xdotool windowmap "$panel"
+        sleep 1
+        tov_press_start || echo "   no Start stream button (panel $panel)"
         for _ in $(seq 1 100); do
             grep -q 'session: streaming wanted' "$log" 2>/dev/null && break 2
             sleep 0.1
