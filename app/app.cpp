@@ -28,6 +28,7 @@ App::App(AppParts parts)
       updater_([this] { refresh(); }, parts.updater),
       settings_(modelLock_, model_, seenVersion_),
       streamControl_(modelLock_, model_, lastPhoneInfo_, makeStreamControlHooks()),
+      adapt_(std::make_unique<AdaptRun>(parts.adapt)),
       parts_(std::move(parts)) {
     wireWorkers();
     if (parts_.settingsPath) settings_.pathProvider = parts_.settingsPath;
@@ -84,6 +85,7 @@ bool App::init(std::string& errorText) {
     phoneMonitor_.start();
     wifi_.start();
     session_.start();
+    adapt_->ticker.start(adapt_->options.tickMs, [this] { adaptTick(); });
     applyInput();
     bool autoUpdate;
     {
@@ -121,6 +123,7 @@ void App::shutdown() {
     }
     // A file going to the phone is cut short: the shut-down never waits on adb for it.
     fileSender_.stop();
+    adapt_->ticker.stop();
     session_.stop(false);
     // The open recording is finished here: the only place that waits for its disk.
     recorder_.shutdown();

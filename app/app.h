@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 
+#include "app/app_adapt.h"
 #include "app/app_ports.h"
 #include "app/bitrate_meter.h"
 #include "core/panel_model.h"
@@ -61,6 +62,8 @@ struct AppParts {
     std::function<std::wstring()> screenshotPath;
     // Milliseconds for the bitrate meter; empty: the system's tick count.
     std::function<uint64_t()> tickMs;
+    // Fitting the stream to this PC and the link.
+    AdaptOptions adapt;
 };
 
 class App {
@@ -98,6 +101,8 @@ class App {
     void setEncoder(const std::string& encoder);
     void setVbr(bool on);
     void setVoice(bool on);
+    // "Fit the stream to this PC and the link" (app_adapt.cpp).
+    void setAdapt(bool on);
     void restartNow();
     void later();
     void checkNow();
@@ -194,6 +199,18 @@ class App {
     // Builds the options, hands them to the Session for its next start and returns them.
     StreamOptionMap pushStreamOptions();
     void setter(Setter which, const std::string& text, bool flag, int32_t number);
+    // Pushes the options and tells the live phone of a change: in No app mode the whole map,
+    // otherwise only `keys`, as the map has them.
+    void sendStreamChange(const std::vector<std::string>& keys);
+    // The stream adapter (app_adapt.cpp): once a second on its own thread while it runs.
+    void adaptTick();
+    void adaptNotLive(const std::string& phoneKey, bool wifi);
+    // A phone was probed, before its stream connects: its level is readied now.
+    void adaptPhoneProbed();
+    void adaptStartLive(int64_t nowUs);
+    // The stream thread's share: the size and rate of a config, and each video packet.
+    void adaptOnConfig(int width, int height, int fps);
+    void adaptOnPacket(size_t size, int64_t time);
     void setInputToggles(bool keyboard, bool mouse);
     // Tells the phone the model's keyboard and mouse toggles while the stream is live,
     // remembered so that its echo is known as one.
@@ -247,6 +264,7 @@ class App {
     BitrateMeter bitrateMeter_;
     SettingsStore settings_;
     StreamControl streamControl_;
+    std::unique_ptr<AdaptRun> adapt_;
     AppParts parts_;
 };
 

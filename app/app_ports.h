@@ -48,6 +48,12 @@ struct VideoStats {
     int32_t received = 0;
     int32_t dropped = 0;
     bool onGpu = false;
+    // Running totals for the stream adapter (see VideoSnapshot).
+    int64_t decodedPictures = 0;
+    int64_t decodeMicros = 0;
+    int64_t presentedPictures = 0;
+    int64_t presentMicros = 0;
+    int64_t backlogResets = 0;
 };
 
 class VideoPort {

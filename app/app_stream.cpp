@@ -1,5 +1,7 @@
 // The stream's handlers: the Quality and Stream page setters, start and stop, and what the
 // Session reports (link state, the phone's hello, stream state and phone info).
+#include <utility>
+
 #include "app/app.h"
 #include "app/report_fields.h"
 #include "core/stream_options.h"
@@ -8,63 +10,68 @@
 namespace tov {
 
 void App::setter(Setter which, const std::string& text, bool flag, int32_t number) {
-    std::string key, value;
-    bool noApp;
+    std::string key;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
         switch (which) {
             case Setter::Video:
                 model_.video = flag;
                 key = "video";
-                value = flagText(flag);
                 break;
             case Setter::Audio:
                 model_.audio = flag;
                 key = "audio";
-                value = flagText(flag);
                 break;
             case Setter::Preset:
                 model_.preset = text;
+                // The user's new size is what the stream adapter steps down from.
+                model_.adaptPreset.clear();
                 key = "preset";
-                value = text;
                 break;
             case Setter::Codec:
                 model_.codecChoice = text;
                 key = "codec";
-                value = text;
                 break;
             case Setter::Encoder:
                 model_.encoder = text;
                 key = "encoder";
-                value = text;
                 break;
             case Setter::Vbr:
                 model_.vbr = flag;
                 key = "vbr";
-                value = flagText(flag);
                 break;
             case Setter::Voice:
                 model_.voice = flag;
                 key = "voice";
-                value = flagText(flag);
                 break;
             case Setter::Bitrate:
                 model_.bitrate = number;
                 key = "bitrate";
-                value = std::to_string(number);
                 break;
         }
+    }
+    sendStreamChange({key});
+    save();
+    refresh();
+}
+
+void App::sendStreamChange(const std::vector<std::string>& keys) {
+    bool noApp;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
         noApp = model_.noApp;
     }
-    // In No app mode the phone takes the whole map, the same one the Session keeps.
+    // In No app mode the phone takes the whole map, the same one the Session keeps. Otherwise
+    // the changed keys go as the map has them: the user's choice, or the stream adapter's level
+    // under it.
     StreamOptionMap options = pushStreamOptions();
     if (noApp) {
         session_.sendOptions(options);
-    } else {
-        session_.sendOptions({{key, value}});
+        return;
     }
-    save();
-    refresh();
+    StreamOptionMap changed;
+    for (const std::string& key : keys) changed[key] = options[key];
+    session_.sendOptions(changed);
 }
 
 void App::setVideo(bool on) {
@@ -138,7 +145,25 @@ void App::setNoApp(bool on) {
 }
 
 bool App::setNoAppOption(const std::string& key, const std::string& value) {
-    return streamControl_.setNoAppOption(key, value);
+    // A new size or rate is what the stream adapter steps down from; a refused one changes
+    // nothing, the adapter's level included.
+    const bool size = key == "width" || key == "height" || key == "fps" || key == "aspect" ||
+                      key == "ratio";
+    int32_t width = 0, height = 0, fps = 0;
+    if (size) {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        width = std::exchange(model_.adaptWidth, 0);
+        height = std::exchange(model_.adaptHeight, 0);
+        fps = std::exchange(model_.adaptFps, 0);
+    }
+    const bool taken = streamControl_.setNoAppOption(key, value);
+    if (size && !taken) {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        model_.adaptWidth = width;
+        model_.adaptHeight = height;
+        model_.adaptFps = fps;
+    }
+    return taken;
 }
 
 void App::onLinkState(LinkState state, const std::string& detail) {
@@ -196,13 +221,21 @@ void App::onPhoneStateReport(const Report& report) {
         if (audioField) model_.audio = *audioField == "1";
         const std::string* mode = findField(report, "mode");
         if (!(mode && *mode == "noapp")) {
-            if (const std::string* v = findField(report, "presetChoice")) {
-                model_.preset = *v;
-            } else if (const std::string* p = findField(report, "preset")) {
-                model_.preset = *p;
+            const std::string* preset = findField(report, "presetChoice");
+            if (!preset) preset = findField(report, "preset");
+            if (preset && model_.adapt && !model_.adaptPreset.empty() &&
+                *preset == model_.adaptPreset) {
+                preset = nullptr;
             }
+            if (preset) model_.preset = *preset;
             const std::string* bitrate = findField(report, "bitrateChoice");
             if (!bitrate) bitrate = findField(report, "bitrate");
+            // What the stream adapter sends comes back as the phone's choice; the user's own
+            // stays the user's.
+            if (bitrate && model_.adapt && model_.adaptBitrate > 0 &&
+                *bitrate == std::to_string(model_.adaptBitrate)) {
+                bitrate = nullptr;
+            }
             if (bitrate) parseDecimal(*bitrate, model_.bitrate);
             if (const std::string* v = findField(report, "codecChoice")) model_.codecChoice = *v;
             if (const std::string* v = findField(report, "encoder")) model_.encoder = *v;
@@ -236,6 +269,8 @@ void App::onPhoneInfo(const PhoneInfo& info) {
         // The record carries no message text of its own, so the detail line is left alone.
         lastPhoneInfo_ = info;
     }
+    // The stream connects after this, on the same thread: with the level it settled at last.
+    adaptPhoneProbed();
     refresh();
 }
 

@@ -42,10 +42,12 @@ SessionCallbacks App::makeSessionCallbacks() {
     cb.onStatusText = [this] { refresh(); };
     // The picture and the sound go to the screen and the speakers, and to the recorder.
     cb.onVideoConfig = [this](int w, int h, int fps, int codec, const uint8_t* csd, size_t n) {
+        adaptOnConfig(w, h, fps);
         video_->onConfig(w, h, fps, codec, csd, n);
         recorder_.onVideoConfig(w, h, codec, csd, n);
     };
     cb.onVideoPacket = [this](const uint8_t* data, size_t size, int64_t time, bool key) {
+        adaptOnPacket(size, time);
         video_->onPacket(data, size, time, key);
         recorder_.onVideoPacket(data, size, time, key);
     };

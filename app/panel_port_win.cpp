@@ -22,6 +22,7 @@ panel::PanelCallbacks panelCallbacks(App& app) {
     cb.encoder = [&app](const std::string& value) { app.setEncoder(value); };
     cb.vbr = [&app](bool on) { app.setVbr(on); };
     cb.voice = [&app](bool on) { app.setVoice(on); };
+    cb.adapt = [&app](bool on) { app.setAdapt(on); };
     cb.restartNow = [&app] { app.restartNow(); };
     cb.later = [&app] { app.later(); };
     cb.checkNow = [&app] { app.checkNow(); };

@@ -71,6 +71,11 @@ class VideoPortWin final : public VideoPort {
         out.received = static_cast<int32_t>(s.received);
         out.dropped = static_cast<int32_t>(s.dropped);
         out.onGpu = s.onGpu;
+        out.decodedPictures = s.decodedPictures;
+        out.decodeMicros = s.decodeMicros;
+        out.presentedPictures = s.presentedPictures;
+        out.presentMicros = s.presentMicros;
+        out.backlogResets = s.backlogResets;
         return out;
     }
     bool captured() const override { return mouse_.captured(); }

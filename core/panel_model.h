@@ -105,6 +105,17 @@ struct PanelModel {
     std::wstring keyName;       // display text of the Tovenmar key
     std::vector<ShortcutText> shortcutTexts;
 
+    // Fitting the stream to this PC and the link (setting [stream] `adapt`). While on, what is
+    // sent may be below the user's choice: a lower bitrate, and a cheaper preset (Phone app mode)
+    // or size and rate (No app mode); 0 and empty mean the user's own.
+    bool adapt = true;
+    int32_t adaptBitrate = 0;
+    std::string adaptPreset;
+    int32_t adaptWidth = 0;
+    int32_t adaptHeight = 0;
+    int32_t adaptFps = 0;
+    std::string adaptText;  // what it sends now and why; empty while not streaming
+
     // No app mode.
     bool noApp = false;
     int32_t customWidth = 0;

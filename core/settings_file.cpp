@@ -102,6 +102,7 @@ void readSettings(const std::wstring& path, PanelModel& m, SettingsExtras& extra
     m.encoder = r.text(L"stream", L"encoder", L"", 128);
     m.vbr = r.flag(L"stream", L"vbr", true);
     m.voice = r.flag(L"stream", L"voice", true);
+    m.adapt = r.flag(L"stream", L"adapt", true);
 
     m.autoUpdate = r.flag(L"update", L"auto", true);
     extras.seenVersion = r.text(L"update", L"seen", L"", 32);
@@ -153,6 +154,7 @@ void writeSettings(const std::wstring& path, const PanelModel& m, const Settings
     w.bytes(L"stream", L"encoder", m.encoder);
     w.flag(L"stream", L"vbr", m.vbr);
     w.flag(L"stream", L"voice", m.voice);
+    w.flag(L"stream", L"adapt", m.adapt);
 
     w.flag(L"update", L"auto", m.autoUpdate);
 

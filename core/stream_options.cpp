@@ -123,7 +123,30 @@ void addShapeOptions(const PanelModel& model, StreamOptionMap& options) {
     options["shapeName"] = shapeName(model);
 }
 
+void applyAdaptLevel(const PanelModel& model, StreamOptionMap& options) {
+    if (!model.adapt) return;
+    if (model.adaptBitrate > 0) {
+        const long long chosen = std::strtoll(options["bitrate"].c_str(), nullptr, 10);
+        if (model.adaptBitrate < chosen) options["bitrate"] = std::to_string(model.adaptBitrate);
+    }
+    if (!model.noApp) {
+        if (!model.adaptPreset.empty()) options["preset"] = model.adaptPreset;
+        return;
+    }
+    if (model.adaptWidth > 0 && model.adaptHeight > 0 && model.adaptFps > 0) {
+        options["width"] = std::to_string(model.adaptWidth);
+        options["height"] = std::to_string(model.adaptHeight);
+        options["fps"] = std::to_string(model.adaptFps);
+    }
+}
+
 StreamOptionMap buildStreamOptions(PanelModel& model, const PhoneInfo& info) {
+    StreamOptionMap options = buildChosenStreamOptions(model, info);
+    applyAdaptLevel(model, options);
+    return options;
+}
+
+StreamOptionMap buildChosenStreamOptions(PanelModel& model, const PhoneInfo& info) {
     refreshDerivedValues(model, info);
     StreamOptionMap options;
     options["video"] = flag(model.video);

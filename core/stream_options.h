@@ -34,8 +34,13 @@ std::string codecInUse(const PanelModel& model, const PhoneInfo& info);
 // the last PhoneInfo (a record with `known` false counts as none yet).
 void refreshDerivedValues(PanelModel& model, const PhoneInfo& info);
 
-// Refreshes the derived values, then builds the map for the model's mode.
+// Refreshes the derived values, then builds the map for the model's mode: the user's choices,
+// with the level the stream adapter sends instead while it is on.
 StreamOptionMap buildStreamOptions(PanelModel& model, const PhoneInfo& info);
+// The same with the user's choices alone: the ceiling the stream adapter stays under.
+StreamOptionMap buildChosenStreamOptions(PanelModel& model, const PhoneInfo& info);
+// Puts the adapter's level into a map of the user's choices (never above them), when it is on.
+void applyAdaptLevel(const PanelModel& model, StreamOptionMap& options);
 
 // The "shape" and "shapeName" pairs of the map.
 void addShapeOptions(const PanelModel& model, StreamOptionMap& options);

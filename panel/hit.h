@@ -33,6 +33,7 @@ inline constexpr int kCustomHeight = 42;
 inline constexpr int kFrameRate = 43;
 inline constexpr int kCustomBitrate = 44;
 inline constexpr int kKeyframe = 45;
+inline constexpr int kAdapt = 46;
 inline constexpr int kVbr = 47;
 inline constexpr int kShape = 48;
 inline constexpr int kRatio = 49;

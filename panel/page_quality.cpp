@@ -168,6 +168,19 @@ float pageQuality(PageContext& ctx, const RectF& column, float top) {
          kToggleWidth, on, [&](const RectF& r) {
              drawToggle(ctx, r, hit::kVbr, m.vbr, on, [&cb](bool v) { invoke(cb.vbr, v); });
          }});
+    // What the stream adapter does now and why; while off, what it would do.
+    picture.push_back(
+        {L"Fit the stream to this PC and the link",
+         !m.adapt ? L"Off: the stream stays at what you chose, whatever this PC or the link "
+                    L"can carry."
+         : m.adaptText.empty()
+             ? L"Lowers the bitrate, size and frame rate at once when this PC or the link falls "
+               L"behind, and goes back up when there is room. Never above what you chose."
+             : widen(m.adaptText),
+         kToggleWidth, true, [&](const RectF& r) {
+             drawToggle(ctx, r, hit::kAdapt, m.adapt, true,
+                        [&cb](bool v) { invoke(cb.adapt, v); });
+         }});
     page.section(L"Picture", picture);
 
     std::vector<ListItem> shapeItems;

@@ -18,6 +18,7 @@ struct PanelCallbacks {
     std::function<void(const std::string&)> encoder;
     std::function<void(bool)> vbr;
     std::function<void(bool)> voice;
+    std::function<void(bool)> adapt;  // fit the stream to this PC and the link
     std::function<void()> restartNow;
     std::function<void()> later;
     std::function<void()> checkNow;

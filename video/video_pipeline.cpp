@@ -77,6 +77,7 @@ void VideoPipeline::onPacket(const uint8_t* data, size_t size, int64_t pts, bool
     rxInterval_.fetch_add(1);
     const size_t thrownAway = queue_.pushPacket(std::move(item));
     if (thrownAway > 0) {
+        backlogResets_.fetch_add(1);
         dropped_.fetch_add(static_cast<int64_t>(thrownAway));
         // A key frame that replaced the backlog is itself what the decoder goes on from.
         if (!key && callbacks_.keyFrameWanted) callbacks_.keyFrameWanted();
@@ -106,6 +107,11 @@ VideoSnapshot VideoPipeline::snapshot() const {
     s.received = received_.load();
     s.dropped = dropped_.load();
     s.onGpu = onGpu_.load();
+    s.decodedPictures = decodedTotal_.load();
+    s.decodeMicros = decodeMicrosTotal_.load();
+    s.presentedPictures = presentedTotal_.load();
+    s.presentMicros = presentMicrosTotal_.load();
+    s.backlogResets = backlogResets_.load();
     return s;
 }
 
@@ -254,6 +260,8 @@ void VideoPipeline::handlePacket(VideoItem& item, bool moreQueued) {
         updateColour();
         record.decoded = now();
         decodeTime_.add(record.decoded - start);
+        decodeMicrosTotal_.fetch_add(record.decoded - start);
+        decodedTotal_.fetch_add(1);
         // Something newer waits: this picture is decoded (later ones depend on it) but not shown,
         // unless the screen has had nothing new for a frame interval: a decoder slower than the
         // stream would otherwise leave it still for as long as the backlog lasts.

@@ -32,6 +32,12 @@ struct VideoSnapshot {
     int64_t received = 0;
     int64_t dropped = 0;
     bool onGpu = false;
+    // Running totals since the pipeline started (never set back), for the stream adapter.
+    int64_t decodedPictures = 0;
+    int64_t decodeMicros = 0;
+    int64_t presentedPictures = 0;
+    int64_t presentMicros = 0;
+    int64_t backlogResets = 0;
 };
 
 class VideoPipeline {
@@ -136,6 +142,11 @@ class VideoPipeline {
     std::atomic<int> shownPerSecond_{0};
     std::atomic<int> latencyMs_{-1};
     std::atomic<bool> onGpu_{false};
+    std::atomic<int64_t> decodedTotal_{0};
+    std::atomic<int64_t> decodeMicrosTotal_{0};
+    std::atomic<int64_t> presentedTotal_{0};
+    std::atomic<int64_t> presentMicrosTotal_{0};
+    std::atomic<int64_t> backlogResets_{0};
     std::mutex grabLock_;
     std::vector<PictureHandler> grabs_;
 

@@ -114,6 +114,8 @@ void VideoPipeline::showOffered(Offered& picture) {
     record.presenting = now();
     presenter_.present();
     record.shown = now();
+    presentMicrosTotal_.fetch_add(record.shown - record.presenting);
+    presentedTotal_.fetch_add(1);
     record.uploadMicros = presenter_.lastUploadMicros();
     record.drawMicros = presenter_.lastDrawMicros();
     int64_t mapped = 0;

@@ -47,6 +47,7 @@ PanelModel changedModel() {
     m.encoder = "c2.qti.avc.encoder";
     m.vbr = false;
     m.voice = false;
+    m.adapt = false;
     m.autoUpdate = false;
     m.pinned = "R58M123ABC";
     m.pinnedName = "Galaxy S21";
@@ -84,6 +85,7 @@ void expectSavedFieldsEqual(const PanelModel& a, const PanelModel& b) {
     EXPECT_EQ(a.encoder, b.encoder);
     EXPECT_EQ(a.vbr, b.vbr);
     EXPECT_EQ(a.voice, b.voice);
+    EXPECT_EQ(a.adapt, b.adapt);
     EXPECT_EQ(a.autoUpdate, b.autoUpdate);
     EXPECT_EQ(a.pinned, b.pinned);
     EXPECT_EQ(a.pinnedName, b.pinnedName);
@@ -119,7 +121,7 @@ TEST_F(SettingsFileTest, MissingEmptyAndPathlessFilesGiveTheDefaults) {
 
     // The values the rest of the program relies on, spelled out.
     const PanelModel m = load();
-    EXPECT_TRUE(m.keyboard && m.mouse && m.video && m.audio && m.vbr && m.voice);
+    EXPECT_TRUE(m.keyboard && m.mouse && m.video && m.audio && m.vbr && m.voice && m.adapt);
     EXPECT_TRUE(m.autoUpdate && m.preferUsb && m.toPhone && m.toPc && m.accel);
     EXPECT_FALSE(m.deviceMode || m.wifi || m.pictures || m.passwords || m.noApp || m.matchPhone);
     EXPECT_EQ(m.preset, "sharp");
@@ -348,6 +350,7 @@ TEST_F(SettingsFileTest, SaveWritesEveryKeyInOrderAndKeepsOtherOwnersKeys) {
         "stream/encoder=",
         "stream/vbr=1",
         "stream/voice=1",
+        "stream/adapt=1",
         "update/auto=1",
         "update/seen=1.1.0",
         "clipboard/tophone=1",
@@ -375,6 +378,7 @@ TEST_F(SettingsFileTest, SaveIntoANewFileFollowsTheKeyOrder) {
         "stream/encoder=c2.qti.avc.encoder",
         "stream/vbr=0",
         "stream/voice=0",
+        "stream/adapt=0",
         "update/auto=0",
         "update/seen=1.0.0",
         "phone/pinned=R58M123ABC",

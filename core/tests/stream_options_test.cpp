@@ -272,6 +272,37 @@ TEST(StreamOptionsTest, NoAppPresetBitrateStaysBetweenTheFloorAndThePhonesMaximu
     EXPECT_EQ(buildStreamOptions(m, PhoneInfo{}).at("bitrate"), "8000000");
 }
 
+TEST(StreamOptionsTest, TheAdaptersLevelReplacesTheChoiceOnlyWhileOnAndNeverAboveIt) {
+    PanelModel m;
+    m.bitrate = 20000000;
+    m.adaptBitrate = 9000000;
+    m.adaptPreset = "light";
+    m.adaptWidth = 720;  // No app mode's; ignored in Phone app mode
+    m.adaptHeight = 1600;
+    m.adaptFps = 30;
+    StreamOptionMap o = buildStreamOptions(m, PhoneInfo{});
+    EXPECT_EQ(o.at("bitrate"), "9000000");
+    EXPECT_EQ(o.at("preset"), "light");
+    EXPECT_EQ(o.at("width"), "0");
+    EXPECT_EQ(buildChosenStreamOptions(m, PhoneInfo{}).at("bitrate"), "20000000");
+    m.adaptBitrate = 30000000;  // above the user's: the user's stays
+    EXPECT_EQ(buildStreamOptions(m, PhoneInfo{}).at("bitrate"), "20000000");
+
+    m.noApp = true;
+    m.preset = "custom";
+    m.mbps = 12;
+    o = buildStreamOptions(m, PhoneInfo{});
+    EXPECT_EQ(o.at("bitrate"), "12000000");
+    EXPECT_EQ(o.at("width"), "720");
+    EXPECT_EQ(o.at("height"), "1600");
+    EXPECT_EQ(o.at("fps"), "30");
+    EXPECT_EQ(o.count("preset"), 0u);
+
+    m.adapt = false;  // off: exactly the user's choices
+    EXPECT_EQ(buildStreamOptions(m, PhoneInfo{}), buildChosenStreamOptions(m, PhoneInfo{}));
+    EXPECT_EQ(buildStreamOptions(m, PhoneInfo{}).at("width"), "0");
+}
+
 TEST(CodecInUseTest, WantedCodecOnlyWhenBothSidesCan) {
     struct Case {
         std::string wanted;

@@ -140,6 +140,23 @@ TEST(Pages, QualityPrintsWhatWasMeasured) {
     EXPECT_EQ(h.textOp(L"expect stutter"), nullptr);
 }
 
+TEST(Pages, QualityShowsWhatTheStreamAdapterDoesAndItsSwitch) {
+    PanelModel m = connectedModel();
+    m.adaptText = "Sending 720\u00d71600 at 30 fps, 9.0 Mbps: the Wi-Fi carries 11 Mbps now.";
+    Harness h(m);
+    h.showPage(Page::Quality);
+    EXPECT_TRUE(h.hasText(L"Fit the stream to this PC and the link"));
+    EXPECT_TRUE(h.hasText(
+        L"Sending 720\u00d71600 at 30 fps, 9.0 Mbps: the Wi-Fi carries 11 Mbps now."));
+    h.click(kAdapt);
+    EXPECT_EQ(h.rec().calls, (Calls{"adapt:0"}));
+    h.model().adapt = false;
+    h.paint();
+    EXPECT_EQ(h.textOp(L"the Wi-Fi carries"), nullptr);
+    h.click(kAdapt);
+    EXPECT_EQ(h.rec().calls.back(), "adapt:1");
+}
+
 TEST(Pages, TouchModeDisablesAccelerationAndSpeed) {
     Harness h;
     h.showPage(Page::Input);

@@ -22,6 +22,7 @@ PanelCallbacks recordingCallbacks(Recorded& rec) {
     cb.encoder = [&c](const std::string& v) { c.push_back("encoder:" + v); };
     cb.vbr = [&c](bool v) { c.push_back("vbr:" + b(v)); };
     cb.voice = [&c](bool v) { c.push_back("voice:" + b(v)); };
+    cb.adapt = [&c](bool v) { c.push_back("adapt:" + b(v)); };
     cb.restartNow = [&c] { c.push_back("restartNow"); };
     cb.later = [&c] { c.push_back("later"); };
     cb.checkNow = [&c] { c.push_back("checkNow"); };

@@ -192,6 +192,7 @@ TEST_F(VideoPipelineTest, BacklogIsThrownAwayForTheNextKeyFrameAndAQueuedConfigS
     const VideoSnapshot s = pipeline->snapshot();
     EXPECT_EQ(s.received, 12);
     EXPECT_EQ(s.dropped, 10);
+    EXPECT_EQ(s.backlogResets, 1);  // the stream adapter counts these
 }
 
 TEST_F(VideoPipelineTest, KeyFrameJoinsTheBacklogAndOnlyTheNewestPictureIsShown) {
@@ -234,6 +235,12 @@ TEST_F(VideoPipelineTest, ADecoderSlowerThanTheStreamStillShowsAPicturePerFrameI
     // Each picture took longer than a frame: the screen moves on with the backlog instead of
     // standing still until it is gone.
     EXPECT_GE(presenter.presents - presentsBefore, 6);
+    // The running totals tell the stream adapter how long a picture takes to decode.
+    const VideoSnapshot s = pipeline->snapshot();
+    EXPECT_GE(s.decodedPictures, 7);
+    EXPECT_EQ(s.decodeMicros, s.decodedPictures * 40000);
+    EXPECT_GE(s.presentedPictures, 6);
+    EXPECT_EQ(s.backlogResets, 0);
 }
 
 TEST_F(VideoPipelineTest, KeyFramesBehindAStalledDecoderKeepOnlyTheNewestAndWhatFollows) {

@@ -1,0 +1,277 @@
+// Fitting the stream to this PC and the link. Once a second while the stream is live the tick
+// gathers the signals (the video packets as they arrived, the video pipeline's totals), runs the
+// two control loops and sends what they decide through the setters' own path; while it is not
+// live it readies the level this phone and link settled at last time, so the next stream starts
+// there. Off, it sends nothing and the stream is exactly what the user chose.
+#include <algorithm>
+#include <cstdlib>
+
+#include "adapt/adapt_text.h"
+#include "app/app.h"
+#include "core/log.h"
+#include "core/stream_options.h"
+#include "platform/clock.h"
+
+namespace tov {
+namespace {
+
+int64_t optionNumber(const StreamOptionMap& options, const char* key) {
+    const auto it = options.find(key);
+    return it == options.end() ? 0 : std::strtoll(it->second.c_str(), nullptr, 10);
+}
+
+// The rungs below what the user chose: the phone's cheaper presets in Phone app mode, smaller
+// sizes and rates in No app mode. A No app size of 0 is the phone's own screen, long side first
+// as the size option has it.
+std::vector<AdaptRung> ladderFor(const PanelModel& m, const StreamOptionMap& chosen,
+                                 const PhoneInfo& info) {
+    if (!m.noApp) return presetLadder(m.presets, m.preset);
+    int width = static_cast<int>(optionNumber(chosen, "width"));
+    int height = static_cast<int>(optionNumber(chosen, "height"));
+    if (width <= 0 || height <= 0) {
+        width = std::max(info.width, info.height);
+        height = std::min(info.width, info.height);
+    }
+    return sizeLadder(width, height, static_cast<int>(optionNumber(chosen, "fps")));
+}
+
+// The model's adapter fields for `level` (nothing where it is the user's own).
+void putLevel(PanelModel& m, const AdaptLevel& level, int64_t ceiling,
+              const std::vector<AdaptRung>& ladder) {
+    m.adaptBitrate = level.bitrate > 0 && level.bitrate < ceiling
+                         ? static_cast<int32_t>(level.bitrate)
+                         : 0;
+    const bool below = level.rung > 0 && static_cast<size_t>(level.rung) < ladder.size();
+    const AdaptRung rung = below ? ladder[static_cast<size_t>(level.rung)] : AdaptRung{};
+    m.adaptPreset = rung.preset;
+    const bool size = below && rung.preset.empty();
+    m.adaptWidth = size ? rung.width : 0;
+    m.adaptHeight = size ? rung.height : 0;
+    m.adaptFps = size ? rung.fps : 0;
+}
+
+// The rung the model's adapter fields name on this ladder.
+int rungInModel(const PanelModel& m, const std::vector<AdaptRung>& ladder) {
+    if (!m.adaptPreset.empty()) return rungNamed(ladder, m.adaptPreset);
+    if (m.adaptWidth > 0) {
+        return rungNamed(ladder, AdaptRung{m.adaptWidth, m.adaptHeight, m.adaptFps, {}, 0}.name());
+    }
+    return 0;
+}
+
+std::string levelText(const AdaptLevel& level, const std::vector<AdaptRung>& ladder) {
+    const std::string rung = ladder[static_cast<size_t>(level.rung)].name();
+    const std::string rate = mbpsFigure(static_cast<double>(level.bitrate) / 1e6) + " Mbps";
+    return rung.empty() ? rate : rate + ", " + rung;
+}
+
+}  // namespace
+
+void App::setAdapt(bool on) {
+    AdaptRun& a = *adapt_;
+    std::lock_guard<std::mutex> hold(a.lock);
+    std::vector<std::string> keys;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        if (model_.adapt == on) return;
+        model_.adapt = on;
+        if (!on) {
+            if (model_.adaptBitrate > 0) keys.push_back("bitrate");
+            if (!model_.adaptPreset.empty() || model_.adaptWidth > 0) keys.push_back("preset");
+            putLevel(model_, {}, 0, {});
+            model_.adaptText.clear();
+        }
+    }
+    a.running = false;
+    a.phoneKnown = false;  // on again: the remembered level is looked up afresh
+    if (!keys.empty()) {
+        logLine("adapt: off, back to the user's choice");
+        sendStreamChange(keys);
+    }
+    save();
+    refresh();
+}
+
+void App::adaptOnConfig(int width, int height, int fps) {
+    adapt_->streamFps = fps;
+    {
+        // The size the phone sends now, which the adapter may have lowered.
+        std::lock_guard<std::mutex> lock(modelLock_);
+        model_.width = width;
+        model_.height = height;
+    }
+    refresh();
+}
+
+void App::adaptOnPacket(size_t size, int64_t time) {
+    int64_t captured = 0;
+    const bool known = session_.toPcTime(time, &captured);
+    adapt_->sampler.onPacket(nowMicros(), known, captured, size);
+}
+
+void App::adaptTick() {
+    AdaptRun& a = *adapt_;
+    std::lock_guard<std::mutex> hold(a.lock);
+    const int64_t nowUs = nowMicros();
+    const PhoneChoice choice = phoneMonitor_.choice();
+    bool on, live;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        on = model_.adapt;
+        live = model_.linkState == LinkState::Live;
+    }
+    if (!on) {
+        a.running = false;
+        return;
+    }
+    if (!live) {
+        a.running = false;
+        adaptNotLive(choice.key, choice.wifi);
+        return;
+    }
+    if (!a.running) {
+        if (!a.phoneKnown || a.phoneKey != choice.key || a.wifi != choice.wifi) {
+            a.phoneKnown = true;
+            a.phoneKey = choice.key;
+            a.wifi = choice.wifi;
+            a.saved = readRememberedLevel(settingsFilePath(), choice.key, choice.wifi);
+        }
+        adaptStartLive(nowUs);
+        return;
+    }
+
+    const int64_t nowMs = nowUs / 1000;
+    StreamOptionMap chosen;
+    std::vector<AdaptRung> ladder;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        chosen = buildChosenStreamOptions(model_, lastPhoneInfo_);
+        ladder = ladderFor(model_, chosen, lastPhoneInfo_);
+    }
+    const int64_t ceiling = optionNumber(chosen, "bitrate");
+    if (ladder != a.ladder) {
+        // The user chose another size: it is the new top, and the setter sent it already.
+        a.ladder = ladder;
+        a.controller.start(nowMs, ceiling, rungCosts(ladder), {a.controller.level().bitrate, 0});
+    } else if (ceiling != a.controller.ceiling()) {
+        a.controller.setCeiling(ceiling, {});
+    }
+
+    const VideoStats stats = video_->stats();
+    const VideoTotals totals{stats.decodedPictures, stats.decodeMicros, stats.presentedPictures,
+                             stats.presentMicros,   stats.dropped,      stats.backlogResets};
+    int fps = a.streamFps.load();
+    if (fps <= 0) fps = static_cast<int>(optionNumber(chosen, "fps"));
+    const AdaptSignals signals = a.sampler.sample(nowUs, totals, fps > 0 ? fps : 60);
+    const AdaptDecision d = a.controller.step(nowMs, signals);
+    const AdaptLevel level = a.controller.level();
+
+    AdaptReport report;
+    report.sent = a.ladder[static_cast<size_t>(level.rung)];
+    report.bitrate = level.bitrate;
+    report.ceiling = ceiling;
+    report.atTop = level.rung == 0 && level.bitrate >= ceiling;
+    if (level.rung > 0) {
+        report.above = a.ladder[static_cast<size_t>(level.rung - 1)];
+        report.pcPictures = a.controller.pcPicturesPerSecond();
+    }
+    report.linkMbps = a.controller.linkMbps();
+    report.wifi = a.wifi;
+    const std::string text = adaptLine(report);
+    bool textChanged;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        putLevel(model_, level, ceiling, a.ladder);
+        textChanged = model_.adaptText != text;
+        model_.adaptText = text;
+    }
+    if (d.changed()) {
+        logLine("adapt: %s", d.why.c_str());
+        std::vector<std::string> keys;
+        if (d.bitrateChanged) keys.push_back("bitrate");
+        if (d.rungChanged) keys.push_back("preset");
+        sendStreamChange(keys);
+    }
+    // Where it settled is where this phone and link start next time.
+    if (a.controller.unchangedFor(nowMs) >= a.options.settledMs && !a.phoneKey.empty()) {
+        const RememberedLevel settled{level.bitrate, report.sent.name()};
+        if (settled != a.saved) {
+            writeRememberedLevel(settingsFilePath(), a.phoneKey, a.wifi, settled);
+            a.saved = settled;
+            logLine("adapt: settled at %s over %s", levelText(level, a.ladder).c_str(),
+                    a.wifi ? "Wi-Fi" : "USB");
+        }
+    }
+    if (d.changed() || textChanged) refresh();
+}
+
+void App::adaptPhoneProbed() {
+    const PhoneChoice choice = phoneMonitor_.choice();
+    std::lock_guard<std::mutex> hold(adapt_->lock);
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        if (!model_.adapt || model_.linkState == LinkState::Live) return;
+    }
+    adaptNotLive(choice.key, choice.wifi);
+}
+
+void App::adaptNotLive(const std::string& phoneKey, bool wifi) {
+    AdaptRun& a = *adapt_;
+    bool textCleared = false;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        textCleared = !model_.adaptText.empty();
+        model_.adaptText.clear();
+    }
+    if (textCleared) refresh();
+    if (a.phoneKnown && phoneKey == a.phoneKey && wifi == a.wifi) return;
+    a.phoneKnown = true;
+    a.phoneKey = phoneKey;
+    a.wifi = wifi;
+    a.saved = readRememberedLevel(settingsFilePath(), phoneKey, wifi);
+    // The next stream of this phone over this link starts where it settled last time.
+    bool changed;
+    AdaptLevel level;
+    std::vector<AdaptRung> ladder;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        const StreamOptionMap chosen = buildChosenStreamOptions(model_, lastPhoneInfo_);
+        ladder = ladderFor(model_, chosen, lastPhoneInfo_);
+        const int64_t ceiling = optionNumber(chosen, "bitrate");
+        level.bitrate = a.saved.bitrate > 0 ? std::min(a.saved.bitrate, ceiling) : ceiling;
+        level.rung = rungNamed(ladder, a.saved.rung);
+        const PanelModel before = model_;
+        putLevel(model_, level, ceiling, ladder);
+        changed = before.adaptBitrate != model_.adaptBitrate ||
+                  before.adaptPreset != model_.adaptPreset ||
+                  before.adaptWidth != model_.adaptWidth || before.adaptFps != model_.adaptFps;
+    }
+    if (!changed) return;
+    pushStreamOptions();
+    logLine("adapt: the next stream over %s starts at %s, where it settled last time",
+            wifi ? "Wi-Fi" : "USB", levelText(level, ladder).c_str());
+}
+
+void App::adaptStartLive(int64_t nowUs) {
+    AdaptRun& a = *adapt_;
+    int64_t ceiling;
+    AdaptLevel from;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        const StreamOptionMap chosen = buildChosenStreamOptions(model_, lastPhoneInfo_);
+        a.ladder = ladderFor(model_, chosen, lastPhoneInfo_);
+        ceiling = optionNumber(chosen, "bitrate");
+        from.bitrate = model_.adaptBitrate > 0 ? model_.adaptBitrate : ceiling;
+        from.rung = rungInModel(model_, a.ladder);
+    }
+    a.controller.start(nowUs / 1000, ceiling, rungCosts(a.ladder), from);
+    a.sampler.restart(nowUs);
+    a.running = true;
+    a.startUs = nowUs;
+    logLine("adapt: following the stream from %s (the user's %s Mbps, %zu size%s)",
+            levelText(a.controller.level(), a.ladder).c_str(),
+            mbpsFigure(static_cast<double>(ceiling) / 1e6).c_str(), a.ladder.size(),
+            a.ladder.size() == 1 ? "" : "s");
+}
+
+}  // namespace tov

@@ -1,0 +1,49 @@
+// The App's part of fitting the stream to this PC and the link: how often it looks, the control
+// loops' settings (tests shorten the holds), and what the tick keeps between seconds.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "adapt/adapt_controller.h"
+#include "adapt/periodic_ticker.h"
+#include "adapt/remembered_levels.h"
+#include "adapt/signal_sampler.h"
+#include "adapt/size_ladder.h"
+
+namespace tov {
+
+struct AdaptOptions {
+    AdaptConfig config;
+    uint32_t tickMs = 1000;
+    // A level unchanged this long is where the stream settled: it is kept for this phone and
+    // link. Half a minute outlasts a probe's round trip (up, maybe back down) several times.
+    int64_t settledMs = 30000;
+};
+
+// The stream adapter's state. The tick thread owns it; `lock` is held through each tick and by
+// the user's switch, so that a switch never meets half a tick.
+struct AdaptRun {
+    explicit AdaptRun(const AdaptOptions& options) : options(options), controller(options.config) {}
+
+    AdaptOptions options;
+    std::mutex lock;
+    AdaptController controller;
+    SignalSampler sampler;
+    PeriodicTicker ticker;
+    std::vector<AdaptRung> ladder;
+    bool running = false;  // the loops follow a live stream
+    int64_t startUs = 0;
+    // Whose level it is, and what settings.ini holds for them.
+    std::string phoneKey;
+    bool wifi = false;
+    bool phoneKnown = false;
+    RememberedLevel saved;
+    // The stream's own size and rate, from its configs (stream thread).
+    std::atomic<int> streamFps{0};
+};
+
+}  // namespace tov
