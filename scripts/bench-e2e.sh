@@ -349,7 +349,7 @@ adapt_case() {  # NAME ADAPT SHAPED SECONDS
             sleep 0.1
         done
     done
-    for _ in $(seq 1 600); do
+    for _ in $(seq 1 1200); do  # up to a minute on a loaded machine
         tov_find_log && grep -q 'video: first picture shown' "$log" && break
         sleep 0.05
     done
