@@ -326,6 +326,8 @@ adapt_case() {  # NAME ADAPT SHAPED SECONDS
     # an earlier case.
     ini_set "$data/settings.ini" stream adapt "$adapt"
     ini_set "$data/settings.ini" stream bitrate 40000000
+    # The phone's best preset by its own name, as a user picks it from the phone's list.
+    ini_set "$data/settings.ini" stream preset 1080p60
     ini_set "$data/settings.ini" adapt - -
     log=""
     tov_start_phonesim "$scenario"
