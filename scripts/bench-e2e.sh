@@ -276,10 +276,20 @@ ini_set() {  # FILE SECTION KEY VALUE
 }
 
 # Once a second until killed: "EPOCH_MS KEYFRAMES BITRATE PRESET OPTIONS_PACKETS QUEUED_BYTES
-# WAIT_MS CPU_MS", and the threads' CPU in $out/ts-EPOCH_MS.
+# WAIT_MS CPU_MS", and the threads' CPU in $out/ts-EPOCH_MS. The program starts frames.csv
+# afresh at each new stream size: the rows are gathered into $out/frames-all.csv as they come.
 adapt_sampler() {
-    local t keys level link
+    local t keys level link n seen=0 first begun=""
+    : > "$out/frames-all.csv"
     while :; do
+        n=$(wc -l < "$data/frames.csv" 2>/dev/null || echo 0)
+        first=$(sed -n 2p "$data/frames.csv" 2>/dev/null)
+        # Started afresh (another first row): its heading was taken already.
+        [ -n "$begun" ] && [ "$first" != "$begun" ] && seen=1
+        begun=$first
+        tail -n +$(( seen + 1 )) "$data/frames.csv" 2>/dev/null | head -n $(( n - seen )) |
+            tr -d '\r' >> "$out/frames-all.csv"
+        seen=$n
         t=$(now_ms)
         keys=$(ctl streamevents bench | grep -c keyframe)
         # The level the phone was last told: every options packet applied in turn.
@@ -306,7 +316,7 @@ by_second() {
 adapt_summary=()
 adapt_threads=()
 adapt_case() {  # NAME ADAPT SHAPED SECONDS
-    local name="$1" adapt="$2" shaped="$3" secs="$4" scenario t_first t_free="" sampler csv f
+    local name="$1" adapt="$2" shaped="$3" secs="$4" scenario t_first t_free="" sampler csv n
     echo "== $name (adapt=$adapt)"
     scenario="$out/scenario-$name.txt"
     echo "phone bench usb=BENCH0001 serialno=BENCH0001 manufacturer=Google model=Pixel" \
@@ -374,7 +384,11 @@ adapt_case() {  # NAME ADAPT SHAPED SECONDS
     tov_end_programs
     sleep 1
     csv="$out/frames-$name.csv"
-    cp "$data/frames.csv" "$csv" 2>/dev/null
+    # What the sampler gathered, and the rows the program wrote after its last look.
+    n=$(wc -l < "$data/frames.csv" 2>/dev/null || echo 0)
+    cp "$out/frames-all.csv" "$csv"
+    [ -s "$csv" ] || head -1 "$data/frames.csv" 2>/dev/null | tr -d '\r' > "$csv"
+    tail -n +2 "$data/frames.csv" 2>/dev/null | tr -d '\r' | grep -vxFf "$csv" >> "$csv"
     cp "$log" "$out/tovenmar-$name.log" 2>/dev/null
     adapt_table "$name" "$adapt" "$t_first" "$t_free" "$csv" > "$out/adapt-$name.md"
     cat "$out/adapt-$name.md"
