@@ -295,10 +295,20 @@ ini_set() {  # FILE SECTION KEY VALUE
 }
 
 # Once a second until killed: "EPOCH_MS KEYFRAMES BITRATE PRESET OPTIONS_PACKETS QUEUED_BYTES
-# WAIT_MS CPU_MS", and the threads' CPU in $out/ts-EPOCH_MS.
+# WAIT_MS CPU_MS", and the threads' CPU in $out/ts-EPOCH_MS. The program starts frames.csv
+# afresh at each new stream size: the rows are gathered into $out/frames-all.csv as they come.
 adapt_sampler() {
-    local t keys level link
+    local t keys level link n seen=0 first begun=""
+    : > "$out/frames-all.csv"
     while :; do
+        n=$(wc -l < "$data/frames.csv" 2>/dev/null || echo 0)
+        first=$(sed -n 2p "$data/frames.csv" 2>/dev/null)
+        # Started afresh (another first row): its heading was taken already.
+        [ -n "$begun" ] && [ "$first" != "$begun" ] && seen=1
+        begun=$first
+        tail -n +$(( seen + 1 )) "$data/frames.csv" 2>/dev/null | head -n $(( n - seen )) |
+            tr -d '\r' >> "$out/frames-all.csv"
+        seen=$n
         t=$(now_ms)
         keys=$(ctl streamevents bench | grep -c keyframe)
         # The level the phone was last told: every options packet applied in turn.
@@ -325,19 +335,28 @@ by_second() {
 adapt_summary=()
 adapt_threads=()
 adapt_case() {  # NAME ADAPT SHAPED SECONDS
-    local name="$1" adapt="$2" shaped="$3" secs="$4" scenario t_first t_free="" sampler csv f
+    local name="$1" adapt="$2" shaped="$3" secs="$4" scenario t_first t_free="" sampler csv n
     echo "== $name (adapt=$adapt)"
     scenario="$out/scenario-$name.txt"
     echo "phone bench usb=BENCH0001 serialno=BENCH0001 manufacturer=Google model=Pixel" \
         "screen=1080x2400 refresh=60 ladder=$ladder apk=$standin" > "$scenario"
     # A Wi-Fi that carries 8 Mbit/s, 10 ms one way.
     [ "$shaped" = 1 ] && echo "link bench rate=8 delay=10" >> "$scenario"
+    # The program forwards fixed local ports: another simulator holding them (a test run on the
+    # same machine) would leave this case without a stream.
+    for _ in $(seq 1 300); do
+        ss -ltn 2>/dev/null | grep -qE '127\.0\.0\.1:2718[3-5] ' || break
+        [ "$_" = 1 ] && echo "   ports 27183-27185 are held by another program; waiting up to 5 min"
+        sleep 1
+    done
     rm -f "$data/tovenmar.log" "$data/frames.csv"
     mkdir -p "$data"
     # The user's choice (40 Mbit/s, the best preset), the switch, and no level remembered from
     # an earlier case.
     ini_set "$data/settings.ini" stream adapt "$adapt"
     ini_set "$data/settings.ini" stream bitrate 40000000
+    # The phone's best preset by its own name, as a user picks it from the phone's list.
+    ini_set "$data/settings.ini" stream preset 1080p60
     ini_set "$data/settings.ini" adapt - -
     log=""
     tov_start_phonesim "$scenario"
@@ -351,13 +370,17 @@ adapt_case() {  # NAME ADAPT SHAPED SECONDS
     # Pressed again when the log shows that the press was not taken (a loaded machine).
     local attempt
     for attempt in 1 2 3; do
-        tov_press_start || echo "   no Start stream button"
+        # The panel in front, the pointer off the button (a hovered button has another colour).
+        xdotool mousemove 0 0 2>/dev/null
+        xdotool windowactivate "$panel" 2>/dev/null || xdotool windowmap "$panel"
+        sleep 1
+        tov_press_start || echo "   no Start stream button (panel $panel)"
         for _ in $(seq 1 100); do
             grep -q 'session: streaming wanted' "$log" 2>/dev/null && break 2
             sleep 0.1
         done
     done
-    for _ in $(seq 1 600); do
+    for _ in $(seq 1 1200); do  # up to a minute on a loaded machine
         tov_find_log && grep -q 'video: first picture shown' "$log" && break
         sleep 0.05
     done
@@ -380,7 +403,11 @@ adapt_case() {  # NAME ADAPT SHAPED SECONDS
     tov_end_programs
     sleep 1
     csv="$out/frames-$name.csv"
-    cp "$data/frames.csv" "$csv" 2>/dev/null
+    # What the sampler gathered, and the rows the program wrote after its last look.
+    n=$(wc -l < "$data/frames.csv" 2>/dev/null || echo 0)
+    cp "$out/frames-all.csv" "$csv"
+    [ -s "$csv" ] || head -1 "$data/frames.csv" 2>/dev/null | tr -d '\r' > "$csv"
+    tail -n +2 "$data/frames.csv" 2>/dev/null | tr -d '\r' | grep -vxFf "$csv" >> "$csv"
     cp "$log" "$out/tovenmar-$name.log" 2>/dev/null
     adapt_table "$name" "$adapt" "$t_first" "$t_free" "$csv" > "$out/adapt-$name.md"
     cat "$out/adapt-$name.md"

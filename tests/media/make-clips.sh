@@ -18,7 +18,7 @@
 #   phone_h264_1920x1080_60.h264  landscape, the same
 # With `ladder DIR` it makes into DIR the ladder of clips the phone simulator's sender picks from
 # as the stream options ask (its phone option ladder=DIR): H.264 at 1080x2400, 720x1600 and
-# 540x1200, at 60 and 30 fps, at two or three bitrates each, 2 s each, named
+# 540x1200, at 60 and 30 fps, at two to four bitrates each, 2 s each, named
 # WIDTHxHEIGHT_FPS_KBPSk.h264. Clips of one size and frame rate share their parameter sets and
 # the places of their key pictures (headers that do not depend on the content, one level, a key
 # picture every second), so that a sender switches between them at a key picture without a new
@@ -40,9 +40,12 @@ if [ "${1:-}" = ladder ] || [ "${1:-}" = small-ladder ]; then
     if [ "$1" = small-ladder ]; then
         set -- "320 640 30 600" "320 640 30 300" "320 640 15 300" "160 320 30 200"
     else
-        set -- "1080 2400 60 24000" "1080 2400 60 12000" "1080 2400 60 6000" \
-               "1080 2400 30 12000" "1080 2400 30 6000" \
-               "720 1600 60 10000" "720 1600 60 5000" "720 1600 30 5000" "720 1600 30 2500" \
+        # Down to 3 Mbit/s at the phone's own size, as a phone's encoder goes, so that a cut of
+        # the bitrate alone can bring the stream under a slow link.
+        set -- "1080 2400 60 24000" "1080 2400 60 12000" "1080 2400 60 6000" "1080 2400 60 3000" \
+               "1080 2400 30 12000" "1080 2400 30 6000" "1080 2400 30 3000" \
+               "720 1600 60 10000" "720 1600 60 5000" "720 1600 60 2500" \
+               "720 1600 30 5000" "720 1600 30 2500" \
                "540 1200 60 6000" "540 1200 60 3000" "540 1200 30 3000" "540 1200 30 1500"
     fi
     for rung in "$@"; do
