@@ -14,6 +14,7 @@
 
 #include "platform/files.h"
 #include "video/bench/bench_stats.h"
+#include "video/bench/process_cpu_win.h"
 #include "video/mf_decoder_win.h"
 #include "video/tests/annexb_units.h"
 
@@ -22,14 +23,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double processCpuMs() {
-    FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0.0;
-    auto ticks = [](const FILETIME& t) {
-        return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-    };
-    return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;
-}
+using bench::processCpuMs;
 
 struct Result {
     double openMs = 0;

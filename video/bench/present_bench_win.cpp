@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "video/bench/bench_stats.h"
+#include "video/bench/process_cpu_win.h"
 #include "video/shader_converter_win.h"
 #include "video/video_device_win.h"
 #include "video/video_renderer_win.h"
@@ -26,14 +27,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double processCpuMs() {
-    FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0.0;
-    auto ticks = [](const FILETIME& t) {
-        return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-    };
-    return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;
-}
+using bench::processCpuMs;
 
 LRESULT CALLBACK plainWindowProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     return DefWindowProcW(h, m, w, l);
