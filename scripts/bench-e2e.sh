@@ -304,7 +304,7 @@ adapt_sampler() {
         n=$(wc -l < "$data/frames.csv" 2>/dev/null || echo 0)
         first=$(sed -n 2p "$data/frames.csv" 2>/dev/null)
         # Started afresh (another first row): its heading was taken already.
-        [ -n "$begun" ] && [ "$first" != "$begun" ] && seen=1
+        { [ -n "$begun" ] && [ "$first" != "$begun" ]; } || [ "$n" -lt "$seen" ] && seen=1
         begun=$first
         tail -n +$(( seen + 1 )) "$data/frames.csv" 2>/dev/null | head -n $(( n - seen )) |
             tr -d '\r' >> "$out/frames-all.csv"
