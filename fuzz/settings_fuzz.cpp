@@ -15,12 +15,12 @@
 
 namespace {
 
-bool sevenBit(const std::string& text, size_t maxSize) {
-    if (text.size() > maxSize) return false;
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) >= 128) return false;
-    }
-    return true;
+// A settings text: one line of UTF-8 that survives the trip to UTF-16 and back, at most
+// `maxUnits` UTF-16 units long.
+bool settingsText(const std::string& text, size_t maxUnits) {
+    if (text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) return false;
+    const std::u16string units = tov::utf8ToUtf16(text);
+    return units.size() <= maxUnits && tov::utf16ToUtf8(units) == text;
 }
 
 bool wholeNumber(const std::string& text) {
@@ -53,9 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     REQUIRE(m.fit >= 0 && m.fit <= 2);
     REQUIRE(m.aspect >= 0 && m.aspect <= 5);
     REQUIRE(m.aspect != 5 || tov::parseTypedRatio(m.ratio) > 0);
-    REQUIRE(sevenBit(m.preset, 31) && sevenBit(m.codecChoice, 31) && sevenBit(m.keyframe, 31));
-    REQUIRE(sevenBit(m.encoder, 127) && sevenBit(m.pinned, 127) && sevenBit(m.pinnedName, 127));
-    REQUIRE(sevenBit(extras.lastPhone, 127) && sevenBit(extras.seenVersion, 31));
+    REQUIRE(settingsText(m.preset, 31) && settingsText(m.codecChoice, 31) &&
+            settingsText(m.keyframe, 31));
+    REQUIRE(settingsText(m.encoder, 127) && settingsText(m.pinned, 127) &&
+            settingsText(m.pinnedName, 127));
+    REQUIRE(settingsText(extras.lastPhone, 127) && settingsText(extras.seenVersion, 31));
 
     const double ratio = tov::parseTypedRatio(bytes);
     REQUIRE(ratio == 0 || (ratio >= 1 && ratio <= 10));
