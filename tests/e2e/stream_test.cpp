@@ -50,11 +50,18 @@ class StreamE2E : public ::testing::Test {
         std::string error;
         ASSERT_TRUE(sim_.start(scenario, &error)) << error;
         if (prepare) prepare();
-        program_ = wine_.start(windowsProgram("Tovenmar.exe"));
+        // Wine's own output is kept per test: a start that fails before the log says why is
+        // explained only there.
+        const std::string output =
+            std::string("wine-") + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+            ".txt";
+        program_ = wine_.start(windowsProgram("Tovenmar.exe"), {}, output);
         ASSERT_TRUE(program_) << "could not start Wine";
-        ASSERT_TRUE(
-            waitUntil([&] { return !(panel_ = findWindow("Tovenmar")).empty(); }, seconds(180)))
-            << "the panel window did not appear";
+        if (!waitUntil([&] { return !(panel_ = findWindow("Tovenmar")).empty(); }, seconds(180))) {
+            std::string wineSaid;
+            readFile(widen(artefactPath(output)), wineSaid);
+            FAIL() << "the panel window did not appear; Wine said:\n" << wineSaid << log();
+        }
         ASSERT_TRUE(waitForLog("link: ready", seconds(90))) << log();
     }
 
