@@ -205,6 +205,8 @@ class App {
     // The stream adapter (app_adapt.cpp): once a second on its own thread while it runs.
     void adaptTick();
     void adaptNotLive(const std::string& phoneKey, bool wifi);
+    // Looks up the remembered level when the phone or its link is not the one known; true then.
+    bool adaptKnowPhone(const std::string& phoneKey, bool wifi);
     // A phone was probed, before its stream connects: its level is readied now.
     void adaptPhoneProbed();
     void adaptStartLive(int64_t nowUs);

@@ -5,6 +5,7 @@
 // there. Off, it sends nothing and the stream is exactly what the user chose.
 #include <algorithm>
 #include <cstdlib>
+#include <tuple>
 
 #include "adapt/adapt_text.h"
 #include "app/app.h"
@@ -33,6 +34,18 @@ std::vector<AdaptRung> ladderFor(const PanelModel& m, const StreamOptionMap& cho
         height = std::min(info.width, info.height);
     }
     return sizeLadder(width, height, static_cast<int>(optionNumber(chosen, "fps")));
+}
+
+// What the user chose: the bitrate ceiling and the ladder below it. Called under the model lock.
+struct UserTop {
+    int64_t ceiling = 0;
+    int fps = 0;
+    std::vector<AdaptRung> ladder;
+};
+UserTop userTop(PanelModel& m, const PhoneInfo& info) {
+    const StreamOptionMap chosen = buildChosenStreamOptions(m, info);
+    return {optionNumber(chosen, "bitrate"), static_cast<int>(optionNumber(chosen, "fps")),
+            ladderFor(m, chosen, info)};
 }
 
 // The model's adapter fields for `level` (nothing where it is the user's own).
@@ -129,25 +142,19 @@ void App::adaptTick() {
         return;
     }
     if (!a.running) {
-        if (!a.phoneKnown || a.phoneKey != choice.key || a.wifi != choice.wifi) {
-            a.phoneKnown = true;
-            a.phoneKey = choice.key;
-            a.wifi = choice.wifi;
-            a.saved = readRememberedLevel(settingsFilePath(), choice.key, choice.wifi);
-        }
+        adaptKnowPhone(choice.key, choice.wifi);
         adaptStartLive(nowUs);
         return;
     }
 
     const int64_t nowMs = nowUs / 1000;
-    StreamOptionMap chosen;
-    std::vector<AdaptRung> ladder;
+    UserTop top;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
-        chosen = buildChosenStreamOptions(model_, lastPhoneInfo_);
-        ladder = ladderFor(model_, chosen, lastPhoneInfo_);
+        top = userTop(model_, lastPhoneInfo_);
     }
-    const int64_t ceiling = optionNumber(chosen, "bitrate");
+    const int64_t ceiling = top.ceiling;
+    std::vector<AdaptRung>& ladder = top.ladder;
     if (ladder != a.ladder) {
         // The user chose another size: it is the new top, and the setter sent it already.
         a.ladder = ladder;
@@ -160,7 +167,7 @@ void App::adaptTick() {
     const VideoTotals totals{stats.decodedPictures, stats.decodeMicros, stats.presentedPictures,
                              stats.presentMicros,   stats.dropped,      stats.backlogResets};
     int fps = a.streamFps.load();
-    if (fps <= 0) fps = static_cast<int>(optionNumber(chosen, "fps"));
+    if (fps <= 0) fps = top.fps;
     const AdaptSignals signals = a.sampler.sample(nowUs, totals, fps > 0 ? fps : 60);
     const AdaptDecision d = a.controller.step(nowMs, signals);
     const AdaptLevel level = a.controller.level();
@@ -223,32 +230,39 @@ void App::adaptNotLive(const std::string& phoneKey, bool wifi) {
         model_.adaptText.clear();
     }
     if (textCleared) refresh();
-    if (a.phoneKnown && phoneKey == a.phoneKey && wifi == a.wifi) return;
-    a.phoneKnown = true;
-    a.phoneKey = phoneKey;
-    a.wifi = wifi;
-    a.saved = readRememberedLevel(settingsFilePath(), phoneKey, wifi);
+    if (!adaptKnowPhone(phoneKey, wifi)) return;
     // The next stream of this phone over this link starts where it settled last time.
     bool changed;
     AdaptLevel level;
     std::vector<AdaptRung> ladder;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
-        const StreamOptionMap chosen = buildChosenStreamOptions(model_, lastPhoneInfo_);
-        ladder = ladderFor(model_, chosen, lastPhoneInfo_);
-        const int64_t ceiling = optionNumber(chosen, "bitrate");
-        level.bitrate = a.saved.bitrate > 0 ? std::min(a.saved.bitrate, ceiling) : ceiling;
+        UserTop top = userTop(model_, lastPhoneInfo_);
+        ladder = std::move(top.ladder);
+        level.bitrate = a.saved.bitrate > 0 ? std::min(a.saved.bitrate, top.ceiling) : top.ceiling;
         level.rung = rungNamed(ladder, a.saved.rung);
-        const PanelModel before = model_;
-        putLevel(model_, level, ceiling, ladder);
-        changed = before.adaptBitrate != model_.adaptBitrate ||
-                  before.adaptPreset != model_.adaptPreset ||
-                  before.adaptWidth != model_.adaptWidth || before.adaptFps != model_.adaptFps;
+        const auto fields = [](const PanelModel& m) {
+            return std::make_tuple(m.adaptBitrate, m.adaptPreset, m.adaptWidth, m.adaptHeight,
+                                   m.adaptFps);
+        };
+        const auto before = fields(model_);
+        putLevel(model_, level, top.ceiling, ladder);
+        changed = before != fields(model_);
     }
     if (!changed) return;
     pushStreamOptions();
     logLine("adapt: the next stream over %s starts at %s, where it settled last time",
             wifi ? "Wi-Fi" : "USB", levelText(level, ladder).c_str());
+}
+
+bool App::adaptKnowPhone(const std::string& phoneKey, bool wifi) {
+    AdaptRun& a = *adapt_;
+    if (a.phoneKnown && phoneKey == a.phoneKey && wifi == a.wifi) return false;
+    a.phoneKnown = true;
+    a.phoneKey = phoneKey;
+    a.wifi = wifi;
+    a.saved = readRememberedLevel(settingsFilePath(), phoneKey, wifi);
+    return true;
 }
 
 void App::adaptStartLive(int64_t nowUs) {
@@ -257,9 +271,9 @@ void App::adaptStartLive(int64_t nowUs) {
     AdaptLevel from;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
-        const StreamOptionMap chosen = buildChosenStreamOptions(model_, lastPhoneInfo_);
-        a.ladder = ladderFor(model_, chosen, lastPhoneInfo_);
-        ceiling = optionNumber(chosen, "bitrate");
+        UserTop top = userTop(model_, lastPhoneInfo_);
+        a.ladder = std::move(top.ladder);
+        ceiling = top.ceiling;
         from.bitrate = model_.adaptBitrate > 0 ? model_.adaptBitrate : ceiling;
         from.rung = rungInModel(model_, a.ladder);
     }
