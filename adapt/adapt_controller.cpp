@@ -190,6 +190,20 @@ void AdaptController::bitrateLoop(int64_t nowMs, const AdaptSignals& s, AdaptDec
     d.bitrateCause = AdaptDecision::Cause::Probe;
 }
 
+// The first rung down whose load, scaled from the load measured now by its pixels a second,
+// fits under the limit; the last rung when none does. A PC far behind gets there in one change
+// (each change costs the phone a restart and a key picture, and every second at a size it cannot
+// keep drops pictures); one a little behind moves one rung, as before. The scaling is hopeful
+// (the present's share shrinks less than the pixels do), so it never overshoots downward; a
+// rung that still proves too costly is left at the next change.
+int AdaptController::rungThatFits(double load) const {
+    const double now = costs_[static_cast<size_t>(level_.rung)];
+    for (int r = level_.rung + 1; r < rungCount(); ++r) {
+        if (load * costs_[static_cast<size_t>(r)] / std::max(1e-9, now) <= c_.loadLimit) return r;
+    }
+    return rungCount() - 1;
+}
+
 void AdaptController::sizeLoop(int64_t nowMs, const AdaptSignals& s, AdaptDecision& d) {
     if (lastRungMs_ >= 0 && nowMs - lastRungMs_ < c_.settleAfterSizeMs) return;
     if (isStill(s)) return;
@@ -211,9 +225,10 @@ void AdaptController::sizeLoop(int64_t nowMs, const AdaptSignals& s, AdaptDecisi
         pcPictures_ = perPicture > 0 ? 1000.0 / perPicture : 0.0;
         const AdaptDecision::Cause cause =
             slow ? AdaptDecision::Cause::Decoder : AdaptDecision::Cause::Drops;
-        d.why += sep + "size rung " + std::to_string(level_.rung) + " -> " +
-                 std::to_string(level_.rung + 1) + ": " + causeText(cause);
-        ++level_.rung;
+        const int to = slow ? rungThatFits(load) : level_.rung + 1;
+        d.why += sep + "size rung " + std::to_string(level_.rung) + " -> " + std::to_string(to) +
+                 ": " + causeText(cause);
+        level_.rung = to;
         d.rungChanged = true;
         d.rungCause = cause;
         lastRungMs_ = nowMs;

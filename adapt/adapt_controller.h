@@ -9,8 +9,9 @@
 // the rate where the last cut happened.
 //
 // Size and frame rate: when this PC cannot decode and present a picture within the frame
-// interval, or drops many, the stream steps down one rung of a ladder (cheaper pictures), and
-// steps back up after a quiet period, waiting longer each time the step up had to be taken back.
+// interval, or drops many, the stream steps down a ladder of cheaper pictures (as far as the
+// measured load says it must, at once), and steps back up one rung after a quiet period,
+// waiting longer each time the step up had to be taken back.
 #pragma once
 
 #include <cstdint>
@@ -147,6 +148,7 @@ class AdaptController {
     void cutTo(int64_t nowMs, int64_t target, AdaptDecision::Cause cause, double receivedMbps,
                AdaptDecision& d);
     bool linkBusy(const AdaptSignals& s) const;
+    int rungThatFits(double load) const;
 
     AdaptConfig c_;
     int64_t ceiling_ = 0;

@@ -213,6 +213,22 @@ TEST(AdaptSize, ADecoderBoundPcStepsDownThenBackUpWhenTheLoadGoes) {
     }
 }
 
+TEST(AdaptSize, APcFarBehindGoesStraightToASizeItCanKeep) {
+    // Four times too slow at the full size (a phone's screen at 60 fps on a small laptop): one
+    // step at a time would leave it dropping pictures for half a minute.
+    const std::vector<AdaptRung> ladder = sizeLadder(1080, 2400, 60);
+    Trace t(40 * kMbit, ladder);
+    World w;
+    w.load0 = 4.0;
+    const auto changes = t.run(60, w);
+    ASSERT_EQ(changes.size(), 1u);
+    const AdaptRung& kept = ladder[static_cast<size_t>(changes[0].level.rung)];
+    EXPECT_LE(w.load0 * kept.cost, AdaptConfig{}.loadLimit);
+    // And the size just above would not have done.
+    const AdaptRung& above = ladder[static_cast<size_t>(changes[0].level.rung - 1)];
+    EXPECT_GT(w.load0 * above.cost, AdaptConfig{}.loadLimit);
+}
+
 TEST(AdaptSize, AStepUpTakenBackWaitsLongerEachTime) {
     // A PC that manages rung 1 easily but not rung 0, though rung 1's load predicts it would:
     // it tries rung 0 again ever more rarely.
