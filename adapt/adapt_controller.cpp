@@ -114,6 +114,7 @@ void AdaptController::cutTo(int64_t nowMs, int64_t target, AdaptDecision::Cause 
         probeWaitMs_ = c_.holdMs;
     }
     probingPast_ = false;
+    freeProbes_ = 0;
     lastCutMs_ = nowMs;
     overuseCount_ = 0;
     if (receivedMbps > 0) cutRateMbps_ = receivedMbps;
@@ -166,8 +167,11 @@ void AdaptController::bitrateLoop(int64_t nowMs, const AdaptSignals& s, AdaptDec
         pastCutWaitMs_ = c_.pastCutWaitMs;
     }
     if (level_.bitrate >= ceiling_ || nowMs - lastBitrateMs_ < probeWaitMs_) return;
+    const double step =
+        cutRateMbps_ > 0 ? c_.probeStep
+                         : std::min(c_.probeStepMax, c_.probeStep + c_.probeStepGrowth * freeProbes_);
     int64_t target =
-        std::min(ceiling_, static_cast<int64_t>(std::llround(level_.bitrate * c_.probeStep)));
+        std::min(ceiling_, static_cast<int64_t>(std::llround(level_.bitrate * step)));
     const int64_t safeRate = static_cast<int64_t>(cutRateMbps_ * 1e6 * c_.safeShare);
     if (safeRate > 0 && target > safeRate) {
         if (probingPast_) return;  // one step past it at a time, until it is confirmed
@@ -188,6 +192,7 @@ void AdaptController::bitrateLoop(int64_t nowMs, const AdaptSignals& s, AdaptDec
     lastBitrateMs_ = nowMs;
     d.bitrateChanged = true;
     d.bitrateCause = AdaptDecision::Cause::Probe;
+    freeProbes_ = cutRateMbps_ > 0 ? 0 : freeProbes_ + 1;
 }
 
 // The first rung down whose load, scaled from the load measured now by its pixels a second,

@@ -67,6 +67,12 @@ struct AdaptConfig {
     // A probe past the last cut's rate that stays clear this long shows that the link carries
     // more now: the old cut is forgotten and probing goes on at the normal pace.
     int64_t confirmMs = 6000;
+    // Once no cut stands (the link has carried more than at the last one), each clear probe
+    // makes the next step larger by this, up to the most: from the floor, 15% steps alone need
+    // over a minute to win back a freed link; growing steps (slow start's idea, gentler) take
+    // about half that, and the first congestion ends the growth.
+    double probeStepGrowth = 0.05;
+    double probeStepMax = 1.5;
     // Below this the picture is not worth sending; the encoders' own floor is about here.
     int64_t minBitrate = 2000000;
     // Fewer pictures than this share of the frame rate, with a low delay, is a still screen:
@@ -165,6 +171,7 @@ class AdaptController {
     int64_t probeWaitMs_ = 0;   // from the last bitrate change to the next probe
     bool probingPast_ = false;  // the bitrate is past the last cut's rate, not yet confirmed
     int64_t probedPastMs_ = 0;
+    int freeProbes_ = 0;  // probes in a row with no cut standing
 
     // Size loop.
     int loadedCount_ = 0;

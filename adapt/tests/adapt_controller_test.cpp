@@ -162,6 +162,23 @@ TEST(AdaptBitrate, RecoversToTheUsersCeilingOnceTheLinkIsFreedAndNeverPassesIt) 
     EXPECT_EQ(t.controller().level().bitrate, 12 * kMbit);
 }
 
+TEST(AdaptBitrate, FromTheFloorTheFreedLinkIsWonBackWithinAMinute) {
+    // A link that carried almost nothing (a phone far from the access point) leaves the level at
+    // the floor; once it carries everything again, the steps must grow or the climb to the
+    // user's bitrate takes minutes.
+    Trace t(40 * kMbit, kOneRung);
+    t.run(30, World{2});
+    EXPECT_LE(t.controller().level().bitrate, 2500000);
+    const int64_t freed = t.now();
+    int64_t backAt = -1;
+    t.run(120, [&](int64_t now) {
+        if (backAt < 0 && t.controller().level().bitrate == 40 * kMbit) backAt = now;
+        return World{};
+    });
+    ASSERT_GE(backAt, 0) << "never back at the user's bitrate";
+    EXPECT_LE(backAt - freed, 60000);
+}
+
 TEST(AdaptBitrate, AStillScreenIsNotCongestion) {
     // Few pictures, little arriving: nothing is cut, nor is it measured as the link's rate.
     Trace t(40 * kMbit, kOneRung);
