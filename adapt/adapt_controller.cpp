@@ -168,10 +168,10 @@ void AdaptController::bitrateLoop(int64_t nowMs, const AdaptSignals& s, AdaptDec
     }
     if (level_.bitrate >= ceiling_ || nowMs - lastBitrateMs_ < probeWaitMs_) return;
     const double step =
-        cutRateMbps_ > 0 ? c_.probeStep
-                         : std::min(c_.probeStepMax, c_.probeStep + c_.probeStepGrowth * freeProbes_);
-    int64_t target =
-        std::min(ceiling_, static_cast<int64_t>(std::llround(level_.bitrate * step)));
+        cutRateMbps_ > 0
+            ? c_.probeStep
+            : std::min(c_.probeStepMax, c_.probeStep + c_.probeStepGrowth * freeProbes_);
+    int64_t target = std::min(ceiling_, static_cast<int64_t>(std::llround(level_.bitrate * step)));
     const int64_t safeRate = static_cast<int64_t>(cutRateMbps_ * 1e6 * c_.safeShare);
     if (safeRate > 0 && target > safeRate) {
         if (probingPast_) return;  // one step past it at a time, until it is confirmed
@@ -195,16 +195,17 @@ void AdaptController::bitrateLoop(int64_t nowMs, const AdaptSignals& s, AdaptDec
     freeProbes_ = cutRateMbps_ > 0 ? 0 : freeProbes_ + 1;
 }
 
-// The first rung down whose load, scaled from the load measured now by its pixels a second,
-// fits under the limit; the last rung when none does. A PC far behind gets there in one change
-// (each change costs the phone a restart and a key picture, and every second at a size it cannot
-// keep drops pictures); one a little behind moves one rung, as before. The scaling is hopeful
-// (the present's share shrinks less than the pixels do), so it never overshoots downward; a
-// rung that still proves too costly is left at the next change.
-int AdaptController::rungThatFits(double load) const {
+// The first rung down whose load, scaled from the load measured now by its pixels a second, fits
+// under the limit beside the other streams' load; the last rung when none does. A PC far behind
+// gets there in one change (each change costs the phone a restart and a key picture, and every
+// second at a size it cannot keep drops pictures); one a little behind moves one rung, as before.
+// The scaling is hopeful (the present's share shrinks less than the pixels do), so it never
+// overshoots downward; a rung that still proves too costly is left at the next change.
+int AdaptController::rungThatFits(double load, double othersLoad) const {
     const double now = costs_[static_cast<size_t>(level_.rung)];
     for (int r = level_.rung + 1; r < rungCount(); ++r) {
-        if (load * costs_[static_cast<size_t>(r)] / std::max(1e-9, now) <= c_.loadLimit) return r;
+        const double scaled = load * costs_[static_cast<size_t>(r)] / std::max(1e-9, now);
+        if (scaled + othersLoad <= c_.loadLimit) return r;
     }
     return rungCount() - 1;
 }
@@ -212,11 +213,20 @@ int AdaptController::rungThatFits(double load) const {
 void AdaptController::sizeLoop(int64_t nowMs, const AdaptSignals& s, AdaptDecision& d) {
     if (lastRungMs_ >= 0 && nowMs - lastRungMs_ < c_.settleAfterSizeMs) return;
     if (isStill(s)) return;
+    // The whole PC's load: this stream's and, with several phones, the others'.
     const double load = s.load();
-    const bool slow = load > c_.loadLimit;
+    const double pcLoad = load < 0 ? -1 : load + s.othersLoad;
+    const bool slow = pcLoad > c_.loadLimit;
     // Drops while the link is congested come from pictures arriving in bursts, not from this PC.
     const bool drops = !linkBusy(s) && (s.dropShare() > c_.dropLimit || s.backlogResets > 0);
     const std::string sep = d.why.empty() ? "" : "; ";
+    if (slow && !drops && !s.givesWay) {
+        // Another stream costs the PC more and steps down first; stepping here as well would
+        // take twice what the overload needs.
+        quietMs_ = 0;
+        loadedCount_ = 0;
+        return;
+    }
     if (slow || drops) {
         quietMs_ = 0;
         ++loadedCount_;
@@ -230,7 +240,7 @@ void AdaptController::sizeLoop(int64_t nowMs, const AdaptSignals& s, AdaptDecisi
         pcPictures_ = perPicture > 0 ? 1000.0 / perPicture : 0.0;
         const AdaptDecision::Cause cause =
             slow ? AdaptDecision::Cause::Decoder : AdaptDecision::Cause::Drops;
-        const int to = slow ? rungThatFits(load) : level_.rung + 1;
+        const int to = slow ? rungThatFits(load, s.othersLoad) : level_.rung + 1;
         d.why += sep + "size rung " + std::to_string(level_.rung) + " -> " + std::to_string(to) +
                  ": " + causeText(cause);
         level_.rung = to;
@@ -245,8 +255,8 @@ void AdaptController::sizeLoop(int64_t nowMs, const AdaptSignals& s, AdaptDecisi
     if (level_.rung == 0 || load < 0) return;
     const double up = costs_[static_cast<size_t>(level_.rung - 1)] /
                       std::max(1e-9, costs_[static_cast<size_t>(level_.rung)]);
-    const bool quiet =
-        load * up < c_.upLoadLimit && s.dropShare() <= c_.dropLimit / 2 && s.backlogResets == 0;
+    const bool quiet = load * up + s.othersLoad < c_.upLoadLimit &&
+                       s.dropShare() <= c_.dropLimit / 2 && s.backlogResets == 0;
     if (!quiet) {
         quietMs_ = 0;
         return;

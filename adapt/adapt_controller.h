@@ -154,7 +154,7 @@ class AdaptController {
     void cutTo(int64_t nowMs, int64_t target, AdaptDecision::Cause cause, double receivedMbps,
                AdaptDecision& d);
     bool linkBusy(const AdaptSignals& s) const;
-    int rungThatFits(double load) const;
+    int rungThatFits(double load, double othersLoad) const;
 
     AdaptConfig c_;
     int64_t ceiling_ = 0;

@@ -31,6 +31,12 @@ struct AdaptSignals {
     int dropped = 0;        // pictures not shown this second
     int backlogResets = 0;  // backlogs thrown away this second
 
+    // The PC's other streams (several phones at once): their decode and present as a share of
+    // a second, 0 with one stream; and whether this stream is the one to step down when the PC
+    // is over its limit (the costliest with a cheaper size left).
+    double othersLoad = 0;
+    bool givesWay = true;
+
     double frameIntervalMs() const { return fps > 0 ? 1000.0 / fps : 0.0; }
     // Decode plus present per picture as a share of the frame interval; -1 when unknown.
     double load() const {

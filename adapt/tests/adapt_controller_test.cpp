@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+#include "adapt/pc_load_board.h"
 #include "adapt/signal_sampler.h"
 #include "adapt/size_ladder.h"
 
@@ -265,6 +266,51 @@ TEST(AdaptSize, AStepUpTakenBackWaitsLongerEachTime) {
     }
     EXPECT_GE(ups.back() - ups[ups.size() - 2], 160000);
     EXPECT_EQ(t.controller().level().bitrate, 40 * kMbit);
+}
+
+TEST(AdaptSize, TwoStreamsOnOnePcSettleAtSizesBothCanKeep) {
+    // Two phones, each fine alone (0.6 of the PC at its full size), too much together: one
+    // steps down, not both, and both then hold where the PC keeps up.
+    const std::vector<AdaptRung> ladder = sizeLadder(1080, 2400, 60);
+    PcLoadBoard board;
+    struct Stream {
+        AdaptController controller;
+        int id;
+        double load0;
+    };
+    Stream streams[2] = {{AdaptController{}, board.join(), 0.6},
+                         {AdaptController{}, board.join(), 0.55}};
+    for (Stream& st : streams)
+        st.controller.start(0, 40 * kMbit, rungCosts(ladder), {40 * kMbit, 0});
+    auto loadOf = [&](const Stream& st) {
+        return st.load0 * ladder[static_cast<size_t>(st.controller.level().rung)].cost;
+    };
+    double worstAfterSettling = 0;
+    int changes = 0;
+    for (int64_t now = 1000; now <= 300000; now += 1000) {
+        for (Stream& st : streams)
+            board.report(st.id, loadOf(st),
+                         st.controller.level().rung + 1 < st.controller.rungCount());
+        for (Stream& st : streams) {
+            const AdaptRung& rung = ladder[static_cast<size_t>(st.controller.level().rung)];
+            AdaptSignals s;
+            s.fps = rung.fps;
+            s.pictures = rung.fps;
+            s.decodeMs = loadOf(st) * s.frameIntervalMs();
+            s.presentMs = 0;
+            const PcLoadBoard::Share share = board.shareOf(st.id);
+            s.othersLoad = share.othersLoad;
+            s.givesWay = share.givesWay;
+            if (st.controller.step(now, s).rungChanged) ++changes;
+        }
+        if (now > 60000)
+            worstAfterSettling =
+                std::max(worstAfterSettling, loadOf(streams[0]) + loadOf(streams[1]));
+    }
+    EXPECT_EQ(streams[0].controller.level().rung + streams[1].controller.level().rung > 0, true);
+    EXPECT_EQ(streams[1].controller.level().rung, 0) << "the cheaper stream kept its size";
+    EXPECT_LE(worstAfterSettling, AdaptConfig{}.loadLimit);
+    EXPECT_LE(changes, 3) << "settled instead of cycling";
 }
 
 }  // namespace
