@@ -296,7 +296,7 @@ ini_set() {  # FILE SECTION KEY VALUE
 
 # Once a second until killed: "EPOCH_MS KEYFRAMES BITRATE PRESET OPTIONS_PACKETS QUEUED_BYTES
 # WAIT_MS CPU_MS", and the threads' CPU in $out/ts-EPOCH_MS. The program starts frames.csv
-# afresh at each new stream size: the rows are gathered into $out/frames-all.csv as they come.
+# afresh at each new stream: the rows are gathered into $out/frames-all.csv as they come.
 adapt_sampler() {
     local t keys level link n seen=0 first begun=""
     : > "$out/frames-all.csv"

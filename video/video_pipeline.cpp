@@ -171,7 +171,9 @@ void VideoPipeline::handleConfig(VideoItem& item) {
         std::lock_guard lock(statsMutex_);
         records_.clear();
         configAt_ = now();
-        csv_.restart(programDataFile(L"frames.csv"));
+        // One file a stream: a new size within it (the adapter's) keeps the rows so far.
+        if (csvNewStream_) csv_.restart(programDataFile(L"frames.csv"));
+        csvNewStream_ = false;
     }
     const bool ready = decoder_.isOpen() && preparedCodec_ == codec_ && preparedWidth_ == width_ &&
                        preparedHeight_ == height_;
@@ -362,6 +364,10 @@ void VideoPipeline::handleReset() {
     received_.store(0);
     dropped_.store(0);
     presenter_.setStream(0, 0, fps_);
+    {
+        std::lock_guard lock(statsMutex_);
+        csvNewStream_ = true;
+    }
     // A window that has had nothing to show since it last went black stays as it is: the link
     // states before a stream each reset the pipeline.
     if (!pictureSinceBlack_) return;

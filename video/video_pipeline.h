@@ -176,6 +176,7 @@ class VideoPipeline {
     // Shared by both threads: statsMutex_.
     std::mutex statsMutex_;
     FramesCsv csv_;
+    bool csvNewStream_ = true;  // the next config starts frames.csv afresh
     int64_t configAt_ = 0;  // until the config's first picture is shown
     int shownInterval_ = 0;
     DurationSum latency_;

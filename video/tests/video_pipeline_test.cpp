@@ -472,7 +472,7 @@ TEST_F(VideoPipelineTest, StatisticsAndTimingOncePerSecondAndQuietWithoutVideo) 
     EXPECT_EQ(pipeline->snapshot().latencyMs, -1);
 }
 
-TEST_F(VideoPipelineTest, FramesCsvHasALinePerDecodedPacketAndRestartsAtEachConfig) {
+TEST_F(VideoPipelineTest, FramesCsvHasALinePerDecodedPacketAndRestartsAtEachStream) {
     const std::wstring csvPath = joinPath(joinPath(dir.path(), L"Tovenmar"), L"frames.csv");
     config();
     fed(1, true, 5000);
@@ -491,10 +491,21 @@ TEST_F(VideoPipelineTest, FramesCsvHasALinePerDecodedPacketAndRestartsAtEachConf
     EXPECT_NE(text.find(eol + "5000,0,10000000,10000000,"), std::string::npos);
     EXPECT_NE(text.find(eol + "38333,0,10000000,10000000,"), std::string::npos);
 
+    // A new size within the stream (the adapter lowered it) keeps the stream's rows.
     config();
     ASSERT_TRUE(waitUntil([&] { return decoder.opens().size() == 2; }));
+    fed(4, true, 104999);
+    passASecond();
+    ASSERT_TRUE(waitUntil(
+        [&] { return readFile(csvPath, text) && text.find("104999,") != std::string::npos; }));
+    EXPECT_NE(text.find("38333,"), std::string::npos);
+
+    // A new stream starts a new file.
+    pipeline->reset();
+    config();
+    ASSERT_TRUE(waitUntil([&] { return decoder.opens().size() == 3; }));
     ASSERT_TRUE(readFile(csvPath, text));
-    EXPECT_EQ(text.find("38333,"), std::string::npos);  // a new config starts a new file
+    EXPECT_EQ(text.find("38333,"), std::string::npos);
 }
 
 TEST_F(VideoPipelineTest, APictureHeldBackByTheDecoderIsTimedFromItsOwnPacket) {
