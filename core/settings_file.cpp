@@ -33,6 +33,7 @@ void readSettings(const std::wstring& path, PanelModel& m, SettingsExtras& extra
     m.deviceMode = mode < 0 ? r.flag(L"input", L"device", false) : mode == 1;
     m.accel = r.flag(L"input", L"accel", true);
     m.speed = static_cast<float>(r.clamped(L"input", L"speed", 100, 25, 400)) / 100.0f;
+    m.everyPhone = r.flag(L"input", L"everyphone", false);
 
     m.video = r.flag(L"stream", L"video", true);
     m.audio = r.flag(L"stream", L"audio", true);
@@ -43,6 +44,7 @@ void readSettings(const std::wstring& path, PanelModel& m, SettingsExtras& extra
     m.vbr = r.flag(L"stream", L"vbr", true);
     m.voice = r.flag(L"stream", L"voice", true);
     m.adapt = r.flag(L"stream", L"adapt", true);
+    m.soundFromAll = r.flag(L"stream", L"soundfromall", false);
 
     m.autoUpdate = r.flag(L"update", L"auto", true);
     extras.seenVersion = r.text(L"update", L"seen", "", 32);
@@ -83,6 +85,7 @@ void writeSettings(const std::wstring& path, const PanelModel& m, const Settings
     w.removeKey(L"input", L"mode");
     w.flag(L"input", L"accel", m.accel);
     w.number(L"input", L"speed", speedPercent(m.speed));
+    w.flag(L"input", L"everyphone", m.everyPhone);
 
     w.removeSection(L"game");
 
@@ -95,6 +98,7 @@ void writeSettings(const std::wstring& path, const PanelModel& m, const Settings
     w.flag(L"stream", L"vbr", m.vbr);
     w.flag(L"stream", L"voice", m.voice);
     w.flag(L"stream", L"adapt", m.adapt);
+    w.flag(L"stream", L"soundfromall", m.soundFromAll);
 
     w.flag(L"update", L"auto", m.autoUpdate);
 
