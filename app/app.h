@@ -137,6 +137,10 @@ class App {
     // For the chosen phone while it is on the USB cable.
     void useOverWifi();
     void forgetPhone(const std::string& key);
+    // Several phones (app_group.cpp): "Sound from" all phones or the active one, and "Send my
+    // input to every phone".
+    void setSoundFromAll(bool on);
+    void setEveryPhone(bool on);
 
     // The handlers of the phone monitor and the Session (worker threads).
     void onPhoneChange();

@@ -59,6 +59,8 @@ panel::PanelCallbacks panelCallbacks(App& app) {
     };
     cb.useOverWifi = [&app] { app.useOverWifi(); };
     cb.forgetPhone = [&app](const std::string& key) { app.forgetPhone(key); };
+    cb.soundFromAll = [&app](bool on) { app.setSoundFromAll(on); };
+    cb.everyPhone = [&app](bool on) { app.setEveryPhone(on); };
     return cb;
 }
 

@@ -156,6 +156,12 @@ struct PanelModel {
     bool pictures = false;
     bool passwords = false;
 
+    // Several phones: sound from every phone instead of the one whose window was active last
+    // (setting [stream] `soundfromall`), and the user's input sent to every live phone (setting
+    // [input] `everyphone`).
+    bool soundFromAll = false;
+    bool everyPhone = false;
+
     // Panel-only values, never saved.
     bool showVideo = true;
     bool onTop = false;

@@ -3,35 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/settings_text.h"
+#include "core/settings_access.h"
 #include "core/stream_shape.h"
-#include "platform/ini.h"
 #include "platform/paths.h"
 
 namespace tov {
 namespace {
-
-class Reader {
-  public:
-    explicit Reader(const std::wstring& path) : path_(path) {}
-
-    int number(const wchar_t* section, const wchar_t* key, int def) const {
-        return ini::getInt(path_, section, key, def);
-    }
-    int clamped(const wchar_t* section, const wchar_t* key, int def, int low, int high) const {
-        return std::clamp(number(section, key, def), low, high);
-    }
-    bool flag(const wchar_t* section, const wchar_t* key, bool def) const {
-        return number(section, key, def ? 1 : 0) != 0;
-    }
-    std::string text(const wchar_t* section, const wchar_t* key, const char* def,
-                     size_t bufferUnits) const {
-        return readSettingsText(path_, section, key, def, bufferUnits);
-    }
-
-  private:
-    const std::wstring& path_;
-};
 
 // Hundredths of the speed factor; a value the file could not hold back becomes the default.
 long long speedPercent(float speed) {
@@ -40,30 +17,6 @@ long long speedPercent(float speed) {
     return std::llround(std::clamp(percent, -1e9, 1e9));
 }
 
-class Writer {
-  public:
-    explicit Writer(const std::wstring& path) : path_(path) {}
-
-    void flag(const wchar_t* section, const wchar_t* key, bool value) const {
-        ini::writeString(path_, section, key, value ? L"1" : L"0");
-    }
-    void number(const wchar_t* section, const wchar_t* key, long long value) const {
-        ini::writeString(path_, section, key, std::to_wstring(value).c_str());
-    }
-    void text(const wchar_t* section, const wchar_t* key, const std::string& value) const {
-        writeSettingsText(path_, section, key, value);
-    }
-    void removeKey(const wchar_t* section, const wchar_t* key) const {
-        ini::writeString(path_, section, key, nullptr);
-    }
-    void removeSection(const wchar_t* section) const {
-        ini::writeString(path_, section, nullptr, nullptr);
-    }
-
-  private:
-    const std::wstring& path_;
-};
-
 }  // namespace
 
 std::wstring settingsPath() {
@@ -71,7 +24,7 @@ std::wstring settingsPath() {
 }
 
 void readSettings(const std::wstring& path, PanelModel& m, SettingsExtras& extras) {
-    const Reader r(path);
+    const SettingsReader r(path);
 
     m.keyboard = r.flag(L"input", L"keyboard", true);
     m.mouse = r.flag(L"input", L"mouse", true);
@@ -80,16 +33,18 @@ void readSettings(const std::wstring& path, PanelModel& m, SettingsExtras& extra
     m.deviceMode = mode < 0 ? r.flag(L"input", L"device", false) : mode == 1;
     m.accel = r.flag(L"input", L"accel", true);
     m.speed = static_cast<float>(r.clamped(L"input", L"speed", 100, 25, 400)) / 100.0f;
+    m.everyPhone = r.flag(L"input", L"everyphone", false);
 
     m.video = r.flag(L"stream", L"video", true);
     m.audio = r.flag(L"stream", L"audio", true);
     m.preset = r.text(L"stream", L"preset", "sharp", 32);
     m.codecChoice = r.text(L"stream", L"codec", "auto", 32);
-    m.bitrate = r.clamped(L"stream", L"bitrate", 40000000, 500000, 2000000000);
+    m.bitrate = r.clamped(L"stream", L"bitrate", 40000000, kMinBitrate, kMaxBitrate);
     m.encoder = r.text(L"stream", L"encoder", "", 128);
     m.vbr = r.flag(L"stream", L"vbr", true);
     m.voice = r.flag(L"stream", L"voice", true);
     m.adapt = r.flag(L"stream", L"adapt", true);
+    m.soundFromAll = r.flag(L"stream", L"soundfromall", false);
 
     m.autoUpdate = r.flag(L"update", L"auto", true);
     extras.seenVersion = r.text(L"update", L"seen", "", 32);
@@ -122,7 +77,7 @@ void readSettings(const std::wstring& path, PanelModel& m, SettingsExtras& extra
 }
 
 void writeSettings(const std::wstring& path, const PanelModel& m, const SettingsExtras& extras) {
-    const Writer w(path);
+    const SettingsWriter w(path);
 
     w.flag(L"input", L"keyboard", m.keyboard);
     w.flag(L"input", L"mouse", m.mouse);
@@ -130,6 +85,7 @@ void writeSettings(const std::wstring& path, const PanelModel& m, const Settings
     w.removeKey(L"input", L"mode");
     w.flag(L"input", L"accel", m.accel);
     w.number(L"input", L"speed", speedPercent(m.speed));
+    w.flag(L"input", L"everyphone", m.everyPhone);
 
     w.removeSection(L"game");
 
@@ -142,6 +98,7 @@ void writeSettings(const std::wstring& path, const PanelModel& m, const Settings
     w.flag(L"stream", L"vbr", m.vbr);
     w.flag(L"stream", L"voice", m.voice);
     w.flag(L"stream", L"adapt", m.adapt);
+    w.flag(L"stream", L"soundfromall", m.soundFromAll);
 
     w.flag(L"update", L"auto", m.autoUpdate);
 

@@ -27,4 +27,14 @@ void SettingsStore::save() {
     writeSettings(path(), model_, extras);
 }
 
+PhoneSettings SettingsStore::phoneSettings(const std::string& phoneKey) {
+    std::lock_guard<std::mutex> hold(lock_);
+    return readPhoneSettings(path(), phoneKey, generalPhoneSettings(model_));
+}
+
+void SettingsStore::savePhoneSettings(const std::string& phoneKey, const PhoneSettings& settings) {
+    std::lock_guard<std::mutex> hold(lock_);
+    writePhoneSettings(path(), phoneKey, settings);
+}
+
 }  // namespace tov

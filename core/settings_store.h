@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/panel_model.h"
+#include "core/phone_settings.h"
 #include "core/settings_file.h"
 
 namespace tov {
@@ -27,6 +28,13 @@ class SettingsStore {
     void load();
     // The caller must not hold the model lock.
     void save();
+
+    // A phone's own settings by its key; a phone the file does not know gets the general ones
+    // of the model. The caller must not hold the model lock.
+    PhoneSettings phoneSettings(const std::string& phoneKey);
+    // Keeps them under the phone's key (nothing for an empty key). The caller must not hold the
+    // model lock.
+    void savePhoneSettings(const std::string& phoneKey, const PhoneSettings& settings);
 
   private:
     std::wstring path() const;

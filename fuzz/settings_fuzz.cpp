@@ -1,12 +1,14 @@
 // A hand-edited settings.ini of arbitrary bytes: loading must never crash, every value must land
 // in its range, and the stream options built from the result (with presets from the same bytes)
 // must stay well formed.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "core/phone_settings.h"
 #include "core/settings_file.h"
 #include "core/stream_options.h"
 #include "fuzz_support.h"
@@ -58,6 +60,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     REQUIRE(settingsText(m.encoder, 127) && settingsText(m.pinned, 127) &&
             settingsText(m.pinnedName, 127));
     REQUIRE(settingsText(extras.lastPhone, 127) && settingsText(extras.seenVersion, 31));
+
+    // A phone's own section, under a key made of the file's first line: its values land in
+    // range, and whatever it holds survives being kept and read back under that key.
+    const std::string phoneKey = bytes.substr(0, std::min(bytes.find('\n'), size_t{64}));
+    const tov::PhoneSettings own =
+        tov::readPhoneSettings(scratchFile(), phoneKey, tov::generalPhoneSettings(m));
+    REQUIRE(own.bitrate >= 500000 && own.bitrate <= 2000000000);
+    REQUIRE(!own.window.placed || (own.window.width > 0 && own.window.height > 0));
+    REQUIRE(settingsText(own.preset, 31) && settingsText(own.codecChoice, 31) &&
+            settingsText(own.encoder, 127));
+    tov::writePhoneSettings(scratchFile(), phoneKey, own);
+    bool known = false;
+    const tov::PhoneSettings back = tov::readPhoneSettings(scratchFile(), phoneKey, {}, &known);
+    // Only an empty key, or one whose name sixteen others took, is not kept. (Texts are not
+    // compared: the file's rule unwraps a quoted value each time it is read.)
+    REQUIRE(known || phoneKey.empty() || bytes.find("~16") != std::string::npos);
+    if (known) {
+        REQUIRE(back.bitrate == own.bitrate && back.deviceMode == own.deviceMode &&
+                back.window == own.window);
+    }
 
     const double ratio = tov::parseTypedRatio(bytes);
     REQUIRE(ratio == 0 || (ratio >= 1 && ratio <= 10));

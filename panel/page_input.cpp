@@ -66,6 +66,13 @@ float pageInput(PageContext& ctx, const RectF& column, float top) {
                    s.reportWhileDragging = true;
                    s.report = [&cb](float t) { invoke(cb.speed, t); };
                    drawSlider(ctx, r, hit::kSpeedSlider, speedEnabled, std::move(s));
+               }},
+              {L"Send my input to every phone",
+               L"Taps, drags, scrolls and keys made in one phone's window go to every live phone "
+               L"as well, at the same place on each one's screen.",
+               kToggleWidth, true, [&](const RectF& r) {
+                   drawToggle(ctx, r, hit::kEveryPhone, m.everyPhone, true,
+                              [&cb](bool v) { invoke(cb.everyPhone, v); });
                }}});
     return page.y();
 }
@@ -75,6 +82,7 @@ float pageWindow(PageContext& ctx, const RectF& column, float top) {
     const PanelCallbacks& cb = ctx.callbacks;
     PageLayout page(ctx, column, top);
     page.header(L"Video & sound", L"The video window and the sound on this PC.");
+    const std::vector<Segment> soundFrom{{L"the active phone"}, {L"all phones"}};
     page.section(
         L"", {{L"Show video window",
                L"To capture it in OBS, add a Window Capture of \u201cTovenmar \u2014 Video\u201d "
@@ -100,6 +108,14 @@ float pageWindow(PageContext& ctx, const RectF& column, float top) {
                    s.valueOf = volumeFromFraction;
                    s.report = [&cb](float gain) { invoke(cb.volume, gain); };
                    drawSlider(ctx, r, hit::kVolumeSlider, true, std::move(s));
+               }},
+              {L"Sound from",
+               m.soundFromAll
+                   ? L"Every phone's sound plays at once."
+                   : L"Only the phone whose window you used last is heard; the others are silent.",
+               segmentedWidth(ctx, soundFrom), true, [&](const RectF& r) {
+                   drawSegmented(ctx, r, hit::kSoundFrom, soundFrom, m.soundFromAll ? 1 : 0, true,
+                                 [&cb](int i) { invoke(cb.soundFromAll, i == 1); });
                }}});
     return page.y();
 }

@@ -52,6 +52,9 @@ struct PanelCallbacks {
     std::function<void(const std::string&, const std::string&)> pairWithCode;
     std::function<void()> useOverWifi;
     std::function<void(const std::string&)> forgetPhone;
+    // Several phones: sound from all of them, and the user's input to every live one.
+    std::function<void(bool)> soundFromAll;
+    std::function<void(bool)> everyPhone;
 };
 
 // Calls `fn` with the arguments when it is installed.

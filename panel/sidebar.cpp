@@ -74,6 +74,15 @@ std::optional<PulseDot> statusBlock(PageContext& ctx, float& y) {
     };
     ctx.controls[hit::kMainButton] = std::move(entry);
     y = r.bottom + 16;
+    if (m.everyPhone) {
+        // Every click then reaches every phone: that stays in sight, whichever page is shown.
+        const std::wstring text = L"Your input goes to every phone.";
+        const float top = r.bottom + 10;
+        const float height = ctx.textHeight(text, Font::Text12, 208);
+        ctx.draw.text(text, {20, top, 228, top + height}, Font::Text12, rgb(colors::kAccentHover),
+                      true);
+        y = top + height + 12;
+    }
     return pulse;
 }
 

@@ -353,6 +353,19 @@ TEST_F(AppTest, RestartNowAsksThePanelToCloseAndMarksTheInstall) {
     app.shutdown();
 }
 
+TEST_F(AppTest, TheSeveralPhonesChoicesAreKeptAndSaved) {
+    App app(parts());
+    ASSERT_NO_FATAL_FAILURE(initSettled(app));
+    app.setSoundFromAll(true);
+    app.setEveryPhone(true);
+    const PanelModel model = app.buildModel();
+    EXPECT_TRUE(model.soundFromAll);
+    EXPECT_TRUE(model.everyPhone);
+    EXPECT_EQ(setting(L"stream", L"soundfromall"), "1");
+    EXPECT_EQ(setting(L"input", L"everyphone"), "1");
+    app.shutdown();
+}
+
 TEST_F(AppTest, DeviceModeReachesTheVideoWindowAndIsSaved) {
     App app(parts());
     ASSERT_NO_FATAL_FAILURE(initSettled(app));

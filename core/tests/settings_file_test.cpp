@@ -39,6 +39,7 @@ PanelModel changedModel() {
     m.deviceMode = true;
     m.accel = false;
     m.speed = 2.5f;
+    m.everyPhone = true;
     m.video = false;
     m.audio = false;
     m.preset = "smooth";
@@ -48,6 +49,7 @@ PanelModel changedModel() {
     m.vbr = false;
     m.voice = false;
     m.adapt = false;
+    m.soundFromAll = true;
     m.autoUpdate = false;
     m.pinned = "R58M123ABC";
     m.pinnedName = "Galaxy S21";
@@ -77,6 +79,7 @@ void expectSavedFieldsEqual(const PanelModel& a, const PanelModel& b) {
     EXPECT_EQ(a.deviceMode, b.deviceMode);
     EXPECT_EQ(a.accel, b.accel);
     EXPECT_FLOAT_EQ(a.speed, b.speed);
+    EXPECT_EQ(a.everyPhone, b.everyPhone);
     EXPECT_EQ(a.video, b.video);
     EXPECT_EQ(a.audio, b.audio);
     EXPECT_EQ(a.preset, b.preset);
@@ -86,6 +89,7 @@ void expectSavedFieldsEqual(const PanelModel& a, const PanelModel& b) {
     EXPECT_EQ(a.vbr, b.vbr);
     EXPECT_EQ(a.voice, b.voice);
     EXPECT_EQ(a.adapt, b.adapt);
+    EXPECT_EQ(a.soundFromAll, b.soundFromAll);
     EXPECT_EQ(a.autoUpdate, b.autoUpdate);
     EXPECT_EQ(a.pinned, b.pinned);
     EXPECT_EQ(a.pinnedName, b.pinnedName);
@@ -124,6 +128,7 @@ TEST_F(SettingsFileTest, MissingEmptyAndPathlessFilesGiveTheDefaults) {
     EXPECT_TRUE(m.keyboard && m.mouse && m.video && m.audio && m.vbr && m.voice && m.adapt);
     EXPECT_TRUE(m.autoUpdate && m.preferUsb && m.toPhone && m.toPc && m.accel);
     EXPECT_FALSE(m.deviceMode || m.wifi || m.pictures || m.passwords || m.noApp || m.matchPhone);
+    EXPECT_FALSE(m.soundFromAll || m.everyPhone);
     EXPECT_EQ(m.preset, "sharp");
     EXPECT_EQ(m.codecChoice, "auto");
     EXPECT_EQ(m.noAppCodec, "auto");
@@ -322,6 +327,7 @@ TEST_F(SettingsFileTest, SaveWritesEveryKeyInOrderAndKeepsOtherOwnersKeys) {
         "input/mouse=1",
         "input/device=1",
         "input/accel=1",
+        "input/everyphone=0",
         "phone/resized=1080x2400",
         "phone/original=1080x2340",
         "phone/pinned=",
@@ -350,6 +356,7 @@ TEST_F(SettingsFileTest, SaveWritesEveryKeyInOrderAndKeepsOtherOwnersKeys) {
         "stream/vbr=1",
         "stream/voice=1",
         "stream/adapt=1",
+        "stream/soundfromall=0",
         "update/auto=1",
         "update/seen=1.1.0",
         "clipboard/tophone=1",
@@ -369,6 +376,7 @@ TEST_F(SettingsFileTest, SaveIntoANewFileFollowsTheKeyOrder) {
         "input/device=1",
         "input/accel=0",
         "input/speed=250",
+        "input/everyphone=1",
         "stream/video=0",
         "stream/audio=0",
         "stream/preset=smooth",
@@ -378,6 +386,7 @@ TEST_F(SettingsFileTest, SaveIntoANewFileFollowsTheKeyOrder) {
         "stream/vbr=0",
         "stream/voice=0",
         "stream/adapt=0",
+        "stream/soundfromall=1",
         "update/auto=0",
         "update/seen=1.0.0",
         "phone/pinned=R58M123ABC",

@@ -185,6 +185,30 @@ TEST(Pages, TouchModeDisablesAccelerationAndSpeed) {
     EXPECT_TRUE(h.hasText(L"This phone refused the exact mouse; its acceleration stays on."));
 }
 
+TEST(Pages, SeveralPhonesSoundAndInputChoicesReachTheAppAndTheSidebarSaysInputGoesToAll) {
+    Harness h;
+    h.showPage(Page::Window);
+    EXPECT_TRUE(h.hasText(L"Sound from"));
+    EXPECT_TRUE(h.hasText(L"the active phone"));
+    EXPECT_TRUE(h.hasText(L"all phones"));
+    h.click(kSoundFrom + 1);
+    h.model().soundFromAll = true;
+    h.paint();
+    h.click(kSoundFrom);
+
+    h.showPage(Page::Input);
+    EXPECT_TRUE(h.hasText(L"Send my input to every phone"));
+    EXPECT_FALSE(h.hasText(L"Your input goes to every phone."));
+    h.click(kEveryPhone);
+    EXPECT_EQ(h.rec().calls, (Calls{"soundFromAll:1", "soundFromAll:0", "everyPhone:1"}));
+    // On, the sidebar says so whatever page is shown, and whatever the link does.
+    h.model().everyPhone = true;
+    h.showPage(Page::Stream);
+    const DrawOp* said = h.textOp(L"Your input goes to every phone.");
+    ASSERT_NE(said, nullptr);
+    EXPECT_LT(said->rect.right, 248);
+}
+
 TEST(Pages, UpdateButtonStates) {
     Harness h;
     h.showPage(Page::Settings);

@@ -50,6 +50,8 @@ PanelCallbacks recordingCallbacks(Recorded& rec) {
     cb.resetShortcuts = [&c] { c.push_back("resetShortcuts"); };
     cb.showVideo = [&c](bool v) { c.push_back("showVideo:" + b(v)); };
     cb.onTop = [&c](bool v) { c.push_back("onTop:" + b(v)); };
+    cb.soundFromAll = [&c](bool v) { c.push_back("soundFromAll:" + b(v)); };
+    cb.everyPhone = [&c](bool v) { c.push_back("everyPhone:" + b(v)); };
     cb.volume = [&c](float v) {
         char buf[32];
         std::snprintf(buf, sizeof buf, "volume:%.2f", v);
