@@ -58,19 +58,17 @@ uint16_t adbPrintedPort(std::string_view output) {
 uint16_t AdbForward::open(const Run& run, const std::wstring& prefix, uint16_t localPort,
                           const std::string& remote) {
     if (port_ != 0) {
-        const bool samePlace = prefix == prefix_ && remote == remote_ &&
-                               (localPort == 0 || localPort == port_);
+        const bool samePlace =
+            prefix == prefix_ && remote == remote_ && (localPort == 0 || localPort == port_);
         // Renewed rather than trusted: a forward adb dropped (its phone left for a moment) would
         // leave the port to whoever takes it next, and the phone's data would go there.
         if (samePlace && run(prefix + adbForwardArgs(port_, remote), nullptr)) {
             failing_ = false;
             return port_;
         }
-        if (samePlace) {
-            port_ = 0;  // not ours any more
-        } else {
-            remove(run);
-        }
+        // Another place, or a renewal that failed (the port may have gone to another program
+        // while the phone was away): that forward goes, and a fresh one is made.
+        remove(run);
     }
     return forwardAfresh(run, prefix, localPort, remote);
 }

@@ -696,7 +696,8 @@ std::string streamForward(const phonesim::PhoneSimulator& sim) {
 // forward goes when it is no longer needed, the stream's at Stop stream, all at exit.
 TEST_F(AppPhoneTest, LocalPortsHeldByAnotherProgramChangeNothing) {
     std::vector<std::unique_ptr<TcpListener>> held;
-    for (const uint16_t port : {27183, 27184, 27185}) held.push_back(TcpListener::listenLoopback(port));
+    for (const uint16_t port : {27183, 27184, 27185})
+        held.push_back(TcpListener::listenLoopback(port));
     ASSERT_TRUE(sim_.ok("phone p usb=R58MPORT01"));
     AppParts p = parts();
     p.session.appPort = SessionConfig{}.appPort;  // the product's own ports

@@ -24,7 +24,7 @@ TEST(AdbForward, OnlyANumberAloneOnItsLineIsAPort) {
     EXPECT_EQ(adbPrintedPort("70000\n"), 0);
     EXPECT_EQ(adbPrintedPort("4512 3\n"), 0);
     EXPECT_EQ(adbPrintedPort("-4512\n"), 0);
-    EXPECT_EQ(adbPrintedPort(std::string("45\0" "123\n", 7)), 0);
+    EXPECT_EQ(adbPrintedPort(std::string("45") + '\0' + "123\n"), 0);
 }
 
 // An adb that prints `answer` for "forward tcp:0" and fails whatever `failing` starts.
@@ -47,7 +47,8 @@ struct ScriptedAdb {
 // once the old one is removed, and a renewal that fails (the port went to someone else while
 // the phone was away) takes a fresh port.
 TEST(AdbForward, KeepsItsPortPerPhoneAndRemovesExactlyItsForward) {
-    ScriptedAdb adb{"40001\r\n"};
+    ScriptedAdb adb;
+    adb.answer = "40001\r\n";
     AdbForward forward("test");
     EXPECT_EQ(forward.open(adb.run(), L"-s A ", 0, "tcp:27183"), 40001);
     EXPECT_EQ(forward.open(adb.run(), L"-s A ", 0, "tcp:27183"), 40001);
@@ -64,6 +65,7 @@ TEST(AdbForward, KeepsItsPortPerPhoneAndRemovesExactlyItsForward) {
                                 "-s A forward --remove tcp:40001",
                                 "-s B forward tcp:0 tcp:27183",
                                 "-s B forward tcp:40002 tcp:27183",
+                                "-s B forward --remove tcp:40002",
                                 "-s B forward tcp:0 tcp:27183",
                                 "-s B forward --remove tcp:40003",
                             }));

@@ -280,7 +280,8 @@ TEST_F(InputLinkTest, TenPongsMakeOneRoundTripLine) {
 TEST_F(InputLinkTest, WithoutItsForwardTheLinkConnectsToNothing) {
     phone.setForwardWorks(false);
     link.start();
-    ASSERT_TRUE(log.waitForLine("input: cannot forward a local port to localabstract:tovenmar-input"));
+    ASSERT_TRUE(
+        log.waitForLine("input: cannot forward a local port to localabstract:tovenmar-input"));
     const std::wstring forward = L"-s PHONE1 forward tcp:" + std::to_wstring(helper.port()) +
                                  L" localabstract:tovenmar-input";
     ASSERT_TRUE(eventually([&] {

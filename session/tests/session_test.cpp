@@ -258,7 +258,8 @@ TEST(Session, ConnectsToThePortAdbChoseAndRemovesItsForwardWhenDone) {
     h.link.attach("USB1", "key1", "Pixel 7");
     Session& s = h.start();
     s.setStreaming(true);
-    ASSERT_TRUE(test::waitFor([&] { return h.link.count("-s USB1 forward tcp:0 tcp:27183") >= 2; }));
+    ASSERT_TRUE(
+        test::waitFor([&] { return h.link.count("-s USB1 forward tcp:0 tcp:27183") >= 2; }));
     EXPECT_EQ(h.phone.count("connect"), 0);
     EXPECT_EQ(h.lastState(), LinkState::WaitingForApp);
     const std::string port = std::to_string(h.phone.port());
@@ -269,21 +270,23 @@ TEST(Session, ConnectsToThePortAdbChoseAndRemovesItsForwardWhenDone) {
     ASSERT_TRUE(h.waitForState(LinkState::Live));
     const std::string log = test::logText();
     const std::string said =
-        "session: cannot forward a local port to tcp:27183 (no port in adb's answer \"adb: ?[1mgarbage\")";
+        "session: cannot forward a local port to tcp:27183 (no port in adb's answer \"adb: "
+        "?[1mgarbage\")";
     EXPECT_NE(log.find(said), std::string::npos) << log;
     EXPECT_EQ(log.find(said), log.rfind(said));
     EXPECT_EQ(h.link.count("-s USB1 forward --remove"), 0);
 
     s.setStreaming(false);
-    ASSERT_TRUE(test::waitFor(
-        [&] { return h.link.count("-s USB1 forward --remove tcp:" + port) == 1; }));
+    ASSERT_TRUE(
+        test::waitFor([&] { return h.link.count("-s USB1 forward --remove tcp:" + port) == 1; }));
     s.setStreaming(true);
     ASSERT_TRUE(test::waitFor(
         [&] { return h.phone.count("connect") == 2 && h.lastState() == LinkState::Live; }));
     h.link.attach("USB2", "key2", "Pixel 8");
     s.reconnect();
     ASSERT_TRUE(test::waitFor([&] { return h.link.count("-s USB1 forward --remove") == 2; }));
-    EXPECT_TRUE(test::waitFor([&] { return h.link.count("-s USB2 forward tcp:0 tcp:27183") == 1; }));
+    EXPECT_TRUE(
+        test::waitFor([&] { return h.link.count("-s USB2 forward tcp:0 tcp:27183") == 1; }));
 }
 
 TEST(Session, ReportsWhyNoPhoneIsChosenAndForgetsTheLastPhone) {
