@@ -175,11 +175,6 @@ AdbRunFunction App::adbRunner() const {
     return parts_.phoneMonitor.runAdb ? parts_.phoneMonitor.runAdb : AdbRunFunction(tov::runAdb);
 }
 
-bool App::runAdbCommand(const std::wstring& adb, const std::wstring& args, uint32_t limitMs) {
-    std::string output;
-    return adbRunner()(adb, args, &output, limitMs);
-}
-
 // The shortcut texts change only with the shortcuts: written then, not at every model build.
 void App::showShortcuts() {
     std::vector<ShortcutText> texts;

@@ -196,7 +196,6 @@ class App {
 
     AdbRunFunction adbRunner() const;
     std::wstring findAdbPath() const;
-    bool runAdbCommand(const std::wstring& adb, const std::wstring& args, uint32_t limitMs);
 
     void refresh();
     void save();

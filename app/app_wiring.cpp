@@ -68,9 +68,8 @@ SessionPhoneLink App::makePhoneLink() {
     SessionPhoneLink link;
     link.findAdb = [this] { return findAdbPath(); };
     link.choice = [this] { return sessionChoice(phoneMonitor_.choice()); };
-    link.runAdb = [this](const std::wstring& adb, const std::wstring& args, uint32_t limitMs) {
-        return runAdbCommand(adb, args, limitMs);
-    };
+    link.runAdb = [this](const std::wstring& adb, const std::wstring& args, std::string* output,
+                         uint32_t limitMs) { return adbRunner()(adb, args, output, limitMs); };
     link.ensureApp = [this](const std::wstring& adb, const std::wstring& prefix,
                             const SessionPhoneLink::Progress& progress) {
         return sessionOutcome(installer_.ensureApp(adb, prefix, progress));
@@ -95,9 +94,8 @@ InputPhoneLink App::makeInputPhoneLink() {
             return installer_.copyHelper(adb, prefix);
         });
     link.findAdb = [this] { return findAdbPath(); };
-    link.runAdb = [this](const std::wstring& adb, const std::wstring& args, uint32_t limitMs) {
-        return runAdbCommand(adb, args, limitMs);
-    };
+    link.runAdb = [this](const std::wstring& adb, const std::wstring& args, std::string* output,
+                         uint32_t limitMs) { return adbRunner()(adb, args, output, limitMs); };
     return link;
 }
 

@@ -91,8 +91,9 @@ function(tov_test name)
     if(NOT TOVENMAR_TESTS)
         return()
     endif()
-    # PHONE_PORTS: the test drives adb forwards on the product's fixed local ports (27183 to
-    # 27185), so no two such tests may run at once.
+    # PHONE_PORTS: the test drives the simulator's adb forwards, and one holds the local ports
+    # 27183 to 27185 to show that another program there changes nothing; no two such tests run
+    # at once.
     cmake_parse_arguments(ARG "NO_MAIN;PHONE_PORTS" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     if(ARG_NO_MAIN)

@@ -16,6 +16,7 @@ namespace {
 
 constexpr const char* kHelperPath = "/data/local/tmp/tovenmar.apk";
 constexpr const wchar_t* kHelperClass = L"com.tovenmar.app.input.InputServer";
+constexpr const char* kHelperSocket = "localabstract:tovenmar-input";
 // Pongs claiming more than this are garbage, not round trips.
 constexpr int64_t kLongestRoundTripMicros = 3600LL * 1000000;
 // Waits this short are a mouse report's slot, not the link at rest.
@@ -30,9 +31,8 @@ InputPhoneLink inputPhoneLinkOverAdb(
     link.findAdb = [] { return findAdb(); };
     link.serialArgs = std::move(serialArgs);
     link.copyHelper = std::move(copyHelper);
-    link.runAdb = [](const std::wstring& adb, const std::wstring& args, uint32_t timeoutMs) {
-        return runAdb(adb, args, nullptr, timeoutMs);
-    };
+    link.runAdb = [](const std::wstring& adb, const std::wstring& args, std::string* output,
+                     uint32_t timeoutMs) { return runAdb(adb, args, output, timeoutMs); };
     link.startAdb = [](const std::wstring& adb, const std::wstring& args) {
         return startAdb(adb, args);
     };
@@ -40,7 +40,7 @@ InputPhoneLink inputPhoneLinkOverAdb(
 }
 
 InputLink::InputLink(InputPhoneLink phone, InputLinkTimings timings)
-    : phone_(std::move(phone)), timings_(timings), inbox_(helperReports()) {}
+    : phone_(std::move(phone)), timings_(timings), forward_("input"), inbox_(helperReports()) {}
 
 InputLink::~InputLink() {
     finish();
@@ -207,23 +207,16 @@ void InputLink::linkLoop() {
             attempts_ = 0;
             if (!pause(timings_.helperStartMs)) break;
         }
-        // Without the forward the local port is not the phone's: whatever else listens there
-        // (another program that holds it) would get the keys and the clipboard.
-        if (!phone_.runAdb(adbPath_,
-                           currentSerialArgs_ + L"forward tcp:" + std::to_wstring(timings_.port) +
-                               L" localabstract:tovenmar-input",
-                           10000)) {
-            if (!forwardFailing_) {
-                logLine("input: cannot forward port %u to the helper; trying again",
-                        static_cast<unsigned>(timings_.port));
-            }
-            forwardFailing_ = true;
+        // Renewed before every attempt: without the forward the local port is not the phone's,
+        // and whatever else listens there would get the keys and the clipboard.
+        const uint16_t port =
+            forward_.open(adbRun(), currentSerialArgs_, timings_.port, kHelperSocket);
+        if (port == 0) {
             ++attempts_;  // as a failed connection: after a few the helper starts afresh
             pause(timings_.connectRetryMs);
             continue;
         }
-        forwardFailing_ = false;
-        std::unique_ptr<TcpSocket> socket = handshake();
+        std::unique_ptr<TcpSocket> socket = handshake(port);
         if (!socket) {
             ++attempts_;
             pause(timings_.connectRetryMs);
@@ -254,13 +247,21 @@ void InputLink::stopHelper() {
         helperProcess_->terminate(0);
         helperProcess_.reset();
     }
+    forward_.remove(adbRun());
     if (!currentSerialArgs_.empty() && phone_.runAdb) {
-        phone_.runAdb(adbPath_, currentSerialArgs_ + L"shell pkill -f " + kHelperClass, 10000);
+        phone_.runAdb(adbPath_, currentSerialArgs_ + L"shell pkill -f " + kHelperClass, nullptr,
+                      10000);
     }
 }
 
-std::unique_ptr<TcpSocket> InputLink::handshake() {
-    std::unique_ptr<TcpSocket> socket = TcpSocket::connectLoopback(timings_.port);
+AdbForward::Run InputLink::adbRun() {
+    return [this](const std::wstring& args, std::string* output) {
+        return phone_.runAdb && phone_.runAdb(adbPath_, args, output, 10000);
+    };
+}
+
+std::unique_ptr<TcpSocket> InputLink::handshake(uint16_t port) {
+    std::unique_ptr<TcpSocket> socket = TcpSocket::connectLoopback(port);
     if (!socket) return nullptr;
     socket->setNoDelay(true);
     socket->setReceiveTimeout(timings_.handshakeTimeoutMs);

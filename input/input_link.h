@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "clipboard/clip_item.h"
+#include "core/adb_forward.h"
 #include "core/stream_shape.h"
 #include "input/helper_inbox.h"
 #include "input/input_messages.h"
@@ -35,7 +36,9 @@ struct InputPhoneLink {
     std::function<std::wstring()> serialArgs;
     // True when the phone holds the current package at its helper path afterwards.
     std::function<bool(const std::wstring& adbPath, const std::wstring& serialArgs)> copyHelper;
-    std::function<bool(const std::wstring& adbPath, const std::wstring& args, uint32_t timeoutMs)>
+    // `output` (may be null) receives what adb printed.
+    std::function<bool(const std::wstring& adbPath, const std::wstring& args, std::string* output,
+                       uint32_t timeoutMs)>
         runAdb;
     std::function<std::unique_ptr<ChildProcess>(const std::wstring& adbPath,
                                                 const std::wstring& args)>
@@ -48,7 +51,7 @@ InputPhoneLink inputPhoneLinkOverAdb(
     std::function<bool(const std::wstring& adbPath, const std::wstring& serialArgs)> copyHelper);
 
 struct InputLinkTimings {
-    uint16_t port = 27184;
+    uint16_t port = 0;  // the PC end of the helper's forward; 0: a free port adb chooses
     uint32_t adbRetryMs = 2000;
     uint32_t noPhoneRetryMs = 1000;
     uint32_t copyRetryMs = 3000;
@@ -135,7 +138,8 @@ class InputLink {
     void setState(int32_t state);
     void setPhoneSize(int32_t width, int32_t height);
     void startHelper();
-    std::unique_ptr<TcpSocket> handshake();
+    std::unique_ptr<TcpSocket> handshake(uint16_t port);
+    AdbForward::Run adbRun();
     void becomeReady();
     void readLoop(TcpSocket& socket);
     HelperReports helperReports();
@@ -161,7 +165,7 @@ class InputLink {
     std::wstring currentSerialArgs_;
     std::unique_ptr<ChildProcess> helperProcess_;
     int attempts_ = 0;
-    bool forwardFailing_ = false;  // said once in the log until a forward works again
+    AdbForward forward_;  // the helper's, kept while the helper runs
     HelperInbox inbox_;
     RoundTripMeter meter_;
 

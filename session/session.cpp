@@ -12,10 +12,8 @@ const char kReinstallingText[] = "Reinstalling Tovenmar on your phone\xE2\x80\xA
 const wchar_t kLaunchArgs[] =
     L"shell am start -n com.tovenmar.app/.MainActivity --ez start true -f 0x30000000";
 
-std::wstring forwardArgs(bool noApp, uint16_t localPort) {
-    const std::wstring local = L"forward tcp:" + std::to_wstring(localPort);
-    return noApp ? local + L" localabstract:tovenmar-stream" : local + L" tcp:27183";
-}
+const char kAppStream[] = "tcp:27183";
+const char kNoAppStream[] = "localabstract:tovenmar-stream";
 
 }  // namespace
 
@@ -23,7 +21,8 @@ Session::Session(SessionCallbacks callbacks, SessionPhoneLink phone, SessionConf
     : callbacks_(std::move(callbacks)),
       phone_(std::move(phone)),
       config_(config),
-      connection_(callbacks_, waiter_, config_.stream) {}
+      connection_(callbacks_, waiter_, config_.stream),
+      forward_("session") {}
 
 Session::~Session() {
     stop(false);
@@ -134,7 +133,14 @@ void Session::setState(LinkState state) {
 }
 
 bool Session::runAdb(const Pass& pass, const std::wstring& args) {
-    return phone_.runAdb && phone_.runAdb(pass.adbPath, args, config_.adbCommandLimitMs);
+    return adbRun(pass)(args, nullptr);
+}
+
+AdbForward::Run Session::adbRun(const Pass& pass) {
+    return [this, &pass](const std::wstring& args, std::string* output) {
+        return phone_.runAdb &&
+               phone_.runAdb(pass.adbPath, args, output, config_.adbCommandLimitMs);
+    };
 }
 
 bool Session::applyOutcome(const SessionInstallOutcome& outcome) {
@@ -170,6 +176,7 @@ void Session::loop() {
     do {
         runPass(pass);
     } while (!waiter_.stopping());
+    forward_.remove(adbRun(pass));
     setState(LinkState::Stopped);
 }
 
@@ -192,6 +199,7 @@ void Session::runPass(Pass& pass) {
         setState(choice.adbMissing     ? LinkState::NoAdb
                  : choice.unauthorized ? LinkState::Unauthorized
                                        : LinkState::NoDevice);
+        forward_.remove(adbRun(pass));
         waiter_.pause(config_.noPhonePauseMs);
         return;
     }
@@ -214,6 +222,7 @@ void Session::runPass(Pass& pass) {
 
     if (!streaming_.load()) {
         setState(LinkState::Ready);
+        forward_.remove(adbRun(pass));
         checkAppAhead(pass, choice.serial, prefix);
         waiter_.pause(config_.notStreamingPauseMs);
         return;
@@ -246,16 +255,18 @@ void Session::runPass(Pass& pass) {
         pass.appChecked = true;
     }
 
-    const uint16_t port = noApp ? config_.noAppPort : config_.appPort;
     if (!pass.portForwarded) {
-        if (!runAdb(pass, prefix + forwardArgs(noApp, port))) {
+        if (forward_.open(adbRun(pass), prefix, noApp ? config_.noAppPort : config_.appPort,
+                          noApp ? kNoAppStream : kAppStream) == 0) {
+            // Streaming is wanted and the phone is there; what it waits for is the connection.
+            setState(LinkState::WaitingForApp);
             waiter_.pause(config_.forwardFailedPauseMs);
             return;
         }
         pass.portForwarded = true;
     }
 
-    const Connect connected = connectAndHandshake(port);
+    const Connect connected = connectAndHandshake(forward_.port());
     if (connected == Connect::Abandoned) return;
     if (connected == Connect::Connected) {
         {

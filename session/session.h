@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "core/adb_forward.h"
 #include "core/link_state.h"
 #include "session/session_callbacks.h"
 #include "session/session_config.h"
@@ -103,6 +104,7 @@ class Session {
     void setState(LinkState state);
     void setStatusText(const std::string& text);
     bool runAdb(const Pass& pass, const std::wstring& args);
+    AdbForward::Run adbRun(const Pass& pass);
 
     SessionCallbacks callbacks_;
     SessionPhoneLink phone_;
@@ -129,6 +131,8 @@ class Session {
     std::string phoneName_;
 
     StreamConnection connection_;
+    // The stream's forward, kept for the chosen phone while a stream is wanted (loop thread).
+    AdbForward forward_;
 };
 
 }  // namespace tov

@@ -25,9 +25,10 @@ struct SessionConfig {
     // Each forward and activity start.
     uint32_t adbCommandLimitMs = 10000;
     StreamTimings stream;
-    // The PC ends of the forwards, in Phone app mode and in No app mode.
-    uint16_t appPort = 27183;
-    uint16_t noAppPort = 27185;
+    // The PC ends of the forwards, in Phone app mode and in No app mode; 0: a free port adb
+    // chooses.
+    uint16_t appPort = 0;
+    uint16_t noAppPort = 0;
 };
 
 }  // namespace tov

@@ -32,8 +32,10 @@ struct SessionPhoneLink {
     // Empty when adb cannot be found.
     std::function<std::wstring()> findAdb;
     std::function<SessionPhoneChoice()> choice;
-    // True when the command ran and succeeded within the limit.
-    std::function<bool(const std::wstring& adbPath, const std::wstring& args, uint32_t timeoutMs)>
+    // True when the command ran and succeeded within the limit; `output` (may be null) receives
+    // what adb printed.
+    std::function<bool(const std::wstring& adbPath, const std::wstring& args, std::string* output,
+                       uint32_t timeoutMs)>
         runAdb;
     std::function<SessionInstallOutcome(const std::wstring& adbPath, const std::wstring& prefix,
                                         const Progress& progress)>

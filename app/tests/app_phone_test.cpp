@@ -20,6 +20,7 @@
 #include "platform/ini.h"
 #include "platform/paths.h"
 #include "platform/sha256.h"
+#include "platform/socket.h"
 #include "platform/text.h"
 #include "record/tests/recording_check.h"
 #include "session/clock_sync.h"
@@ -680,6 +681,44 @@ TEST_F(AppPhoneTest, ClosingWhileAPairingHangsEndsItsAdb) {
     std::string log;
     readFile(joinPath(joinPath(dir_.path(), L"Tovenmar"), L"tovenmar.log"), log);
     EXPECT_NE(log.find("(code hidden): ended, no longer wanted"), std::string::npos);
+}
+
+// The phone's stream forward as the simulated adb lists it ("SERIAL tcp:PORT tcp:27183"), or "".
+std::string streamForward(const phonesim::PhoneSimulator& sim) {
+    for (const std::string& line : phonesim::lines(sim.ask("forwards"))) {
+        if (line.size() > 10 && line.compare(line.size() - 10, 10, " tcp:27183") == 0) return line;
+    }
+    return {};
+}
+
+// Another program listening on the local ports the forwards once had (a port that cannot be
+// held here is held by someone else already) changes nothing: adb chooses free ones. Each
+// forward goes when it is no longer needed, the stream's at Stop stream, all at exit.
+TEST_F(AppPhoneTest, LocalPortsHeldByAnotherProgramChangeNothing) {
+    std::vector<std::unique_ptr<TcpListener>> held;
+    for (const uint16_t port : {27183, 27184, 27185})
+        held.push_back(TcpListener::listenLoopback(port));
+    ASSERT_TRUE(sim_.ok("phone p usb=R58MPORT01"));
+    AppParts p = parts();
+    p.session.appPort = SessionConfig{}.appPort;  // the product's own ports
+    p.session.noAppPort = SessionConfig{}.noAppPort;
+    p.inputLink.port = InputLinkTimings{}.port;
+    App app(p);
+    std::string error;
+    ASSERT_TRUE(app.init(error)) << error;
+    app.startOrStop();
+    PanelModel model = whenLive(app);
+    ASSERT_EQ(model.linkState, LinkState::Live) << model.statusText;
+    EXPECT_TRUE(waitFor([&] { return video_.packets > 3; }, 10s));
+    model = modelWhen(
+        app, [](const PanelModel& m) { return m.inputState == 2; }, 20s);
+    EXPECT_EQ(model.inputState, 2);
+    EXPECT_NE(streamForward(sim_), "");
+
+    app.startOrStop();
+    EXPECT_TRUE(waitFor([&] { return streamForward(sim_).empty(); }, 10s)) << streamForward(sim_);
+    app.shutdown();
+    EXPECT_EQ(sim_.ask("forwards"), "");
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ InputPhoneLink FakePhoneSide::link() {
         commands_.push_back(L"copy " + args);
         return copyWorks_.load();
     };
-    link.runAdb = [this](const std::wstring&, const std::wstring& args, uint32_t) {
+    link.runAdb = [this](const std::wstring&, const std::wstring& args, std::string*, uint32_t) {
         std::lock_guard<std::mutex> lock(mutex_);
         commands_.push_back(args);
         return forwardWorks_ || args.find(L" forward ") == std::wstring::npos;

@@ -14,10 +14,13 @@ SessionPhoneLink FakePhoneLink::link() {
         std::lock_guard<std::mutex> l(mutex_);
         return choice;
     };
-    link.runAdb = [this](const std::wstring&, const std::wstring& args, uint32_t) {
+    link.runAdb = [this](const std::wstring&, const std::wstring& args, std::string* output,
+                         uint32_t) {
         record(narrow(args));
         std::lock_guard<std::mutex> l(mutex_);
-        return !(forwardFails && args.find(L" forward ") != std::wstring::npos) &&
+        const bool forward = args.find(L" forward ") != std::wstring::npos;
+        if (forward && output) *output = forwardAnswer;
+        return !(forwardFails && forward) &&
                !(launchFails && args.find(L" am start ") != std::wstring::npos);
     };
     std::optional<bool> current;

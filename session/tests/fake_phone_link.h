@@ -20,6 +20,8 @@ class FakePhoneLink {
     SessionInstallOutcome ensureOutcome;
     SessionInstallOutcome reinstallOutcome{1, "Installed Tovenmar on your phone."};
     bool forwardFails = false;
+    // What adb prints for a forward (the port it chose for "tcp:0").
+    std::string forwardAnswer;
     bool launchFails = false;
     // Set: the link answers the read-only app check with it ("appIsCurrent <prefix>").
     std::optional<bool> appCurrent;

@@ -120,7 +120,7 @@ TEST(Session, EachStartStreamChecksTheAppAgainButStartsItOnlyWhenNotConnected) {
         ASSERT_TRUE(h.waitForState(LinkState::Ready));
     }
     EXPECT_EQ(h.link.count("ensureApp"), 3);
-    EXPECT_EQ(h.link.count("-s USB1 forward"), 3);
+    EXPECT_EQ(h.link.count("-s USB1 forward tcp:"), 3);
     EXPECT_EQ(h.link.count(launchCommand("USB1")), 0);
 }
 
@@ -247,6 +247,46 @@ TEST(Session, FailedForwardIsRetried) {
         h.link.forwardFails = false;
     }
     EXPECT_TRUE(h.waitForState(LinkState::Live));
+}
+
+// adb chooses the local port and prints it; an answer without one is said once and tried again.
+// The stream's forward goes when the stream stops, and the phone that left takes its own.
+TEST(Session, ConnectsToThePortAdbChoseAndRemovesItsForwardWhenDone) {
+    SessionHarness h;
+    h.config.appPort = 0;
+    h.link.forwardAnswer = "adb: \x1b[1mgarbage\n";
+    h.link.attach("USB1", "key1", "Pixel 7");
+    Session& s = h.start();
+    s.setStreaming(true);
+    ASSERT_TRUE(
+        test::waitFor([&] { return h.link.count("-s USB1 forward tcp:0 tcp:27183") >= 2; }));
+    EXPECT_EQ(h.phone.count("connect"), 0);
+    EXPECT_EQ(h.lastState(), LinkState::WaitingForApp);
+    const std::string port = std::to_string(h.phone.port());
+    {
+        std::lock_guard<std::mutex> lock(h.link.lock());
+        h.link.forwardAnswer = port + "\r\n";
+    }
+    ASSERT_TRUE(h.waitForState(LinkState::Live));
+    const std::string log = test::logText();
+    const std::string said =
+        "session: cannot forward a local port to tcp:27183 (no port in adb's answer \"adb: "
+        "?[1mgarbage\")";
+    EXPECT_NE(log.find(said), std::string::npos) << log;
+    EXPECT_EQ(log.find(said), log.rfind(said));
+    EXPECT_EQ(h.link.count("-s USB1 forward --remove"), 0);
+
+    s.setStreaming(false);
+    ASSERT_TRUE(
+        test::waitFor([&] { return h.link.count("-s USB1 forward --remove tcp:" + port) == 1; }));
+    s.setStreaming(true);
+    ASSERT_TRUE(test::waitFor(
+        [&] { return h.phone.count("connect") == 2 && h.lastState() == LinkState::Live; }));
+    h.link.attach("USB2", "key2", "Pixel 8");
+    s.reconnect();
+    ASSERT_TRUE(test::waitFor([&] { return h.link.count("-s USB1 forward --remove") == 2; }));
+    EXPECT_TRUE(
+        test::waitFor([&] { return h.link.count("-s USB2 forward tcp:0 tcp:27183") == 1; }));
 }
 
 TEST(Session, ReportsWhyNoPhoneIsChosenAndForgetsTheLastPhone) {

@@ -1,6 +1,6 @@
 // A local port forwarded to a phone service for as long as the object lives, as Tovenmar makes
-// them: "forward tcp:0 REMOTE" lets adb pick the port and print it; an adb that cannot (or the
-// simulator) is given a free port picked here.
+// them: "forward tcp:0 REMOTE" lets adb pick the port and print it; an adb too old for that is
+// given a free port picked here.
 #pragma once
 
 #include <cstdint>
@@ -26,8 +26,5 @@ class AdbForward {
     const CheckContext& context_;
     uint16_t port_ = 0;
 };
-
-// The port adb printed for "forward tcp:0": the whole answer is one decimal number.
-uint16_t printedPort(const std::string& output);
 
 }  // namespace tov::phonecheck

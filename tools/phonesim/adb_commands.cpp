@@ -196,8 +196,10 @@ class AdbCommand {
             out_.write("adb: usage: adb forward [--no-rebind] LOCAL REMOTE\n");
             return 1;
         }
+        // "tcp:0": the system chooses a free port, and adb prints it.
+        const bool chosen = w[0] == "tcp:0";
         const uint16_t port = parseTcpSpec(w[0]);
-        if (port == 0) {
+        if (port == 0 && !chosen) {
             out_.write("adb: error: cannot bind listener: unsupported local " + w[0] + "\n");
             return 1;
         }
@@ -207,10 +209,12 @@ class AdbCommand {
             return 1;
         }
         std::string error;
-        if (!sim_.forwards.add(port, serial, remote, error)) {
+        const uint16_t listening = sim_.forwards.add(port, serial, remote, error);
+        if (listening == 0) {
             out_.write(error);
             return 1;
         }
+        if (chosen) out_.write(std::to_string(listening) + "\n");
         return 0;
     }
 

@@ -17,20 +17,21 @@ Forwards::~Forwards() {
     removeAll();
 }
 
-bool Forwards::add(uint16_t port, const std::string& serial, const std::string& remote,
-                   std::string& error) {
+uint16_t Forwards::add(uint16_t port, const std::string& serial, const std::string& remote,
+                       std::string& error) {
     std::lock_guard lock(mutex_);
     auto it = entries_.find(port);
-    if (it != entries_.end()) {
+    if (port != 0 && it != entries_.end()) {
         it->second->serial = serial;
         it->second->remote = remote;
-        return true;
+        return port;
     }
     std::unique_ptr<TcpListener> listener = TcpListener::listenLoopback(port);
     if (!listener) {
         error = "adb: error: cannot bind listener: Address already in use\n";
-        return false;
+        return 0;
     }
+    port = listener->port();
     auto entry = std::make_unique<Entry>();
     entry->serial = serial;
     entry->remote = remote;
@@ -38,7 +39,7 @@ bool Forwards::add(uint16_t port, const std::string& serial, const std::string& 
     entry->listener = std::move(listener);
     entry->acceptThread = std::thread([this, port, raw] { acceptLoop(port, raw); });
     entries_[port] = std::move(entry);
-    return true;
+    return port;
 }
 
 void Forwards::acceptLoop(uint16_t port, TcpListener* listener) {

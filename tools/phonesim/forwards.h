@@ -25,10 +25,11 @@ class Forwards {
     Forwards(const Forwards&) = delete;
     Forwards& operator=(const Forwards&) = delete;
 
-    // Listens on 127.0.0.1:port, or re-aims an existing forward of that port. False with
-    // adb's error text when the port cannot be listened on.
-    bool add(uint16_t port, const std::string& serial, const std::string& remote,
-             std::string& error);
+    // Listens on 127.0.0.1:port (0: a free port of the system's choosing), or re-aims an
+    // existing forward of that port. The port listened on; 0 with adb's error text when none
+    // can be.
+    uint16_t add(uint16_t port, const std::string& serial, const std::string& remote,
+                 std::string& error);
     bool remove(uint16_t port);
     // Every forward (empty serial) or those of one link.
     void removeAll(const std::string& serial = {});

@@ -5,7 +5,6 @@
 #include "platform/files.h"
 #include "platform/text.h"
 #include "video/tests/annexb_units.h"
-#include "tools/phonecheck/adb_forward.h"
 #include "tools/phonecheck/parameter_sets.h"
 
 namespace tov::phonecheck {
@@ -56,17 +55,6 @@ TEST(ParameterSets, APayloadShorterThanEightBytesIsNoConfiguration) {
     EXPECT_FALSE(readVideoConfig(bytes, 7, config));
     ASSERT_TRUE(readVideoConfig(bytes, 8, config));
     EXPECT_EQ(config.describe(), "320x640 at 30 fps, H.264");
-}
-
-// adb prints the port it chose for "forward tcp:0" and nothing else; anything else is no port.
-TEST(AdbForward, OnlyAWholeNumberAnswerIsAPort) {
-    EXPECT_EQ(printedPort("45123\n"), 45123);
-    EXPECT_EQ(printedPort("45123\r\n"), 45123);
-    EXPECT_EQ(printedPort("adb: error: cannot bind listener: unsupported local tcp:0\n"), 0);
-    EXPECT_EQ(printedPort(""), 0);
-    EXPECT_EQ(printedPort("0\n"), 0);
-    EXPECT_EQ(printedPort("70000\n"), 0);
-    EXPECT_EQ(printedPort("4512 3\n"), 0);
 }
 
 }  // namespace

@@ -59,6 +59,25 @@ TEST_F(Stream, ForwardListensOnlyWhileItExistsAndReachesOnlyARunningApp) {
     EXPECT_NE(again.output.find("not found"), std::string::npos);
 }
 
+// "tcp:0" as adb has it: a free port, printed alone on its line, listed and removed as any other.
+TEST_F(Stream, ForwardOfPortZeroTakesAFreePortAndPrintsIt) {
+    startSim("phone p usb=S1 app=old\n");
+    const AdbResult first = adb("-s S1 forward tcp:0 tcp:27183");
+    ASSERT_TRUE(first.ok) << first.output;
+    const uint16_t port = parsePort(first.output);
+    ASSERT_NE(port, 0) << first.output;
+    EXPECT_EQ(first.output, std::to_string(port) + "\n");
+    const AdbResult second = adb("-s S1 forward tcp:0 localabstract:tovenmar-input");
+    ASSERT_TRUE(second.ok) << second.output;
+    EXPECT_NE(parsePort(second.output), port);
+    EXPECT_NE(adb("forward --list").output.find("S1 tcp:" + std::to_string(port) + " tcp:27183\n"),
+              std::string::npos);
+    EXPECT_NE(TcpSocket::connectLoopback(port), nullptr);
+    ASSERT_TRUE(adb("-s S1 forward --remove tcp:" + std::to_string(port)).ok);
+    EXPECT_EQ(TcpSocket::connectLoopback(port), nullptr);
+    EXPECT_EQ(adb("forward --list").output.find(" tcp:27183"), std::string::npos);
+}
+
 TEST_F(Stream, UnplugEndsTheLinksForwardsAndConnections) {
     startLiveApp();
     PacketClient client;
