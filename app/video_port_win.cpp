@@ -12,18 +12,32 @@ namespace tov {
 
 namespace {
 
-// The panel of this process on screen; empty while it is minimized or not there.
-Rect panelRect() {
+// The panel of this process on screen; null while it is minimized or not there.
+HWND shownPanel() {
     const DWORD self = GetCurrentProcessId();
     HWND w = nullptr;
     while ((w = FindWindowExW(nullptr, w, kPanelClassName, nullptr)) != nullptr) {
         DWORD owner = 0;
         GetWindowThreadProcessId(w, &owner);
-        if (owner != self || !IsWindowVisible(w) || IsIconic(w)) continue;
-        RECT r;
-        if (GetWindowRect(w, &r)) return {r.left, r.top, r.right, r.bottom};
+        if (owner == self && IsWindowVisible(w) && !IsIconic(w)) return w;
     }
-    return {};
+    return nullptr;
+}
+
+// The video window beside the panel: the panel moves aside when the layout says so.
+Rect arrangeBesidePanel(LayoutRequest request) {
+    HWND panel = shownPanel();
+    RECT r{};
+    if (panel && GetWindowRect(panel, &r)) {
+        request.panel = {r.left, r.top, r.right, r.bottom};
+        request.panelUserPlaced = UserPlacement::isMarked(panel);
+    }
+    const WindowLayout layout = layoutWindows(request);
+    if (panel && layout.panel != request.panel) {
+        SetWindowPos(panel, nullptr, layout.panel.left, layout.panel.top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return layout.phones.front();
 }
 
 class VideoPortWin final : public VideoPort {
@@ -84,6 +98,11 @@ class VideoPortWin final : public VideoPort {
     void setDeviceMode(bool deviceMode) override { mouse_.setDeviceMode(deviceMode); }
     void releaseCapture() override { mouse_.releaseCapture(); }
     void toggleFullscreen() override { window_.toggleFullscreen(); }
+    void placeAt(const Rect& window) override { window_.placeAt(window); }
+    std::optional<Rect> userPlacement() const override { return window_.userPlacement(); }
+    void setUserPlacement(std::optional<Rect> window) override {
+        window_.setUserPlacement(window);
+    }
     void grabPicture(std::function<void(std::optional<Bitmap>)> done) override {
         window_.grabPicture(std::move(done));
     }
@@ -91,7 +110,7 @@ class VideoPortWin final : public VideoPort {
   private:
     VideoWindowCallbacks windowCallbacks() {
         VideoWindowCallbacks cb;
-        cb.keepClear = [] { return panelRect(); };
+        cb.arrange = &arrangeBesidePanel;
         cb.keyFrameWanted = [this] {
             if (events_.keyframeWanted) events_.keyframeWanted();
         };
