@@ -100,9 +100,7 @@ class VideoPortWin final : public VideoPort {
     void toggleFullscreen() override { window_.toggleFullscreen(); }
     void placeAt(const Rect& window) override { window_.placeAt(window); }
     std::optional<Rect> userPlacement() const override { return window_.userPlacement(); }
-    void setUserPlacement(std::optional<Rect> window) override {
-        window_.setUserPlacement(window);
-    }
+    void setUserPlacement(std::optional<Rect> window) override { window_.setUserPlacement(window); }
     void grabPicture(std::function<void(std::optional<Bitmap>)> done) override {
         window_.grabPicture(std::move(done));
     }

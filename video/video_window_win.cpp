@@ -316,7 +316,8 @@ LRESULT VideoWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_EXITSIZEMOVE:
             if (placementTracker_.onMessage(window_, message)) {
                 RECT r{};
-                if (GetWindowRect(window_, &r)) setUserPlacement(Rect{r.left, r.top, r.right, r.bottom});
+                if (GetWindowRect(window_, &r))
+                    setUserPlacement(Rect{r.left, r.top, r.right, r.bottom});
             }
             break;
         case WM_INPUT:

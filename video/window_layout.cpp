@@ -1,9 +1,9 @@
 #include "video/window_layout.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
+#include <cstdint>
 #include <limits>
+#include <utility>
 
 namespace tov {
 namespace {
@@ -19,8 +19,8 @@ bool overlaps(const Rect& a, const Rect& b) {
 
 // Whether `r` comes closer than the gap to `other`.
 bool crowds(const Rect& r, const Rect& other) {
-    return overlaps(r, {other.left - kGap, other.top - kGap, other.right + kGap,
-                        other.bottom + kGap});
+    return overlaps(r,
+                    {other.left - kGap, other.top - kGap, other.right + kGap, other.bottom + kGap});
 }
 
 bool isEmpty(const Rect& r) {
@@ -146,8 +146,7 @@ class Layouter {
             std::max<int32_t>(1, std::min(least.width, work_.width()) - frame_.width);
         const double leastHeight =
             std::max<int32_t>(1, std::min(least.height, work_.height()) - frame_.height);
-        const double grow =
-            std::max(leastWidth / picture.width, leastHeight / picture.height);
+        const double grow = std::max(leastWidth / picture.width, leastHeight / picture.height);
         p.least = fitInside(picture, grow * picture.width, grow * picture.height);
         return p;
     }
@@ -160,13 +159,14 @@ class Layouter {
     // area.
     Size clientAt(const Placeable& p, double scale) const {
         // At full scale the preferred size itself, which a refit could round a pixel smaller.
-        Size c = scale >= 1 ? p.preferred
-                            : fitInside(p.picture, p.preferred.width * scale,
-                                        p.preferred.height * scale);
+        Size c = scale >= 1
+                     ? p.preferred
+                     : fitInside(p.picture, p.preferred.width * scale, p.preferred.height * scale);
         if (c.width < p.least.width || c.height < p.least.height) c = p.least;
         const int32_t maxWidth = std::max(1, work_.width() - frame_.width);
         const int32_t maxHeight = std::max(1, work_.height() - frame_.height);
-        if (c.width > maxWidth || c.height > maxHeight) c = fitInside(p.picture, maxWidth, maxHeight);
+        if (c.width > maxWidth || c.height > maxHeight)
+            c = fitInside(p.picture, maxWidth, maxHeight);
         return c;
     }
 
@@ -236,8 +236,8 @@ class Layouter {
                                     [&](const Rect& t) { return crowds(r, t); })) {
                         continue;
                     }
-                    const int64_t score = distance(r, panel) * (int64_t{1} << 40) +
-                                          int64_t{y} * (1 << 20) - x;
+                    const int64_t score =
+                        distance(r, panel) * (int64_t{1} << 40) + int64_t{y} * (1 << 20) - x;
                     if (score < bestScore) {
                         bestScore = score;
                         best = r;
@@ -278,9 +278,8 @@ class Layouter {
             bool clear = true;
             for (const Rect& r : placed) {
                 const Rect moved{r.left + mx, r.top + my, r.right + mx, r.bottom + my};
-                clear = clear && std::none_of(taken.begin(), taken.end(), [&](const Rect& t) {
-                    return crowds(moved, t);
-                });
+                clear = clear && std::none_of(taken.begin(), taken.end(),
+                                              [&](const Rect& t) { return crowds(moved, t); });
             }
             if (clear) {
                 for (Rect& r : placed) r = {r.left + mx, r.top + my, r.right + mx, r.bottom + my};
@@ -325,8 +324,8 @@ class Layouter {
             const int32_t h = c.height + frame_.height;
             const int32_t spread = std::max(0, band.width() - w);
             const int32_t x = band.right - w - (n > 1 ? spread * (n - 1 - k) / (n - 1) : 0);
-            const int32_t y = band.top + std::max(0, band.height() - h - (n - 1) * step) / 2 +
-                              k * step;
+            const int32_t y =
+                band.top + std::max(0, band.height() - h - (n - 1) * step) / 2 + k * step;
             placed.push_back(windowOf(c, x, y));
         }
         return placed;

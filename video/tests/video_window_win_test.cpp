@@ -200,6 +200,7 @@ TEST_F(VideoWindowTest, AWindowTheUserMovedStaysThereWhenReshaped) {
     EXPECT_FALSE(window->userPlacement());
     window->placeAt({10, 20, 310, 620});
     EXPECT_FALSE(window->userPlacement());
+    EXPECT_FALSE(UserPlacement::isMarked(hwnd));
 
     // The move loop a drag of the caption runs.
     const Rect moved{100, 50, 400, 650};
@@ -208,6 +209,8 @@ TEST_F(VideoWindowTest, AWindowTheUserMovedStaysThereWhenReshaped) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
     SendMessageW(hwnd, WM_EXITSIZEMOVE, 0, 0);
     ASSERT_EQ(window->userPlacement(), moved);
+    // Seen by code that holds only the window (the layout reads the panel's mark so).
+    EXPECT_TRUE(UserPlacement::isMarked(hwnd));
 
     SendMessageW(hwnd, VideoWindow::kReshapeMessage, 1080, 2400);
     RECT outer{};

@@ -46,8 +46,8 @@ void expectAllSeen(const LayoutRequest& request, const WindowLayout& layout,
     }
     for (size_t i = 0; i < layout.phones.size(); ++i) {
         const Rect& r = layout.phones[i];
-        SCOPED_TRACE(testing::Message() << "phone " << i << " at " << r.left << "," << r.top
-                                        << " " << r.width() << "x" << r.height());
+        SCOPED_TRACE(testing::Message() << "phone " << i << " at " << r.left << "," << r.top << " "
+                                        << r.width() << "x" << r.height());
         EXPECT_GT(clientOf(r).width, 0);
         EXPECT_GT(clientOf(r).height, 0);
         EXPECT_TRUE(inside(r, request.work));
@@ -124,7 +124,8 @@ TEST(WindowLayout, SeveralPhonesTileTheRoomBesideThePanel) {
     const Rect panel{270, 100, 1330, 899};
     const int oneHeight = layoutWindows(request(work, panel, {kPortrait})).phones[0].height();
     for (const std::vector<Size>& pictures :
-         {std::vector<Size>{kPortrait, kPortrait}, std::vector<Size>{kPortrait, kPortrait, kPortrait},
+         {std::vector<Size>{kPortrait, kPortrait},
+          std::vector<Size>{kPortrait, kPortrait, kPortrait},
           std::vector<Size>{kPortrait, kLandscape, kPortrait}}) {
         SCOPED_TRACE(pictures.size());
         const LayoutRequest r = request(work, panel, pictures);
@@ -171,9 +172,8 @@ TEST(WindowLayout, UserPlacedWindowStaysWhereTheUserPutIt) {
 TEST(WindowLayout, TooSmallWorkAreaDegradesToWholeWindows) {
     for (const Rect work : {Rect{0, 0, 640, 480}, Rect{100, 50, 400, 250}, Rect{0, 0, 0, 0}}) {
         SCOPED_TRACE(work.width());
-        LayoutRequest r =
-            request(work, {work.left, work.top, work.left + 600, work.top + 470},
-                    {kPortrait, kLandscape, Size{}, kPortrait});
+        LayoutRequest r = request(work, {work.left, work.top, work.left + 600, work.top + 470},
+                                  {kPortrait, kLandscape, Size{}, kPortrait});
         const WindowLayout layout = layoutWindows(r);
         ASSERT_EQ(layout.phones.size(), 4u);
         for (const Rect& phone : layout.phones) {
