@@ -1,6 +1,8 @@
 // The App's video port on Windows: the TovenmarVideo window with its decoder and renderer, and
 // the glue that turns the window's mouse and key messages into the input translation's events.
+#include <mutex>
 #include <utility>
+#include <vector>
 
 #include "app/app_parts_win.h"
 #include "input/video_input_win.h"
@@ -24,8 +26,32 @@ HWND shownPanel() {
     return nullptr;
 }
 
-// The video window beside the panel: the panel moves aside when the layout says so.
-Rect arrangeBesidePanel(LayoutRequest request) {
+// The video windows of this process, all on the user-interface thread: the one that takes its
+// shape lays out the others on its monitor too.
+std::mutex gWindowsMutex;
+std::vector<VideoWindow*> gWindows;
+
+std::vector<VideoWindow*> otherShownWindows(const VideoWindow& self) {
+    const HMONITOR monitor = MonitorFromWindow(self.window(), MONITOR_DEFAULTTONEAREST);
+    std::vector<VideoWindow*> others;
+    std::lock_guard lock(gWindowsMutex);
+    for (VideoWindow* w : gWindows) {
+        const HWND h = w->window();
+        // A window that never took a shape has not been placed yet; its own turn comes.
+        if (w == &self || !h || !IsWindowVisible(h) || IsIconic(h) || w->isFullscreen() ||
+            w->shape().width <= 0 || MonitorFromWindow(h, MONITOR_DEFAULTTONEAREST) != monitor) {
+            continue;
+        }
+        others.push_back(w);
+    }
+    return others;
+}
+
+// The video window beside the panel and the other phones' windows: the panel moves aside and the
+// others move and shrink when the layout says so.
+Rect arrangeBesidePanel(LayoutRequest request, const VideoWindow& self) {
+    const std::vector<VideoWindow*> others = otherShownWindows(self);
+    for (const VideoWindow* w : others) request.phones.push_back({w->shape(), w->userPlacement()});
     HWND panel = shownPanel();
     RECT r{};
     if (panel && GetWindowRect(panel, &r)) {
@@ -36,6 +62,13 @@ Rect arrangeBesidePanel(LayoutRequest request) {
     if (panel && layout.panel != request.panel) {
         SetWindowPos(panel, nullptr, layout.panel.left, layout.panel.top, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    for (size_t i = 0; i < others.size(); ++i) {
+        const Rect& to = layout.phones[i + 1];
+        if (GetWindowRect(others[i]->window(), &r) &&
+            to != Rect{r.left, r.top, r.right, r.bottom}) {
+            others[i]->placeAt(to);
+        }
     }
     return layout.phones.front();
 }
@@ -49,7 +82,14 @@ class VideoPortWin final : public VideoPort {
           // The keys go to the App, which keeps what is held on the phone; this takes the mouse.
           input_([this] { return window_.window(); }, [this] { return pictureSize(); },
                  mouseTargets(), KeyTargets{}),
-          mouse_(input_.mouse()) {}
+          mouse_(input_.mouse()) {
+        std::lock_guard lock(gWindowsMutex);
+        gWindows.push_back(&window_);
+    }
+    ~VideoPortWin() override {
+        std::lock_guard lock(gWindowsMutex);
+        std::erase(gWindows, &window_);
+    }
 
     bool create(std::string& errorText) override {
         std::wstring error;
@@ -108,7 +148,9 @@ class VideoPortWin final : public VideoPort {
   private:
     VideoWindowCallbacks windowCallbacks() {
         VideoWindowCallbacks cb;
-        cb.arrange = &arrangeBesidePanel;
+        cb.arrange = [this](LayoutRequest request) {
+            return arrangeBesidePanel(std::move(request), window_);
+        };
         cb.keyFrameWanted = [this] {
             if (events_.keyframeWanted) events_.keyframeWanted();
         };

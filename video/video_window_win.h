@@ -94,6 +94,8 @@ class VideoWindow {
     // Window thread: the client area takes the stream's shape on this monitor, where the layout
     // puts it.
     void fitToShape(int32_t width, int32_t height);
+    // Window thread: the picture shape the window last took; 0 x 0 before any.
+    Size shape() const { return shape_; }
     // Window thread: moves the window to a window rectangle of the screen as the program's own
     // move (a window the user placed stays marked so); nothing in fullscreen.
     void placeAt(Rect window);
