@@ -17,6 +17,7 @@
 #include "core/panel_model.h"
 #include "clipboard/clip_item.h"
 #include "input/key_router.h"
+#include "video/fit_math.h"
 
 namespace tov {
 
@@ -83,6 +84,12 @@ class VideoPort {
     // The Tovenmar key: lets go of a captured mouse.
     virtual void releaseCapture() = 0;
     virtual void toggleFullscreen() = 0;
+    // Window layout. UI thread: moves the window to a window rectangle of the screen, as the
+    // program's own move. Any thread: the window rectangle the user moved or sized the window
+    // to, if they did; and one kept from before (settings), which the next layout keeps.
+    virtual void placeAt(const Rect& /*window*/) {}
+    virtual std::optional<Rect> userPlacement() const { return std::nullopt; }
+    virtual void setUserPlacement(std::optional<Rect> /*window*/) {}
     // Any thread: `done` receives the picture on screen at the stream's own size (on the video
     // thread), or nothing when no picture is shown.
     virtual void grabPicture(std::function<void(std::optional<Bitmap>)> done) = 0;

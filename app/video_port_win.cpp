@@ -1,6 +1,8 @@
 // The App's video port on Windows: the TovenmarVideo window with its decoder and renderer, and
 // the glue that turns the window's mouse and key messages into the input translation's events.
+#include <mutex>
 #include <utility>
+#include <vector>
 
 #include "app/app_parts_win.h"
 #include "input/video_input_win.h"
@@ -12,18 +14,63 @@ namespace tov {
 
 namespace {
 
-// The panel of this process on screen; empty while it is minimized or not there.
-Rect panelRect() {
+// The panel of this process on screen; null while it is minimized or not there.
+HWND shownPanel() {
     const DWORD self = GetCurrentProcessId();
     HWND w = nullptr;
     while ((w = FindWindowExW(nullptr, w, kPanelClassName, nullptr)) != nullptr) {
         DWORD owner = 0;
         GetWindowThreadProcessId(w, &owner);
-        if (owner != self || !IsWindowVisible(w) || IsIconic(w)) continue;
-        RECT r;
-        if (GetWindowRect(w, &r)) return {r.left, r.top, r.right, r.bottom};
+        if (owner == self && IsWindowVisible(w) && !IsIconic(w)) return w;
     }
-    return {};
+    return nullptr;
+}
+
+// The video windows of this process, all on the user-interface thread: the one that takes its
+// shape lays out the others on its monitor too.
+std::mutex gWindowsMutex;
+std::vector<VideoWindow*> gWindows;
+
+std::vector<VideoWindow*> otherShownWindows(const VideoWindow& self) {
+    const HMONITOR monitor = MonitorFromWindow(self.window(), MONITOR_DEFAULTTONEAREST);
+    std::vector<VideoWindow*> others;
+    std::lock_guard lock(gWindowsMutex);
+    for (VideoWindow* w : gWindows) {
+        const HWND h = w->window();
+        // A window that never took a shape has not been placed yet; its own turn comes.
+        if (w == &self || !h || !IsWindowVisible(h) || IsIconic(h) || w->isFullscreen() ||
+            w->shape().width <= 0 || MonitorFromWindow(h, MONITOR_DEFAULTTONEAREST) != monitor) {
+            continue;
+        }
+        others.push_back(w);
+    }
+    return others;
+}
+
+// The video window beside the panel and the other phones' windows: the panel moves aside and the
+// others move and shrink when the layout says so.
+Rect arrangeBesidePanel(LayoutRequest request, const VideoWindow& self) {
+    const std::vector<VideoWindow*> others = otherShownWindows(self);
+    for (const VideoWindow* w : others) request.phones.push_back({w->shape(), w->userPlacement()});
+    HWND panel = shownPanel();
+    RECT r{};
+    if (panel && GetWindowRect(panel, &r)) {
+        request.panel = {r.left, r.top, r.right, r.bottom};
+        request.panelUserPlaced = UserPlacement::isMarked(panel);
+    }
+    const WindowLayout layout = layoutWindows(request);
+    if (panel && layout.panel != request.panel) {
+        SetWindowPos(panel, nullptr, layout.panel.left, layout.panel.top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    for (size_t i = 0; i < others.size(); ++i) {
+        const Rect& to = layout.phones[i + 1];
+        if (GetWindowRect(others[i]->window(), &r) &&
+            to != Rect{r.left, r.top, r.right, r.bottom}) {
+            others[i]->placeAt(to);
+        }
+    }
+    return layout.phones.front();
 }
 
 class VideoPortWin final : public VideoPort {
@@ -35,7 +82,14 @@ class VideoPortWin final : public VideoPort {
           // The keys go to the App, which keeps what is held on the phone; this takes the mouse.
           input_([this] { return window_.window(); }, [this] { return pictureSize(); },
                  mouseTargets(), KeyTargets{}),
-          mouse_(input_.mouse()) {}
+          mouse_(input_.mouse()) {
+        std::lock_guard lock(gWindowsMutex);
+        gWindows.push_back(&window_);
+    }
+    ~VideoPortWin() override {
+        std::lock_guard lock(gWindowsMutex);
+        std::erase(gWindows, &window_);
+    }
 
     bool create(std::string& errorText) override {
         std::wstring error;
@@ -84,6 +138,9 @@ class VideoPortWin final : public VideoPort {
     void setDeviceMode(bool deviceMode) override { mouse_.setDeviceMode(deviceMode); }
     void releaseCapture() override { mouse_.releaseCapture(); }
     void toggleFullscreen() override { window_.toggleFullscreen(); }
+    void placeAt(const Rect& window) override { window_.placeAt(window); }
+    std::optional<Rect> userPlacement() const override { return window_.userPlacement(); }
+    void setUserPlacement(std::optional<Rect> window) override { window_.setUserPlacement(window); }
     void grabPicture(std::function<void(std::optional<Bitmap>)> done) override {
         window_.grabPicture(std::move(done));
     }
@@ -91,7 +148,9 @@ class VideoPortWin final : public VideoPort {
   private:
     VideoWindowCallbacks windowCallbacks() {
         VideoWindowCallbacks cb;
-        cb.keepClear = [] { return panelRect(); };
+        cb.arrange = [this](LayoutRequest request) {
+            return arrangeBesidePanel(std::move(request), window_);
+        };
         cb.keyFrameWanted = [this] {
             if (events_.keyframeWanted) events_.keyframeWanted();
         };

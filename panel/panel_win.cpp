@@ -16,6 +16,7 @@
 #include "panel/window_geometry.h"
 #include "platform/clock.h"
 #include "platform/win/com_ptr.h"
+#include "platform/win/user_placement_win.h"
 #include "platform/win/win_compat.h"
 
 namespace tov {
@@ -54,6 +55,8 @@ struct Panel::Impl {
     std::unique_ptr<panel::D2DPainter> painter;
     std::unique_ptr<panel::PanelView> view;
     std::unique_ptr<panel::RepaintPolicy> policy;
+    // Whether the user moved or sized the panel: the video windows' layout then leaves it.
+    UserPlacement placement;
     ComPtr<ID2D1Factory> d2d;
     ComPtr<ID2D1HwndRenderTarget> target;
     UINT dpi = 96;
@@ -308,6 +311,7 @@ LRESULT CALLBACK panelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 LRESULT Panel::Impl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     HWND w = hwnd();
     float s = scale();
+    placement.onMessage(w, msg);
     switch (msg) {
         case WM_PAINT:
             paint();
@@ -443,6 +447,7 @@ LRESULT Panel::Impl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
             KillTimer(w, kSightTimer);
             KillTimer(w, kClockTimer);
             releaseTarget();
+            UserPlacement::mark(w, false);
             owner.window = nullptr;
             PostQuitMessage(0);
             return 0;
@@ -458,6 +463,7 @@ Panel::~Panel() {
     if (window) {
         // The window must not call back into a destroyed object.
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        UserPlacement::mark(window, false);
         DestroyWindow(window);
     }
 }

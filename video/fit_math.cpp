@@ -58,26 +58,3 @@ bool expectedSizeReshapeDue(Size previous, Size next, bool streamSizeKnown) {
 }
 
 }  // namespace tov
-
-namespace tov {
-
-Rect placeBeside(Size size, Rect keepClear, Rect work) {
-    const int32_t w = std::min(size.width, work.width());
-    const int32_t h = std::min(size.height, work.height());
-    int32_t left = work.left + (work.width() - w) / 2;
-    int32_t top = work.top + (work.height() - h) / 2;
-    if (keepClear.width() > 0 && keepClear.height() > 0) {
-        constexpr int32_t kGap = 8;
-        const int32_t roomRight = work.right - keepClear.right - kGap;
-        const int32_t roomLeft = keepClear.left - kGap - work.left;
-        if (roomRight >= w || (roomLeft < w && roomRight >= roomLeft))
-            left = keepClear.right + kGap;
-        else
-            left = keepClear.left - kGap - w;
-    }
-    left = std::clamp(left, work.left, work.right - w);
-    top = std::clamp(top, work.top, work.bottom - h);
-    return {left, top, left + w, top + h};
-}
-
-}  // namespace tov

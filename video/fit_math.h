@@ -52,13 +52,3 @@ class ReshapeTracker {
 bool expectedSizeReshapeDue(Size previous, Size next, bool streamSizeKnown);
 
 }  // namespace tov
-
-namespace tov {
-
-// Where a window of `size` opens on the work area `work` so that it leaves `keepClear` (the
-// panel) visible: beside it on the side with room, else on the side with more room; always
-// inside the work area, and shrunk to it when larger. Centred on the work area when `keepClear`
-// is empty.
-Rect placeBeside(Size size, Rect keepClear, Rect work);
-
-}  // namespace tov

@@ -101,6 +101,7 @@ void VideoWindow::destroy() {
     renderer_.reset();
     device_.reset();
     if (window_) {
+        UserPlacement::mark(window_, false);
         SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         DestroyWindow(window_);
         window_ = nullptr;
@@ -214,24 +215,47 @@ void VideoWindow::filesDropped(HDROP drop) {
     if (!paths.empty() && callbacks_.filesDropped) callbacks_.filesDropped(std::move(paths));
 }
 
+Size VideoWindow::frameSize() const {
+    RECT r{0, 0, 0, 0};
+    AdjustWindowRectExForDpi(&r, kWindowedStyle, FALSE, 0, GetDpiForWindow(window_));
+    return {r.right - r.left, r.bottom - r.top};
+}
+
 void VideoWindow::fitToShape(int32_t width, int32_t height) {
     if (!window_ || fullscreen_ || width <= 0 || height <= 0) return;
     MONITORINFO mi{};
     mi.cbSize = sizeof mi;
     if (!GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &mi)) return;
-    const RECT& work = mi.rcWork;
-    const Size client =
-        shapeClientSize({width, height}, {work.right - work.left, work.bottom - work.top});
-    if (client.width <= 0 || client.height <= 0) return;
-    RECT r{0, 0, client.width, client.height};
-    AdjustWindowRectExForDpi(&r, kWindowedStyle, FALSE, 0, GetDpiForWindow(window_));
-    const Rect clear = callbacks_.keepClear ? callbacks_.keepClear() : Rect{};
-    const Rect placed = placeBeside({r.right - r.left, r.bottom - r.top}, clear,
-                                    {work.left, work.top, work.right, work.bottom});
-    SetWindowPos(window_, nullptr, placed.left, placed.top, placed.width(), placed.height(),
+    shape_ = {width, height};
+    LayoutRequest request;
+    request.work = {mi.rcWork.left, mi.rcWork.top, mi.rcWork.right, mi.rcWork.bottom};
+    request.frame = frameSize();
+    request.phones.push_back({{width, height}, userPlacement()});
+    const Rect placed = callbacks_.arrange ? callbacks_.arrange(std::move(request))
+                                           : layoutWindows(request).phones.front();
+    placeAt(placed);
+    logLine("video: window shaped for %dx%d, client %dx%d at %d,%d", width, height,
+            placed.width() - request.frame.width, placed.height() - request.frame.height,
+            placed.left, placed.top);
+}
+
+void VideoWindow::placeAt(Rect window) {
+    if (!window_ || fullscreen_ || window.width() <= 0 || window.height() <= 0) return;
+    SetWindowPos(window_, nullptr, window.left, window.top, window.width(), window.height(),
                  SWP_NOACTIVATE | SWP_NOZORDER);
-    logLine("video: window shaped for %dx%d, client %dx%d", width, height, client.width,
-            client.height);
+    // A user's window the layout turned or pulled onto the screen is still theirs, now here.
+    std::lock_guard lock(placementMutex_);
+    if (userPlacement_) userPlacement_ = window;
+}
+
+std::optional<Rect> VideoWindow::userPlacement() const {
+    std::lock_guard lock(placementMutex_);
+    return userPlacement_;
+}
+
+void VideoWindow::setUserPlacement(std::optional<Rect> window) {
+    std::lock_guard lock(placementMutex_);
+    userPlacement_ = window;
 }
 
 LRESULT CALLBACK VideoWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -284,9 +308,18 @@ LRESULT VideoWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_GETMINMAXINFO: {
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-            info->ptMinTrackSize = {320, 200};
+            const Size least = minimumWindowSize(shape_, LayoutRequest{}.minimum);
+            info->ptMinTrackSize = {least.width, least.height};
             return 0;
         }
+        case WM_ENTERSIZEMOVE:
+        case WM_EXITSIZEMOVE:
+            if (placementTracker_.onMessage(window_, message)) {
+                RECT r{};
+                if (GetWindowRect(window_, &r))
+                    setUserPlacement(Rect{r.left, r.top, r.right, r.bottom});
+            }
+            break;
         case WM_INPUT:
             forwardMouse(message, wParam, lParam);
             break;  // the default procedure frees the input

@@ -12,11 +12,14 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/win/user_placement_win.h"
 #include "video/fit_math.h"
 #include "video/video_pipeline.h"
+#include "video/window_layout.h"
 
 namespace tov {
 
@@ -39,8 +42,11 @@ struct VideoWindowCallbacks {
     std::function<bool(uint32_t message, uint64_t wParam, int64_t lParam)> mouse;
     // Files dropped on the window from Explorer, full paths in the order given.
     std::function<void(std::vector<std::wstring> paths)> filesDropped;
-    // The screen rectangle the window opens clear of (the panel); empty for none.
-    std::function<Rect()> keepClear;
+    // Where the window goes when it takes a picture's shape. `request` holds the work area, the
+    // frame and this window's wish as its one phone; the owner adds the panel (and other phones'
+    // windows), moves those as the layout says, and returns this window's rectangle. Unset:
+    // this window alone on the work area.
+    std::function<Rect(LayoutRequest request)> arrange;
 };
 
 class VideoWindow {
@@ -85,8 +91,19 @@ class VideoWindow {
     // thread; nothing when none is shown.
     void grabPicture(VideoPipeline::PictureHandler done);
 
-    // Window thread: the client area takes the stream's shape on this monitor.
+    // Window thread: the client area takes the stream's shape on this monitor, where the layout
+    // puts it.
     void fitToShape(int32_t width, int32_t height);
+    // Window thread: the picture shape the window last took; 0 x 0 before any.
+    Size shape() const { return shape_; }
+    // Window thread: moves the window to a window rectangle of the screen as the program's own
+    // move (a window the user placed stays marked so); nothing in fullscreen.
+    void placeAt(Rect window);
+    // Any thread: the window rectangle the user moved or sized the window to, if they did.
+    std::optional<Rect> userPlacement() const;
+    // Any thread: a placement of the user's kept from before (settings), which the next layout
+    // keeps; nothing forgets it.
+    void setUserPlacement(std::optional<Rect> window);
 
     // For tests of the drawing: the renderer, used only while the video thread is stopped.
     VideoRenderer* renderer() { return renderer_.get(); }
@@ -97,6 +114,7 @@ class VideoWindow {
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handleKey(UINT message, WPARAM wParam, LPARAM lParam);
     bool forwardMouse(UINT message, WPARAM wParam, LPARAM lParam);
+    Size frameSize() const;
     void filesDropped(HDROP drop);
 
     VideoWindowCallbacks callbacks_;
@@ -107,9 +125,13 @@ class VideoWindow {
     std::unique_ptr<VideoPipeline> pipeline_;
     bool hevcUsable_ = false;
     bool fullscreen_ = false;
+    Size shape_;  // the picture shape the window last took (window thread)
     WINDOWPLACEMENT savedPlacement_{};
     mutable std::mutex expectedMutex_;
     Size expected_;
+    UserPlacement placementTracker_;
+    mutable std::mutex placementMutex_;
+    std::optional<Rect> userPlacement_;
 };
 
 }  // namespace tov

@@ -76,33 +76,3 @@ TEST(ExpectedSizeReshape, OnlyBeforeAStreamAndOnFirstSizeOrTurn) {
 
 }  // namespace
 }  // namespace tov
-
-namespace tov {
-namespace {
-
-// The phone's window opens beside the panel and inside the work area, never over the panel
-// while there is room elsewhere.
-TEST(PlaceBeside, OpensBesideThePanelInsideTheWorkArea) {
-    const Rect work{0, 0, 1600, 960};
-    // A panel on the left: the phone goes right of it.
-    Rect r = placeBeside({383, 852}, {0, 50, 1060, 810}, work);
-    EXPECT_EQ(r, (Rect{1068, 54, 1451, 906}));
-    // A centred panel with room on neither side: the right edge of the work area, so that the
-    // sidebar with its Start button stays clear.
-    r = placeBeside({383, 852}, {270, 100, 1330, 860}, work);
-    EXPECT_EQ(r, (Rect{1217, 54, 1600, 906}));
-    // A panel on the right: the phone goes to its left.
-    r = placeBeside({383, 852}, {900, 50, 1590, 900}, work);
-    EXPECT_LE(r.right, 900);
-    EXPECT_GE(r.left, 0);
-    // No side has room: the side with more room, still inside the work area.
-    r = placeBeside({1190, 535}, {100, 100, 1200, 900}, work);
-    EXPECT_EQ(r.right, 1600);
-    EXPECT_EQ(r.width(), 1190);
-    // Larger than the work area: shrunk to it.
-    r = placeBeside({2000, 1200}, {}, work);
-    EXPECT_EQ(r, work);
-}
-
-}  // namespace
-}  // namespace tov

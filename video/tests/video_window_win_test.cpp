@@ -193,6 +193,31 @@ TEST_F(VideoWindowTest, ExpectedPhoneSizeShapesTheWindowUntilAStreamIsKnown) {
     EXPECT_EQ(window->expectedSize(), (Size{1080, 2400}));
 }
 
+// Only the user's own move or resize marks the window as theirs; a later reshape then leaves it
+// where they put it, while the program's own placing never counts as the user's.
+TEST_F(VideoWindowTest, AWindowTheUserMovedStaysThereWhenReshaped) {
+    SendMessageW(hwnd, VideoWindow::kReshapeMessage, 1080, 2400);
+    EXPECT_FALSE(window->userPlacement());
+    window->placeAt({10, 20, 310, 620});
+    EXPECT_FALSE(window->userPlacement());
+    EXPECT_FALSE(UserPlacement::isMarked(hwnd));
+
+    // The move loop a drag of the caption runs.
+    const Rect moved{100, 50, 400, 650};
+    SendMessageW(hwnd, WM_ENTERSIZEMOVE, 0, 0);
+    SetWindowPos(hwnd, nullptr, moved.left, moved.top, moved.width(), moved.height(),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(hwnd, WM_EXITSIZEMOVE, 0, 0);
+    ASSERT_EQ(window->userPlacement(), moved);
+    // Seen by code that holds only the window (the layout reads the panel's mark so).
+    EXPECT_TRUE(UserPlacement::isMarked(hwnd));
+
+    SendMessageW(hwnd, VideoWindow::kReshapeMessage, 1080, 2400);
+    RECT outer{};
+    GetWindowRect(hwnd, &outer);
+    EXPECT_EQ((Rect{outer.left, outer.top, outer.right, outer.bottom}), moved);
+}
+
 TEST_F(VideoWindowTest, ThePhoneClipPlaysThroughTheWholeWindow) {
     std::string clip;
     ASSERT_TRUE(readFile(test::sourceFile("tests/media/phone_h264_320x640.h264"), clip));
