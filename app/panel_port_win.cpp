@@ -59,6 +59,10 @@ panel::PanelCallbacks panelCallbacks(App& app) {
     };
     cb.useOverWifi = [&app] { app.useOverWifi(); };
     cb.forgetPhone = [&app](const std::string& key) { app.forgetPhone(key); };
+    cb.selectPhone = [&app](const std::string& key) { app.selectPhone(key); };
+    cb.startPhone = [&app](const std::string& key) { app.startPhone(key); };
+    cb.stopPhone = [&app](const std::string& key) { app.stopPhone(key); };
+    cb.startAll = [&app] { app.startAll(); };
     return cb;
 }
 

@@ -52,6 +52,11 @@ struct PanelCallbacks {
     std::function<void(const std::string&, const std::string&)> pairWithCode;
     std::function<void()> useOverWifi;
     std::function<void(const std::string&)> forgetPhone;
+    // Several phones at once: the phone the pages show, each phone's own stream, and all.
+    std::function<void(const std::string&)> selectPhone;
+    std::function<void(const std::string&)> startPhone;
+    std::function<void(const std::string&)> stopPhone;
+    std::function<void()> startAll;
 };
 
 // Calls `fn` with the arguments when it is installed.
