@@ -105,10 +105,13 @@ void App::setAdapt(bool on) {
 }
 
 void App::onStreamSize(PhoneStream& phone, int width, int height, int) {
-    if (!isShown(phone)) return;
+    const bool inModel = isShown(phone);
     {
         // The size the phone sends now, which the adapter may have lowered.
         std::lock_guard<std::mutex> lock(modelLock_);
+        phone.streamWidth = width;
+        phone.streamHeight = height;
+        if (!inModel) return;
         model_.width = width;
         model_.height = height;
     }

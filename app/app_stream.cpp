@@ -191,6 +191,7 @@ void App::applyLinkState(PhoneStream& phone, LinkState state, const std::string&
     {
         std::lock_guard<std::mutex> lock(modelLock_);
         show = model_.showVideo;
+        if (state != LinkState::Live) phone.streamWidth = phone.streamHeight = 0;
     }
     if (inModel) {
         std::lock_guard<std::mutex> lock(modelLock_);
@@ -209,6 +210,10 @@ void App::applyLinkState(PhoneStream& phone, LinkState state, const std::string&
 }
 
 void App::onDeviceReport(PhoneStream& phone, const Report& report) {
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        phone.lastHello = report;
+    }
     if (!isShown(phone)) return;
     if (const std::string* device = findField(report, "device")) {
         std::lock_guard<std::mutex> lock(modelLock_);
@@ -226,6 +231,7 @@ void App::onPhoneStateReport(PhoneStream& phone, const Report& report) {
     bool videoOff, audioOff;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
+        for (const auto& [key, value] : report) phone.lastState[key] = value;
         videoOff = (!inModel || model_.video) && videoField && *videoField != "1";
         audioOff = audioField ? *audioField != "1" : !model_.audio;
     }

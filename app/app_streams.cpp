@@ -60,12 +60,24 @@ void App::selectPhone(const std::string& key) {
         std::lock_guard<std::mutex> lock(streamsLock_);
         shownKey_ = streams_.count(key) ? key : kChosenPhone;
     }
+    // The pages take the phone's state as its own stream last told it.
     PhoneStream& phone = shown();
+    Report hello, state;
+    int width, height;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
         model_.linkState = phone.linkState;
         lastPhoneInfo_ = phone.info;
+        hello = phone.lastHello;
+        state = phone.lastState;
+        width = phone.streamWidth;
+        height = phone.streamHeight;
+        model_.width = width;
+        model_.height = height;
     }
+    if (!hello.empty()) onDeviceReport(phone, hello);
+    if (!state.empty()) onPhoneStateReport(phone, state);
+    if (width > 0) onStreamSize(phone, width, height, 0);
     refresh();
 }
 

@@ -138,8 +138,13 @@ class PhoneStream {
     std::atomic<LinkState> linkState{LinkState::Stopped};
     // The connection this stream last followed; the host's phone lock guards it.
     std::string serial;
-    // What the phone said of itself last; the host's model lock guards it.
+    // What the phone said of itself last, and its stream's size, for the pages when this phone
+    // becomes the one they show; the host's model lock guards them.
     PhoneInfo info;
+    PhoneStreamHost::Report lastHello;
+    PhoneStreamHost::Report lastState;
+    int streamWidth = 0;
+    int streamHeight = 0;
 
   private:
     SessionCallbacks makeSessionCallbacks();

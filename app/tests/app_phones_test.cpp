@@ -103,6 +103,14 @@ TEST_F(AppPhonesTest, TwoPhonesStreamAtOnceEachInItsOwnWindowAndOneUnpluggedLeav
     EXPECT_EQ(model.phoneLinks.size(), 2u);
     // Beside another phone's window, the chosen phone's is named after its phone too.
     EXPECT_EQ(ports_[0]->title(), "Tovenmar \u2014 " + app.phoneMonitor().choice().name);
+    // The pages show the phone selected in the list: its stream, not the chosen one's.
+    app.selectPhone(other.key);
+    PanelModel shown = app.buildModel();
+    EXPECT_EQ(shown.shownKey, other.key);
+    EXPECT_EQ(shown.linkState, LinkState::Live);
+    EXPECT_EQ(shown.width, aChosen ? 640 : 320);
+    app.selectPhone(kChosenPhone);
+    EXPECT_EQ(app.buildModel().width, aChosen ? 320 : 640);
 
     // A touch in the second window reaches its phone only, and its sound is the one heard.
     const auto touched = [&](const std::string& simPhone, const std::string& what) {
