@@ -6,6 +6,7 @@
 #include "core/log.h"
 #include "core/stream_options.h"
 #include "platform/clock.h"
+#include "platform/user_folders.h"
 #include "update/version.h"
 
 namespace tov {
@@ -14,23 +15,20 @@ App::App(AppParts parts)
     : phoneMonitor_(parts.phoneMonitor),
       installer_(parts.installer),
       wifi_(makeWifiOptions(parts.wifi)),
-      session_(makeSessionCallbacks(), makePhoneLink(), parts.session),
-      inputLink_(makeInputPhoneLink(), parts.inputLink),
       clipboard_(parts.makeClipboard ? parts.makeClipboard() : nullptr),
       shortcuts_(shortcuts::defaults()),
-      keyRouter_(makeKeyTargets()),
-      video_(parts.makeVideo(makeVideoEvents())),
-      audio_(48000, 2, 1.0f, parts.audioOutput),
       panel_(parts.makePanel()),
-      recorder_(makeRecorderOptions()),
       pictures_(parts.makePictures ? parts.makePictures() : nullptr),
       screenshots_(makeScreenshotOptions()),
-      fileSender_(makeFileSenderOptions()),
       updater_([this] { refresh(); }, parts.updater),
       settings_(modelLock_, model_, seenVersion_),
       streamControl_(modelLock_, model_, lastPhoneInfo_, makeStreamControlHooks()),
-      adapt_(std::make_unique<AdaptRun>(parts.adapt)),
       parts_(std::move(parts)) {
+    auto chosen = std::make_unique<PhoneStream>(
+        static_cast<PhoneStreamHost&>(*this), kChosenPhone,
+        [this] { return chosenPhone(); }, phoneStreamParts());
+    chosen_ = chosen.get();
+    streams_.emplace(kChosenPhone, std::move(chosen));
     wireWorkers();
     if (parts_.settingsPath) settings_.pathProvider = parts_.settingsPath;
 }
@@ -44,13 +42,13 @@ App::~App() {
 // ---- init and shut-down -------------------------------------------------------------------
 
 bool App::init(std::string& errorText) {
-    if (!video_->create(errorText)) return false;
+    if (!chosen_->video->create(errorText)) return false;
     if (parts_.shortcutsPath) {
         shortcuts::loadFrom(parts_.shortcutsPath(), shortcuts_);
     } else {
         shortcuts::load(shortcuts_);
     }
-    keyRouter_.setShortcuts(shortcuts_);
+    chosen_->keyRouter.setShortcuts(shortcuts_);
     showShortcuts();
     settings_.load();
     ScreenShape::Options shapeOptions;
@@ -70,23 +68,15 @@ bool App::init(std::string& errorText) {
         errorText = "Could not create the Tovenmar window.";
         return false;
     }
-    const bool hevc = video_->hevcUsable();
+    const bool hevc = chosen_->video->hevcUsable();
     {
         std::lock_guard<std::mutex> lock(modelLock_);
         model_.pcHevc = hevc;
     }
-    session_.setDecoders(hevc ? "h264,hevc" : "h264");
-    bool noApp;
-    {
-        std::lock_guard<std::mutex> lock(modelLock_);
-        noApp = model_.noApp;
-    }
-    session_.setNoApp(noApp);
-    pushStreamOptions();
+    readyStream(*chosen_);
     phoneMonitor_.start();
     wifi_.start();
-    session_.start();
-    adapt_->ticker.start(adapt_->options.tickMs, [this] { adaptTick(); });
+    chosen_->start();
     applyInput();
     bool autoUpdate;
     {
@@ -115,39 +105,56 @@ void App::shutdown() {
     if (closing_.exchange(true)) return;
     logLine("app: closing");
     updater_.requestStop();
-    // No adapted level may go to the phone while the stream ends.
-    adapt_->ticker.stop();
-    // What waits on the phone (its screen size put back, then the stream's end and the helper
-    // stopped, each an adb run) goes on its own thread, side by side with the windows going and
+    // The map no longer changes: the UI thread is here.
+    const std::vector<PhoneStream*> phones = allStreams();
+    // What waits on the phones (the screen size put back, then each stream's end and its helper
+    // stopped, each an adb run) goes on its own threads, side by side with the windows going and
     // the rest stopping, so that the process ends after the longest of them, not their sum.
-    std::thread phoneSide([this] {
+    std::vector<std::thread> phoneSide;
+    phoneSide.emplace_back([this] {
         // The phone's screen size first (at most 5 s); then the screen-shape worker ends, so
         // that it cannot call back into the App while the rest goes.
         if (screenShape_) screenShape_->finish();
-        session_.stop(false);
-        inputLink_.finish();
+        chosen_->endPhoneSide();
     });
+    for (PhoneStream* phone : phones) {
+        if (phone != chosen_) phoneSide.emplace_back([phone] { phone->endPhoneSide(); });
+    }
     // The user closed the program: its windows go at once, whatever the clean-up still takes.
-    video_->show(false);
-    // A file going to the phone is cut short: the shut-down never waits on adb for it.
-    fileSender_.stop();
+    for (PhoneStream* phone : phones) phone->video->show(false);
+    // A file going to a phone is cut short: the shut-down never waits on adb for it.
+    for (PhoneStream* phone : phones) phone->fileSender.stop();
     if (clipboard_) clipboard_->stop();
     // A pairing or reconnect in flight ends with its adb child, at once.
     wifi_.stop();
     phoneMonitor_.stop();
     updater_.stop();
-    phoneSide.join();
+    for (std::thread& t : phoneSide) t.join();
     screenShape_.reset();
-    // The stream has ended: nothing reaches the recording or the sound any more. The open
-    // recording is finished here, the only place that waits for its disk.
-    recorder_.shutdown();
     screenshots_.stop();
-    audio_.stop();
-    video_->destroy();
+    // The streams have ended: nothing reaches the recordings or the sound any more. The open
+    // recordings are finished here, the only place that waits for their disk.
+    for (PhoneStream* phone : phones) phone->stop();
     logLine("app: closed");
 }
 
 // ---- small helpers ------------------------------------------------------------------------
+
+PhoneStreamParts App::phoneStreamParts() const {
+    return {parts_.makeVideo, parts_.session, parts_.inputLink, parts_.audioOutput, parts_.adapt};
+}
+
+void App::readyStream(PhoneStream& phone) {
+    bool hevc, noApp;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        hevc = model_.pcHevc;
+        noApp = model_.noApp;
+    }
+    phone.session.setDecoders(hevc ? "h264,hevc" : "h264");
+    phone.session.setNoApp(noApp);
+    pushStreamOptions(phone);
+}
 
 void App::refresh() {
     if (panel_ && !closing_) panel_->refresh();
@@ -157,14 +164,19 @@ void App::save() {
     settings_.save();
 }
 
-StreamOptionMap App::pushStreamOptions() {
+StreamOptionMap App::pushStreamOptions(PhoneStream& phone) {
     StreamOptionMap options;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
-        options = buildStreamOptions(model_, lastPhoneInfo_);
+        options = buildStreamOptions(model_, phone.info);
     }
-    session_.setOptions(options);
+    phone.session.setOptions(options);
     return options;
+}
+
+std::wstring App::newRecordingPath() {
+    return parts_.recordingPath ? parts_.recordingPath()
+                                : newUserFile(UserFolder::Videos, L"Tovenmar", L".mp4");
 }
 
 std::wstring App::findAdbPath() const {
@@ -198,28 +210,46 @@ PanelModel App::buildModel() {
         std::lock_guard<std::mutex> lock(phoneLock_);
         lastKey = currentKey_;
     }
+    PhoneStream& phone = shown();
+    const std::vector<PhoneStream*> phones = allStreams();
+    const PhoneChoice choice = phoneMonitor_.choice();
+    // Alone, the chosen phone's window keeps its usual title (screen capture tools find it by
+    // it); beside other phones' windows it is named after its phone as they are. Titled on the
+    // UI thread, which owns the window: a worker's title change would wait on the UI thread,
+    // which may be waiting on that worker.
+    const std::string title =
+        phones.size() > 1 && !choice.name.empty() ? "Tovenmar \u2014 " + choice.name : "";
+    if (title != chosenTitle_) {
+        chosenTitle_ = title;
+        chosen_->video->setTitle(title.empty() ? "Tovenmar \u2014 Video" : title);
+    }
     std::lock_guard<std::mutex> lock(modelLock_);
-    bitrateMeter_.add(session_.takeBytesReceived(), now, &model_.rateMbps);
-    const VideoStats stats = video_->stats();
+    phone.bitrateMeter.add(phone.session.takeBytesReceived(), now, &model_.rateMbps);
+    const VideoStats stats = phone.video->stats();
     model_.statFps = stats.shownPerSecond;
     model_.statVideoDelayMs = stats.latencyMs;
     model_.statFrames = stats.received;
     model_.statDropped = stats.dropped;
     model_.videoFlag = stats.onGpu;
-    model_.captured = video_->captured();
-    model_.statInputDelayMs = inputLink_.rttMs();
-    model_.inputState = inputLink_.state();
-    model_.deviceAnswer = inputLink_.exact();
-    model_.audioRunning = audio_.running();
-    model_.streaming = session_.streaming();
-    model_.statusText = session_.statusText();
-    model_.recording = recorder_.wanted();
-    model_.recordText = recorder_.statusText();
-    model_.reinstallOffered = session_.signatureMismatch();
-    const PhoneChoice choice = phoneMonitor_.choice();
+    model_.captured = phone.video->captured();
+    model_.statInputDelayMs = phone.inputLink.rttMs();
+    model_.inputState = phone.inputLink.state();
+    model_.deviceAnswer = phone.inputLink.exact();
+    model_.audioRunning = phone.audio.running();
+    model_.streaming = phone.session.streaming();
+    model_.statusText = phone.session.statusText();
+    model_.recording = phone.recorder.wanted();
+    model_.recordText = phone.recorder.statusText();
+    model_.reinstallOffered = phone.session.signatureMismatch();
     model_.chosenKey = choice.key;
     model_.chosenWifi = choice.wifi;
     model_.phones = phoneMonitor_.phones();
+    model_.shownKey = phone.key().empty() ? choice.key : phone.key();
+    model_.phoneLinks.clear();
+    for (PhoneStream* each : phones) {
+        const std::string key = each->key().empty() ? choice.key : each->key();
+        if (!key.empty()) model_.phoneLinks.emplace_back(key, each->linkState.load());
+    }
     model_.wifiAwaited = choice.key.empty() ? awaitedWifiPhone(lastKey) : std::string();
     const UpdateStatus status = updater_.snapshot();
     model_.updater.state = status.state;
@@ -236,20 +266,25 @@ PanelModel App::buildModel() {
         model_.shapeText = screenShape_->shapeText();
     }
 
-    const bool inputReady = model_.inputState == InputLink::kReady;
-    video_->setCapturePossible(inputReady && model_.mouse);
-    const ScreenSize phone = inputLink_.phoneSize();
-    video_->setPhoneScreen(phone.width, phone.height);
-    if (inputReady && !deviceInput_ && model_.linkState != LinkState::Live && model_.showVideo) {
-        video_->show(true);
+    const bool showVideo = model_.showVideo;
+    const bool mouse = model_.mouse;
+    for (PhoneStream* each : phones) {
+        const bool inputReady = each->inputLink.state() == InputLink::kReady;
+        each->video->setCapturePossible(inputReady && mouse);
+        const ScreenSize screen = each->inputLink.phoneSize();
+        each->video->setPhoneScreen(screen.width, screen.height);
+        if (inputReady && !each->deviceInput && each->linkState != LinkState::Live && showVideo) {
+            each->video->show(true);
+        }
+        each->deviceInput = inputReady;
     }
-    deviceInput_ = inputReady;
     PanelModel shown = model_;
     // Live is the stream on the chosen connection: while it still runs on one the phone left
     // (a cable just pulled), it is on its way to the new one, and the panel must not say it is
     // live there yet.
-    if (shown.linkState == LinkState::Live && !choice.serial.empty() &&
-        session_.liveSerial() != choice.serial) {
+    const std::string serial = phone.choice().serial;
+    if (shown.linkState == LinkState::Live && !serial.empty() &&
+        phone.session.liveSerial() != serial) {
         shown.linkState = LinkState::WaitingForApp;
     }
     return shown;

@@ -14,23 +14,16 @@
 
 #include "app/app_adapt.h"
 #include "app/app_ports.h"
-#include "app/bitrate_meter.h"
 #include "core/panel_model.h"
 #include "core/settings_store.h"
+#include "app/phone_stream.h"
 #include "app/stream_control.h"
-#include "audio/audio_player.h"
-#include "input/input_link.h"
-#include "input/key_router.h"
 #include "input/shortcuts.h"
 #include "phone/app_installer.h"
-#include "phone/file_sender.h"
 #include "core/phone_info.h"
 #include "phone/phone_monitor.h"
 #include "phone/screen_shape.h"
-#include "record/recorder.h"
 #include "record/screenshot_saver.h"
-#include "session/session.h"
-#include "session/toggle_echoes.h"
 #include "update/updater.h"
 #include "wifi/wifi_phones.h"
 
@@ -64,9 +57,15 @@ struct AppParts {
     std::function<uint64_t()> tickMs;
     // Fitting the stream to this PC and the link.
     AdaptOptions adapt;
+    // Adjusts the parts of a stream kept for the phone `key` beside the chosen phone's (tests
+    // give each its own local ports); empty: the parts above.
+    std::function<void(const std::string& key, PhoneStreamParts& parts)> phoneStreamParts;
 };
 
-class App {
+// The key the chosen phone's stream is kept under: it follows the phone monitor's choice.
+inline const std::string kChosenPhone;
+
+class App : private PhoneStreamHost {
   public:
     explicit App(AppParts parts);
     ~App();
@@ -142,24 +141,40 @@ class App {
     void setSoundFromAll(bool on);
     void setEveryPhone(bool on);
 
-    // The handlers of the phone monitor and the Session (worker threads).
+    // Several phones at once (app_streams.cpp). The panel's pages show one phone: `key` from
+    // the phone list, or empty for the chosen phone.
+    void selectPhone(const std::string& key);
+    // Streams the phone `key` (from the phone list) in its own window, beside the others; Stop
+    // ends its stream and closes its window. Start all starts every phone listed.
+    void startPhone(const std::string& key);
+    void stopPhone(const std::string& key);
+    void startAll();
+    // The stream kept for `key` (kChosenPhone: the chosen phone's); null when there is none.
+    PhoneStream* phoneStream(const std::string& key);
+
+    // The handlers of the phone monitor (worker thread), and the Session's as the shown phone's
+    // (tests call them so).
     void onPhoneChange();
-    void onLinkState(LinkState state, const std::string& detail);
-    void onDeviceReport(const std::map<std::string, std::string>& report);
-    void onPhoneStateReport(const std::map<std::string, std::string>& report);
-    void onInputReport(const std::map<std::string, std::string>& report);
-    void onPhoneInfo(const PhoneInfo& info);
+    void onLinkState(LinkState state, const std::string& detail) {
+        applyLinkState(shown(), state, detail);
+    }
+    void onPhoneStateReport(const std::map<std::string, std::string>& report) {
+        onPhoneStateReport(shown(), report);
+    }
+    void onInputReport(const std::map<std::string, std::string>& report) {
+        onInputReport(shown(), report);
+    }
     // The Wi-Fi side's state changed (its worker thread, or the UI thread after an operation).
     void onWifiChange();
-    // Tells the video side what stream the session is about to bring (or that none is).
-    void expectStream();
+    // Tells the phone's video side what stream its session is about to bring (or that none is).
+    void expectStream(PhoneStream& phone);
 
-    // Test access.
-    Session& session() { return session_; }
-    InputLink& inputLink() { return inputLink_; }
+    // Test access: the parts of the phone the panel shows.
+    Session& session() { return shown().session; }
+    InputLink& inputLink() { return shown().inputLink; }
     PhoneMonitor& phoneMonitor() { return phoneMonitor_; }
-    AudioPlayer& audioPlayer() { return audio_; }
-    Recorder& recorder() { return recorder_; }
+    AudioPlayer& audioPlayer() { return shown().audio; }
+    Recorder& recorder() { return shown().recorder; }
     WifiPhones& wifiPhones() { return wifi_; }
 
   private:
@@ -167,14 +182,7 @@ class App {
     enum class Setter { Video, Audio, Preset, Codec, Encoder, Vbr, Voice, Bitrate };
 
     // The wiring tables (app_wiring.cpp): one per subsystem.
-    SessionCallbacks makeSessionCallbacks();
-    SessionPhoneLink makePhoneLink();
-    InputPhoneLink makeInputPhoneLink();
-    VideoEvents makeVideoEvents();
-    KeyTargets makeKeyTargets();
     StreamControlHooks makeStreamControlHooks();
-    RecorderOptions makeRecorderOptions();
-    FileSenderOptions makeFileSenderOptions();
     ScreenshotOptions makeScreenshotOptions();
     void wireWorkers();
     WifiPhones::Options makeWifiOptions(WifiPhones::Options options);
@@ -185,79 +193,87 @@ class App {
     // lock); `lastKey` is the phone chosen last.
     std::string awaitedWifiPhone(const std::string& lastKey) const;
 
-    // Handlers with no panel operation of their own.
-    void onVideoClosed();
-    void onTouch(int action, int pointer, float x, float y);
-    void onScroll(float x, float y, float horizontal, float vertical);
-    void onPhoneClip(ClipItem item);
-    void onFilesDropped(const std::vector<std::wstring>& paths);
+    // What a phone's stream asks of the App (PhoneStreamHost).
+    void onLinkState(PhoneStream& phone, LinkState state, const std::string& detail) override;
+    void onDeviceReport(PhoneStream& phone, const Report& report) override;
+    void onPhoneStateReport(PhoneStream& phone, const Report& report) override;
+    void onInputReport(PhoneStream& phone, const Report& report) override;
+    void onPhoneInfo(PhoneStream& phone, const PhoneInfo& info) override;
+    void onStreamSize(PhoneStream& phone, int width, int height, int fps) override;
+    void adaptTick(PhoneStream& phone) override;
+    void onPhoneClip(PhoneStream& phone, ClipItem item) override;
+    void onWindowUsed(PhoneStream& phone) override;
+    void onVideoClosed(PhoneStream& phone) override;
+    void onTouch(PhoneStream& phone, int action, int pointer, float x, float y) override;
+    void onScroll(PhoneStream& phone, float x, float y, float horizontal,
+                  float vertical) override;
+    void takeScreenshot(PhoneStream& phone) override;
+    bool keyboardShared() override;
     // The status line: what the last file drop or screenshot came to (worker threads).
-    void setActivity(const std::string& text, bool failed);
+    void setActivity(const std::string& text, bool failed) override;
+    std::wstring newRecordingPath() override;
+    AdbRunFunction adbRunner() const override;
+    std::wstring findAdbPath() const override;
+    AppInstaller& installer() override { return installer_; }
+    void refresh() override;
 
-    AdbRunFunction adbRunner() const;
-    std::wstring findAdbPath() const;
+    // The phone the panel's pages show, and the one whose window was worked in last; each is
+    // the chosen phone's stream while no other is named. Never null.
+    PhoneStream& shown();
+    PhoneStream& active();
+    std::vector<PhoneStream*> allStreams();
+    // The monitor's choice, unless that phone has a stream of its own.
+    PhoneChoice chosenPhone();
+    // The stream that serves the listed phone `key`; null when none does.
+    PhoneStream* streamServing(const std::string& key);
+    bool isShown(const PhoneStream& phone);
+    void applyLinkState(PhoneStream& phone, LinkState state, const std::string& detail);
+    PhoneStreamParts phoneStreamParts() const;
+    // Gives a stream, before it starts, the PC's decoders, the mode and the options.
+    void readyStream(PhoneStream& phone);
 
-    void refresh();
     void save();
-    // Builds the options, hands them to the Session for its next start and returns them.
-    StreamOptionMap pushStreamOptions();
+    // Builds the options for this phone, hands them to its Session for its next start and
+    // returns them.
+    StreamOptionMap pushStreamOptions(PhoneStream& phone);
     void setter(Setter which, const std::string& text, bool flag, int32_t number);
-    // Pushes the options and tells the live phone of a change: in No app mode the whole map,
+    // Pushes the options and tells the shown phone of a change: in No app mode the whole map,
     // otherwise only `keys`, as the map has them.
     void sendStreamChange(const std::vector<std::string>& keys);
     // The stream adapter (app_adapt.cpp): once a second on its own thread while it runs.
-    void adaptTick();
-    void adaptNotLive(const std::string& phoneKey, bool wifi);
+    void adaptNotLive(PhoneStream& phone, const std::string& phoneKey, bool wifi);
     // Looks up the remembered level when the phone or its link is not the one known; true then.
-    bool adaptKnowPhone(const std::string& phoneKey, bool wifi);
+    bool adaptKnowPhone(AdaptRun& run, const std::string& phoneKey, bool wifi);
     // A phone was probed, before its stream connects: its level is readied now.
-    void adaptPhoneProbed();
-    void adaptStartLive(int64_t nowUs);
-    // The stream thread's share: the size and rate of a config, and each video packet.
-    void adaptOnConfig(int width, int height, int fps);
-    void adaptOnPacket(size_t size, int64_t time);
+    void adaptPhoneProbed(PhoneStream& phone);
+    void adaptStartLive(PhoneStream& phone, int64_t nowUs);
     void setInputToggles(bool keyboard, bool mouse);
-    // Tells the phone the model's keyboard and mouse toggles while the stream is live,
+    // Tells the phone the model's keyboard and mouse toggles while its stream is live,
     // remembered so that its echo is known as one.
-    void sendInputToggles();
+    void sendInputToggles(PhoneStream& phone);
     // Applies a change the phone made to its keyboard or mouse sharing, if one is waiting (model
     // build). One that only repeats the model changes nothing.
     void applyPhoneToggles();
     void releaseHeldInput();
-    void sendClipOptions(bool toPc, bool pictures, bool passwords);
+    // The input settings to one phone's input link, key router and window.
+    void applyInputTo(PhoneStream& phone, bool linkWanted);
     void saveShortcuts();
     std::wstring settingsFilePath() const;
 
     PhoneMonitor phoneMonitor_;
     AppInstaller installer_;
     std::mutex phoneLock_;
-    std::string currentSerial_;
-    std::string currentKey_;
+    std::string currentKey_;  // the phone chosen last; under phoneLock_
     std::mutex wifiTellLock_;   // held while the Wi-Fi side is told the phones (tellWifiPhones)
     std::string wifiCableKey_;  // what the Wi-Fi side was told last; under wifiTellLock_
     WifiPhones wifi_;
     uint32_t wifiNoteSeen_ = 0;  // the last Wi-Fi note put on the status line; model lock
-    Session session_;
-    InputLink inputLink_;
     std::unique_ptr<ClipboardPort> clipboard_;
     Shortcuts shortcuts_;
     std::unique_ptr<ScreenShape> screenShape_;
-    // Which of the phone's input-state reports are changes made on the phone; the others (echoes
-    // of the PC's toggles, reports sent before the phone heard them) change nothing.
-    ToggleEchoes toggleEchoes_;
-    // Held from reading the toggles in the model until they are sent, so that the phone gets
-    // them in the order the model had them. Never taken under the model lock.
-    std::mutex toggleSendLock_;
-    bool deviceInput_ = false;
-    // The keys held on the phone and the shortcut keys, with the key path. UI thread only.
-    KeyRouter keyRouter_;
-    std::unique_ptr<VideoPort> video_;
-    AudioPlayer audio_;
     std::unique_ptr<PanelPort> panel_;
-    Recorder recorder_;
     std::unique_ptr<PicturePort> pictures_;
     ScreenshotSaver screenshots_;
-    FileSender fileSender_;
     Updater updater_;
     std::string seenVersion_;
     std::atomic<bool> installOnExit_{false};
@@ -267,11 +283,18 @@ class App {
     PanelModel model_;
     PhoneInfo lastPhoneInfo_;
     bool havePhoneInfo_ = false;
-    BitrateMeter bitrateMeter_;
     SettingsStore settings_;
     StreamControl streamControl_;
-    std::unique_ptr<AdaptRun> adapt_;
     AppParts parts_;
+    // One stream per wanted phone, by phone key; the one under kChosenPhone follows the phone
+    // monitor's choice. Made before init and ended by shutdown; the map itself changes only on
+    // the UI thread, under streamsLock_ (readers on workers take it too).
+    std::mutex streamsLock_;
+    std::map<std::string, std::unique_ptr<PhoneStream>> streams_;
+    PhoneStream* chosen_ = nullptr;
+    std::string shownKey_;   // the phone the pages show; empty: the chosen phone
+    std::string activeKey_;  // the phone whose window was worked in last; empty: the chosen one
+    std::string chosenTitle_;  // the chosen phone's window's title when named; UI thread
 };
 
 }  // namespace tov

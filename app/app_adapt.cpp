@@ -80,7 +80,7 @@ std::string levelText(const AdaptLevel& level, const std::vector<AdaptRung>& lad
 }  // namespace
 
 void App::setAdapt(bool on) {
-    AdaptRun& a = *adapt_;
+    AdaptRun& a = *shown().adapt;
     std::lock_guard<std::mutex> hold(a.lock);
     std::vector<std::string> keys;
     {
@@ -104,46 +104,45 @@ void App::setAdapt(bool on) {
     refresh();
 }
 
-void App::adaptOnConfig(int width, int height, int fps) {
-    adapt_->streamFps = fps;
+void App::onStreamSize(PhoneStream& phone, int width, int height, int) {
+    const bool inModel = isShown(phone);
     {
         // The size the phone sends now, which the adapter may have lowered.
         std::lock_guard<std::mutex> lock(modelLock_);
+        phone.streamWidth = width;
+        phone.streamHeight = height;
+        if (!inModel) return;
         model_.width = width;
         model_.height = height;
     }
     refresh();
 }
 
-void App::adaptOnPacket(size_t size, int64_t time) {
-    int64_t captured = 0;
-    const bool known = session_.toPcTime(time, &captured);
-    adapt_->sampler.onPacket(nowMicros(), known, captured, size);
-}
-
-void App::adaptTick() {
-    AdaptRun& a = *adapt_;
+// The adapter's levels live in the model beside the user's choice, so it follows the phone the
+// pages show; another phone streams at the user's choice.
+void App::adaptTick(PhoneStream& phone) {
+    AdaptRun& a = *phone.adapt;
     std::lock_guard<std::mutex> hold(a.lock);
     const int64_t nowUs = nowMicros();
-    const PhoneChoice choice = phoneMonitor_.choice();
-    bool on, live;
+    const PhoneChoice choice = phone.choice();
+    bool on;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
         on = model_.adapt;
-        live = model_.linkState == LinkState::Live;
     }
-    if (!on) {
+    const bool live = phone.linkState == LinkState::Live;
+    if (!on || !isShown(phone)) {
         a.running = false;
         return;
     }
     if (!live) {
         a.running = false;
-        adaptNotLive(choice.key, choice.wifi);
+        adaptNotLive(phone, choice.key, choice.wifi);
         return;
     }
     if (!a.running) {
-        adaptKnowPhone(choice.key, choice.wifi);
-        adaptStartLive(nowUs);
+        adaptKnowPhone(a, choice.key, choice.wifi);
+        adaptStartLive(phone, nowUs);
         return;
     }
 
@@ -151,7 +150,7 @@ void App::adaptTick() {
     UserTop top;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
-        top = userTop(model_, lastPhoneInfo_);
+        top = userTop(model_, phone.info);
     }
     const int64_t ceiling = top.ceiling;
     std::vector<AdaptRung>& ladder = top.ladder;
@@ -163,7 +162,7 @@ void App::adaptTick() {
         a.controller.setCeiling(ceiling, {});
     }
 
-    const VideoStats stats = video_->stats();
+    const VideoStats stats = phone.video->stats();
     const VideoTotals totals{stats.decodedPictures, stats.decodeMicros, stats.presentedPictures,
                              stats.presentMicros,   stats.dropped,      stats.backlogResets};
     int fps = a.streamFps.load();
@@ -211,18 +210,19 @@ void App::adaptTick() {
     if (d.changed() || textChanged) refresh();
 }
 
-void App::adaptPhoneProbed() {
-    const PhoneChoice choice = phoneMonitor_.choice();
-    std::lock_guard<std::mutex> hold(adapt_->lock);
+void App::adaptPhoneProbed(PhoneStream& phone) {
+    if (!isShown(phone)) return;
+    const PhoneChoice choice = phone.choice();
+    std::lock_guard<std::mutex> hold(phone.adapt->lock);
     {
         std::lock_guard<std::mutex> lock(modelLock_);
         if (!model_.adapt || model_.linkState == LinkState::Live) return;
     }
-    adaptNotLive(choice.key, choice.wifi);
+    adaptNotLive(phone, choice.key, choice.wifi);
 }
 
-void App::adaptNotLive(const std::string& phoneKey, bool wifi) {
-    AdaptRun& a = *adapt_;
+void App::adaptNotLive(PhoneStream& phone, const std::string& phoneKey, bool wifi) {
+    AdaptRun& a = *phone.adapt;
     bool textCleared = false;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
@@ -230,14 +230,14 @@ void App::adaptNotLive(const std::string& phoneKey, bool wifi) {
         model_.adaptText.clear();
     }
     if (textCleared) refresh();
-    if (!adaptKnowPhone(phoneKey, wifi)) return;
+    if (!adaptKnowPhone(a, phoneKey, wifi)) return;
     // The next stream of this phone over this link starts where it settled last time.
     bool changed;
     AdaptLevel level;
     std::vector<AdaptRung> ladder;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
-        UserTop top = userTop(model_, lastPhoneInfo_);
+        UserTop top = userTop(model_, phone.info);
         ladder = std::move(top.ladder);
         level.bitrate = a.saved.bitrate > 0 ? std::min(a.saved.bitrate, top.ceiling) : top.ceiling;
         level.rung = rungNamed(ladder, a.saved.rung);
@@ -250,13 +250,12 @@ void App::adaptNotLive(const std::string& phoneKey, bool wifi) {
         changed = before != fields(model_);
     }
     if (!changed) return;
-    pushStreamOptions();
+    pushStreamOptions(phone);
     logLine("adapt: the next stream over %s starts at %s, where it settled last time",
             wifi ? "Wi-Fi" : "USB", levelText(level, ladder).c_str());
 }
 
-bool App::adaptKnowPhone(const std::string& phoneKey, bool wifi) {
-    AdaptRun& a = *adapt_;
+bool App::adaptKnowPhone(AdaptRun& a, const std::string& phoneKey, bool wifi) {
     if (a.phoneKnown && phoneKey == a.phoneKey && wifi == a.wifi) return false;
     a.phoneKnown = true;
     a.phoneKey = phoneKey;
@@ -265,13 +264,13 @@ bool App::adaptKnowPhone(const std::string& phoneKey, bool wifi) {
     return true;
 }
 
-void App::adaptStartLive(int64_t nowUs) {
-    AdaptRun& a = *adapt_;
+void App::adaptStartLive(PhoneStream& phone, int64_t nowUs) {
+    AdaptRun& a = *phone.adapt;
     int64_t ceiling;
     AdaptLevel from;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
-        UserTop top = userTop(model_, lastPhoneInfo_);
+        UserTop top = userTop(model_, phone.info);
         a.ladder = std::move(top.ladder);
         ceiling = top.ceiling;
         from.bitrate = model_.adaptBitrate > 0 ? model_.adaptBitrate : ceiling;

@@ -37,22 +37,22 @@ void App::setInputToggles(bool keyboard, bool mouse) {
     applyInput();
 }
 
-void App::sendInputToggles() {
-    std::lock_guard<std::mutex> sendLock(toggleSendLock_);
+void App::sendInputToggles(PhoneStream& phone) {
+    std::lock_guard<std::mutex> sendLock(phone.toggleSendLock);
+    // Before the stream is live the phone would answer on a connection whose reports the
+    // tracker does not follow yet; going live sends the toggles anyway.
+    if (phone.linkState != LinkState::Live) return;
     InputToggles toggles;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
-        // Before the stream is live the phone would answer on a connection whose reports the
-        // tracker does not follow yet; going live sends the toggles anyway.
-        if (model_.linkState != LinkState::Live) return;
         toggles = {model_.keyboard, model_.mouse};
     }
-    const uint32_t seq = toggleEchoes_.sending(toggles);
-    session_.sendInputToggles(toggles.keyboard, toggles.mouse, seq);
+    const uint32_t seq = phone.toggleEchoes.sending(toggles);
+    phone.session.sendInputToggles(toggles.keyboard, toggles.mouse, seq);
 }
 
 void App::applyPhoneToggles() {
-    const std::optional<InputToggles> change = toggleEchoes_.takeChange();
+    const std::optional<InputToggles> change = shown().toggleEchoes.takeChange();
     if (!change) return;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
@@ -64,12 +64,7 @@ void App::applyPhoneToggles() {
 }
 
 void App::releaseHeldInput() {
-    keyRouter_.releaseAllKeys();
-}
-
-void App::sendClipOptions(bool toPc, bool pictures, bool passwords) {
-    inputLink_.setClipOptions(std::string("phoneToPc=") + flagText(toPc) + "\npictures=" +
-                              flagText(pictures) + "\npasswords=" + flagText(passwords));
+    for (PhoneStream* phone : allStreams()) phone->releaseHeldInput();
 }
 
 void App::applyInput() {
@@ -88,30 +83,37 @@ void App::applyInput() {
         speed = model_.speed;
         noApp = model_.noApp;
     }
-    // A No app stream comes from the helper, so the link runs while one is wanted even with
-    // every kind of sharing off.
-    const bool linkWanted = toPhone || toPc || keyboard || mouse || (noApp && session_.streaming());
-    if (linkWanted && !inputLink_.running()) {
-        inputLink_.start();
-    } else if (!linkWanted && inputLink_.running()) {
-        inputLink_.stop();
-    }
     if (clipboard_) {
         clipboard_->setOptions(pictures, passwords);
         if (toPhone && !clipboard_->running()) {
-            clipboard_->start([this](ClipItem item) { inputLink_.sendClip(item); });
+            // The PC's copies go to the phone whose window was worked in last.
+            clipboard_->start([this](ClipItem item) { active().inputLink.sendClip(item); });
         } else if (!toPhone && clipboard_->running()) {
             clipboard_->stop();
         }
     }
-    sendClipOptions(toPc, pictures, passwords);
-    inputLink_.setMouseOptions(!accel, speed);
+    const std::string clipOptions = std::string("phoneToPc=") + flagText(toPc) + "\npictures=" +
+                                    flagText(pictures) + "\npasswords=" + flagText(passwords);
     uint8_t modeBits = 0;
     if (deviceMode) modeBits = static_cast<uint8_t>((mouse ? 1 : 0) | (keyboard ? 2 : 0));
-    inputLink_.setMode(modeBits);
-    keyRouter_.setDeviceMode(deviceMode);
-    video_->setDeviceMode(deviceMode);
-    sendInputToggles();
+    for (PhoneStream* phone : allStreams()) {
+        // A No app stream comes from the helper, so the link runs while one is wanted even with
+        // every kind of sharing off.
+        const bool linkWanted =
+            toPhone || toPc || keyboard || mouse || (noApp && phone->session.streaming());
+        InputLink& link = phone->inputLink;
+        if (linkWanted && !link.running()) {
+            link.start();
+        } else if (!linkWanted && link.running()) {
+            link.stop();
+        }
+        link.setClipOptions(clipOptions);
+        link.setMouseOptions(!accel, speed);
+        link.setMode(modeBits);
+        phone->keyRouter.setDeviceMode(deviceMode);
+        phone->video->setDeviceMode(deviceMode);
+        sendInputToggles(*phone);
+    }
     save();
     refresh();
 }
@@ -156,7 +158,7 @@ void App::setClipboardOption(const std::string& key, bool on) {
     applyInput();
 }
 
-void App::onInputReport(const Report& report) {
+void App::onInputReport(PhoneStream& phone, const Report& report) {
     std::optional<bool> keyboard, mouse;
     if (const std::string* v = findField(report, "keyboard")) keyboard = *v == "1";
     if (const std::string* v = findField(report, "mouse")) mouse = *v == "1";
@@ -168,7 +170,7 @@ void App::onInputReport(const Report& report) {
     // Only a change made on the phone reaches the model (at the next build); an echo of the
     // PC's toggles, or a report the phone sent before it heard them, would undo the user's
     // choice.
-    const ToggleEchoes::Verdict verdict = toggleEchoes_.report(keyboard, mouse, seq);
+    const ToggleEchoes::Verdict verdict = phone.toggleEchoes.report(keyboard, mouse, seq);
     if (verdict != ToggleEchoes::Verdict::Echo) {
         logLine("input: phone reports keyboard %s, mouse %s (%s)",
                 keyboard ? (*keyboard ? "on" : "off") : "-", mouse ? (*mouse ? "on" : "off") : "-",
@@ -179,7 +181,7 @@ void App::onInputReport(const Report& report) {
 
 void App::setShortcut(int index, uint8_t modifiers, uint16_t key) {
     shortcuts::assign(shortcuts_, index, modifiers, key);
-    keyRouter_.setShortcuts(shortcuts_);
+    for (PhoneStream* phone : allStreams()) phone->keyRouter.setShortcuts(shortcuts_);
     showShortcuts();
     saveShortcuts();
     refresh();
@@ -187,7 +189,7 @@ void App::setShortcut(int index, uint8_t modifiers, uint16_t key) {
 
 void App::resetShortcuts() {
     shortcuts_ = shortcuts::defaults();
-    keyRouter_.setShortcuts(shortcuts_);
+    for (PhoneStream* phone : allStreams()) phone->keyRouter.setShortcuts(shortcuts_);
     showShortcuts();
     saveShortcuts();
     refresh();
@@ -203,17 +205,23 @@ void App::saveShortcuts() {
 
 // ---- from the video window and the phone ----------------------------------------------------
 
-void App::onTouch(int action, int pointer, float x, float y) {
+void App::onTouch(PhoneStream& phone, int action, int pointer, float x, float y) {
     streamControl_.mapToPhone(x, y);
-    inputLink_.touch(static_cast<TouchAction>(action), static_cast<uint8_t>(pointer), x, y);
+    phone.inputLink.touch(static_cast<TouchAction>(action), static_cast<uint8_t>(pointer), x, y);
 }
 
-void App::onScroll(float x, float y, float horizontal, float vertical) {
+void App::onScroll(PhoneStream& phone, float x, float y, float horizontal, float vertical) {
     streamControl_.mapToPhone(x, y);
-    inputLink_.scroll(x, y, horizontal, vertical);
+    phone.inputLink.scroll(x, y, horizontal, vertical);
 }
 
-void App::onPhoneClip(ClipItem item) {
+bool App::keyboardShared() {
+    std::lock_guard<std::mutex> lock(modelLock_);
+    return model_.keyboard;
+}
+
+// Each phone's copies reach the PC.
+void App::onPhoneClip(PhoneStream&, ClipItem item) {
     bool toPc;
     {
         std::lock_guard<std::mutex> lock(modelLock_);

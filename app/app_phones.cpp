@@ -41,18 +41,20 @@ void App::setWifi(bool on) {
 
 void App::onPhoneChange() {
     const PhoneChoice choice = phoneMonitor_.choice();
-    bool serialChanged, keyChanged;
+    bool keyChanged;
+    std::vector<PhoneStream*> moved;
     {
         std::lock_guard<std::mutex> lock(phoneLock_);
-        serialChanged = !currentSerial_.empty() && currentSerial_ != choice.serial;
         keyChanged = !choice.key.empty() && choice.key != currentKey_;
-        currentSerial_ = choice.serial;
         if (!choice.key.empty()) currentKey_ = choice.key;
+        // Each stream follows its own phone: only the one whose connection changed starts over.
+        for (PhoneStream* phone : allStreams()) {
+            const std::string serial = phone->choice().serial;
+            if (!phone->serial.empty() && phone->serial != serial) moved.push_back(phone);
+            phone->serial = serial;
+        }
     }
-    if (serialChanged) {
-        session_.reconnect();
-        inputLink_.restart();
-    }
+    for (PhoneStream* phone : moved) phone->reconnect();
     if (keyChanged) save();
     refresh();
 }

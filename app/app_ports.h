@@ -64,6 +64,8 @@ class VideoPort {
     virtual bool create(std::string& errorText) = 0;
     virtual void destroy() = 0;
     virtual void show(bool visible) = 0;  // shown without taking the focus
+    // The window's title (UTF-8), which names the phone it shows; a port without one ignores it.
+    virtual void setTitle(const std::string& /*title*/) {}
     virtual void setOnTop(bool onTop) = 0;
     virtual bool hevcUsable() const = 0;
     // Stream thread.

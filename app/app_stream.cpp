@@ -64,14 +64,15 @@ void App::sendStreamChange(const std::vector<std::string>& keys) {
     // In No app mode the phone takes the whole map, the same one the Session keeps. Otherwise
     // the changed keys go as the map has them: the user's choice, or the stream adapter's level
     // under it.
-    StreamOptionMap options = pushStreamOptions();
+    PhoneStream& phone = shown();
+    StreamOptionMap options = pushStreamOptions(phone);
     if (noApp) {
-        session_.sendOptions(options);
+        phone.session.sendOptions(options);
         return;
     }
     StreamOptionMap changed;
     for (const std::string& key : keys) changed[key] = options[key];
-    session_.sendOptions(changed);
+    phone.session.sendOptions(changed);
 }
 
 void App::setVideo(bool on) {
@@ -110,33 +111,35 @@ void App::setCodec(const std::string& codec) {
 }
 
 void App::startOrStop() {
-    session_.setStreaming(!session_.streaming());
-    expectStream();
+    PhoneStream& phone = shown();
+    phone.session.setStreaming(!phone.session.streaming());
+    expectStream(phone);
     applyInput();
 }
 
-void App::expectStream() {
+void App::expectStream(PhoneStream& phone) {
     int codec = -1, width = 0, height = 0;
-    if (session_.streaming()) {
+    if (phone.session.streaming()) {
         std::lock_guard<std::mutex> lock(modelLock_);
-        width = lastPhoneInfo_.width;
-        height = lastPhoneInfo_.height;
+        width = phone.info.width;
+        height = phone.info.height;
         codec = model_.codec == "hevc" ? kCodecHevc : 0;
     }
-    video_->expectStream(codec, width, height);
+    phone.video->expectStream(codec, width, height);
 }
 
 void App::setRecording(bool on) {
+    PhoneStream& phone = shown();
     if (on) {
-        recorder_.start();
+        phone.recorder.start();
     } else {
-        recorder_.stop();
+        phone.recorder.stop();
     }
     refresh();
 }
 
 void App::reinstall() {
-    session_.reinstall();
+    shown().session.reinstall();
     applyInput();
 }
 
@@ -166,19 +169,31 @@ bool App::setNoAppOption(const std::string& key, const std::string& value) {
     return taken;
 }
 
-void App::onLinkState(LinkState state, const std::string& detail) {
+void App::onLinkState(PhoneStream& phone, LinkState state, const std::string& detail) {
+    applyLinkState(phone, state, detail);
+    tellWifiPhones();
+}
+
+void App::applyLinkState(PhoneStream& phone, LinkState state, const std::string& detail) {
+    phone.linkState = state;
     // A new connection: the phone's reports on it answer only what is sent on it.
-    if (state == LinkState::Live) toggleEchoes_.linkStarted();
+    if (state == LinkState::Live) phone.toggleEchoes.linkStarted();
     // The pipeline is reset before the model tells of the new state, so whoever sees a state
     // other than live also sees the video and sound it implies.
     if (state != LinkState::Live) {
-        video_->reset();
-        expectStream();
-        audio_.stop();
-        recorder_.onStreamEnd();
+        phone.video->reset();
+        expectStream(phone);
+        phone.audio.stop();
+        phone.recorder.onStreamEnd();
     }
+    const bool inModel = isShown(phone);
     bool show;
     {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        show = model_.showVideo;
+        if (state != LinkState::Live) phone.streamWidth = phone.streamHeight = 0;
+    }
+    if (inModel) {
         std::lock_guard<std::mutex> lock(modelLock_);
         model_.linkState = state;
         if (!detail.empty()) model_.detail = detail;
@@ -186,36 +201,45 @@ void App::onLinkState(LinkState state, const std::string& detail) {
             model_.width = 0;
             model_.height = 0;
         }
-        show = model_.showVideo;
     }
     if (state == LinkState::Live) {
-        sendInputToggles();
-        if (show) video_->show(true);
+        sendInputToggles(phone);
+        if (show) phone.video->show(true);
     }
     refresh();
 }
 
-void App::onDeviceReport(const Report& report) {
+void App::onDeviceReport(PhoneStream& phone, const Report& report) {
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        phone.lastHello = report;
+    }
+    if (!isShown(phone)) return;
     if (const std::string* device = findField(report, "device")) {
         std::lock_guard<std::mutex> lock(modelLock_);
         model_.detail = *device;
     }
 }
 
-void App::onPhoneStateReport(const Report& report) {
+void App::onPhoneStateReport(PhoneStream& phone, const Report& report) {
     // The effects come first and outside the model lock: stopping the sound joins its render
     // thread, and no thread is joined under the model lock. As with a link state, whoever sees
     // the report in the model also sees the video and sound it implies.
     const std::string* videoField = findField(report, "video");
     const std::string* audioField = findField(report, "audio");
+    const bool inModel = isShown(phone);
     bool videoOff, audioOff;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
-        videoOff = model_.video && videoField && *videoField != "1";
+        for (const auto& [key, value] : report) phone.lastState[key] = value;
+        videoOff = (!inModel || model_.video) && videoField && *videoField != "1";
         audioOff = audioField ? *audioField != "1" : !model_.audio;
     }
-    if (videoOff) video_->reset();
-    if (audioOff) audio_.stop();
+    if (videoOff) phone.video->reset();
+    if (audioOff) phone.audio.stop();
+    // Only the shown phone's report reaches the pages; another phone's stream keeps the options
+    // it was given.
+    if (!inModel) return;
     bool push = false;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
@@ -261,18 +285,20 @@ void App::onPhoneStateReport(const Report& report) {
         if (const std::string* v = findField(report, "limits")) model_.limits = *v;
     }
     save();
-    if (push) pushStreamOptions();
+    if (push) pushStreamOptions(phone);
     refresh();
 }
 
-void App::onPhoneInfo(const PhoneInfo& info) {
+void App::onPhoneInfo(PhoneStream& phone, const PhoneInfo& info) {
+    const bool inModel = isShown(phone);
     {
         std::lock_guard<std::mutex> lock(modelLock_);
         // The record carries no message text of its own, so the detail line is left alone.
-        lastPhoneInfo_ = info;
+        phone.info = info;
+        if (inModel) lastPhoneInfo_ = info;
     }
     // The stream connects after this, on the same thread: with the level it settled at last.
-    adaptPhoneProbed();
+    adaptPhoneProbed(phone);
     refresh();
 }
 

@@ -55,7 +55,7 @@ void App::tellWifiPhones() {
     wifi_.setListedPhones(phoneMonitor_.phones());
     // A phone whose stream runs over its cable is not connected over Wi-Fi behind its back.
     const PhoneChoice choice = phoneMonitor_.choice();
-    const std::string cableKey = session_.streaming() && !choice.wifi ? choice.key : std::string();
+    const std::string cableKey = chosen_->session.streaming() && !choice.wifi ? choice.key : std::string();
     if (cableKey == wifiCableKey_) return;
     wifiCableKey_ = cableKey;
     wifi_.setCableStream(cableKey);

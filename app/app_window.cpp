@@ -9,7 +9,7 @@ void App::showVideo(bool on) {
         std::lock_guard<std::mutex> lock(modelLock_);
         model_.showVideo = on;
     }
-    video_->show(on);
+    shown().video->show(on);
     refresh();
 }
 
@@ -18,7 +18,7 @@ void App::setOnTop(bool on) {
         std::lock_guard<std::mutex> lock(modelLock_);
         model_.onTop = on;
     }
-    video_->setOnTop(on);
+    for (PhoneStream* phone : allStreams()) phone->video->setOnTop(on);
     refresh();
 }
 
@@ -27,15 +27,15 @@ void App::setVolume(float volume) {
         std::lock_guard<std::mutex> lock(modelLock_);
         model_.volume = volume;
     }
-    audio_.setVolume(volume);
-}
-
-void App::onFilesDropped(const std::vector<std::wstring>& paths) {
-    fileSender_.send(phoneMonitor_.choice().serial, paths);
+    for (PhoneStream* phone : allStreams()) phone->audio.setVolume(volume);
 }
 
 void App::takeScreenshot() {
-    video_->grabPicture(
+    takeScreenshot(active());
+}
+
+void App::takeScreenshot(PhoneStream& phone) {
+    phone.video->grabPicture(
         [this](std::optional<Bitmap> picture) { screenshots_.save(std::move(picture)); });
 }
 
@@ -48,7 +48,8 @@ void App::setActivity(const std::string& text, bool failed) {
     refresh();
 }
 
-void App::onVideoClosed() {
+void App::onVideoClosed(PhoneStream& phone) {
+    if (!isShown(phone)) return;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
         model_.showVideo = false;

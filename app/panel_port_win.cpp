@@ -61,6 +61,10 @@ panel::PanelCallbacks panelCallbacks(App& app) {
     cb.forgetPhone = [&app](const std::string& key) { app.forgetPhone(key); };
     cb.soundFromAll = [&app](bool on) { app.setSoundFromAll(on); };
     cb.everyPhone = [&app](bool on) { app.setEveryPhone(on); };
+    cb.selectPhone = [&app](const std::string& key) { app.selectPhone(key); };
+    cb.startPhone = [&app](const std::string& key) { app.startPhone(key); };
+    cb.stopPhone = [&app](const std::string& key) { app.stopPhone(key); };
+    cb.startAll = [&app] { app.startAll(); };
     return cb;
 }
 

@@ -104,6 +104,9 @@ class VideoPortWin final : public VideoPort {
         window_.destroy();
     }
     void show(bool visible) override { window_.show(visible); }
+    void setTitle(const std::string& title) override {
+        if (window_.window()) SetWindowTextW(window_.window(), widen(title).c_str());
+    }
     void setOnTop(bool onTop) override { window_.setOnTop(onTop); }
     bool hevcUsable() const override { return window_.hevcUsable(); }
     void onConfig(int width, int height, int fps, int codec, const uint8_t* csd,

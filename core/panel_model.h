@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/link_state.h"
@@ -142,6 +143,10 @@ struct PanelModel {
     std::string pinnedName;
     std::string chosenKey;
     bool chosenWifi = false;
+    // The phone whose settings and statistics the pages show (the chosen one unless another was
+    // selected), and the state of each phone's stream, by key, for the list's own Start and Stop.
+    std::string shownKey;
+    std::vector<std::pair<std::string, LinkState>> phoneLinks;
     bool preferUsb = true;
     bool wifi = false;
     // Wi-Fi: the pairing card, the phones offering pairing and the remembered phones.

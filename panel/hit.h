@@ -66,6 +66,10 @@ inline constexpr int kShortcutLast = 199;
 inline constexpr int kBitrateSlider = 200;
 inline constexpr int kSpeedSlider = 201;
 inline constexpr int kVolumeSlider = 202;
+// The phones streamed at once: Start all, and Start or Stop per phone (kStreamFirst + index).
+inline constexpr int kStartAll = 203;
+inline constexpr int kStreamFirst = 204;
+inline constexpr int kStreamLast = 209;
 // The pairing card, the phones it lists (kOfferFirst + index) and the remembered phones' Forget
 // buttons (kForgetFirst + index).
 inline constexpr int kPairClose = 210;
@@ -73,6 +77,9 @@ inline constexpr int kPairRetry = 211;
 inline constexpr int kPairAddress = 212;
 inline constexpr int kPairCode = 213;
 inline constexpr int kPairSubmit = 214;
+// The phones streamed at once: Show per phone (kShowFirst + index).
+inline constexpr int kShowFirst = 215;
+inline constexpr int kShowLast = 219;
 inline constexpr int kOfferFirst = 220;
 inline constexpr int kOfferLast = 239;
 inline constexpr int kForgetFirst = 240;

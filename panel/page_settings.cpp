@@ -2,6 +2,7 @@
 #include "panel/controls.h"
 #include "panel/page_layout.h"
 #include "panel/pages.h"
+#include "panel/phone_streams_section.h"
 #include "panel/update_texts.h"
 #include "panel/wifi_panel.h"
 #include "platform/text.h"
@@ -110,6 +111,8 @@ float pageSettings(PageContext& ctx, const RectF& column, float top) {
                        drawToggle(ctx, r, hit::kAutoUpdate, m.autoUpdate, !off,
                                   [&cb](bool v) { invoke(cb.autoUpdate, v); });
                    }}});
+    // Last, so that the sections above stay where they are with one phone or several.
+    phoneStreamsSection(page);
     return page.y();
 }
 

@@ -55,6 +55,11 @@ struct PanelCallbacks {
     // Several phones: sound from all of them, and the user's input to every live one.
     std::function<void(bool)> soundFromAll;
     std::function<void(bool)> everyPhone;
+    // Several phones at once: the phone the pages show, each phone's own stream, and all.
+    std::function<void(const std::string&)> selectPhone;
+    std::function<void(const std::string&)> startPhone;
+    std::function<void(const std::string&)> stopPhone;
+    std::function<void()> startAll;
 };
 
 // Calls `fn` with the arguments when it is installed.

@@ -81,6 +81,15 @@ ChoiceResult choosePhone(const std::vector<ReadyConnection>& ready, bool sawUnau
         result.last = key;
     }
     choice.unauthorized = choice.serial.empty() && sawUnauthorized;
+    for (const PhoneEntry& p : result.phones) {
+        if (p.key == choice.key) {
+            result.connections.push_back(choice);
+        } else if (available(p.key)) {
+            const Connections& c = byKey[p.key];
+            const ReadyConnection* used = c.usb ? c.usb : c.wifi;
+            result.connections.push_back(PhoneChoice{used->serial, p.key, used->name, used->wifi});
+        }
+    }
     return result;
 }
 

@@ -40,6 +40,9 @@ struct ChoiceResult {
     PhoneChoice choice;
     std::vector<PhoneEntry> phones;
     std::string last;  // the inputs' last, replaced by the chosen key when there is one
+    // The connection each listed phone is reached by, for streams kept for a phone by its key:
+    // the chosen phone's is the choice; another's is its cable, else its Wi-Fi when in use.
+    std::vector<PhoneChoice> connections;
 };
 
 ChoiceResult choosePhone(const std::vector<ReadyConnection>& ready, bool sawUnauthorized,

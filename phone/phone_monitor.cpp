@@ -86,6 +86,17 @@ PhoneChoice PhoneMonitor::choice() const {
     return choice_;
 }
 
+PhoneChoice PhoneMonitor::choiceFor(const std::string& key) const {
+    std::lock_guard lock(mutex_);
+    for (const PhoneChoice& c : connections_) {
+        if (c.key == key) return c;
+    }
+    PhoneChoice none;
+    none.key = key;
+    none.adbMissing = choice_.adbMissing;
+    return none;
+}
+
 std::wstring PhoneMonitor::serialArgs() const {
     std::lock_guard lock(mutex_);
     return choice_.serial.empty() ? std::wstring() : adbPrefix(choice_.serial);
@@ -228,6 +239,7 @@ bool PhoneMonitor::haveAdb() {
         choice_ = PhoneChoice{};
         choice_.adbMissing = true;
         phones_.clear();
+        connections_.clear();
     }
     if (!wasMissing && onChange) onChange();
     return false;
@@ -301,6 +313,7 @@ bool PhoneMonitor::passOver(const std::vector<AdbDevice>& devices) {
         phonesChanged = !samePhones(phones_, result.phones);
         choice_ = result.choice;
         phones_ = result.phones;
+        connections_ = result.connections;
         inputs_.last = result.last;
     }
 

@@ -62,6 +62,9 @@ class PhoneMonitor {
 
     std::vector<PhoneEntry> phones() const;
     PhoneChoice choice() const;
+    // The connection that reaches the listed phone `key` now; an empty serial when it is not
+    // listed ready.
+    PhoneChoice choiceFor(const std::string& key) const;
     // "-s " + serial + " " for the chosen connection; empty when nothing is chosen.
     std::wstring serialArgs() const;
     // True while the list comes from adb's change feed (every pass from now on takes the feed's
@@ -105,6 +108,7 @@ class PhoneMonitor {
     ChoiceInputs inputs_;
     PhoneChoice choice_;
     std::vector<PhoneEntry> phones_;
+    std::vector<PhoneChoice> connections_;
 
     // Touched only by the pass that is running.
     std::mutex passMutex_;

@@ -24,16 +24,18 @@ AppParts standInParts(VideoCounts& video, CountingVideoPort*& videoPort, const T
     p.updater.firstCheck = std::chrono::hours(1);
     p.settingsPath = [&folder] { return folder.file(L"settings.ini"); };
     p.shortcutsPath = [&folder] { return folder.file(L"shortcuts.ini"); };
-    // Ports of its own for the stream and the input link, so that a Tovenmar or a simulator
-    // running beside the tests on the product's ports is never reached instead.
+    ownPorts(p.session, p.inputLink);
+    return p;
+}
+
+void ownPorts(SessionConfig& session, InputLinkTimings& inputLink) {
     std::unique_ptr<TcpListener> held[3];
     for (auto& h : held) h = TcpListener::listenLoopback(0);
     if (held[0] && held[1] && held[2]) {
-        p.session.appPort = held[0]->port();
-        p.session.noAppPort = held[1]->port();
-        p.inputLink.port = held[2]->port();
+        session.appPort = held[0]->port();
+        session.noAppPort = held[1]->port();
+        inputLink.port = held[2]->port();
     }
-    return p;
 }
 
 PanelModel modelWhen(App& app, const std::function<bool(const PanelModel&)>& done,

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "app/app.h"
@@ -18,6 +19,9 @@ struct VideoCounts {
     std::atomic<int> configs{0};
     std::atomic<int> packets{0};
     std::atomic<int> resets{0};
+    // The size of the last configuration.
+    std::atomic<int> width{0};
+    std::atomic<int> height{0};
 };
 
 class CountingVideoPort final : public VideoPort {
@@ -27,9 +31,21 @@ class CountingVideoPort final : public VideoPort {
     bool create(std::string&) override { return true; }
     void destroy() override {}
     void show(bool) override {}
+    void setTitle(const std::string& text) override {
+        std::lock_guard<std::mutex> lock(titleLock_);
+        title_ = text;
+    }
+    std::string title() const {
+        std::lock_guard<std::mutex> lock(titleLock_);
+        return title_;
+    }
     void setOnTop(bool) override {}
     bool hevcUsable() const override { return false; }
-    void onConfig(int, int, int, int, const uint8_t*, size_t) override { ++counts_.configs; }
+    void onConfig(int width, int height, int, int, const uint8_t*, size_t) override {
+        counts_.width = width;
+        counts_.height = height;
+        ++counts_.configs;
+    }
     void onPacket(const uint8_t*, size_t, int64_t, bool) override { ++counts_.packets; }
     void reset() override { ++counts_.resets; }
     void expectStream(int, int, int) override {}
@@ -50,6 +66,8 @@ class CountingVideoPort final : public VideoPort {
 
   private:
     VideoCounts& counts_;
+    mutable std::mutex titleLock_;
+    std::string title_;
 };
 
 class NullPanelPort final : public PanelPort {
@@ -65,6 +83,11 @@ class NullPanelPort final : public PanelPort {
 // left in `videoPort`.
 AppParts standInParts(VideoCounts& video, CountingVideoPort*& videoPort, const TempDir& folder,
                       const std::string& package, const std::atomic<bool>* adbPresent = nullptr);
+
+// Local ports of their own for a stream and its input link, so that a Tovenmar or a simulator
+// running beside the tests on the product's ports, or another phone's stream, is never reached
+// instead.
+void ownPorts(SessionConfig& session, InputLinkTimings& inputLink);
 
 // Polls the App's model until `done` holds or the limit passes; the last model built.
 PanelModel modelWhen(App& app, const std::function<bool(const PanelModel&)>& done,

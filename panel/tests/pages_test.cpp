@@ -327,6 +327,26 @@ TEST(Pages, EveryPageFitsItsTextsInsideTheColumn) {
     }
 }
 
+TEST(Pages, SeveralPhonesEachHaveTheirOwnStartOrStopAndShow) {
+    PanelModel m = connectedModel();
+    m.phones = {{"S1", "Google Pixel 7", true, false}};
+    Harness h(m);
+    h.showPage(Page::Settings);
+    EXPECT_EQ(h.region(kStartAll), nullptr);  // one phone: the list is not drawn
+
+    h.model().phones = {{"S1", "Google Pixel 7", true, false}, {"S2", "Galaxy S23", true, false}};
+    h.model().phoneLinks = {{"S1", LinkState::Live}};
+    h.model().shownKey = "S1";
+    h.paint();
+    EXPECT_TRUE(h.hasText(L"Live \u00b7 shown on these pages"));
+    h.click(kStreamFirst);
+    h.click(kStreamFirst + 1);
+    h.click(kShowFirst + 1);
+    h.click(kStartAll);
+    EXPECT_EQ(h.rec().calls,
+              (Calls{"stopPhone:S1", "startPhone:S2", "selectPhone:S2", "startAll"}));
+}
+
 TEST(Pages, ThePairingCardShowsTheModelsCodeAndItsControlsReachTheApp) {
     PanelModel m = connectedModel();
     m.wifi = true;

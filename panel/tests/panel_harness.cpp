@@ -71,6 +71,10 @@ PanelCallbacks recordingCallbacks(Recorded& rec) {
     };
     cb.useOverWifi = [&c] { c.push_back("useOverWifi"); };
     cb.forgetPhone = [&c](const std::string& key) { c.push_back("forgetPhone:" + key); };
+    cb.selectPhone = [&c](const std::string& key) { c.push_back("selectPhone:" + key); };
+    cb.startPhone = [&c](const std::string& key) { c.push_back("startPhone:" + key); };
+    cb.stopPhone = [&c](const std::string& key) { c.push_back("stopPhone:" + key); };
+    cb.startAll = [&c] { c.push_back("startAll"); };
     return cb;
 }
 

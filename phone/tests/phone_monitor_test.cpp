@@ -131,6 +131,25 @@ TEST_F(PhoneMonitorTest, WifiOffListsButNeverChoosesAWifiOnlyPhone) {
     EXPECT_EQ(pass().serial, kPixelUsb);
 }
 
+TEST_F(PhoneMonitorTest, EachListedPhoneResolvesToItsOwnConnection) {
+    monitor->setWifi(true);
+    devices({{kPixelWifi, "device"}, {kGalaxyUsb, "device"}});
+    pass();
+    EXPECT_EQ(monitor->choiceFor("PIX123").serial, kPixelWifi);
+    EXPECT_EQ(monitor->choiceFor("R58N12").serial, kGalaxyUsb);
+    EXPECT_EQ(monitor->choiceFor("R58N12").name, "Samsung SM-A525F");
+
+    // One phone unplugged: it resolves to nothing, the other keeps its connection.
+    devices({{kPixelWifi, "device"}});
+    pass();
+    EXPECT_EQ(monitor->choiceFor("R58N12").serial, "");
+    EXPECT_EQ(monitor->choiceFor("PIX123").serial, kPixelWifi);
+    // Wi-Fi off: a phone reached only over Wi-Fi resolves to nothing either.
+    monitor->setWifi(false);
+    pass();
+    EXPECT_EQ(monitor->choiceFor("PIX123").serial, "");
+}
+
 TEST_F(PhoneMonitorTest, ThePhoneInUseStaysAndLastWinsAtStartUp) {
     devices({{kPixelUsb, "device"}});
     EXPECT_EQ(pass().key, "PIX123");

@@ -1,0 +1,164 @@
+// Several phones at once: the stream kept for each wanted phone, which one the panel's pages show,
+// which window was worked in last (its sound plays and the PC's copies go to its phone), and the
+// per-phone Start and Stop.
+#include <utility>
+
+#include "app/app.h"
+#include "core/log.h"
+
+namespace tov {
+
+std::vector<PhoneStream*> App::allStreams() {
+    std::lock_guard<std::mutex> lock(streamsLock_);
+    std::vector<PhoneStream*> all;
+    for (auto& [key, phone] : streams_) all.push_back(phone.get());
+    return all;
+}
+
+PhoneStream* App::phoneStream(const std::string& key) {
+    std::lock_guard<std::mutex> lock(streamsLock_);
+    const auto it = streams_.find(key);
+    return it == streams_.end() ? nullptr : it->second.get();
+}
+
+PhoneStream& App::shown() {
+    std::lock_guard<std::mutex> lock(streamsLock_);
+    const auto it = streams_.find(shownKey_);
+    return it == streams_.end() ? *chosen_ : *it->second;
+}
+
+PhoneStream& App::active() {
+    std::lock_guard<std::mutex> lock(streamsLock_);
+    const auto it = streams_.find(activeKey_);
+    return it == streams_.end() ? *chosen_ : *it->second;
+}
+
+bool App::isShown(const PhoneStream& phone) {
+    return &shown() == &phone;
+}
+
+PhoneChoice App::chosenPhone() {
+    PhoneChoice choice = phoneMonitor_.choice();
+    // A phone with a stream of its own is not streamed a second time as the chosen one.
+    if (!choice.key.empty() && choice.key != kChosenPhone && phoneStream(choice.key)) {
+        PhoneChoice none;
+        none.adbMissing = choice.adbMissing;
+        return none;
+    }
+    return choice;
+}
+
+// The stream that serves `key`: its own, or the chosen phone's while that is the one chosen.
+PhoneStream* App::streamServing(const std::string& key) {
+    if (PhoneStream* own = phoneStream(key)) return own;
+    if (key.empty() || phoneMonitor_.choice().key == key) return chosen_;
+    return nullptr;
+}
+
+void App::selectPhone(const std::string& key) {
+    {
+        std::lock_guard<std::mutex> lock(streamsLock_);
+        shownKey_ = streams_.count(key) ? key : kChosenPhone;
+    }
+    // The pages take the phone's state as its own stream last told it.
+    PhoneStream& phone = shown();
+    Report hello, state;
+    int width, height;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        model_.linkState = phone.linkState;
+        lastPhoneInfo_ = phone.info;
+        hello = phone.lastHello;
+        state = phone.lastState;
+        width = phone.streamWidth;
+        height = phone.streamHeight;
+        model_.width = width;
+        model_.height = height;
+    }
+    if (!hello.empty()) onDeviceReport(phone, hello);
+    if (!state.empty()) onPhoneStateReport(phone, state);
+    if (width > 0) onStreamSize(phone, width, height, 0);
+    refresh();
+}
+
+void App::onWindowUsed(PhoneStream& phone) {
+    PhoneStream* before;
+    {
+        std::lock_guard<std::mutex> lock(streamsLock_);
+        const auto it = streams_.find(activeKey_);
+        before = it == streams_.end() ? chosen_ : it->second.get();
+        if (before == &phone) return;
+        activeKey_ = phone.key();
+    }
+    // The sound follows the window worked in; the others stay silent.
+    before->setSoundMuted(true);
+    phone.setSoundMuted(false);
+    logLine("app: the window of %s is the active one",
+            phone.key().empty() ? "the chosen phone" : phone.key().c_str());
+}
+
+void App::startPhone(const std::string& key) {
+    if (PhoneStream* phone = streamServing(key)) {
+        phone->session.setStreaming(true);
+        expectStream(*phone);
+        applyInput();
+        return;
+    }
+    std::string name = key;
+    for (const PhoneEntry& entry : phoneMonitor_.phones()) {
+        if (entry.key == key && !entry.name.empty()) name = entry.name;
+    }
+    PhoneStreamParts parts = phoneStreamParts();
+    if (parts_.phoneStreamParts) parts_.phoneStreamParts(key, parts);
+    auto made = std::make_unique<PhoneStream>(
+        static_cast<PhoneStreamHost&>(*this), key, [this, key] { return phoneMonitor_.choiceFor(key); },
+        parts);
+    PhoneStream& phone = *made;
+    std::string error;
+    if (!phone.video->create(error)) {
+        logLine("app: no window for %s: %s", key.c_str(), error.c_str());
+        setActivity("Could not open a window for " + name + ".", true);
+        return;
+    }
+    phone.video->setTitle("Tovenmar \u2014 " + name);
+    phone.keyRouter.setShortcuts(shortcuts_);
+    float volume;
+    bool onTop;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        volume = model_.volume;
+        onTop = model_.onTop;
+    }
+    phone.audio.setVolume(volume);
+    phone.video->setOnTop(onTop);
+    // Only the window worked in plays its sound.
+    phone.setSoundMuted(&active() != &phone);
+    {
+        std::lock_guard<std::mutex> lock(phoneLock_);
+        phone.serial = phone.choice().serial;
+    }
+    readyStream(phone);
+    {
+        std::lock_guard<std::mutex> lock(streamsLock_);
+        streams_.emplace(key, std::move(made));
+    }
+    logLine("app: streaming %s in a window of its own", key.c_str());
+    phone.start();
+    phone.session.setStreaming(true);
+    expectStream(phone);
+    applyInput();
+}
+
+void App::stopPhone(const std::string& key) {
+    PhoneStream* phone = streamServing(key);
+    if (!phone) return;
+    phone->session.setStreaming(false);
+    expectStream(*phone);
+    applyInput();
+}
+
+void App::startAll() {
+    for (const PhoneEntry& entry : phoneMonitor_.phones()) startPhone(entry.key);
+}
+
+}  // namespace tov
