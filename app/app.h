@@ -18,6 +18,7 @@
 #include "core/settings_store.h"
 #include "app/phone_stream.h"
 #include "app/stream_control.h"
+#include "input/group_input.h"
 #include "input/shortcuts.h"
 #include "phone/app_installer.h"
 #include "core/phone_info.h"
@@ -203,8 +204,15 @@ class App : private PhoneStreamHost {
     void adaptTick(PhoneStream& phone) override;
     void onPhoneClip(PhoneStream& phone, ClipItem item) override;
     void onWindowUsed(PhoneStream& phone) override;
+    // Mutes every phone but the active one, unless the user wants all phones heard.
+    void routeSound();
     void onVideoClosed(PhoneStream& phone) override;
     void onTouch(PhoneStream& phone, int action, int pointer, float x, float y) override;
+    void onAndroidKey(PhoneStream& phone, bool down, int32_t code, int32_t meta,
+                      uint32_t repeat) override;
+    void onHidKey(PhoneStream& phone, uint8_t usage, bool pressed) override;
+    // Group control: the phones an event made in `source`'s window goes to (UI thread).
+    GroupView groupView(const PhoneStream& source);
     void onScroll(PhoneStream& phone, float x, float y, float horizontal,
                   float vertical) override;
     void takeScreenshot(PhoneStream& phone) override;
@@ -285,6 +293,7 @@ class App : private PhoneStreamHost {
     bool havePhoneInfo_ = false;
     SettingsStore settings_;
     StreamControl streamControl_;
+    GroupInput groupInput_;  // UI thread only
     AppParts parts_;
     // One stream per wanted phone, by phone key; the one under kChosenPhone follows the phone
     // monitor's choice. Made before init and ended by shutdown; the map itself changes only on

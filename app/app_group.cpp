@@ -9,6 +9,7 @@ void App::setSoundFromAll(bool on) {
         std::lock_guard<std::mutex> lock(modelLock_);
         model_.soundFromAll = on;
     }
+    routeSound();
     save();
     refresh();
 }

@@ -205,14 +205,51 @@ void App::saveShortcuts() {
 
 // ---- from the video window and the phone ----------------------------------------------------
 
+GroupView App::groupView(const PhoneStream& source) {
+    GroupView view;
+    view.source = source.key();
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        view.everyPhone = model_.everyPhone;
+    }
+    for (PhoneStream* phone : allStreams()) {
+        view.phones.push_back({phone->key(), phone->linkState == LinkState::Live &&
+                                                 phone->inputLink.state() == InputLink::kReady});
+    }
+    return view;
+}
+
 void App::onTouch(PhoneStream& phone, int action, int pointer, float x, float y) {
     streamControl_.mapToPhone(x, y);
-    phone.inputLink.touch(static_cast<TouchAction>(action), static_cast<uint8_t>(pointer), x, y);
+    const auto touchAction = static_cast<TouchAction>(action);
+    const auto id = static_cast<uint8_t>(pointer);
+    for (const PhonePoint& p : groupInput_.touch(groupView(phone), touchAction, id, x, y)) {
+        if (PhoneStream* to = phoneStream(p.key)) to->inputLink.touch(touchAction, id, p.x, p.y);
+    }
 }
 
 void App::onScroll(PhoneStream& phone, float x, float y, float horizontal, float vertical) {
     streamControl_.mapToPhone(x, y);
-    phone.inputLink.scroll(x, y, horizontal, vertical);
+    for (const PhonePoint& p : groupInput_.scroll(groupView(phone), x, y)) {
+        if (PhoneStream* to = phoneStream(p.key)) {
+            to->inputLink.scroll(p.x, p.y, horizontal, vertical);
+        }
+    }
+}
+
+void App::onAndroidKey(PhoneStream& phone, bool down, int32_t code, int32_t meta,
+                       uint32_t repeat) {
+    for (const std::string& key : groupInput_.key(groupView(phone), down, code)) {
+        if (PhoneStream* to = phoneStream(key)) to->inputLink.androidKey(down, code, meta, repeat);
+    }
+}
+
+void App::onHidKey(PhoneStream& phone, uint8_t usage, bool pressed) {
+    // Keyboard usages and Android codes are told apart, as a phone may take both.
+    const int32_t id = 0x10000 | usage;
+    for (const std::string& key : groupInput_.key(groupView(phone), pressed, id)) {
+        if (PhoneStream* to = phoneStream(key)) to->inputLink.hidKey(usage, pressed);
+    }
 }
 
 bool App::keyboardShared() {

@@ -82,19 +82,27 @@ void App::selectPhone(const std::string& key) {
 }
 
 void App::onWindowUsed(PhoneStream& phone) {
-    PhoneStream* before;
     {
         std::lock_guard<std::mutex> lock(streamsLock_);
         const auto it = streams_.find(activeKey_);
-        before = it == streams_.end() ? chosen_ : it->second.get();
+        const PhoneStream* before = it == streams_.end() ? chosen_ : it->second.get();
         if (before == &phone) return;
         activeKey_ = phone.key();
     }
-    // The sound follows the window worked in; the others stay silent.
-    before->setSoundMuted(true);
-    phone.setSoundMuted(false);
+    // The sound follows the window worked in.
+    routeSound();
     logLine("app: the window of %s is the active one",
             phone.key().empty() ? "the chosen phone" : phone.key().c_str());
+}
+
+void App::routeSound() {
+    bool all;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        all = model_.soundFromAll;
+    }
+    PhoneStream& heard = active();
+    for (PhoneStream* phone : allStreams()) phone->setSoundMuted(!all && phone != &heard);
 }
 
 void App::startPhone(const std::string& key) {
@@ -131,8 +139,6 @@ void App::startPhone(const std::string& key) {
     }
     phone.audio.setVolume(volume);
     phone.video->setOnTop(onTop);
-    // Only the window worked in plays its sound.
-    phone.setSoundMuted(&active() != &phone);
     {
         std::lock_guard<std::mutex> lock(phoneLock_);
         phone.serial = phone.choice().serial;
@@ -142,6 +148,8 @@ void App::startPhone(const std::string& key) {
         std::lock_guard<std::mutex> lock(streamsLock_);
         streams_.emplace(key, std::move(made));
     }
+    // Only the window worked in plays its sound, unless the user wants every phone heard.
+    routeSound();
     logLine("app: streaming %s in a window of its own", key.c_str());
     phone.start();
     phone.session.setStreaming(true);

@@ -206,10 +206,10 @@ VideoEvents PhoneStream::makeVideoEvents() {
 KeyTargets PhoneStream::makeKeyTargets() {
     KeyTargets targets;
     targets.androidKey = [this](bool down, int32_t code, int32_t meta, uint32_t repeat) {
-        inputLink.androidKey(down, code, meta, repeat);
+        host_.onAndroidKey(*this, down, code, meta, repeat);
     };
     targets.pressKey = [this](int32_t code) { inputLink.pressKey(code); };
-    targets.hidKey = [this](uint8_t usage, bool pressed) { inputLink.hidKey(usage, pressed); };
+    targets.hidKey = [this](uint8_t usage, bool pressed) { host_.onHidKey(*this, usage, pressed); };
     targets.releaseMouse = [this] { video->releaseCapture(); };
     targets.toggleFullscreen = [this] { video->toggleFullscreen(); };
     targets.switchMode = [this](bool deviceMode) { host_.setDeviceMode(deviceMode); };

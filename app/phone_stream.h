@@ -58,6 +58,11 @@ class PhoneStreamHost {
     virtual void onTouch(PhoneStream& phone, int action, int pointer, float x, float y) = 0;
     virtual void onScroll(PhoneStream& phone, float x, float y, float horizontal,
                           float vertical) = 0;
+    // A key for the phone (Touch mode: an Android key; Device mode: a keyboard usage), which
+    // may go to every live phone as well.
+    virtual void onAndroidKey(PhoneStream& phone, bool down, int32_t code, int32_t meta,
+                              uint32_t repeat) = 0;
+    virtual void onHidKey(PhoneStream& phone, uint8_t usage, bool pressed) = 0;
     virtual void setDeviceMode(bool on) = 0;
     virtual void takeScreenshot(PhoneStream& phone) = 0;
     // True while the user shares the keyboard.

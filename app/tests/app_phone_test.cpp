@@ -358,6 +358,9 @@ TEST_F(AppPhoneTest, NoAppModeStreamsFromTheHelperWithEverySharingOff) {
     app.setClipboardOption("tophone", false);
     app.setClipboardOption("topc", false);
     app.setNoApp(true);
+    // The frame rate is the user's own only with the custom size; with a preset it is the
+    // preset's, which the phone's preset list (known early or late) decides.
+    app.setPreset("custom");
     ASSERT_TRUE(app.setNoAppOption("fps", "24"));
     app.startOrStop();
     const PanelModel model = whenLive(app);

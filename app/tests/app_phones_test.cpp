@@ -1,7 +1,7 @@
 // Several phones at once through the whole App and the phone simulator: two phones with
 // different clips stream side by side, each into its own window, a touch reaches only the phone
-// whose window it was made in, the sound follows the window worked in, and one phone unplugged
-// leaves the other's stream untouched.
+// whose window it was made in unless the user sends input to every phone, the sound follows the
+// window worked in, and one phone unplugged leaves the other's stream untouched.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -126,6 +126,25 @@ TEST_F(AppPhonesTest, TwoPhonesStreamAtOnceEachInItsOwnWindowAndOneUnpluggedLeav
     EXPECT_FALSE(touched(chosenSim, "touch"));
     EXPECT_TRUE(first.soundMuted());
     EXPECT_FALSE(second->soundMuted());
+
+    // Group control: a touch in the first window reaches both phones at the same relative point.
+    ASSERT_TRUE(waitFor([&] { return first.inputLink.state() == InputLink::kReady; }, 30s));
+    app.setEveryPhone(true);
+    ports_[0]->events.touch(0, 0, 0.25f, 0.75f);
+    ports_[0]->events.touch(2, 0, 0.25f, 0.75f);
+    std::string down;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (const std::string& line : sim_.events(chosenSim)) {
+                if (line.find("touch action=0") != std::string::npos) down = line;
+            }
+            return !down.empty();
+        },
+        10s));
+    down = down.substr(down.find("touch action=0"));
+    EXPECT_TRUE(waitFor([&] { return touched(otherSim, down); }, 10s)) << down;
+    EXPECT_TRUE(waitFor([&] { return touched(otherSim, "touch action=2"); }, 10s));
+    app.setEveryPhone(false);
 
     // The second phone unplugged: the first streams on without a reset.
     const int resets = counts_[0].resets;
