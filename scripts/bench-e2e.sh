@@ -285,7 +285,9 @@ day_ms() { echo $(( $(date -d "$(date +%F)" +%s%3N) )); }  # local midnight, ms 
 # Sets [SECTION] KEY=VALUE in an INI file, keeping the rest; with KEY "-" drops the section.
 ini_set() {  # FILE SECTION KEY VALUE
     touch "$1"
-    tr -d '\r' < "$1" | awk -v sec="[$2]" -v k="$3" -v v="$4" '
+    # The program keeps settings.ini in UTF-16 once it has written it; it reads a plain file too.
+    { if [ "$(head -c2 "$1" | od -An -tx1 | tr -d ' ')" = fffe ]; then iconv -f UTF-16 -t UTF-8 "$1"
+      else cat "$1"; fi; } | tr -d '\r' | awk -v sec="[$2]" -v k="$3" -v v="$4" '
         /^\[/ { if (in_sec && !done && k != "-") { print k "=" v; done = 1 } in_sec = ($0 == sec) }
         in_sec && k == "-" { next }
         in_sec && index($0, k "=") == 1 { if (!done) print k "=" v; done = 1; next }
