@@ -162,14 +162,21 @@ void App::refresh() {
 
 void App::save() {
     settings_.save();
+    // The pages show a phone with settings of its own: what the user changed is kept as its.
+    PhoneStream& phone = shown();
+    if (&phone == chosen_) return;
+    PhoneSettings own;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        own = generalPhoneSettings(model_);
+        own.window = phone.own.window;
+        phone.own = own;
+    }
+    settings_.savePhoneSettings(phone.key(), own);
 }
 
 StreamOptionMap App::pushStreamOptions(PhoneStream& phone) {
-    StreamOptionMap options;
-    {
-        std::lock_guard<std::mutex> lock(modelLock_);
-        options = buildStreamOptions(model_, phone.info);
-    }
+    const StreamOptionMap options = streamOptionsFor(phone);
     phone.session.setOptions(options);
     return options;
 }

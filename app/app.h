@@ -206,6 +206,9 @@ class App : private PhoneStreamHost {
     void onWindowUsed(PhoneStream& phone) override;
     // Mutes every phone but the active one, unless the user wants all phones heard.
     void routeSound();
+    // The pages go from showing `before` to `after`: the model takes `after`'s settings.
+    void showPhoneSettings(PhoneStream& before, PhoneStream& after);
+    StreamOptionMap streamOptionsFor(PhoneStream& phone);
     void onVideoClosed(PhoneStream& phone) override;
     void onTouch(PhoneStream& phone, int action, int pointer, float x, float y) override;
     void onAndroidKey(PhoneStream& phone, bool down, int32_t code, int32_t meta,

@@ -56,12 +56,14 @@ PhoneStream* App::streamServing(const std::string& key) {
 }
 
 void App::selectPhone(const std::string& key) {
+    PhoneStream& before = shown();
     {
         std::lock_guard<std::mutex> lock(streamsLock_);
         shownKey_ = streams_.count(key) ? key : kChosenPhone;
     }
-    // The pages take the phone's state as its own stream last told it.
+    // The pages take the phone's state as its own stream last told it, and its own settings.
     PhoneStream& phone = shown();
+    showPhoneSettings(before, phone);
     Report hello, state;
     int width, height;
     {
@@ -79,6 +81,44 @@ void App::selectPhone(const std::string& key) {
     if (!state.empty()) onPhoneStateReport(phone, state);
     if (width > 0) onStreamSize(phone, width, height, 0);
     refresh();
+}
+
+// The model holds the settings of the phone the pages show: the general ones for the chosen
+// phone, a phone's own for one streamed in a window of its own.
+void App::showPhoneSettings(PhoneStream& before, PhoneStream& after) {
+    if (&before == &after) return;
+    PhoneSettings leaving;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        leaving = generalPhoneSettings(model_);
+        leaving.window = before.own.window;
+        if (&before != chosen_) before.own = leaving;
+    }
+    if (&before == chosen_) settings_.keepGeneralAside(leaving);
+    const PhoneSettings general = &after == chosen_ ? settings_.takeGeneralBack() : PhoneSettings{};
+    std::lock_guard<std::mutex> lock(modelLock_);
+    applyPhoneSettings(&after == chosen_ ? general : after.own, model_);
+}
+
+// What a phone's stream is sent: the model's settings for the phone the pages show, its own for
+// any other (the general ones for the chosen phone).
+StreamOptionMap App::streamOptionsFor(PhoneStream& phone) {
+    if (&phone == &shown()) {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        return buildStreamOptions(model_, phone.info);
+    }
+    const PhoneSettings general = &phone == chosen_ ? settings_.generalSettings() : PhoneSettings{};
+    PanelModel model;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        model = model_;
+        applyPhoneSettings(&phone == chosen_ ? general : phone.own, model);
+    }
+    // The adapter's level belongs to the phone the pages show.
+    model.adaptBitrate = 0;
+    model.adaptPreset.clear();
+    model.adaptWidth = model.adaptHeight = model.adaptFps = 0;
+    return buildStreamOptions(model, phone.info);
 }
 
 void App::onWindowUsed(PhoneStream& phone) {
@@ -119,9 +159,15 @@ void App::startPhone(const std::string& key) {
     PhoneStreamParts parts = phoneStreamParts();
     if (parts_.phoneStreamParts) parts_.phoneStreamParts(key, parts);
     auto made = std::make_unique<PhoneStream>(
-        static_cast<PhoneStreamHost&>(*this), key, [this, key] { return phoneMonitor_.choiceFor(key); },
-        parts);
+        static_cast<PhoneStreamHost&>(*this), key,
+        [this, key] { return phoneMonitor_.choiceFor(key); }, parts);
     PhoneStream& phone = *made;
+    // A phone seen for the first time starts from the general settings.
+    const PhoneSettings own = settings_.phoneSettings(key);
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        phone.own = own;
+    }
     std::string error;
     if (!phone.video->create(error)) {
         logLine("app: no window for %s: %s", key.c_str(), error.c_str());

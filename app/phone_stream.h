@@ -18,6 +18,7 @@
 #include "app/bitrate_meter.h"
 #include "audio/audio_player.h"
 #include "core/phone_info.h"
+#include "core/phone_settings.h"
 #include "input/input_link.h"
 #include "input/key_router.h"
 #include "phone/adb_runner.h"
@@ -150,6 +151,9 @@ class PhoneStream {
     PhoneStreamHost::Report lastState;
     int streamWidth = 0;
     int streamHeight = 0;
+    // This phone's own settings while the pages show another phone (a phone streamed in a
+    // window of its own; the chosen phone's are the general ones); the host's model lock.
+    PhoneSettings own;
 
   private:
     SessionCallbacks makeSessionCallbacks();

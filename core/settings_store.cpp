@@ -24,12 +24,39 @@ void SettingsStore::save() {
     if (lastPhone) extras.lastPhone = lastPhone();
     std::lock_guard<std::mutex> hold(lock_);
     extras.seenVersion = seenVersion_;
-    writeSettings(path(), model_, extras);
+    if (!generalAside_) {
+        writeSettings(path(), model_, extras);
+        return;
+    }
+    PanelModel general = model_;
+    applyPhoneSettings(*generalAside_, general);
+    writeSettings(path(), general, extras);
 }
 
 PhoneSettings SettingsStore::phoneSettings(const std::string& phoneKey) {
     std::lock_guard<std::mutex> hold(lock_);
-    return readPhoneSettings(path(), phoneKey, generalPhoneSettings(model_));
+    return readPhoneSettings(path(), phoneKey, generalLocked());
+}
+
+void SettingsStore::keepGeneralAside(const PhoneSettings& general) {
+    std::lock_guard<std::mutex> hold(lock_);
+    generalAside_ = general;
+}
+
+PhoneSettings SettingsStore::takeGeneralBack() {
+    std::lock_guard<std::mutex> hold(lock_);
+    const PhoneSettings general = generalLocked();
+    generalAside_.reset();
+    return general;
+}
+
+PhoneSettings SettingsStore::generalSettings() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return generalLocked();
+}
+
+PhoneSettings SettingsStore::generalLocked() const {
+    return generalAside_ ? *generalAside_ : generalPhoneSettings(model_);
 }
 
 void SettingsStore::savePhoneSettings(const std::string& phoneKey, const PhoneSettings& settings) {

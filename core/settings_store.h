@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "core/panel_model.h"
@@ -36,12 +37,24 @@ class SettingsStore {
     // model lock.
     void savePhoneSettings(const std::string& phoneKey, const PhoneSettings& settings);
 
+    // While the pages show a phone with settings of its own, the model holds that phone's; the
+    // general ones (the chosen phone's) are kept aside here, and save() writes those. Each takes
+    // the model lock.
+    void keepGeneralAside(const PhoneSettings& general);
+    // The general settings kept aside, given back (and no longer kept); the model's own when
+    // none are aside.
+    PhoneSettings takeGeneralBack();
+    // The general settings, wherever they are now.
+    PhoneSettings generalSettings();
+
   private:
     std::wstring path() const;
+    PhoneSettings generalLocked() const;
 
     std::mutex& lock_;
     PanelModel& model_;
     std::string& seenVersion_;
+    std::optional<PhoneSettings> generalAside_;
 };
 
 }  // namespace tov

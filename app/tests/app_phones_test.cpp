@@ -41,8 +41,8 @@ class AppPhonesTest : public ::testing::Test {
         CountingVideoPort* ignored = nullptr;
         AppParts p = test::standInParts(shared_, ignored, dir_, package_);
         p.makeVideo = [this](VideoEvents events) {
-            auto port = std::make_unique<CountingVideoPort>(counts_.emplace_back(),
-                                                            std::move(events));
+            auto port =
+                std::make_unique<CountingVideoPort>(counts_.emplace_back(), std::move(events));
             ports_.push_back(port.get());
             return port;
         };
@@ -91,9 +91,7 @@ TEST_F(AppPhonesTest, TwoPhonesStreamAtOnceEachInItsOwnWindowAndOneUnpluggedLeav
     EXPECT_EQ(ports_[1]->title(), "Tovenmar \u2014 " + other.name);
     PhoneStream& first = *app.phoneStream(kChosenPhone);
     ASSERT_TRUE(waitFor(
-        [&] {
-            return first.linkState == LinkState::Live && second->linkState == LinkState::Live;
-        },
+        [&] { return first.linkState == LinkState::Live && second->linkState == LinkState::Live; },
         40s));
     ASSERT_TRUE(waitFor([&] { return counts_[0].packets > 10 && counts_[1].packets > 10; }, 20s));
     // Each window shows its own phone's clip.
@@ -154,6 +152,50 @@ TEST_F(AppPhonesTest, TwoPhonesStreamAtOnceEachInItsOwnWindowAndOneUnpluggedLeav
     EXPECT_TRUE(waitFor([&] { return counts_[0].packets > packets + 15; }, 10s));
     EXPECT_EQ(first.linkState.load(), LinkState::Live);
     EXPECT_EQ(counts_[0].resets.load(), resets);
+    app.shutdown();
+}
+
+TEST_F(AppPhonesTest, APhonesOwnSettingsAreKeptUnderItsKeyAndSurviveARestart) {
+    ASSERT_TRUE(sim_.ok("phone a usb=R58MSETA01 model=SM-A525F"));
+    ASSERT_TRUE(sim_.ok("phone b usb=R58MSETB01 model=SM-B700X"));
+    std::string otherSim, otherKey;
+    int32_t general = 0;
+    {
+        App app(parts());
+        std::string error;
+        ASSERT_TRUE(app.init(error)) << error;
+        ASSERT_TRUE(waitFor([&] { return app.phoneMonitor().phones().size() == 2; }, 20s));
+        ASSERT_TRUE(waitFor([&] { return !app.phoneMonitor().choice().key.empty(); }, 20s));
+        for (const PhoneEntry& phone : app.phoneMonitor().phones()) {
+            if (phone.key != app.phoneMonitor().choice().key) otherKey = phone.key;
+        }
+        otherSim = app.phoneMonitor().choice().serial == "R58MSETA01" ? "b" : "a";
+        general = app.buildModel().bitrate;
+        app.startPhone(otherKey);
+        // The bitrate chosen while the pages show the second phone is that phone's own.
+        app.selectPhone(otherKey);
+        app.setBitrate(12000000);
+        EXPECT_EQ(app.buildModel().bitrate, 12000000);
+        app.selectPhone(kChosenPhone);
+        EXPECT_EQ(app.buildModel().bitrate, general);
+        app.selectPhone(otherKey);
+        EXPECT_EQ(app.buildModel().bitrate, 12000000);
+        app.shutdown();
+    }
+    ports_.clear();
+    counts_.clear();
+
+    // Started again: the second phone's stream starts at its own bitrate, the general one is
+    // the chosen phone's as before.
+    App app(parts());
+    std::string error;
+    ASSERT_TRUE(app.init(error)) << error;
+    ASSERT_TRUE(waitFor([&] { return app.phoneMonitor().phones().size() == 2; }, 20s));
+    EXPECT_EQ(app.buildModel().bitrate, general);
+    const size_t before = sim_.options(otherSim).size();
+    app.startPhone(otherKey);
+    ASSERT_TRUE(waitFor([&] { return sim_.options(otherSim).size() > before; }, 40s));
+    EXPECT_EQ(sim_.options(otherSim).back().at("bitrate"), "12000000");
     app.shutdown();
 }
 
