@@ -107,6 +107,7 @@ void App::shutdown() {
     updater_.requestStop();
     // The map no longer changes: the UI thread is here.
     const std::vector<PhoneStream*> phones = allStreams();
+    keepWindowPlaces();
     // What waits on the phones (the screen size put back, then each stream's end and its helper
     // stopped, each an adb run) goes on its own threads, side by side with the windows going and
     // the rest stopping, so that the process ends after the longest of them, not their sum.

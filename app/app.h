@@ -209,6 +209,8 @@ class App : private PhoneStreamHost {
     // The pages go from showing `before` to `after`: the model takes `after`'s settings.
     void showPhoneSettings(PhoneStream& before, PhoneStream& after);
     StreamOptionMap streamOptionsFor(PhoneStream& phone);
+    // Keeps where the user put each phone's own window, under its key (UI thread).
+    void keepWindowPlaces();
     void onVideoClosed(PhoneStream& phone) override;
     void onTouch(PhoneStream& phone, int action, int pointer, float x, float y) override;
     void onAndroidKey(PhoneStream& phone, bool down, int32_t code, int32_t meta,

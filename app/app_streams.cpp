@@ -121,6 +121,25 @@ StreamOptionMap App::streamOptionsFor(PhoneStream& phone) {
     return buildStreamOptions(model, phone.info);
 }
 
+void App::keepWindowPlaces() {
+    for (PhoneStream* phone : allStreams()) {
+        if (phone == chosen_) continue;
+        const std::optional<Rect> placed = phone->video->userPlacement();
+        PhoneSettings own;
+        {
+            std::lock_guard<std::mutex> lock(modelLock_);
+            WindowPlace& place = phone->own.window;
+            const WindowPlace now = placed ? WindowPlace{true, placed->left, placed->top,
+                                                         placed->width(), placed->height()}
+                                           : WindowPlace{};
+            if (now == place) continue;
+            place = now;
+            own = phone->own;
+        }
+        settings_.savePhoneSettings(phone->key(), own);
+    }
+}
+
 void App::onWindowUsed(PhoneStream& phone) {
     {
         std::lock_guard<std::mutex> lock(streamsLock_);
@@ -175,6 +194,12 @@ void App::startPhone(const std::string& key) {
         return;
     }
     phone.video->setTitle("Tovenmar \u2014 " + name);
+    // Where the user put this phone's window last time, it opens again.
+    if (own.window.placed) {
+        phone.video->setUserPlacement(Rect{own.window.x, own.window.y,
+                                           own.window.x + own.window.width,
+                                           own.window.y + own.window.height});
+    }
     phone.keyRouter.setShortcuts(shortcuts_);
     float volume;
     bool onTop;

@@ -155,7 +155,7 @@ TEST_F(AppPhonesTest, TwoPhonesStreamAtOnceEachInItsOwnWindowAndOneUnpluggedLeav
     app.shutdown();
 }
 
-TEST_F(AppPhonesTest, APhonesOwnSettingsAreKeptUnderItsKeyAndSurviveARestart) {
+TEST_F(AppPhonesTest, APhonesOwnSettingsAndWindowPlaceAreKeptUnderItsKeyAndSurviveARestart) {
     ASSERT_TRUE(sim_.ok("phone a usb=R58MSETA01 model=SM-A525F"));
     ASSERT_TRUE(sim_.ok("phone b usb=R58MSETB01 model=SM-B700X"));
     std::string otherSim, otherKey;
@@ -180,6 +180,9 @@ TEST_F(AppPhonesTest, APhonesOwnSettingsAreKeptUnderItsKeyAndSurviveARestart) {
         EXPECT_EQ(app.buildModel().bitrate, general);
         app.selectPhone(otherKey);
         EXPECT_EQ(app.buildModel().bitrate, 12000000);
+        // The user moves that phone's window.
+        ASSERT_EQ(ports_.size(), 2u);
+        ports_[1]->placement = Rect{100, 50, 500, 850};
         app.shutdown();
     }
     ports_.clear();
@@ -196,6 +199,9 @@ TEST_F(AppPhonesTest, APhonesOwnSettingsAreKeptUnderItsKeyAndSurviveARestart) {
     app.startPhone(otherKey);
     ASSERT_TRUE(waitFor([&] { return sim_.options(otherSim).size() > before; }, 40s));
     EXPECT_EQ(sim_.options(otherSim).back().at("bitrate"), "12000000");
+    // Its window opens where the user put it.
+    ASSERT_EQ(ports_.size(), 2u);
+    EXPECT_EQ(ports_[1]->placement, (Rect{100, 50, 500, 850}));
     app.shutdown();
 }
 

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "app/app.h"
@@ -39,6 +40,10 @@ class CountingVideoPort final : public VideoPort {
         std::lock_guard<std::mutex> lock(titleLock_);
         return title_;
     }
+    // Where the user put the window (UI thread).
+    std::optional<Rect> userPlacement() const override { return placement; }
+    void setUserPlacement(std::optional<Rect> window) override { placement = window; }
+    std::optional<Rect> placement;
     void setOnTop(bool) override {}
     bool hevcUsable() const override { return false; }
     void onConfig(int width, int height, int, int, const uint8_t*, size_t) override {
