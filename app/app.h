@@ -209,6 +209,8 @@ class App : private PhoneStreamHost {
     // The pages go from showing `before` to `after`: the model takes `after`'s settings.
     void showPhoneSettings(PhoneStream& before, PhoneStream& after);
     StreamOptionMap streamOptionsFor(PhoneStream& phone);
+    // Puts a stream's last tick of decode and present on the PC's load board (its ticker).
+    void reportLoad(PhoneStream& phone, int64_t nowUs, bool live);
     // Keeps where the user put each phone's own window, under its key (UI thread).
     void keepWindowPlaces();
     void onVideoClosed(PhoneStream& phone) override;
@@ -303,6 +305,8 @@ class App : private PhoneStreamHost {
     // One stream per wanted phone, by phone key; the one under kChosenPhone follows the phone
     // monitor's choice. Made before init and ended by shutdown; the map itself changes only on
     // the UI thread, under streamsLock_ (readers on workers take it too).
+    // The decode and present load of every phone's stream, which each adapter sees whole.
+    PcLoadBoard adaptBoard_;
     std::mutex streamsLock_;
     std::map<std::string, std::unique_ptr<PhoneStream>> streams_;
     PhoneStream* chosen_ = nullptr;

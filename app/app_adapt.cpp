@@ -131,6 +131,7 @@ void App::adaptTick(PhoneStream& phone) {
         on = model_.adapt;
     }
     const bool live = phone.linkState == LinkState::Live;
+    if (on) reportLoad(phone, nowUs, live);
     if (!on || !isShown(phone)) {
         a.running = false;
         return;
@@ -167,7 +168,11 @@ void App::adaptTick(PhoneStream& phone) {
                              stats.presentMicros,   stats.dropped,      stats.backlogResets};
     int fps = a.streamFps.load();
     if (fps <= 0) fps = top.fps;
-    const AdaptSignals signals = a.sampler.sample(nowUs, totals, fps > 0 ? fps : 60);
+    AdaptSignals signals = a.sampler.sample(nowUs, totals, fps > 0 ? fps : 60);
+    // The other phones' streams share this PC.
+    const PcLoadBoard::Share share = adaptBoard_.shareOf(a.boardId);
+    signals.othersLoad = share.othersLoad;
+    signals.givesWay = share.givesWay;
     const AdaptDecision d = a.controller.step(nowMs, signals);
     const AdaptLevel level = a.controller.level();
 
@@ -208,6 +213,26 @@ void App::adaptTick(PhoneStream& phone) {
         }
     }
     if (d.changed() || textChanged) refresh();
+}
+
+// What this stream's decode and present took of the PC in the last tick, for the board. Only
+// the stream the adapter follows can step down; the others stream at the user's choice.
+void App::reportLoad(PhoneStream& phone, int64_t nowUs, bool live) {
+    AdaptRun& a = *phone.adapt;
+    if (a.boardId == 0) a.boardId = adaptBoard_.join();
+    const VideoStats stats = phone.video->stats();
+    const VideoTotals now{stats.decodedPictures, stats.decodeMicros, stats.presentedPictures,
+                          stats.presentMicros,   stats.dropped,      stats.backlogResets};
+    const int64_t spanUs = nowUs - a.boardUs;
+    const int64_t busyUs = (now.decodeMicros - a.boardTotals.decodeMicros) +
+                           (now.presentMicros - a.boardTotals.presentMicros);
+    const bool counted = live && a.boardUs > 0 && spanUs > 0 && busyUs >= 0;
+    a.boardTotals = now;
+    a.boardUs = nowUs;
+    const bool canStepDown =
+        isShown(phone) && a.controller.level().rung + 1 < a.controller.rungCount();
+    adaptBoard_.report(a.boardId, counted ? static_cast<double>(busyUs) / spanUs : 0.0,
+                       canStepDown);
 }
 
 void App::adaptPhoneProbed(PhoneStream& phone) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "adapt/adapt_controller.h"
+#include "adapt/pc_load_board.h"
 #include "adapt/periodic_ticker.h"
 #include "adapt/remembered_levels.h"
 #include "adapt/signal_sampler.h"
@@ -43,6 +44,10 @@ struct AdaptRun {
     RememberedLevel saved;
     // The stream's own size and rate, from its configs (stream thread).
     std::atomic<int> streamFps{0};
+    // This stream's place on the PC's load board, and its pipeline's totals at the last tick.
+    int boardId = 0;
+    VideoTotals boardTotals;
+    int64_t boardUs = 0;
 };
 
 }  // namespace tov

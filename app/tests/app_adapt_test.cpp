@@ -15,6 +15,7 @@
 #include "app/app.h"
 #include "app/tests/app_stand_ins.h"
 #include "core/log.h"
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
@@ -308,6 +309,62 @@ TEST_F(AppAdaptTest, ADecoderBoundPcGetsThePhonesNextPresetInPhoneAppMode) {
         5s);
     EXPECT_EQ(m.preset, "sharp");
     EXPECT_NE(m.adaptText.find("at 15 fps"), std::string::npos) << m.adaptText;
+    app.shutdown();
+}
+
+TEST_F(AppAdaptTest, AnotherPhonesStreamTakingThePcStepsTheFollowedStreamDown) {
+    // This stream alone decodes easily (5 ms a picture); another phone's stream, streaming at
+    // the user's choice, takes 80% of the PC: together they are over, and the followed stream
+    // gives way.
+    AppParts p = parts(true);
+    quickSizes(p);
+    test::VideoCounts otherCounts;
+    test::CountingVideoPort* otherPort = nullptr;
+    int made = 0;
+    p.makeVideo = [&](VideoEvents events) {
+        const bool first = made++ == 0;
+        auto port = std::make_unique<test::CountingVideoPort>(first ? video_ : otherCounts,
+                                                              std::move(events));
+        (first ? videoPort_ : otherPort) = port.get();
+        return port;
+    };
+    // The second phone's forwards take the ports adb chooses.
+    p.phoneStreamParts = [](const std::string&, PhoneStreamParts& own) {
+        own.session.appPort = 0;
+        own.session.noAppPort = 0;
+        own.inputLink.port = 0;
+    };
+    App app(std::move(p));
+    slow_ = false;
+    slowDecoder();
+    startLive(app);
+    ASSERT_TRUE(sim_.ok("phone q usb=R58MADAPT2 audio=0"));
+    ASSERT_TRUE(waitFor([&] { return app.phoneMonitor().phones().size() == 2; }, 20s));
+    std::string otherKey;
+    for (const PhoneEntry& phone : app.phoneMonitor().phones()) {
+        if (phone.key != app.phoneMonitor().choice().key) otherKey = phone.key;
+    }
+    app.startPhone(otherKey);
+    ASSERT_NE(otherPort, nullptr);
+    const int64_t since = nowMicros();
+    otherPort->statsSource = [since] {
+        VideoStats s;
+        s.decodeMicros = (nowMicros() - since) * 8 / 10;
+        return s;
+    };
+    PhoneStream* other = app.phoneStream(otherKey);
+    ASSERT_NE(other, nullptr);
+    ASSERT_TRUE(waitFor([&] { return other->linkState == LinkState::Live; }, 30s));
+    const size_t before = sim_.options("p").size();
+    EXPECT_TRUE(waitFor(
+        [&] {
+            const std::vector<TextMap> options = sim_.options("p");
+            for (size_t i = before; i < options.size(); ++i) {
+                if (options[i].count("preset")) return true;
+            }
+            return false;
+        },
+        20s));
     app.shutdown();
 }
 
