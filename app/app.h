@@ -210,7 +210,7 @@ class App : private PhoneStreamHost {
     void showPhoneSettings(PhoneStream& before, PhoneStream& after);
     StreamOptionMap streamOptionsFor(PhoneStream& phone);
     // Puts a stream's last tick of decode and present on the PC's load board (its ticker).
-    void reportLoad(PhoneStream& phone, int64_t nowUs, bool live);
+    void reportLoad(PhoneStream& phone, int64_t nowUs, bool live, const VideoTotals& totals);
     // Keeps where the user put each phone's own window, under its key (UI thread).
     void keepWindowPlaces();
     void onVideoClosed(PhoneStream& phone) override;

@@ -131,7 +131,11 @@ void App::adaptTick(PhoneStream& phone) {
         on = model_.adapt;
     }
     const bool live = phone.linkState == LinkState::Live;
-    if (on) reportLoad(phone, nowUs, live);
+    // The pipeline's running totals, read once a tick for the board and the loops.
+    const VideoStats stats = on ? phone.video->stats() : VideoStats{};
+    const VideoTotals totals{stats.decodedPictures, stats.decodeMicros, stats.presentedPictures,
+                             stats.presentMicros,   stats.dropped,      stats.backlogResets};
+    if (on) reportLoad(phone, nowUs, live, totals);
     if (!on || !isShown(phone)) {
         a.running = false;
         return;
@@ -163,9 +167,6 @@ void App::adaptTick(PhoneStream& phone) {
         a.controller.setCeiling(ceiling, {});
     }
 
-    const VideoStats stats = phone.video->stats();
-    const VideoTotals totals{stats.decodedPictures, stats.decodeMicros, stats.presentedPictures,
-                             stats.presentMicros,   stats.dropped,      stats.backlogResets};
     int fps = a.streamFps.load();
     if (fps <= 0) fps = top.fps;
     AdaptSignals signals = a.sampler.sample(nowUs, totals, fps > 0 ? fps : 60);
@@ -217,12 +218,9 @@ void App::adaptTick(PhoneStream& phone) {
 
 // What this stream's decode and present took of the PC in the last tick, for the board. Only
 // the stream the adapter follows can step down; the others stream at the user's choice.
-void App::reportLoad(PhoneStream& phone, int64_t nowUs, bool live) {
+void App::reportLoad(PhoneStream& phone, int64_t nowUs, bool live, const VideoTotals& now) {
     AdaptRun& a = *phone.adapt;
     if (a.boardId == 0) a.boardId = adaptBoard_.join();
-    const VideoStats stats = phone.video->stats();
-    const VideoTotals now{stats.decodedPictures, stats.decodeMicros, stats.presentedPictures,
-                          stats.presentMicros,   stats.dropped,      stats.backlogResets};
     const int64_t spanUs = nowUs - a.boardUs;
     const int64_t busyUs = (now.decodeMicros - a.boardTotals.decodeMicros) +
                            (now.presentMicros - a.boardTotals.presentMicros);

@@ -114,10 +114,8 @@ StreamOptionMap App::streamOptionsFor(PhoneStream& phone) {
         model = model_;
         applyPhoneSettings(&phone == chosen_ ? general : phone.own, model);
     }
-    // The adapter's level belongs to the phone the pages show.
-    model.adaptBitrate = 0;
-    model.adaptPreset.clear();
-    model.adaptWidth = model.adaptHeight = model.adaptFps = 0;
+    // The adapter's level belongs to the phone the pages show: the user's choice for this one.
+    model.adapt = false;
     return buildStreamOptions(model, phone.info);
 }
 
