@@ -20,6 +20,11 @@
 #   BENCH_ADAPT_SECONDS (40), BENCH_LINK_SECONDS (80): seconds of streaming per case
 #   BENCH_ADAPT_SETTINGS ("1 0"): the values of adapt each case runs with
 #   BENCH_CASES=none runs only these.
+# Before them, several phones at once (see phones_run): 320x640 @30 simulated phones, each its
+# own phone, measured beside one phone in the same run:
+#   BENCH_PHONES_CASES="two idle3"   (none: skip) two: two phones streamed at once (Settings →
+#   Phones at once → Start all), per stream; idle3: three phones listed, nothing streaming
+#   BENCH_CASES=none BENCH_ADAPT_CASES=none runs only these.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="$root/build/bench-e2e"
@@ -59,6 +64,21 @@ stats() {
         function p(f) { r = int(f * (NR - 1) + 0.5) + 1; return v[r] }
         END { if (NR == 0) { print "- - - - 0"; exit }
               printf "%.1f %.1f %.1f %.1f %d\n", p(0.5), p(0.95), p(0.99), s / NR, NR }'
+}
+# A stream's pictures, PC side: arrival → present of each picture shown in frames.csv (rows
+# FROM..TO when given, counted with the heading as 1): prints p50 p95 p99 mean count.
+pc_side() {  # CSV [FROM TO]
+    tail -n +"${2:-2}" "$1" 2>/dev/null | head -n $(( ${3:-1000000000} - ${2:-2} + 1 )) | tr -d '\r' |
+        awk -F, '$5 > 0 { print ($5 - $3) / 1000 }' | stats
+}
+# The program's once-a-second "PREFIX: rx N, decoded N, shown N" lines (between two times, ms
+# since the epoch, when given), summed: prints received decoded shown.
+rx_shown() {  # LOG PREFIX [FROM_MS TO_MS]
+    grep -a -- "$2: rx [0-9]*, decoded [0-9]*, shown [0-9]*" "$1" 2>/dev/null | tr -d ',\r' |
+        awk -v m="$(date -d "$(date +%F)" +%s%3N)" -v a="${3:-0}" -v b="${4:-0}" -v n="$(wc -w <<<"$2")" '
+            { split($1, c, /[:.]/); ms = m + ((c[1] * 60 + c[2]) * 60 + c[3]) * 1000 + c[4] }
+            b == 0 || (ms >= a && ms <= b) { rx += $(n + 3); d += $(n + 5); s += $(n + 7) }
+            END { print rx + 0, d + 0, s + 0 }'
 }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b + 0 == 0 || a == "-") print "-"; else printf "%.2f", a / b }'; }
 rows=()
@@ -134,8 +154,13 @@ clip_of() {  # shape -> "WIDTHxHEIGHT CLIPFILE"
         small) echo "320x640 $root/tests/media/phone_h264_320x640.h264" ;;
     esac
 }
+# Several phones at once (see phones_run below): "two" streams two 320x640 @30 phones beside one;
+# "idle3" lists three phones, nothing streaming, beside one.
+phones_cases="${BENCH_PHONES_CASES:-two idle3}"
+[ "$phones_cases" = none ] && phones_cases=""
 declare -A dec_first dec_pic dec_cpu
-for shape in $(for c in $cases; do echo "${c%%:*}"; done | sort -u); do
+for shape in $({ for c in $cases; do echo "${c%%:*}"; done
+                 [[ " $phones_cases " == *" two "* ]] && echo small; } | sort -u); do
     read -r size clip < <(clip_of "$shape")
     line="$("$tov_wine" "$bin/video_decoder_bench.exe" "$clip" \
         "${size%x*}" "${size#*x}" 2>/dev/null | grep '^decoder ' | tr -d '\r')"
@@ -216,7 +241,7 @@ for r in "${runs[@]}"; do
     interval=$(awk -v f="$fps" 'BEGIN { printf "%.1f", 1000 / f }')
     # Columns: pts captured arrived decoded shown bytes key dequeued copy draw (us).
     col() { tail -n +2 "$csv" | tr -d '\r' | awk -F, "$1"; }
-    read -r pc50 pc95 pc99 pcmean pcn < <(col '$5 > 0 { print ($5 - $3) / 1000 }' | stats)
+    read -r pc50 pc95 pc99 pcmean pcn < <(pc_side "$csv")
     read -r ph50 ph95 ph99 phmean phn < <(col '$5 > 0 && $2 != 0 { print ($5 - $2) / 1000 }' | stats)
     read -r q50 _ _ qmean _ < <(col '$8 > 0 && $4 > 0 { print ($8 - $3) / 1000 }' | stats)
     read -r d50 _ _ dmean _ < <(col '$4 > 0 { print ($4 - $8) / 1000 }' | stats)
@@ -229,8 +254,7 @@ for r in "${runs[@]}"; do
             sc += dc; scc += dc * dc; sa += da; saa += da * da; n++ } { pc = $1; pa = $3 }
         END { if (n < 2) { print "- -"; exit }
               printf "%.1f %.1f\n", sqrt(scc / n - (sc / n) ^ 2), sqrt(saa / n - (sa / n) ^ 2) }')
-    read -r rx dec shown < <(grep -o 'video: rx [0-9]*, decoded [0-9]*, shown [0-9]*' "$log" |
-        awk '{ gsub(",", ""); rx += $3; d += $5; s += $7 } END { print rx + 0, d + 0, s + 0 }')
+    read -r rx dec shown < <(rx_shown "$log" video)
     dropped=$(( rx - shown ))
     streamed=$(( w1 - w0 ))
     cpu=$(awk -v a="$cpu0" -v b="$cpu1" -v w="$streamed" 'BEGIN { printf "%.0f", (b - a) * 1000 / w }')
@@ -273,6 +297,199 @@ echo
 echo "| case | phase | threads |"
 echo "|---|---|---|"
 printf '%s\n' "${threads[@]}"
+
+# --- Several phones at once: two streams beside one, three phones listed beside one ------------
+# Each run lists COUNT simulated phones of 320x640 @30 playing the small clip, each its own phone
+# with its own serial (BENCH0001…). At rest first (panel shown, then minimized), then, when it
+# streams, Start stream (one phone) or Settings → Phones at once → Start all (several), and the
+# streaming seconds measured per stream. The chosen phone's stream writes frames.csv and logs
+# "video: rx …"; a phone streamed in a window of its own writes frames-KEY.csv and logs
+# "video KEY: rx …" (KEY its serial, characters other than A-Z a-z 0-9 . _ - made '_').
+declare -A ph_rx ph_shown ph_pc50 ph_pc95 ph_beyond ph_cpu ph_adb ph_idle ph_idle_adb ph_idle_min ph_idle_min_adb
+ph_streams=()
+phones_rows=()
+phones_threads=()
+phone_row() { phones_rows+=("| $1 | $2 | $3 | $4 | $5 |"); }
+# Fills ph_*[LABEL] (idle figures) and, streaming, ph_*[LABEL/STREAM] for each stream; the
+# streams of the last streaming run are in ph_streams ("chosen" first).
+phones_run() {  # LABEL COUNT STREAM(0|1)
+    local label="$1" count="$2" stream="$3" i scenario attempt buttons start_all titles chosen
+    local clip="$root/tests/media/phone_h264_320x640.h264"
+    name="$label"
+    echo "== $label"
+    scenario="$out/scenario-phones-$count.txt"
+    : > "$scenario"
+    for i in $(seq 1 "$count"); do
+        echo "phone bench$i usb=BENCH000$i serialno=BENCH000$i manufacturer=Google model=Pixel$i" \
+            "screen=320x640 refresh=30 fps=30 clip=$clip apk=$standin" >> "$scenario"
+    done
+    # A user seeing these phones for the first time: no window places or settings kept.
+    rm -f "$data/tovenmar.log" "$data"/frames*.csv "$data/settings.ini"
+    log=""
+    tov_start_phonesim "$scenario"
+    tov_start_tovenmar
+    tov_wait_panel || { echo "   the panel did not appear"; tov_end_programs; return 1; }
+    for _ in $(seq 1 300); do
+        tov_find_log && [ "$(grep -c 'phones: BENCH[0-9]* is ' "$log")" -ge "$count" ] &&
+            grep -q 'input: ready' "$log" && break
+        sleep 0.1
+    done
+    [ "$(grep -c 'phones: BENCH[0-9]* is ' "$log" 2>/dev/null)" -ge "$count" ] ||
+        { echo "   not every phone was listed within 30 s"; tov_end_programs; return 1; }
+    sleep 3
+    idle_phase "idle, panel shown" 10
+    ph_idle[$label]=$idle_cpu; ph_idle_adb[$label]=$idle_adb
+    xdotool windowminimize "$panel" 2>/dev/null; sleep 1
+    idle_phase "idle, panel minimized" 10
+    ph_idle_min[$label]=$idle_cpu; ph_idle_min_adb[$label]=$idle_adb
+    xdotool windowactivate "$panel" 2>/dev/null || xdotool windowmap "$panel"; sleep 1
+    if [ "$stream" = 0 ]; then tov_end_programs; sleep 1; return 0; fi
+
+    # Pressed again when the log shows that the press was not taken (a loaded machine).
+    for attempt in 1 2 3; do
+        xdotool mousemove 0 0 2>/dev/null
+        xdotool windowactivate "$panel" 2>/dev/null || xdotool windowmap "$panel"
+        sleep 1
+        if [ "$count" = 1 ]; then
+            tov_press_start || echo "   no Start stream button (panel $panel)"
+        else
+            # The Settings page's last section: Start all, then Show and Start for each phone.
+            tov_panel_page 5 || echo "   the Settings page could not be shown (panel $panel)"
+            # The panel takes the wheel in its own time: read until the buttons stay put and the
+            # one above the phones' rows is as wide as Start all (100).
+            local before="" found=""
+            for _ in $(seq 1 30); do
+                buttons="$(tov_panel_buttons)"
+                start_all="$(tail -n $(( 2 * count + 1 )) <<<"$buttons" | head -1)"
+                if [ "$buttons" = "$before" ] && [ "$(wc -l <<<"$buttons")" -gt $(( 2 * count )) ] &&
+                    [ "$(cut -d' ' -f3 <<<"$start_all")" -ge 90 ] && [ "$(cut -d' ' -f3 <<<"$start_all")" -le 110 ]; then
+                    found=1; break
+                fi
+                before=$buttons
+                sleep 0.3
+            done
+            if [ -n "$found" ]; then
+                xdotool mousemove --window "$panel" $(cut -d' ' -f1-2 <<<"$start_all") click 1
+            else
+                echo "   no Start all button on the Settings page (buttons found: $(tr '\n' ';' <<<"$buttons"); see $tov_out/panel-buttons.png)"
+            fi
+        fi
+        for _ in $(seq 1 100); do
+            [ "$(grep -c 'streaming wanted' "$log" 2>/dev/null)" -ge "$count" ] && break 2
+            sleep 0.1
+        done
+    done
+    # Every stream's first picture: up to a minute on a loaded machine.
+    for _ in $(seq 1 1200); do
+        [ "$(grep -c 'first picture shown' "$log" 2>/dev/null)" -ge "$count" ] && break
+        sleep 0.05
+    done
+    if [ "$(grep -c 'first picture shown' "$log" 2>/dev/null)" -lt "$count" ]; then
+        echo "   not every stream showed a picture within a minute; the log:"
+        sed 's/^/     /' "$log"
+        tov_end_programs; return 1
+    fi
+    sleep 2
+    # The streams: the chosen phone's, then every other phone's own (by its key, the serial).
+    chosen="$(sed -nE 's/.*phones: using .* \((BENCH[0-9]+)\).*/\1/p' "$log" | tail -1)"
+    ph_streams=(chosen)
+    for i in $(seq 1 "$count"); do
+        [ "BENCH000$i" = "$chosen" ] || ph_streams+=("BENCH000$i")
+    done
+    local s w0 w1 cpu0 cpu1 a0 a1
+    declare -A n0 csv_of prefix_of
+    for s in "${ph_streams[@]}"; do
+        if [ "$s" = chosen ]; then csv_of[$s]="$data/frames.csv"; prefix_of[$s]="video"
+        else csv_of[$s]="$data/frames-$(tr -c 'A-Za-z0-9._\n-' '_' <<<"$s").csv"; prefix_of[$s]="video $s"; fi
+        n0[$s]=$(wc -l 2>/dev/null < "${csv_of[$s]}" || echo 1)
+    done
+    thread_cpu "$tovenmar" > "$out/threads-0"
+    cpu0=$(cpu_ms "$tovenmar"); a0=$(adb_count); w0=$(now_ms)
+    sleep "$seconds"
+    cpu1=$(cpu_ms "$tovenmar"); a1=$(adb_count); w1=$(now_ms)
+    thread_cpu "$tovenmar" > "$out/threads-1"
+    # Each stream's window, by its title (the chosen phone's is "Tovenmar — Video" alone).
+    titles="$(xdotool search --onlyvisible --name '^Tovenmar .' 2>/dev/null |
+        while read -r w; do xdotool getwindowname "$w"; done | sort | paste -sd';')"
+    echo "   windows while streaming: $titles"
+    threads+=("| $label | streaming | $(thread_rates "$out/threads-0" "$out/threads-1" $(( w1 - w0 ))) |")
+    ph_cpu[$label]=$(awk -v a="$cpu0" -v b="$cpu1" -v w=$(( w1 - w0 )) 'BEGIN { printf "%.0f", (b - a) * 1000 / w }')
+    ph_adb[$label]=$(( a1 - a0 ))
+    "$root/build/native/bin/phonesim" ctl --port "$TOVENMAR_PHONESIM" commands > "$out/adb-phones-$count.txt" 2>/dev/null
+    # The rows written by the last flush before the end of the window (the program flushes once
+    # a second).
+    local n1 rx dec shown p50 p95 _
+    declare -A n1s
+    for s in "${ph_streams[@]}"; do n1s[$s]=$(wc -l 2>/dev/null < "${csv_of[$s]}" || echo 1); done
+    tov_end_programs
+    sleep 1
+    for s in "${ph_streams[@]}"; do
+        n1=${n1s[$s]}
+        # Started afresh within the window: its rows from the start.
+        [ "$n1" -lt "${n0[$s]}" ] && n0[$s]=1
+        read -r rx dec shown < <(rx_shown "$log" "${prefix_of[$s]}" "$w0" "$w1")
+        read -r p50 p95 _ < <(pc_side "${csv_of[$s]}" $(( n0[$s] + 1 )) "$n1")
+        ph_rx[$label/$s]=$rx; ph_shown[$label/$s]=$shown
+        ph_pc50[$label/$s]=$p50; ph_pc95[$label/$s]=$p95
+        ph_beyond[$label/$s]=$(awk -v a="$p50" -v b="${dec_pic[small]:-0}" 'BEGIN { if (a == "-") print "-"; else printf "%.1f", a - b }')
+        [ "$rx" -gt 0 ] || echo "   no \"${prefix_of[$s]}: rx\" lines in the log for stream $s"
+        cp "${csv_of[$s]}" "$out/phones-$count-$(basename "${csv_of[$s]}")" 2>/dev/null
+    done
+    cp "$log" "$out/tovenmar-phones-$count.log" 2>/dev/null
+    return 0
+}
+
+if [ -n "$phones_cases" ]; then
+    threads=()
+    if [[ " $phones_cases " == *" two "* ]]; then
+        phones_run "one phone" 1 1 && phones_run "two phones" 2 1
+        one="one phone/chosen"
+        for s in "${ph_streams[@]}"; do
+            c="two phones, 320x640 @30: $( [ "$s" = chosen ] && echo "the chosen phone's stream" || echo "$s's own window")"
+            k="two phones/$s"
+            [ -n "${ph_rx[$k]:-}" ] || continue
+            phone_row "$c" "pictures received · shown over $seconds s" "${ph_rx[$k]} · ${ph_shown[$k]}" \
+                "one phone: ${ph_rx[$one]:-?} · ${ph_shown[$one]:-?} (shown $(ratio "${ph_shown[$one]:-0}" "${ph_rx[$one]:-0}")); aim 0.95 shown" \
+                "shown $(ratio "${ph_shown[$k]}" "${ph_rx[$k]}")"
+            phone_row "$c" "PC side, arrival → present, p50 / p95 (ms)" "${ph_pc50[$k]} / ${ph_pc95[$k]}" \
+                "one phone: ${ph_pc50[$one]:-?} / ${ph_pc95[$one]:-?}" \
+                "$(ratio "${ph_pc50[$k]}" "${ph_pc50[$one]:-0}") / $(ratio "${ph_pc95[$k]}" "${ph_pc95[$one]:-0}")"
+            phone_row "$c" "PC side beyond the decoder's own time, p50 (ms)" "${ph_beyond[$k]}" \
+                "one phone: ${ph_beyond[$one]:-?} (decoder per picture ${dec_pic[small]:-?}; aim: within 1.20)" \
+                "$(ratio "${ph_beyond[$k]}" "${ph_beyond[$one]:-0}")"
+        done
+        if [ -n "${ph_cpu[two phones]:-}" ]; then
+            phone_row "two phones, 320x640 @30" "Tovenmar.exe CPU per streamed second (ms)" "${ph_cpu[two phones]}" \
+                "one phone: ${ph_cpu[one phone]:-?}" "$(ratio "${ph_cpu[two phones]}" "${ph_cpu[one phone]:-0}")"
+            phone_row "two phones, 320x640 @30" "adb commands started while streaming ($seconds s)" "${ph_adb[two phones]}" \
+                "one phone: ${ph_adb[one phone]:-?}" "$(ratio "${ph_adb[two phones]}" "${ph_adb[one phone]:-0}")"
+        fi
+    fi
+    if [[ " $phones_cases " == *" idle3 "* ]]; then
+        # The one phone listed at rest: from the two-phone case's baseline run when it ran.
+        [ -n "${ph_idle[one phone]:-}" ] || phones_run "one phone" 1 0
+        phones_run "three phones listed" 3 0
+        for l in "two phones" "three phones listed"; do
+            [ -n "${ph_idle[$l]:-}" ] || continue
+            phone_row "$l, nothing streaming" "idle, panel shown: Tovenmar.exe CPU per second (ms); adb commands started per minute" \
+                "${ph_idle[$l]}; ${ph_idle_adb[$l]}" "one phone listed: ${ph_idle[one phone]:-?}; ${ph_idle_adb[one phone]:-?}" \
+                "$(ratio "${ph_idle[$l]}" "${ph_idle[one phone]:-0}"); $(ratio "${ph_idle_adb[$l]}" "${ph_idle_adb[one phone]:-0}")"
+            phone_row "$l, nothing streaming" "idle, panel minimized: Tovenmar.exe CPU per second (ms); adb commands started per minute" \
+                "${ph_idle_min[$l]}; ${ph_idle_min_adb[$l]}" "one phone listed: ${ph_idle_min[one phone]:-?}; ${ph_idle_min_adb[one phone]:-?}" \
+                "$(ratio "${ph_idle_min[$l]}" "${ph_idle_min[one phone]:-0}"); $(ratio "${ph_idle_min_adb[$l]}" "${ph_idle_min_adb[one phone]:-0}")"
+        done
+    fi
+    echo
+    echo "Several phones at once (320x640 @30 clips; the baseline is one phone in the same run):"
+    echo
+    echo "| case | figure | value | baseline (same run) | ratio |"
+    echo "|---|---|---|---|---|"
+    printf '%s\n' "${phones_rows[@]}"
+    echo
+    echo "| case | phase | threads |"
+    echo "|---|---|---|"
+    printf '%s\n' "${threads[@]}"
+fi
 
 # --- The adaptive stream: adapt on against adapt off in the same run ---------------------------
 adapt_cases="${BENCH_ADAPT_CASES:-portrait link}"
