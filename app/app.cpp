@@ -6,6 +6,7 @@
 #include "core/log.h"
 #include "core/stream_options.h"
 #include "platform/clock.h"
+#include "platform/text.h"
 #include "platform/user_folders.h"
 #include "update/version.h"
 
@@ -25,8 +26,8 @@ App::App(AppParts parts)
       streamControl_(modelLock_, model_, lastPhoneInfo_, makeStreamControlHooks()),
       parts_(std::move(parts)) {
     auto chosen = std::make_unique<PhoneStream>(
-        static_cast<PhoneStreamHost&>(*this), kChosenPhone,
-        [this] { return chosenPhone(); }, phoneStreamParts());
+        static_cast<PhoneStreamHost&>(*this), kChosenPhone, [this] { return chosenPhone(); },
+        phoneStreamParts());
     chosen_ = chosen.get();
     streams_.emplace(kChosenPhone, std::move(chosen));
     wireWorkers();
@@ -182,9 +183,14 @@ StreamOptionMap App::pushStreamOptions(PhoneStream& phone) {
     return options;
 }
 
-std::wstring App::newRecordingPath() {
-    return parts_.recordingPath ? parts_.recordingPath()
-                                : newUserFile(UserFolder::Videos, L"Tovenmar", L".mp4");
+std::wstring App::newRecordingPath(PhoneStream& phone) {
+    return parts_.recordingPath ? parts_.recordingPath(userFileStem(phone))
+                                : newUserFile(UserFolder::Videos, userFileStem(phone), L".mp4");
+}
+
+std::wstring App::userFileStem(const PhoneStream& phone) {
+    const std::string name = fileNamePart(phone.choice().name);
+    return name.empty() ? L"Tovenmar" : L"Tovenmar " + widenBytes(name);
 }
 
 std::wstring App::findAdbPath() const {

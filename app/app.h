@@ -14,14 +14,14 @@
 
 #include "app/app_adapt.h"
 #include "app/app_ports.h"
-#include "core/panel_model.h"
-#include "core/settings_store.h"
 #include "app/phone_stream.h"
 #include "app/stream_control.h"
+#include "core/panel_model.h"
+#include "core/phone_info.h"
+#include "core/settings_store.h"
 #include "input/group_input.h"
 #include "input/shortcuts.h"
 #include "phone/app_installer.h"
-#include "core/phone_info.h"
 #include "phone/phone_monitor.h"
 #include "phone/screen_shape.h"
 #include "record/screenshot_saver.h"
@@ -50,10 +50,12 @@ struct AppParts {
     std::function<std::wstring()> settingsPath;
     // Where shortcuts.ini is; empty: the user's data folder.
     std::function<std::wstring()> shortcutsPath;
-    // A new recording's path; empty: a time-stamped file in the user's Videos folder.
-    std::function<std::wstring()> recordingPath;
-    // A new screenshot's path; empty: a time-stamped file in the user's Pictures folder.
-    std::function<std::wstring()> screenshotPath;
+    // A new recording's path, its name starting with `stem` ("Tovenmar" and the phone's name);
+    // empty: a time-stamped file in the user's Videos folder.
+    std::function<std::wstring(const std::wstring& stem)> recordingPath;
+    // A new screenshot's path, named as a recording's; empty: a time-stamped file in the user's
+    // Pictures folder.
+    std::function<std::wstring(const std::wstring& stem)> screenshotPath;
     // Milliseconds for the bitrate meter; empty: the system's tick count.
     std::function<uint64_t()> tickMs;
     // Fitting the stream to this PC and the link.
@@ -220,13 +222,14 @@ class App : private PhoneStreamHost {
     void onHidKey(PhoneStream& phone, uint8_t usage, bool pressed) override;
     // Group control: the phones an event made in `source`'s window goes to (UI thread).
     GroupView groupView(const PhoneStream& source);
-    void onScroll(PhoneStream& phone, float x, float y, float horizontal,
-                  float vertical) override;
+    void onScroll(PhoneStream& phone, float x, float y, float horizontal, float vertical) override;
     void takeScreenshot(PhoneStream& phone) override;
     bool keyboardShared() override;
     // The status line: what the last file drop or screenshot came to (worker threads).
     void setActivity(const std::string& text, bool failed) override;
-    std::wstring newRecordingPath() override;
+    std::wstring newRecordingPath(PhoneStream& phone) override;
+    // "Tovenmar" and the phone's name, the start of the name of a file made from its stream.
+    static std::wstring userFileStem(const PhoneStream& phone);
     AdbRunFunction adbRunner() const override;
     std::wstring findAdbPath() const override;
     AppInstaller& installer() override { return installer_; }
@@ -278,7 +281,7 @@ class App : private PhoneStreamHost {
     PhoneMonitor phoneMonitor_;
     AppInstaller installer_;
     std::mutex phoneLock_;
-    std::string currentKey_;  // the phone chosen last; under phoneLock_
+    std::string currentKey_;    // the phone chosen last; under phoneLock_
     std::mutex wifiTellLock_;   // held while the Wi-Fi side is told the phones (tellWifiPhones)
     std::string wifiCableKey_;  // what the Wi-Fi side was told last; under wifiTellLock_
     WifiPhones wifi_;
@@ -310,8 +313,8 @@ class App : private PhoneStreamHost {
     std::mutex streamsLock_;
     std::map<std::string, std::unique_ptr<PhoneStream>> streams_;
     PhoneStream* chosen_ = nullptr;
-    std::string shownKey_;   // the phone the pages show; empty: the chosen phone
-    std::string activeKey_;  // the phone whose window was worked in last; empty: the chosen one
+    std::string shownKey_;     // the phone the pages show; empty: the chosen phone
+    std::string activeKey_;    // the phone whose window was worked in last; empty: the chosen one
     std::string chosenTitle_;  // the chosen phone's window's title when named; UI thread
 };
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "clipboard/clip_item.h"
 #include "core/bitmap.h"
 #include "core/panel_model.h"
-#include "clipboard/clip_item.h"
 #include "input/key_router.h"
 #include "video/fit_math.h"
 
@@ -60,6 +60,9 @@ struct VideoStats {
 class VideoPort {
   public:
     virtual ~VideoPort() = default;
+    // Before create: a name for this stream's log lines and timing file when several phones
+    // stream at once; empty (the chosen phone's) keeps the plain ones.
+    virtual void setStreamName(const std::string& /*name*/) {}
     // UI thread; false with the text to show when the window cannot be made.
     virtual bool create(std::string& errorText) = 0;
     virtual void destroy() = 0;

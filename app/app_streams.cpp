@@ -5,6 +5,7 @@
 
 #include "app/app.h"
 #include "core/log.h"
+#include "platform/user_folders.h"
 
 namespace tov {
 
@@ -185,6 +186,8 @@ void App::startPhone(const std::string& key) {
         std::lock_guard<std::mutex> lock(modelLock_);
         phone.own = own;
     }
+    // Its log lines and timing file are told apart from the other streams' by its key.
+    phone.video->setStreamName(fileNamePart(key));
     std::string error;
     if (!phone.video->create(error)) {
         logLine("app: no window for %s: %s", key.c_str(), error.c_str());

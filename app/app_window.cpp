@@ -35,8 +35,9 @@ void App::takeScreenshot() {
 }
 
 void App::takeScreenshot(PhoneStream& phone) {
-    phone.video->grabPicture(
-        [this](std::optional<Bitmap> picture) { screenshots_.save(std::move(picture)); });
+    phone.video->grabPicture([this, stem = userFileStem(phone)](std::optional<Bitmap> picture) {
+        screenshots_.save(std::move(picture), stem);
+    });
 }
 
 void App::setActivity(const std::string& text, bool failed) {

@@ -1,7 +1,6 @@
 // The App's wiring: for each subsystem, which of its callbacks goes to which App handler or
 // which other subsystem's operation. Handler bodies live in the app_*.cpp file of their concern.
 #include "app/app.h"
-
 #include "platform/user_folders.h"
 
 namespace tov {
@@ -30,9 +29,9 @@ StreamControlHooks App::makeStreamControlHooks() {
 // Screenshot saver → files, the picture port and the status line (screenshot thread).
 ScreenshotOptions App::makeScreenshotOptions() {
     ScreenshotOptions options;
-    options.newFilePath = [this] {
-        return parts_.screenshotPath ? parts_.screenshotPath()
-                                     : newUserFile(UserFolder::Pictures, L"Tovenmar", L".png");
+    options.newFilePath = [this](const std::wstring& stem) {
+        return parts_.screenshotPath ? parts_.screenshotPath(stem)
+                                     : newUserFile(UserFolder::Pictures, stem, L".png");
     };
     options.encodePng = [this](const Bitmap& picture) {
         return pictures_ ? pictures_->encodePng(picture) : std::string();

@@ -43,7 +43,8 @@ PhoneStream::PhoneStream(PhoneStreamHost& host, std::string key,
       fileSender(makeFileSenderOptions()),
       keyRouter(makeKeyTargets()),
       adapt(std::make_unique<AdaptRun>(parts.adapt)) {
-    inputLink.setPhoneClipHandler([this](ClipItem item) { host_.onPhoneClip(*this, std::move(item)); });
+    inputLink.setPhoneClipHandler(
+        [this](ClipItem item) { host_.onPhoneClip(*this, std::move(item)); });
     inputLink.setChangeHandler([this] { host_.refresh(); });
 }
 
@@ -137,7 +138,9 @@ SessionPhoneLink PhoneStream::makePhoneLink() {
     link.findAdb = [this] { return host_.findAdbPath(); };
     link.choice = [this] { return sessionChoice(choice_()); };
     link.runAdb = [this](const std::wstring& adb, const std::wstring& args, std::string* output,
-                         uint32_t limitMs) { return host_.adbRunner()(adb, args, output, limitMs); };
+                         uint32_t limitMs) {
+        return host_.adbRunner()(adb, args, output, limitMs);
+    };
     link.ensureApp = [this](const std::wstring& adb, const std::wstring& prefix,
                             const SessionPhoneLink::Progress& progress) {
         return sessionOutcome(host_.installer().ensureApp(adb, prefix, progress));
@@ -156,14 +159,16 @@ SessionPhoneLink PhoneStream::makePhoneLink() {
 
 // Input helper link → adb, this phone's connection and the installer (link thread).
 InputPhoneLink PhoneStream::makeInputPhoneLink() {
-    InputPhoneLink link = inputPhoneLinkOverAdb(
-        [this] { return serialArgs(); },
-        [this](const std::wstring& adb, const std::wstring& prefix) {
-            return host_.installer().copyHelper(adb, prefix);
-        });
+    InputPhoneLink link =
+        inputPhoneLinkOverAdb([this] { return serialArgs(); },
+                              [this](const std::wstring& adb, const std::wstring& prefix) {
+                                  return host_.installer().copyHelper(adb, prefix);
+                              });
     link.findAdb = [this] { return host_.findAdbPath(); };
     link.runAdb = [this](const std::wstring& adb, const std::wstring& args, std::string* output,
-                         uint32_t limitMs) { return host_.adbRunner()(adb, args, output, limitMs); };
+                         uint32_t limitMs) {
+        return host_.adbRunner()(adb, args, output, limitMs);
+    };
     return link;
 }
 
@@ -231,7 +236,7 @@ KeyTargets PhoneStream::makeKeyTargets() {
 // Recorder → files, this phone's Session and the panel (stream and UI threads).
 RecorderOptions PhoneStream::makeRecorderOptions() {
     RecorderOptions options;
-    options.newFilePath = [this] { return host_.newRecordingPath(); };
+    options.newFilePath = [this] { return host_.newRecordingPath(*this); };
     options.keyframeWanted = [this] { session.requestKeyframe(); };
     options.changed = [this] { host_.refresh(); };
     return options;

@@ -72,7 +72,8 @@ class PhoneStreamHost {
     // The program's shared pieces.
     virtual void refresh() = 0;
     virtual void setActivity(const std::string& text, bool failed) = 0;
-    virtual std::wstring newRecordingPath() = 0;
+    // A new recording's path, named after `phone`.
+    virtual std::wstring newRecordingPath(PhoneStream& phone) = 0;
     virtual std::wstring findAdbPath() const = 0;
     virtual AdbRunFunction adbRunner() const = 0;
     virtual AppInstaller& installer() = 0;

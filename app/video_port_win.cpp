@@ -91,6 +91,7 @@ class VideoPortWin final : public VideoPort {
         std::erase(gWindows, &window_);
     }
 
+    void setStreamName(const std::string& name) override { window_.setStreamName(name); }
     bool create(std::string& errorText) override {
         std::wstring error;
         if (!window_.create(instance_, error)) {

@@ -15,4 +15,9 @@ std::wstring userFolder(UserFolder which);
 // extension.
 std::wstring newUserFile(UserFolder which, const std::wstring& stem, const std::wstring& extension);
 
+// `text` (UTF-8, such as a phone's name) made fit for a part of a file name on Windows: the
+// characters a name cannot hold and control characters become '_', spaces and dots at the ends
+// go (Windows drops trailing ones itself), and it is cut to 64 bytes at a character's start.
+std::string fileNamePart(const std::string& text);
+
 }  // namespace tov

@@ -9,22 +9,22 @@
 
 namespace tov {
 
-void ScreenshotSaver::save(std::optional<Bitmap> picture) {
+void ScreenshotSaver::save(std::optional<Bitmap> picture, std::wstring stem) {
     if (!picture) {
         if (options_.status) options_.status("No picture to save yet.", true);
         return;
     }
     // Held by pointer: a picture is megabytes, and the job must be copyable.
     auto held = std::make_shared<Bitmap>(std::move(*picture));
-    jobs_.post([this, held] { write(*held); });
+    jobs_.post([this, held, stem = std::move(stem)] { write(*held, stem); });
 }
 
-void ScreenshotSaver::write(const Bitmap& picture) {
+void ScreenshotSaver::write(const Bitmap& picture, const std::wstring& stem) {
     const auto tell = [this](const std::string& text, bool failed) {
         logLine("record: %s", text.c_str());
         if (options_.status) options_.status(text, failed);
     };
-    const std::wstring path = options_.newFilePath ? options_.newFilePath() : std::wstring();
+    const std::wstring path = options_.newFilePath ? options_.newFilePath(stem) : std::wstring();
     if (path.empty()) {
         tell("Couldn't save the screenshot: there is no Pictures folder to put it in.", true);
         return;

@@ -13,8 +13,9 @@
 namespace tov {
 
 struct ScreenshotOptions {
-    // The path of a new screenshot; empty when there is nowhere to put one.
-    std::function<std::wstring()> newFilePath;
+    // The path of a new screenshot, its name starting with `stem`; empty when there is nowhere
+    // to put one.
+    std::function<std::wstring(const std::wstring& stem)> newFilePath;
     // The picture as PNG bytes; empty when it could not be encoded.
     std::function<std::string(const Bitmap& picture)> encodePng;
     // Puts the picture (and its PNG) on the clipboard; false when it could not.
@@ -29,13 +30,14 @@ class ScreenshotSaver {
     ScreenshotSaver(const ScreenshotSaver&) = delete;
     ScreenshotSaver& operator=(const ScreenshotSaver&) = delete;
 
-    // Any thread. Nothing: there was no picture on screen, and the status says so.
-    void save(std::optional<Bitmap> picture);
+    // Any thread. Nothing: there was no picture on screen, and the status says so. `stem`
+    // starts the file's name (the window's phone).
+    void save(std::optional<Bitmap> picture, std::wstring stem = L"Tovenmar");
     // Waits for a screenshot being written; those still waiting are dropped.
     void stop() { jobs_.stop(); }
 
   private:
-    void write(const Bitmap& picture);
+    void write(const Bitmap& picture, const std::wstring& stem);
 
     ScreenshotOptions options_;
     JobQueue jobs_;

@@ -44,7 +44,9 @@ struct IntervalReport {
     uint32_t backHeight = 0;
 };
 
-std::string statisticsLine(const IntervalReport& r);
+// `stream` names the stream when several run at once ("video NAME: rx ..."); empty: "video: rx
+// ...".
+std::string statisticsLine(const IntervalReport& r, const std::string& stream = {});
 
 // Gaps between consecutive times, in milliseconds. With no gap every figure is -1.
 struct GapSeries {
@@ -60,6 +62,7 @@ GapSeries gapSeries(const std::vector<int64_t>& timesMicros);
 
 // The timing line over one interval's records, or empty when there are fewer than two.
 // expectMs is 1000 / fps; refreshHz is the monitor's refresh rate (0 when unknown).
-std::string timingLine(const std::vector<FrameRecord>& records, double expectMs, double refreshHz);
+std::string timingLine(const std::vector<FrameRecord>& records, double expectMs, double refreshHz,
+                       const std::string& stream = {});
 
 }  // namespace tov

@@ -6,6 +6,7 @@
 #include "core/log.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "video/sps_colour.h"
 
 namespace tov {
@@ -23,6 +24,12 @@ VideoPipeline::VideoPipeline(FrameDecoder& decoder, FramePresenter& presenter, C
       presenter_(presenter),
       callbacks_(std::move(callbacks)),
       clock_(clock ? std::move(clock) : Clock(nowMicros)) {}
+
+void VideoPipeline::setStreamName(const std::string& name) {
+    streamName_ = name;
+    tag_ = name.empty() ? "video" : "video " + name;
+    csvName_ = name.empty() ? L"frames.csv" : L"frames-" + widenBytes(name) + L".csv";
+}
 
 VideoPipeline::~VideoPipeline() {
     stop();
@@ -166,25 +173,26 @@ void VideoPipeline::handleConfig(VideoItem& item) {
     csd_ = std::move(item.bytes);
     streamColour_ = colourFromParameterSets(codec_, csd_.data(), csd_.size());
     queue_.setWaitingForKey();
-    logLine("video: config %dx%d @%d, csd %zu bytes", width_, height_, fps_, csd_.size());
+    logLine("%s: config %dx%d @%d, csd %zu bytes", tag_.c_str(), width_, height_, fps_,
+            csd_.size());
     {
         std::lock_guard lock(statsMutex_);
         records_.clear();
         configAt_ = now();
         // One file a stream: a new size within it (the adapter's) keeps the rows so far.
-        if (csvNewStream_) csv_.restart(programDataFile(L"frames.csv"));
+        if (csvNewStream_) csv_.restart(programDataFile(csvName_.c_str()));
         csvNewStream_ = false;
     }
     const bool ready = decoder_.isOpen() && preparedCodec_ == codec_ && preparedWidth_ == width_ &&
                        preparedHeight_ == height_;
     preparedCodec_ = -1;
     if (ready) {
-        logLine("video: the decoder was opened ahead for this stream");
+        logLine("%s: the decoder was opened ahead for this stream", tag_.c_str());
         onGpu_.store(decoder_.onGpu());
     } else if (openDecoder()) {
         onGpu_.store(decoder_.onGpu());
     } else {
-        logLine("video: decoder failed to open");
+        logLine("%s: decoder failed to open", tag_.c_str());
         onGpu_.store(false);
     }
     colour_.reset();
@@ -200,7 +208,7 @@ void VideoPipeline::updateColour() {
     presenter_.setColour(converted
                              ? pictureColourAfterBt601Decoder(streamColour_, height_, choice.space)
                              : pictureColour(choice.space));
-    logLine("video: colours %s (matrix by %s, range by %s)%s",
+    logLine("%s: colours %s (matrix by %s, range by %s)%s", tag_.c_str(),
             colourSpaceText(choice.space).c_str(), choice.matrixFrom, choice.rangeFrom,
             converted ? ", from the decoder's BT.601 pictures" : "");
 }
@@ -324,7 +332,7 @@ void VideoPipeline::keepRecord(const FrameRecord& record) {
 }
 
 void VideoPipeline::recover() {
-    logLine("video: decode failed, reopening and asking for a keyframe");
+    logLine("%s: decode failed, reopening and asking for a keyframe", tag_.c_str());
     openDecoder();
     queue_.setWaitingForKey();
     if (callbacks_.keyFrameWanted) callbacks_.keyFrameWanted();
@@ -427,11 +435,11 @@ void VideoPipeline::finishIntervalIfDue() {
         r.frameHeight = info.textureHeight;
         r.backWidth = info.backWidth;
         r.backHeight = info.backHeight;
-        logLine("%s", statisticsLine(r).c_str());
+        logLine("%s", statisticsLine(r, streamName_).c_str());
     }
     if (records_.size() >= 2) {
         const std::string timing =
-            timingLine(records_, 1000.0 / fps_, presenter_.monitorRefreshHz());
+            timingLine(records_, 1000.0 / fps_, presenter_.monitorRefreshHz(), streamName_);
         logLine("%s", timing.c_str());
     }
     csv_.flush();

@@ -60,6 +60,10 @@ class VideoPipeline {
     VideoPipeline(const VideoPipeline&) = delete;
     VideoPipeline& operator=(const VideoPipeline&) = delete;
 
+    // Before start: the name of this stream when several run at once. Its log lines say
+    // "video NAME: ..." and its timing file is "frames-NAME.csv", so that the streams' figures
+    // stay apart; empty (the only stream) keeps "video: ..." and "frames.csv".
+    void setStreamName(const std::string& name);
     void start();
     // Ends and joins the video thread; the decoder is closed on it.
     void stop();
@@ -177,6 +181,10 @@ class VideoPipeline {
     std::mutex statsMutex_;
     FramesCsv csv_;
     bool csvNewStream_ = true;  // the next config starts frames.csv afresh
+    // Set before start: the stream's name, its log lines' tag and its timing file.
+    std::string streamName_;
+    std::string tag_ = "video";
+    std::wstring csvName_ = L"frames.csv";
     int64_t configAt_ = 0;  // until the config's first picture is shown
     int shownInterval_ = 0;
     DurationSum latency_;

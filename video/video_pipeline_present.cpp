@@ -124,7 +124,7 @@ void VideoPipeline::showOffered(Offered& picture) {
     // The phone's capture of this very picture: its own packet's stamp, mapped when it was fed.
     if (record.captured != 0) latency_.add(record.shown - record.captured);
     if (configAt_ != 0) {
-        logLine("video: first picture shown %lld ms after the config",
+        logLine("%s: first picture shown %lld ms after the config", tag_.c_str(),
                 static_cast<long long>((record.shown - configAt_) / 1000));
         configAt_ = 0;
     }

@@ -86,6 +86,7 @@ bool VideoWindow::create(HINSTANCE instance, std::wstring& errorText) {
         return callbacks_.phoneToPc && callbacks_.phoneToPc(t, out);
     };
     pipeline_ = std::make_unique<VideoPipeline>(*decoder_, *renderer_, pc);
+    pipeline_->setStreamName(streamName_);
     pipeline_->start();
     return true;
 }

@@ -63,6 +63,8 @@ class VideoWindow {
     VideoWindow& operator=(const VideoWindow&) = delete;
 
     // Window thread, once. Hidden until show(true). On failure errorText says why.
+    // Before create: the stream's name for its log lines and timing file (see VideoPipeline).
+    void setStreamName(const std::string& name) { streamName_ = name; }
     bool create(HINSTANCE instance, std::wstring& errorText);
     // Stops the video thread, then destroys the window.
     void destroy();
@@ -123,6 +125,7 @@ class VideoWindow {
     std::unique_ptr<VideoRenderer> renderer_;
     std::unique_ptr<MfDecoder> decoder_;
     std::unique_ptr<VideoPipeline> pipeline_;
+    std::string streamName_;
     bool hevcUsable_ = false;
     bool fullscreen_ = false;
     Size shape_;  // the picture shape the window last took (window thread)

@@ -63,7 +63,7 @@ class AppPhoneTest : public ::testing::Test {
 
     AppParts parts() {
         AppParts p = test::standInParts(video_, videoPort_, dir_, package_);
-        p.recordingPath = [this] { return dir_.file(L"recording.mp4"); };
+        p.recordingPath = [this](const std::wstring&) { return dir_.file(L"recording.mp4"); };
         return p;
     }
 
@@ -208,7 +208,9 @@ std::pair<size_t, size_t> longestSilence(const std::vector<int16_t>& sound) {
 TEST_F(AppPhoneTest, ARecordingKeepsItsSoundInPlaceAndAPhoneClockRestartStartsTheNextFile) {
     AppParts p = parts();
     std::atomic<int> made{0};
-    p.recordingPath = [this, &made] {
+    std::wstring stem;
+    p.recordingPath = [this, &made, &stem](const std::wstring& named) {
+        stem = named;
         return dir_.file(L"recording" + std::to_wstring(made++) + L".mp4");
     };
     App app(p);
@@ -229,6 +231,8 @@ TEST_F(AppPhoneTest, ARecordingKeepsItsSoundInPlaceAndAPhoneClockRestartStartsTh
         app, [](const PanelModel& m) { return m.recordText == "Recording to recording0.mp4."; },
         10s);
     ASSERT_EQ(model.recordText, "Recording to recording0.mp4.");
+    // The file is named after the phone it was made from.
+    EXPECT_EQ(stem, L"Tovenmar " + widen(app.phoneMonitor().choice().name));
     // Two seconds with sound, three without, two with it again.
     EXPECT_TRUE(pictures(60));
     app.setAudio(false);

@@ -50,7 +50,7 @@ class AppScreenshotTest : public ::testing::Test {
         p.updater.firstCheck = std::chrono::hours(1);
         p.settingsPath = [this] { return dir_.file(L"settings.ini"); };
         p.shortcutsPath = [this] { return dir_.file(L"shortcuts.ini"); };
-        p.screenshotPath = [this] { return dir_.file(L"shot.png"); };
+        p.screenshotPath = [this](const std::wstring&) { return dir_.file(L"shot.png"); };
         return p;
     }
 

@@ -3,15 +3,16 @@
 #include <algorithm>
 
 #ifdef _WIN32
-#include <windows.h>
 #include <knownfolders.h>
 #include <shlobj.h>
+#include <windows.h>
 #endif
 
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/user_folders.h"
 #include "tests/support/test_support.h"
 
 namespace tov {
@@ -154,6 +155,15 @@ TEST(Paths, SearchPathFindsAProgramOnPath) {
     test::ScopedEnv env(L"PATH", dir.path());
     EXPECT_EQ(searchPath(name.c_str()), dir.file(name));
     EXPECT_EQ(searchPath(L"no-such-file-here.exe"), L"");
+}
+
+TEST(Paths, APhonesNameBecomesAFileNamePartWindowsAccepts) {
+    EXPECT_EQ(fileNamePart("Pixel 7"), "Pixel 7");
+    EXPECT_EQ(fileNamePart(" Work/Phone: \"A\"?*<>|\\ \t. "), "Work_Phone_ _A_______ _");
+    EXPECT_EQ(fileNamePart("..."), "");
+    // Cut at 64 bytes, never inside a character: 63 bytes of 'a' then a two-byte e-acute.
+    const std::string cut = fileNamePart(std::string(63, 'a') + "\xC3\xA9x");
+    EXPECT_EQ(cut, std::string(63, 'a'));
 }
 
 TEST(Clock, MicrosecondsAndTicksAdvanceTogether) {

@@ -33,7 +33,7 @@ class ScreenshotSaverTest : public ::testing::Test {
     }
     ScreenshotOptions working() {
         ScreenshotOptions o;
-        o.newFilePath = [this] { return dir.file(L"shot.png"); };
+        o.newFilePath = [this](const std::wstring&) { return dir.file(L"shot.png"); };
         o.encodePng = [](const Bitmap&) { return std::string("png bytes"); };
         o.copyToClipboard = [](const Bitmap&, const std::string&) { return true; };
         return o;
@@ -44,7 +44,7 @@ class ScreenshotSaverTest : public ::testing::Test {
 
 TEST_F(ScreenshotSaverTest, EveryFaultIsToldInItsOwnWords) {
     ScreenshotOptions o = working();
-    o.newFilePath = [] { return std::wstring(); };
+    o.newFilePath = [](const std::wstring&) { return std::wstring(); };
     EXPECT_EQ(saveOnce(o),
               "Couldn't save the screenshot: there is no Pictures folder to put it in.");
     o = working();
@@ -53,12 +53,15 @@ TEST_F(ScreenshotSaverTest, EveryFaultIsToldInItsOwnWords) {
               "Couldn't save the screenshot: the picture couldn't be made into a PNG.");
     EXPECT_FALSE(isFile(dir.file(L"shot.png")));
     o = working();
-    o.newFilePath = [this] { return dir.file(L"missing folder") + L"/shot.png"; };
+    o.newFilePath = [this](const std::wstring&) {
+        return dir.file(L"missing folder") + L"/shot.png";
+    };
     EXPECT_EQ(saveOnce(o), "Couldn't save the screenshot as shot.png.");
     o = working();
     o.copyToClipboard = [](const Bitmap&, const std::string&) { return false; };
-    EXPECT_EQ(saveOnce(o), "Screenshot saved to Pictures\\Tovenmar\\shot.png; the clipboard was "
-                           "busy, so it isn't there.");
+    EXPECT_EQ(saveOnce(o),
+              "Screenshot saved to Pictures\\Tovenmar\\shot.png; the clipboard was "
+              "busy, so it isn't there.");
     std::string written;
     EXPECT_TRUE(readFile(dir.file(L"shot.png"), written));
     EXPECT_EQ(written, "png bytes");

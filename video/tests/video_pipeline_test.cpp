@@ -33,6 +33,10 @@ class VideoPipelineTest : public ::testing::Test {
   protected:
     VideoPipelineTest() {
         openLog();
+        makePipeline({});
+    }
+    void makePipeline(const std::string& streamName) {
+        pipeline.reset();
         VideoPipeline::Callbacks cb;
         cb.keyFrameWanted = [this] { ++keyRequests; };
         cb.phoneToPc = [this](int64_t t, int64_t* out) {
@@ -46,6 +50,7 @@ class VideoPipelineTest : public ::testing::Test {
             ++clockReads;
             return clock.load();
         });
+        pipeline->setStreamName(streamName);
         pipeline->start();
         EXPECT_TRUE(waitUntil([&] { return pipeline->idle(); }));  // the black start is shown
     }
@@ -506,6 +511,24 @@ TEST_F(VideoPipelineTest, FramesCsvHasALinePerDecodedPacketAndRestartsAtEachStre
     ASSERT_TRUE(waitUntil([&] { return decoder.opens().size() == 3; }));
     ASSERT_TRUE(readFile(csvPath, text));
     EXPECT_EQ(text.find("38333,"), std::string::npos);
+}
+
+TEST_F(VideoPipelineTest, AStreamBesideOthersKeepsItsOwnTimingFileAndLogLines) {
+    // Two phones streaming at once would otherwise write over each other's frames.csv.
+    makePipeline("R58MSEVB01");
+    const std::wstring folder = joinPath(dir.path(), L"Tovenmar");
+    config();
+    fed(1, true, 5000);
+    fed(2, false, 38333);
+    passASecond();
+    std::string text;
+    ASSERT_TRUE(waitUntil([&] {
+        return readFile(joinPath(folder, L"frames-R58MSEVB01.csv"), text) &&
+               text.find("38333,") != std::string::npos;
+    }));
+    EXPECT_FALSE(isFile(joinPath(folder, L"frames.csv")));
+    EXPECT_TRUE(waitUntil([&] { return count("video R58MSEVB01: rx 2, decoded 2") == 1; }));
+    EXPECT_EQ(count("video: "), 0u);
 }
 
 TEST_F(VideoPipelineTest, APictureHeldBackByTheDecoderIsTimedFromItsOwnPacket) {
