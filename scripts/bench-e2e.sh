@@ -304,12 +304,15 @@ printf '%s\n' "${threads[@]}"
 # streams, Start stream (one phone) or Settings → Phones at once → Start all (several), and the
 # streaming seconds measured per stream. The chosen phone's stream writes frames.csv and logs
 # "video: rx …"; a phone streamed in a window of its own writes frames-KEY.csv and logs
-# "video KEY: rx …" (KEY its serial, characters other than A-Z a-z 0-9 . _ - made '_').
+# "video KEY: rx …" (KEY its key, for a USB phone its serial, made fit for a file name: see
+# file_name_part).
 declare -A ph_rx ph_shown ph_pc50 ph_pc95 ph_beyond ph_cpu ph_adb ph_idle ph_idle_adb ph_idle_min ph_idle_min_adb
 ph_streams=()
 phones_rows=()
-phones_threads=()
 phone_row() { phones_rows+=("| $1 | $2 | $3 | $4 | $5 |"); }
+# A phone's key as the program puts it in a file name and a log tag: characters a Windows name
+# cannot hold and control characters made '_', spaces and dots at the ends dropped.
+file_name_part() { printf '%s' "$1" | tr '<>:"/\\|?*\000-\037\177' '_' | sed -E 's/^[ .]+//; s/[ .]+$//'; }
 # Fills ph_*[LABEL] (idle figures) and, streaming, ph_*[LABEL/STREAM] for each stream; the
 # streams of the last streaming run are in ph_streams ("chosen" first).
 phones_run() {  # LABEL COUNT STREAM(0|1)
@@ -400,7 +403,7 @@ phones_run() {  # LABEL COUNT STREAM(0|1)
     declare -A n0 csv_of prefix_of
     for s in "${ph_streams[@]}"; do
         if [ "$s" = chosen ]; then csv_of[$s]="$data/frames.csv"; prefix_of[$s]="video"
-        else csv_of[$s]="$data/frames-$(tr -c 'A-Za-z0-9._\n-' '_' <<<"$s").csv"; prefix_of[$s]="video $s"; fi
+        else csv_of[$s]="$data/frames-$(file_name_part "$s").csv"; prefix_of[$s]="video $(file_name_part "$s")"; fi
         n0[$s]=$(wc -l 2>/dev/null < "${csv_of[$s]}" || echo 1)
     done
     thread_cpu "$tovenmar" > "$out/threads-0"
