@@ -313,6 +313,21 @@ phone_row() { phones_rows+=("| $1 | $2 | $3 | $4 | $5 |"); }
 # A phone's key as the program puts it in a file name and a log tag: characters a Windows name
 # cannot hold and control characters made '_', spaces and dots at the ends dropped.
 file_name_part() { printf '%s' "$1" | tr '<>:"/\\|?*\000-\037\177' '_' | sed -E 's/^[ .]+//; s/[ .]+$//'; }
+# The phones' video windows (every visible "Tovenmar …" but the panel): "X Y WIDTH HEIGHT".
+phone_windows() {
+    local w
+    for w in $(xdotool search --onlyvisible --name '^Tovenmar .' 2>/dev/null); do
+        xdotool getwindowgeometry --shell "$w" 2>/dev/null |
+            awk -F= '{ v[$1] = $2 } END { print v["X"], v["Y"], v["WIDTH"], v["HEIGHT"] }'
+    done
+}
+# Succeeds when two of the rectangles on stdin overlap.
+windows_overlap() {
+    awk '{ x[NR] = $1; y[NR] = $2; r[NR] = $1 + $3; b[NR] = $2 + $4 }
+        END { for (i = 1; i <= NR; i++) for (j = i + 1; j <= NR; j++)
+                  if (x[i] < r[j] && x[j] < r[i] && y[i] < b[j] && y[j] < b[i]) exit 0
+              exit 1 }'
+}
 # Fills ph_*[LABEL] (idle figures) and, streaming, ph_*[LABEL/STREAM] for each stream; the
 # streams of the last streaming run are in ph_streams ("chosen" first).
 phones_run() {  # LABEL COUNT STREAM(0|1)
@@ -392,7 +407,27 @@ phones_run() {  # LABEL COUNT STREAM(0|1)
         sed 's/^/     /' "$log"
         tov_end_programs; return 1
     fi
-    sleep 2
+    # The phones' windows find their places (side by side when several) once they show: the
+    # measuring starts when none has moved for 3 s and none overlaps another.
+    local t_settle prev="" now still=0
+    t_settle=$(now_ms)
+    for _ in $(seq 1 60); do
+        now="$(phone_windows | sort)"
+        if [ "$now" = "$prev" ] && [ "$(grep -c . <<<"$now")" -ge "$count" ] &&
+            ! windows_overlap <<<"$now"; then
+            still=$(( still + 1 ))
+            [ "$still" -ge 6 ] && break
+        else
+            still=0
+        fi
+        prev=$now
+        sleep 0.5
+    done
+    if [ "$still" -ge 6 ]; then
+        echo "   windows in place $(( ($(now_ms) - t_settle) / 1000 )) s after the last first picture: $(paste -sd';' <<<"$now")"
+    else
+        echo "   the windows did not settle within 30 s (x y width height: $(paste -sd';' <<<"$now")$(windows_overlap <<<"$now" && echo ', overlapping')); measured as they are"
+    fi
     # The streams: the chosen phone's, then every other phone's own (by its key, the serial).
     chosen="$(sed -nE 's/.*phones: using .* \((BENCH[0-9]+)\).*/\1/p' "$log" | tail -1)"
     ph_streams=(chosen)
@@ -400,11 +435,12 @@ phones_run() {  # LABEL COUNT STREAM(0|1)
         [ "BENCH000$i" = "$chosen" ] || ph_streams+=("BENCH000$i")
     done
     local s w0 w1 cpu0 cpu1 a0 a1
-    declare -A n0 csv_of prefix_of
+    declare -A n0 begun csv_of prefix_of
     for s in "${ph_streams[@]}"; do
         if [ "$s" = chosen ]; then csv_of[$s]="$data/frames.csv"; prefix_of[$s]="video"
         else csv_of[$s]="$data/frames-$(file_name_part "$s").csv"; prefix_of[$s]="video $(file_name_part "$s")"; fi
         n0[$s]=$(wc -l 2>/dev/null < "${csv_of[$s]}" || echo 1)
+        begun[$s]=$(sed -n 2p "${csv_of[$s]}" 2>/dev/null)
     done
     thread_cpu "$tovenmar" > "$out/threads-0"
     cpu0=$(cpu_ms "$tovenmar"); a0=$(adb_count); w0=$(now_ms)
@@ -428,8 +464,8 @@ phones_run() {  # LABEL COUNT STREAM(0|1)
     sleep 1
     for s in "${ph_streams[@]}"; do
         n1=${n1s[$s]}
-        # Started afresh within the window: its rows from the start.
-        [ "$n1" -lt "${n0[$s]}" ] && n0[$s]=1
+        # Started afresh within the window (a new configuration): the new file's rows.
+        [ "$(sed -n 2p "${csv_of[$s]}" 2>/dev/null)" = "${begun[$s]}" ] || n0[$s]=1
         read -r rx dec shown < <(rx_shown "$log" "${prefix_of[$s]}" "$w0" "$w1")
         read -r p50 p95 _ < <(pc_side "${csv_of[$s]}" $(( n0[$s] + 1 )) "$n1")
         ph_rx[$label/$s]=$rx; ph_shown[$label/$s]=$shown
