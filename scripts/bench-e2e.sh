@@ -287,16 +287,18 @@ for r in "${runs[@]}"; do
     cp "$log" "$out/tovenmar-$shape-$fps${variant:+-$variant}.log" 2>/dev/null
 done
 
-echo
-echo "| case | figure | value | baseline (same run) | ratio |"
-echo "|---|---|---|---|---|"
-printf '%s\n' "${rows[@]}"
-echo
-echo "Tovenmar.exe's busiest threads, CPU ms per second (name[threads of that name]; Wine names only some):"
-echo
-echo "| case | phase | threads |"
-echo "|---|---|---|"
-printf '%s\n' "${threads[@]}"
+if [ -n "$cases" ]; then
+    echo
+    echo "| case | figure | value | baseline (same run) | ratio |"
+    echo "|---|---|---|---|---|"
+    printf '%s\n' "${rows[@]}"
+    echo
+    echo "Tovenmar.exe's busiest threads, CPU ms per second (name[threads of that name]; Wine names only some):"
+    echo
+    echo "| case | phase | threads |"
+    echo "|---|---|---|"
+    printf '%s\n' "${threads[@]}"
+fi
 
 # --- Several phones at once: two streams beside one, three phones listed beside one ------------
 # Each run lists COUNT simulated phones of 320x640 @30 playing the small clip, each its own phone
