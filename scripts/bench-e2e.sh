@@ -308,7 +308,7 @@ fi
 # "video: rx …"; a phone streamed in a window of its own writes frames-KEY.csv and logs
 # "video KEY: rx …" (KEY its key, for a USB phone its serial, made fit for a file name: see
 # file_name_part).
-declare -A ph_rx ph_shown ph_pc50 ph_pc95 ph_beyond ph_cpu ph_adb ph_idle ph_idle_adb ph_idle_min ph_idle_min_adb
+declare -A ph_settle ph_where ph_rx ph_shown ph_pc50 ph_pc95 ph_beyond ph_cpu ph_adb ph_idle ph_idle_adb ph_idle_min ph_idle_min_adb
 ph_streams=()
 phones_rows=()
 phone_row() { phones_rows+=("| $1 | $2 | $3 | $4 | $5 |"); }
@@ -411,8 +411,8 @@ phones_run() {  # LABEL COUNT STREAM(0|1)
     fi
     # The phones' windows find their places (side by side when several) once they show: the
     # measuring starts when none has moved for 3 s and none overlaps another.
-    local t_settle prev="" now still=0
-    t_settle=$(now_ms)
+    local t_settle t_changed prev="" now still=0
+    t_settle=$(now_ms); t_changed=$t_settle
     for _ in $(seq 1 60); do
         now="$(phone_windows | sort)"
         if [ "$now" = "$prev" ] && [ "$(grep -c . <<<"$now")" -ge "$count" ] &&
@@ -420,14 +420,18 @@ phones_run() {  # LABEL COUNT STREAM(0|1)
             still=$(( still + 1 ))
             [ "$still" -ge 6 ] && break
         else
-            still=0
+            still=0; t_changed=$(now_ms)
         fi
         prev=$now
         sleep 0.5
     done
+    ph_where[$label]="$(paste -sd';' <<<"$now")"
     if [ "$still" -ge 6 ]; then
-        echo "   windows in place $(( ($(now_ms) - t_settle) / 1000 )) s after the last first picture: $(paste -sd';' <<<"$now")"
+        # When they were seen last moving (or first in place, none overlapping).
+        ph_settle[$label]=$(awk -v a="$t_settle" -v b="$t_changed" 'BEGIN { printf "%.1f", (b - a) / 1000 }')
+        echo "   windows in place ${ph_settle[$label]} s after the last first picture: ${ph_where[$label]}"
     else
+        ph_settle[$label]="not within 30 s"
         echo "   the windows did not settle within 30 s (x y width height: $(paste -sd';' <<<"$now")$(windows_overlap <<<"$now" && echo ', overlapping')); measured as they are"
     fi
     # The streams: the chosen phone's, then every other phone's own (by its key, the serial).
@@ -502,6 +506,8 @@ if [ -n "$phones_cases" ]; then
         if [ -n "${ph_cpu[two phones]:-}" ]; then
             phone_row "two phones, 320x640 @30" "Tovenmar.exe CPU per streamed second (ms)" "${ph_cpu[two phones]}" \
                 "one phone: ${ph_cpu[one phone]:-?}" "$(ratio "${ph_cpu[two phones]}" "${ph_cpu[one phone]:-0}")"
+            phone_row "two phones, 320x640 @30" "the phones' windows: in place after the last first picture (s); where (x y width height)" \
+                "${ph_settle[two phones]}; ${ph_where[two phones]}" "one phone: ${ph_settle[one phone]:-?}; ${ph_where[one phone]:-?}" "-"
             phone_row "two phones, 320x640 @30" "adb commands started while streaming ($seconds s)" "${ph_adb[two phones]}" \
                 "one phone: ${ph_adb[one phone]:-?}" "$(ratio "${ph_adb[two phones]}" "${ph_adb[one phone]:-0}")"
         fi
