@@ -308,13 +308,17 @@ fi
 # "video: rx …"; a phone streamed in a window of its own writes frames-KEY.csv and logs
 # "video KEY: rx …" (KEY its key, for a USB phone its serial, made fit for a file name: see
 # file_name_part).
-declare -A ph_settle ph_where ph_rx ph_shown ph_pc50 ph_pc95 ph_beyond ph_cpu ph_adb ph_idle ph_idle_adb ph_idle_min ph_idle_min_adb
+declare -A ph_other ph_settle ph_where ph_rx ph_shown ph_pc50 ph_pc95 ph_beyond ph_cpu ph_adb ph_idle ph_idle_adb ph_idle_min ph_idle_min_adb
 ph_streams=()
 phones_rows=()
 phone_row() { phones_rows+=("| $1 | $2 | $3 | $4 | $5 |"); }
 # A phone's key as the program puts it in a file name and a log tag: characters a Windows name
 # cannot hold and control characters made '_', spaces and dots at the ends dropped.
 file_name_part() { printf '%s' "$1" | tr '<>:"/\\|?*\000-\037\177' '_' | sed -E 's/^[ .]+//; s/[ .]+$//'; }
+# CPU time the whole machine has spent busy (user, nice, system, irq, softirq, steal), ms.
+machine_busy_ms() {
+    awk -v hz="$(getconf CLK_TCK)" '$1 == "cpu" { print int(($2 + $3 + $4 + $7 + $8 + $9) * 1000 / hz) }' /proc/stat
+}
 # The phones' video windows (every visible "Tovenmar …" but the panel): "X Y WIDTH HEIGHT".
 phone_windows() {
     local w
@@ -440,7 +444,7 @@ phones_run() {  # LABEL COUNT STREAM(0|1)
     for i in $(seq 1 "$count"); do
         [ "BENCH000$i" = "$chosen" ] || ph_streams+=("BENCH000$i")
     done
-    local s w0 w1 cpu0 cpu1 a0 a1
+    local s w0 w1 cpu0 cpu1 a0 a1 m0 m1
     declare -A n0 begun csv_of prefix_of
     for s in "${ph_streams[@]}"; do
         if [ "$s" = chosen ]; then csv_of[$s]="$data/frames.csv"; prefix_of[$s]="video"
@@ -449,10 +453,13 @@ phones_run() {  # LABEL COUNT STREAM(0|1)
         begun[$s]=$(sed -n 2p "${csv_of[$s]}" 2>/dev/null)
     done
     thread_cpu "$tovenmar" > "$out/threads-0"
-    cpu0=$(cpu_ms "$tovenmar"); a0=$(adb_count); w0=$(now_ms)
+    cpu0=$(cpu_ms "$tovenmar"); a0=$(adb_count); w0=$(now_ms); m0=$(machine_busy_ms)
     sleep "$seconds"
-    cpu1=$(cpu_ms "$tovenmar"); a1=$(adb_count); w1=$(now_ms)
+    cpu1=$(cpu_ms "$tovenmar"); a1=$(adb_count); w1=$(now_ms); m1=$(machine_busy_ms)
     thread_cpu "$tovenmar" > "$out/threads-1"
+    # The machine's CPU besides Tovenmar.exe's: wineserver, the simulator and whatever else runs.
+    ph_other[$label]=$(awk -v a="$m0" -v b="$m1" -v c="$cpu0" -v d="$cpu1" -v w=$(( w1 - w0 )) \
+        'BEGIN { printf "%.0f", ((b - a) - (d - c)) * 1000 / w }')
     # Each stream's window, by its title (the chosen phone's is "Tovenmar — Video" alone).
     titles="$(xdotool search --onlyvisible --name '^Tovenmar .' 2>/dev/null |
         while read -r w; do xdotool getwindowname "$w"; done | sort | paste -sd';')"
@@ -506,6 +513,8 @@ if [ -n "$phones_cases" ]; then
         if [ -n "${ph_cpu[two phones]:-}" ]; then
             phone_row "two phones, 320x640 @30" "Tovenmar.exe CPU per streamed second (ms)" "${ph_cpu[two phones]}" \
                 "one phone: ${ph_cpu[one phone]:-?}" "$(ratio "${ph_cpu[two phones]}" "${ph_cpu[one phone]:-0}")"
+            phone_row "two phones, 320x640 @30" "the machine's CPU besides Tovenmar.exe while streaming, ms per second (wineserver, the simulator, anything else running)" \
+                "${ph_other[two phones]}" "one phone: ${ph_other[one phone]:-?}" "$(ratio "${ph_other[two phones]}" "${ph_other[one phone]:-0}")"
             phone_row "two phones, 320x640 @30" "the phones' windows: in place after the last first picture (s); where (x y width height)" \
                 "${ph_settle[two phones]}; ${ph_where[two phones]}" "one phone: ${ph_settle[one phone]:-?}; ${ph_where[one phone]:-?}" "-"
             phone_row "two phones, 320x640 @30" "adb commands started while streaming ($seconds s)" "${ph_adb[two phones]}" \
