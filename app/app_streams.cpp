@@ -88,12 +88,18 @@ void App::selectPhone(const std::string& key) {
     if (!hello.empty()) onDeviceReport(phone, hello);
     if (!state.empty()) onPhoneStateReport(phone, state);
     if (width > 0) onStreamSize(phone, width, height, 0);
+    // Named as the phone list names it, as the chosen phone is, not as its hello spells it.
+    const std::string name = phone.choice().name;
+    if (!name.empty()) {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        model_.detail = name;
+    }
     refresh();
 }
 
 // The model holds the settings of the phone the pages show: the general ones for the chosen
-// phone, a phone's own for one streamed in a window of its own.
-// Each phone's adapter level goes with its settings.
+// phone, a phone's own for one streamed in a window of its own. Each phone's adapter level goes
+// with its settings.
 void App::showPhoneSettings(PhoneStream& before, PhoneStream& after) {
     if (&before == &after) return;
     PhoneSettings leaving = generalPhoneSettings(model_);
