@@ -287,7 +287,10 @@ PanelModel App::buildModel() {
         each->video->setCapturePossible(inputReady && mouse);
         const ScreenSize screen = each->inputLink.phoneSize();
         each->video->setPhoneScreen(screen.width, screen.height);
-        if (inputReady && !each->deviceInput && each->linkState != LinkState::Live && showVideo) {
+        // A phone beside the chosen one shows its window only while the user wants its stream.
+        const bool wanted = each == chosen_ || each->session.streaming();
+        if (inputReady && !each->deviceInput && each->linkState != LinkState::Live && showVideo &&
+            wanted) {
             each->video->show(true);
         }
         each->deviceInput = inputReady;

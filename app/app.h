@@ -208,8 +208,13 @@ class App : private PhoneStreamHost {
     void onWindowUsed(PhoneStream& phone) override;
     // Mutes every phone but the active one, unless the user wants all phones heard.
     void routeSound();
-    // The pages go from showing `before` to `after`: the model takes `after`'s settings.
+    // The pages go from showing `before` to `after`: the model takes `after`'s settings and
+    // adapter level, `before`'s are kept as its own. The model lock is held.
     void showPhoneSettings(PhoneStream& before, PhoneStream& after);
+    // Runs `use` under the model lock on the model as it stands for `phone`: the model itself
+    // for the phone the pages show; for another, a copy with that phone's settings and adapter
+    // level, whose level is kept back as the phone's own afterwards.
+    void withPhoneModel(PhoneStream& phone, const std::function<void(PanelModel&)>& use);
     StreamOptionMap streamOptionsFor(PhoneStream& phone);
     // Puts a stream's last tick of decode and present on the PC's load board (its ticker).
     void reportLoad(PhoneStream& phone, int64_t nowUs, bool live, const VideoTotals& totals);
@@ -220,6 +225,7 @@ class App : private PhoneStreamHost {
     void onAndroidKey(PhoneStream& phone, bool down, int32_t code, int32_t meta,
                       uint32_t repeat) override;
     void onHidKey(PhoneStream& phone, uint8_t usage, bool pressed) override;
+    void setDeviceMode(PhoneStream& phone, bool on) override;
     // Group control: the phones an event made in `source`'s window goes to (UI thread).
     GroupView groupView(const PhoneStream& source);
     void onScroll(PhoneStream& phone, float x, float y, float horizontal, float vertical) override;
@@ -255,9 +261,9 @@ class App : private PhoneStreamHost {
     // returns them.
     StreamOptionMap pushStreamOptions(PhoneStream& phone);
     void setter(Setter which, const std::string& text, bool flag, int32_t number);
-    // Pushes the options and tells the shown phone of a change: in No app mode the whole map,
-    // otherwise only `keys`, as the map has them.
-    void sendStreamChange(const std::vector<std::string>& keys);
+    // Pushes the options and tells `phone` of a change: in No app mode the whole map, otherwise
+    // only `keys`, as the map has them.
+    void sendStreamChange(PhoneStream& phone, const std::vector<std::string>& keys);
     // The stream adapter (app_adapt.cpp): once a second on its own thread while it runs.
     void adaptNotLive(PhoneStream& phone, const std::string& phoneKey, bool wifi);
     // Looks up the remembered level when the phone or its link is not the one known; true then.
@@ -265,6 +271,8 @@ class App : private PhoneStreamHost {
     // A phone was probed, before its stream connects: its level is readied now.
     void adaptPhoneProbed(PhoneStream& phone);
     void adaptStartLive(PhoneStream& phone, int64_t nowUs);
+    // "adapt", or "adapt KEY" for a phone streamed beside the chosen one: its log lines' tag.
+    static std::string adaptTag(const PhoneStream& phone);
     void setInputToggles(bool keyboard, bool mouse);
     // Tells the phone the model's keyboard and mouse toggles while its stream is live,
     // remembered so that its echo is known as one.

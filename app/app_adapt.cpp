@@ -79,26 +79,45 @@ std::string levelText(const AdaptLevel& level, const std::vector<AdaptRung>& lad
 
 }  // namespace
 
+AdaptLevelFields adaptLevelOf(const PanelModel& m) {
+    return {m.adaptBitrate, m.adaptPreset, m.adaptWidth, m.adaptHeight, m.adaptFps, m.adaptText};
+}
+
+void putAdaptLevel(const AdaptLevelFields& level, PanelModel& m) {
+    m.adaptBitrate = level.bitrate;
+    m.adaptPreset = level.preset;
+    m.adaptWidth = level.width;
+    m.adaptHeight = level.height;
+    m.adaptFps = level.fps;
+    m.adaptText = level.text;
+}
+
+std::string App::adaptTag(const PhoneStream& phone) {
+    return phone.key().empty() ? "adapt" : "adapt " + phone.key();
+}
+
+// The switch holds for every phone's stream.
 void App::setAdapt(bool on) {
-    AdaptRun& a = *shown().adapt;
-    std::lock_guard<std::mutex> hold(a.lock);
-    std::vector<std::string> keys;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
         if (model_.adapt == on) return;
         model_.adapt = on;
-        if (!on) {
-            if (model_.adaptBitrate > 0) keys.push_back("bitrate");
-            if (!model_.adaptPreset.empty() || model_.adaptWidth > 0) keys.push_back("preset");
-            putLevel(model_, {}, 0, {});
-            model_.adaptText.clear();
-        }
     }
-    a.running = false;
-    a.phoneKnown = false;  // on again: the remembered level is looked up afresh
-    if (!keys.empty()) {
-        logLine("adapt: off, back to the user's choice");
-        sendStreamChange(keys);
+    for (PhoneStream* phone : allStreams()) {
+        AdaptRun& a = *phone->adapt;
+        std::lock_guard<std::mutex> hold(a.lock);
+        a.running = false;
+        a.phoneKnown = false;  // on again: the remembered level is looked up afresh
+        if (on) continue;
+        std::vector<std::string> keys;
+        withPhoneModel(*phone, [&](PanelModel& m) {
+            if (m.adaptBitrate > 0) keys.push_back("bitrate");
+            if (!m.adaptPreset.empty() || m.adaptWidth > 0) keys.push_back("preset");
+            putAdaptLevel({}, m);
+        });
+        if (keys.empty()) continue;
+        logLine("%s: off, back to the user's choice", adaptTag(*phone).c_str());
+        sendStreamChange(*phone, keys);
     }
     save();
     refresh();
@@ -118,8 +137,8 @@ void App::onStreamSize(PhoneStream& phone, int width, int height, int) {
     refresh();
 }
 
-// The adapter's levels live in the model beside the user's choice, so it follows the phone the
-// pages show; another phone streams at the user's choice.
+// Every phone's stream has its adapter; its level lives beside the phone's settings (in the
+// model while the pages show that phone).
 void App::adaptTick(PhoneStream& phone) {
     AdaptRun& a = *phone.adapt;
     std::lock_guard<std::mutex> hold(a.lock);
@@ -136,7 +155,7 @@ void App::adaptTick(PhoneStream& phone) {
     const VideoTotals totals{stats.decodedPictures, stats.decodeMicros, stats.presentedPictures,
                              stats.presentMicros,   stats.dropped,      stats.backlogResets};
     if (on) reportLoad(phone, nowUs, live, totals);
-    if (!on || !isShown(phone)) {
+    if (!on) {
         a.running = false;
         return;
     }
@@ -153,10 +172,7 @@ void App::adaptTick(PhoneStream& phone) {
 
     const int64_t nowMs = nowUs / 1000;
     UserTop top;
-    {
-        std::lock_guard<std::mutex> lock(modelLock_);
-        top = userTop(model_, phone.info);
-    }
+    withPhoneModel(phone, [&](PanelModel& m) { top = userTop(m, phone.info); });
     const int64_t ceiling = top.ceiling;
     std::vector<AdaptRung>& ladder = top.ladder;
     if (ladder != a.ladder) {
@@ -189,19 +205,19 @@ void App::adaptTick(PhoneStream& phone) {
     report.linkMbps = a.controller.linkMbps();
     report.wifi = a.wifi;
     const std::string text = adaptLine(report);
-    bool textChanged;
-    {
-        std::lock_guard<std::mutex> lock(modelLock_);
-        putLevel(model_, level, ceiling, a.ladder);
-        textChanged = model_.adaptText != text;
-        model_.adaptText = text;
-    }
+    bool textChanged = false;
+    withPhoneModel(phone, [&](PanelModel& m) {
+        putLevel(m, level, ceiling, a.ladder);
+        textChanged = m.adaptText != text;
+        m.adaptText = text;
+    });
+    const std::string tag = adaptTag(phone);
     if (d.changed()) {
-        logLine("adapt: %s", d.why.c_str());
+        logLine("%s: %s", tag.c_str(), d.why.c_str());
         std::vector<std::string> keys;
         if (d.bitrateChanged) keys.push_back("bitrate");
         if (d.rungChanged) keys.push_back("preset");
-        sendStreamChange(keys);
+        sendStreamChange(phone, keys);
     }
     // Where it settled is where this phone and link start next time.
     if (a.controller.unchangedFor(nowMs) >= a.options.settledMs && !a.phoneKey.empty()) {
@@ -209,15 +225,15 @@ void App::adaptTick(PhoneStream& phone) {
         if (settled != a.saved) {
             writeRememberedLevel(settingsFilePath(), a.phoneKey, a.wifi, settled);
             a.saved = settled;
-            logLine("adapt: settled at %s over %s", levelText(level, a.ladder).c_str(),
+            logLine("%s: settled at %s over %s", tag.c_str(), levelText(level, a.ladder).c_str(),
                     a.wifi ? "Wi-Fi" : "USB");
         }
     }
     if (d.changed() || textChanged) refresh();
 }
 
-// What this stream's decode and present took of the PC in the last tick, for the board. Only
-// the stream the adapter follows can step down; the others stream at the user's choice.
+// What this stream's decode and present took of the PC in the last tick, for the board, and
+// whether its adapter follows it with a cheaper size left.
 void App::reportLoad(PhoneStream& phone, int64_t nowUs, bool live, const VideoTotals& now) {
     AdaptRun& a = *phone.adapt;
     if (a.boardId == 0) a.boardId = adaptBoard_.join();
@@ -227,55 +243,52 @@ void App::reportLoad(PhoneStream& phone, int64_t nowUs, bool live, const VideoTo
     const bool counted = live && a.boardUs > 0 && spanUs > 0 && busyUs >= 0;
     a.boardTotals = now;
     a.boardUs = nowUs;
-    const bool canStepDown =
-        isShown(phone) && a.controller.level().rung + 1 < a.controller.rungCount();
+    const bool canStepDown = a.running && a.controller.level().rung + 1 < a.controller.rungCount();
     adaptBoard_.report(a.boardId, counted ? static_cast<double>(busyUs) / spanUs : 0.0,
                        canStepDown);
 }
 
 void App::adaptPhoneProbed(PhoneStream& phone) {
-    if (!isShown(phone)) return;
     const PhoneChoice choice = phone.choice();
     std::lock_guard<std::mutex> hold(phone.adapt->lock);
     {
         std::lock_guard<std::mutex> lock(modelLock_);
-        if (!model_.adapt || model_.linkState == LinkState::Live) return;
+        if (!model_.adapt) return;
     }
+    if (phone.linkState == LinkState::Live) return;
     adaptNotLive(phone, choice.key, choice.wifi);
 }
 
 void App::adaptNotLive(PhoneStream& phone, const std::string& phoneKey, bool wifi) {
     AdaptRun& a = *phone.adapt;
     bool textCleared = false;
-    {
-        std::lock_guard<std::mutex> lock(modelLock_);
-        textCleared = !model_.adaptText.empty();
-        model_.adaptText.clear();
-    }
+    withPhoneModel(phone, [&](PanelModel& m) {
+        textCleared = !m.adaptText.empty();
+        m.adaptText.clear();
+    });
     if (textCleared) refresh();
     if (!adaptKnowPhone(a, phoneKey, wifi)) return;
     // The next stream of this phone over this link starts where it settled last time.
-    bool changed;
+    bool changed = false;
     AdaptLevel level;
     std::vector<AdaptRung> ladder;
-    {
-        std::lock_guard<std::mutex> lock(modelLock_);
-        UserTop top = userTop(model_, phone.info);
+    withPhoneModel(phone, [&](PanelModel& m) {
+        UserTop top = userTop(m, phone.info);
         ladder = std::move(top.ladder);
         level.bitrate = a.saved.bitrate > 0 ? std::min(a.saved.bitrate, top.ceiling) : top.ceiling;
         level.rung = rungNamed(ladder, a.saved.rung);
-        const auto fields = [](const PanelModel& m) {
-            return std::make_tuple(m.adaptBitrate, m.adaptPreset, m.adaptWidth, m.adaptHeight,
-                                   m.adaptFps);
+        const auto fields = [](const PanelModel& model) {
+            return std::make_tuple(model.adaptBitrate, model.adaptPreset, model.adaptWidth,
+                                   model.adaptHeight, model.adaptFps);
         };
-        const auto before = fields(model_);
-        putLevel(model_, level, top.ceiling, ladder);
-        changed = before != fields(model_);
-    }
+        const auto before = fields(m);
+        putLevel(m, level, top.ceiling, ladder);
+        changed = before != fields(m);
+    });
     if (!changed) return;
     pushStreamOptions(phone);
-    logLine("adapt: the next stream over %s starts at %s, where it settled last time",
-            wifi ? "Wi-Fi" : "USB", levelText(level, ladder).c_str());
+    logLine("%s: the next stream over %s starts at %s, where it settled last time",
+            adaptTag(phone).c_str(), wifi ? "Wi-Fi" : "USB", levelText(level, ladder).c_str());
 }
 
 bool App::adaptKnowPhone(AdaptRun& a, const std::string& phoneKey, bool wifi) {
@@ -289,21 +302,20 @@ bool App::adaptKnowPhone(AdaptRun& a, const std::string& phoneKey, bool wifi) {
 
 void App::adaptStartLive(PhoneStream& phone, int64_t nowUs) {
     AdaptRun& a = *phone.adapt;
-    int64_t ceiling;
+    int64_t ceiling = 0;
     AdaptLevel from;
-    {
-        std::lock_guard<std::mutex> lock(modelLock_);
-        UserTop top = userTop(model_, phone.info);
+    withPhoneModel(phone, [&](PanelModel& m) {
+        UserTop top = userTop(m, phone.info);
         a.ladder = std::move(top.ladder);
         ceiling = top.ceiling;
-        from.bitrate = model_.adaptBitrate > 0 ? model_.adaptBitrate : ceiling;
-        from.rung = rungInModel(model_, a.ladder);
-    }
+        from.bitrate = m.adaptBitrate > 0 ? m.adaptBitrate : ceiling;
+        from.rung = rungInModel(m, a.ladder);
+    });
     a.controller.start(nowUs / 1000, ceiling, rungCosts(a.ladder), from);
     a.sampler.restart(nowUs);
     a.running = true;
-    logLine("adapt: following the stream from %s (the user's %s Mbps, %zu size%s)",
-            levelText(a.controller.level(), a.ladder).c_str(),
+    logLine("%s: following the stream from %s (the user's %s Mbps, %zu size%s)",
+            adaptTag(phone).c_str(), levelText(a.controller.level(), a.ladder).c_str(),
             mbpsFigure(static_cast<double>(ceiling) / 1e6).c_str(), a.ladder.size(),
             a.ladder.size() == 1 ? "" : "s");
 }

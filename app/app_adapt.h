@@ -14,6 +14,7 @@
 #include "adapt/remembered_levels.h"
 #include "adapt/signal_sampler.h"
 #include "adapt/size_ladder.h"
+#include "core/panel_model.h"
 
 namespace tov {
 
@@ -24,6 +25,19 @@ struct AdaptOptions {
     // link. Half a minute outlasts a probe's round trip (up, maybe back down) several times.
     int64_t settledMs = 30000;
 };
+
+// The adapter's level as the model's fields hold it (nothing where it is the user's own), and
+// what it says of it.
+struct AdaptLevelFields {
+    int32_t bitrate = 0;
+    std::string preset;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t fps = 0;
+    std::string text;
+};
+AdaptLevelFields adaptLevelOf(const PanelModel& model);
+void putAdaptLevel(const AdaptLevelFields& level, PanelModel& model);
 
 // The stream adapter's state. The tick thread owns it; `lock` is held through each tick and by
 // the user's switch, so that a switch never meets half a tick.
@@ -48,6 +62,9 @@ struct AdaptRun {
     int boardId = 0;
     VideoTotals boardTotals;
     int64_t boardUs = 0;
+    // The level of this phone's stream while the panel's pages show another phone (the model
+    // holds the shown phone's); the App's model lock guards it.
+    AdaptLevelFields aside;
 };
 
 }  // namespace tov

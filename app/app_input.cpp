@@ -68,7 +68,7 @@ void App::releaseHeldInput() {
 }
 
 void App::applyInput() {
-    bool toPhone, toPc, pictures, passwords, keyboard, mouse, deviceMode, accel, noApp;
+    bool toPhone, toPc, pictures, passwords, keyboard, mouse, accel, noApp;
     float speed;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
@@ -78,7 +78,6 @@ void App::applyInput() {
         passwords = model_.passwords;
         keyboard = model_.keyboard;
         mouse = model_.mouse;
-        deviceMode = model_.deviceMode;
         accel = model_.accel;
         speed = model_.speed;
         noApp = model_.noApp;
@@ -92,11 +91,15 @@ void App::applyInput() {
             clipboard_->stop();
         }
     }
-    const std::string clipOptions = std::string("phoneToPc=") + flagText(toPc) + "\npictures=" +
-                                    flagText(pictures) + "\npasswords=" + flagText(passwords);
-    uint8_t modeBits = 0;
-    if (deviceMode) modeBits = static_cast<uint8_t>((mouse ? 1 : 0) | (keyboard ? 2 : 0));
+    const std::string clipOptions = std::string("phoneToPc=") + flagText(toPc) +
+                                    "\npictures=" + flagText(pictures) +
+                                    "\npasswords=" + flagText(passwords);
     for (PhoneStream* phone : allStreams()) {
+        // Device mode is each phone's own.
+        bool deviceMode = false;
+        withPhoneModel(*phone, [&](PanelModel& m) { deviceMode = m.deviceMode; });
+        const uint8_t modeBits =
+            deviceMode ? static_cast<uint8_t>((mouse ? 1 : 0) | (keyboard ? 2 : 0)) : 0;
         // A No app stream comes from the helper, so the link runs while one is wanted even with
         // every kind of sharing off.
         const bool linkWanted =
@@ -125,6 +128,30 @@ void App::setDeviceMode(bool on) {
         model_.deviceMode = on;
     }
     applyInput();
+}
+
+// The shortcut in a phone's window switches that phone, whichever one the pages show.
+void App::setDeviceMode(PhoneStream& phone, bool on) {
+    if (isShown(phone)) {
+        setDeviceMode(on);
+        return;
+    }
+    releaseHeldInput();
+    const bool general = &phone == chosen_;
+    PhoneSettings own;
+    {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        if (general) {
+            PhoneSettings settings = settings_.generalSettings();
+            settings.deviceMode = on;
+            settings_.keepGeneralAside(settings);
+        } else {
+            phone.own.deviceMode = on;
+            own = phone.own;
+        }
+    }
+    if (!general) settings_.savePhoneSettings(phone.key(), own);
+    applyInput();  // saves the general settings too
 }
 
 void App::setAcceleration(bool on) {
@@ -237,8 +264,7 @@ void App::onScroll(PhoneStream& phone, float x, float y, float horizontal, float
     }
 }
 
-void App::onAndroidKey(PhoneStream& phone, bool down, int32_t code, int32_t meta,
-                       uint32_t repeat) {
+void App::onAndroidKey(PhoneStream& phone, bool down, int32_t code, int32_t meta, uint32_t repeat) {
     for (const std::string& key : groupInput_.key(groupView(phone), down, code)) {
         if (PhoneStream* to = phoneStream(key)) to->inputLink.androidKey(down, code, meta, repeat);
     }

@@ -50,12 +50,12 @@ void App::setter(Setter which, const std::string& text, bool flag, int32_t numbe
                 break;
         }
     }
-    sendStreamChange({key});
+    sendStreamChange(shown(), {key});
     save();
     refresh();
 }
 
-void App::sendStreamChange(const std::vector<std::string>& keys) {
+void App::sendStreamChange(PhoneStream& phone, const std::vector<std::string>& keys) {
     bool noApp;
     {
         std::lock_guard<std::mutex> lock(modelLock_);
@@ -64,7 +64,6 @@ void App::sendStreamChange(const std::vector<std::string>& keys) {
     // In No app mode the phone takes the whole map, the same one the Session keeps. Otherwise
     // the changed keys go as the map has them: the user's choice, or the stream adapter's level
     // under it.
-    PhoneStream& phone = shown();
     StreamOptionMap options = pushStreamOptions(phone);
     if (noApp) {
         phone.session.sendOptions(options);
@@ -150,8 +149,8 @@ void App::setNoApp(bool on) {
 bool App::setNoAppOption(const std::string& key, const std::string& value) {
     // A new size or rate is what the stream adapter steps down from; a refused one changes
     // nothing, the adapter's level included.
-    const bool size = key == "width" || key == "height" || key == "fps" || key == "aspect" ||
-                      key == "ratio";
+    const bool size =
+        key == "width" || key == "height" || key == "fps" || key == "aspect" || key == "ratio";
     int32_t width = 0, height = 0, fps = 0;
     if (size) {
         std::lock_guard<std::mutex> lock(modelLock_);

@@ -4,7 +4,9 @@
 #include <utility>
 
 #include "app/app.h"
+#include "app/report_fields.h"
 #include "core/log.h"
+#include "core/stream_options.h"
 #include "platform/user_folders.h"
 
 namespace tov {
@@ -57,18 +59,22 @@ PhoneStream* App::streamServing(const std::string& key) {
 }
 
 void App::selectPhone(const std::string& key) {
-    PhoneStream& before = shown();
-    {
-        std::lock_guard<std::mutex> lock(streamsLock_);
-        shownKey_ = streams_.count(key) ? key : kChosenPhone;
-    }
-    // The pages take the phone's state as its own stream last told it, and its own settings.
-    PhoneStream& phone = shown();
-    showPhoneSettings(before, phone);
+    PhoneStream* shownNow;
     Report hello, state;
     int width, height;
     {
+        // The phone shown and the model's settings change together: a worker that finds a
+        // phone shown finds its settings in the model.
         std::lock_guard<std::mutex> lock(modelLock_);
+        PhoneStream& before = shown();
+        {
+            std::lock_guard<std::mutex> streams(streamsLock_);
+            shownKey_ = streams_.count(key) ? key : kChosenPhone;
+        }
+        shownNow = &shown();
+        PhoneStream& phone = *shownNow;
+        // The pages take the phone's state as its own stream last told it, and its own settings.
+        showPhoneSettings(before, phone);
         model_.linkState = phone.linkState;
         lastPhoneInfo_ = phone.info;
         hello = phone.lastHello;
@@ -78,46 +84,60 @@ void App::selectPhone(const std::string& key) {
         model_.width = width;
         model_.height = height;
     }
+    PhoneStream& phone = *shownNow;
     if (!hello.empty()) onDeviceReport(phone, hello);
     if (!state.empty()) onPhoneStateReport(phone, state);
     if (width > 0) onStreamSize(phone, width, height, 0);
+    // Named as the phone list names it, as the chosen phone is, not as its hello spells it.
+    const std::string name = phone.choice().name;
+    if (!name.empty()) {
+        std::lock_guard<std::mutex> lock(modelLock_);
+        model_.detail = name;
+    }
     refresh();
 }
 
 // The model holds the settings of the phone the pages show: the general ones for the chosen
-// phone, a phone's own for one streamed in a window of its own.
+// phone, a phone's own for one streamed in a window of its own. Each phone's adapter level goes
+// with its settings.
 void App::showPhoneSettings(PhoneStream& before, PhoneStream& after) {
     if (&before == &after) return;
-    PhoneSettings leaving;
-    {
-        std::lock_guard<std::mutex> lock(modelLock_);
-        leaving = generalPhoneSettings(model_);
-        leaving.window = before.own.window;
-        if (&before != chosen_) before.own = leaving;
+    PhoneSettings leaving = generalPhoneSettings(model_);
+    leaving.window = before.own.window;
+    if (&before == chosen_) {
+        settings_.keepGeneralAside(leaving);
+    } else {
+        before.own = leaving;
     }
-    if (&before == chosen_) settings_.keepGeneralAside(leaving);
-    const PhoneSettings general = &after == chosen_ ? settings_.takeGeneralBack() : PhoneSettings{};
-    std::lock_guard<std::mutex> lock(modelLock_);
-    applyPhoneSettings(&after == chosen_ ? general : after.own, model_);
+    before.adapt->aside = adaptLevelOf(model_);
+    applyPhoneSettings(&after == chosen_ ? settings_.takeGeneralBack() : after.own, model_);
+    putAdaptLevel(after.adapt->aside, model_);
 }
 
-// What a phone's stream is sent: the model's settings for the phone the pages show, its own for
-// any other (the general ones for the chosen phone).
+void App::withPhoneModel(PhoneStream& phone, const std::function<void(PanelModel&)>& use) {
+    std::lock_guard<std::mutex> lock(modelLock_);
+    if (isShown(phone)) {
+        use(model_);
+        return;
+    }
+    PanelModel model = model_;
+    applyPhoneSettings(&phone == chosen_ ? settings_.generalSettings() : phone.own, model);
+    // What this phone offers, not what the shown one does: its adapter steps down its own sizes.
+    const std::string* presets = findField(phone.lastState, "presets");
+    model.presets = presets ? parsePresets(*presets) : std::vector<PresetRecord>{};
+    if (const std::string* v = findField(phone.lastState, "maxBitrate")) {
+        parseDecimal(*v, model.maxBitrate);
+    }
+    putAdaptLevel(phone.adapt->aside, model);
+    use(model);
+    phone.adapt->aside = adaptLevelOf(model);
+}
+
+// What a phone's stream is sent: its settings and its adapter's level.
 StreamOptionMap App::streamOptionsFor(PhoneStream& phone) {
-    if (&phone == &shown()) {
-        std::lock_guard<std::mutex> lock(modelLock_);
-        return buildStreamOptions(model_, phone.info);
-    }
-    const PhoneSettings general = &phone == chosen_ ? settings_.generalSettings() : PhoneSettings{};
-    PanelModel model;
-    {
-        std::lock_guard<std::mutex> lock(modelLock_);
-        model = model_;
-        applyPhoneSettings(&phone == chosen_ ? general : phone.own, model);
-    }
-    // The adapter's level belongs to the phone the pages show: the user's choice for this one.
-    model.adapt = false;
-    return buildStreamOptions(model, phone.info);
+    StreamOptionMap options;
+    withPhoneModel(phone, [&](PanelModel& m) { options = buildStreamOptions(m, phone.info); });
+    return options;
 }
 
 void App::keepWindowPlaces() {
@@ -234,6 +254,9 @@ void App::stopPhone(const std::string& key) {
     if (!phone) return;
     phone->session.setStreaming(false);
     expectStream(*phone);
+    // A phone streamed beside the chosen one was opened by its Start: its window goes with its
+    // stream (kept, hidden, for the next Start). The chosen phone's stays, as it always has.
+    if (phone != chosen_) phone->video->show(false);
     applyInput();
 }
 

@@ -217,7 +217,7 @@ KeyTargets PhoneStream::makeKeyTargets() {
     targets.hidKey = [this](uint8_t usage, bool pressed) { host_.onHidKey(*this, usage, pressed); };
     targets.releaseMouse = [this] { video->releaseCapture(); };
     targets.toggleFullscreen = [this] { video->toggleFullscreen(); };
-    targets.switchMode = [this](bool deviceMode) { host_.setDeviceMode(deviceMode); };
+    targets.switchMode = [this](bool deviceMode) { host_.setDeviceMode(*this, deviceMode); };
     targets.toggleRecording = [this] {
         if (recorder.wanted()) {
             recorder.stop();

@@ -64,7 +64,7 @@ class PhoneStreamHost {
     virtual void onAndroidKey(PhoneStream& phone, bool down, int32_t code, int32_t meta,
                               uint32_t repeat) = 0;
     virtual void onHidKey(PhoneStream& phone, uint8_t usage, bool pressed) = 0;
-    virtual void setDeviceMode(bool on) = 0;
+    virtual void setDeviceMode(PhoneStream& phone, bool on) = 0;
     virtual void takeScreenshot(PhoneStream& phone) = 0;
     // True while the user shares the keyboard.
     virtual bool keyboardShared() = 0;

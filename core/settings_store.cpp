@@ -35,27 +35,20 @@ void SettingsStore::save() {
 
 PhoneSettings SettingsStore::phoneSettings(const std::string& phoneKey) {
     std::lock_guard<std::mutex> hold(lock_);
-    return readPhoneSettings(path(), phoneKey, generalLocked());
+    return readPhoneSettings(path(), phoneKey, generalSettings());
 }
 
 void SettingsStore::keepGeneralAside(const PhoneSettings& general) {
-    std::lock_guard<std::mutex> hold(lock_);
     generalAside_ = general;
 }
 
 PhoneSettings SettingsStore::takeGeneralBack() {
-    std::lock_guard<std::mutex> hold(lock_);
-    const PhoneSettings general = generalLocked();
+    const PhoneSettings general = generalSettings();
     generalAside_.reset();
     return general;
 }
 
-PhoneSettings SettingsStore::generalSettings() {
-    std::lock_guard<std::mutex> hold(lock_);
-    return generalLocked();
-}
-
-PhoneSettings SettingsStore::generalLocked() const {
+PhoneSettings SettingsStore::generalSettings() const {
     return generalAside_ ? *generalAside_ : generalPhoneSettings(model_);
 }
 

@@ -38,18 +38,17 @@ class SettingsStore {
     void savePhoneSettings(const std::string& phoneKey, const PhoneSettings& settings);
 
     // While the pages show a phone with settings of its own, the model holds that phone's; the
-    // general ones (the chosen phone's) are kept aside here, and save() writes those. Each takes
-    // the model lock.
+    // general ones (the chosen phone's) are kept aside here, and save() writes those. The caller
+    // holds the model lock for each, so that the model and what is aside change together.
     void keepGeneralAside(const PhoneSettings& general);
     // The general settings kept aside, given back (and no longer kept); the model's own when
     // none are aside.
     PhoneSettings takeGeneralBack();
     // The general settings, wherever they are now.
-    PhoneSettings generalSettings();
+    PhoneSettings generalSettings() const;
 
   private:
     std::wstring path() const;
-    PhoneSettings generalLocked() const;
 
     std::mutex& lock_;
     PanelModel& model_;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <deque>
 #include <string>
@@ -152,6 +153,79 @@ TEST_F(AppPhonesTest, TwoPhonesStreamAtOnceEachInItsOwnWindowAndOneUnpluggedLeav
     EXPECT_TRUE(waitFor([&] { return counts_[0].packets > packets + 15; }, 10s));
     EXPECT_EQ(first.linkState.load(), LinkState::Live);
     EXPECT_EQ(counts_[0].resets.load(), resets);
+    app.shutdown();
+}
+
+TEST_F(AppPhonesTest,
+       ThreePhonesStartedTogetherKeepTheirOwnDeviceModeAndOneStoppedClosesItsWindow) {
+    ASSERT_TRUE(sim_.ok("phone a usb=R58MSE3A01 model=SM-A525F clip=" + kMedia +
+                        "/phone_h264_320x640.h264"));
+    ASSERT_TRUE(sim_.ok("phone b usb=R58MSE3B01 model=SM-B700X clip=" + kMedia +
+                        "/phone_h264_640x360.h264"));
+    ASSERT_TRUE(
+        sim_.ok("phone c usb=R58MSE3C01 model=SM-C900Z clip=" + kMedia + "/colour_untagged.h264"));
+    App app(parts());
+    std::string error;
+    ASSERT_TRUE(app.init(error)) << error;
+    ASSERT_TRUE(waitFor([&] { return app.phoneMonitor().phones().size() == 3; }, 20s));
+    ASSERT_TRUE(waitFor([&] { return !app.phoneMonitor().choice().key.empty(); }, 20s));
+    // Which simulated phone each listed one is: the letter in its serial.
+    const auto simOf = [&](const std::string& key) {
+        const std::string serial = app.phoneMonitor().choiceFor(key).serial;
+        return std::string(1, static_cast<char>(std::tolower(serial.at(7))));
+    };
+    const std::string chosenKey = app.phoneMonitor().choice().key;
+    std::vector<PhoneEntry> others;
+    for (const PhoneEntry& phone : app.phoneMonitor().phones()) {
+        if (phone.key != chosenKey) others.push_back(phone);
+    }
+    ASSERT_EQ(others.size(), 2u);
+
+    app.startAll();
+    ASSERT_EQ(ports_.size(), 3u);
+    std::vector<PhoneStream*> streams{app.phoneStream(kChosenPhone), app.phoneStream(others[0].key),
+                                      app.phoneStream(others[1].key)};
+    for (PhoneStream* stream : streams) ASSERT_NE(stream, nullptr);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return std::all_of(streams.begin(), streams.end(), [](PhoneStream* s) {
+                return s->linkState == LinkState::Live && s->inputLink.state() == InputLink::kReady;
+            });
+        },
+        60s));
+    ASSERT_TRUE(waitFor(
+        [&] { return counts_[0].packets > 5 && counts_[1].packets > 5 && counts_[2].packets > 5; },
+        20s));
+    EXPECT_EQ(ports_[1]->title(), "Tovenmar \u2014 " + others[0].name);
+    EXPECT_EQ(ports_[2]->title(), "Tovenmar \u2014 " + others[1].name);
+
+    // Device mode switched while the pages show the last phone is that phone's alone.
+    const auto saw = [&](const std::string& simPhone, const std::string& what) {
+        const std::vector<std::string> events = sim_.events(simPhone);
+        return std::any_of(events.begin(), events.end(), [&](const std::string& line) {
+            return line.find(what) != std::string::npos;
+        });
+    };
+    app.selectPhone(others[1].key);
+    app.setDeviceMode(true);
+    EXPECT_TRUE(waitFor([&] { return saw(simOf(others[1].key), "devicemode bits="); }, 10s));
+    app.selectPhone(kChosenPhone);
+    EXPECT_FALSE(app.buildModel().deviceMode);
+    EXPECT_FALSE(saw(simOf(others[0].key), "devicemode bits="));
+    EXPECT_FALSE(saw(simOf(chosenKey), "devicemode bits="));
+
+    // The second phone stopped: its window closes, the other two stream on without a reset.
+    const int resets0 = counts_[0].resets, resets2 = counts_[2].resets;
+    ASSERT_TRUE(ports_[1]->visible);
+    app.stopPhone(others[0].key);
+    EXPECT_FALSE(ports_[1]->visible);
+    EXPECT_TRUE(waitFor([&] { return streams[1]->linkState != LinkState::Live; }, 20s));
+    const int packets0 = counts_[0].packets, packets2 = counts_[2].packets;
+    EXPECT_TRUE(waitFor(
+        [&] { return counts_[0].packets > packets0 + 10 && counts_[2].packets > packets2 + 10; },
+        10s));
+    EXPECT_EQ(counts_[0].resets.load(), resets0);
+    EXPECT_EQ(counts_[2].resets.load(), resets2);
     app.shutdown();
 }
 

@@ -31,7 +31,8 @@ class CountingVideoPort final : public VideoPort {
         : events(std::move(events)), counts_(counts) {}
     bool create(std::string&) override { return true; }
     void destroy() override {}
-    void show(bool) override {}
+    void show(bool on) override { visible = on; }
+    std::atomic<bool> visible{false};
     void setTitle(const std::string& text) override {
         std::lock_guard<std::mutex> lock(titleLock_);
         title_ = text;

@@ -3,9 +3,10 @@
 #include <algorithm>
 
 #ifdef _WIN32
+#include <windows.h>
+// After windows.h, which they need.
 #include <knownfolders.h>
 #include <shlobj.h>
-#include <windows.h>
 #endif
 
 #include "platform/clock.h"
