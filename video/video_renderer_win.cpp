@@ -200,7 +200,7 @@ void VideoRenderer::prepareBackBuffer() {
             backWidth_ = desc.Width;
             backHeight_ = desc.Height;
         }
-        logLine("render: back buffer %ux%u (resize 0x%08lx)", static_cast<unsigned>(backWidth_),
+        logLine("%s: back buffer %ux%u (resize 0x%08lx)", tag_.c_str(), static_cast<unsigned>(backWidth_),
                 static_cast<unsigned>(backHeight_), hex(hr));
     }
     ComPtr<ID3D11Texture2D> backBuffer;

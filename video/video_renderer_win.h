@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "video/fit_math.h"
 #include "video/frame_presenter.h"
@@ -32,6 +33,8 @@ class VideoRenderer : public FramePresenter {
     void holdPicture(IMFSample* sample, uint32_t outWidth, uint32_t outHeight, int32_t outStride);
     // WM_SIZE (window thread): the next present rebuilds the back buffer.
     void requestResize() { resizePending_.store(true); }
+    // Before the first present: names the window's stream in the back buffer's log line.
+    void setStreamName(const std::string& name) { tag_ = name.empty() ? "render" : "render " + name; }
     // Everything of present() except showing the result: the back buffer holds the frame.
     void drawFrame();
     // The size the input side maps mouse positions with (any thread).
@@ -96,6 +99,7 @@ class VideoRenderer : public FramePresenter {
     int32_t fps_ = 60;
     std::atomic<bool> hasPicture_{false};
     std::atomic<bool> resizePending_{false};
+    std::string tag_ = "render";
     std::mutex colourMutex_;
     PictureColour colour_ = pictureColour({});
     // Read by the video thread's statistics while the present thread writes them.

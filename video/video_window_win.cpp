@@ -87,6 +87,7 @@ bool VideoWindow::create(HINSTANCE instance, std::wstring& errorText) {
     };
     pipeline_ = std::make_unique<VideoPipeline>(*decoder_, *renderer_, pc);
     pipeline_->setStreamName(streamName_);
+    renderer_->setStreamName(streamName_);
     pipeline_->start();
     return true;
 }
@@ -235,7 +236,8 @@ void VideoWindow::fitToShape(int32_t width, int32_t height) {
     const Rect placed = callbacks_.arrange ? callbacks_.arrange(std::move(request))
                                            : layoutWindows(request).phones.front();
     placeAt(placed);
-    logLine("video: window shaped for %dx%d, client %dx%d at %d,%d", width, height,
+    logLine("%s: window shaped for %dx%d, client %dx%d at %d,%d",
+            streamName_.empty() ? "video" : ("video " + streamName_).c_str(), width, height,
             placed.width() - request.frame.width, placed.height() - request.frame.height,
             placed.left, placed.top);
 }
