@@ -155,6 +155,11 @@ class VideoPortWin final : public VideoPort {
         cb.arrange = [this](LayoutRequest request) {
             return arrangeBesidePanel(std::move(request), window_);
         };
+        // One of the windows still shown lays them all out again, sharing the room freed.
+        cb.hidden = [this] {
+            const std::vector<VideoWindow*> others = otherShownWindows(window_);
+            if (!others.empty()) others.front()->layOutAgain();
+        };
         cb.keyFrameWanted = [this] {
             if (events_.keyframeWanted) events_.keyframeWanted();
         };

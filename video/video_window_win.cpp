@@ -242,6 +242,10 @@ void VideoWindow::fitToShape(int32_t width, int32_t height) {
             placed.left, placed.top);
 }
 
+void VideoWindow::layOutAgain() {
+    if (window_) PostMessageW(window_, kLayOutAgainMessage, 0, 0);
+}
+
 void VideoWindow::placeAt(Rect window) {
     if (!window_ || fullscreen_ || window.width() <= 0 || window.height() <= 0) return;
     SetWindowPos(window_, nullptr, window.left, window.top, window.width(), window.height(),
@@ -346,6 +350,14 @@ LRESULT VideoWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_SYSCHAR:
             return 0;  // no beep for Alt+letter shortcuts
+        case WM_SHOWWINDOW:
+            if (!wParam && callbacks_.hidden) callbacks_.hidden();
+            break;
+        case kLayOutAgainMessage:
+            // Not while hidden: the program's end hides every window in turn.
+            if (IsWindowVisible(window_) && shape_.width > 0)
+                fitToShape(shape_.width, shape_.height);
+            return 0;
         case kReshapeMessage:
             fitToShape(static_cast<int32_t>(wParam), static_cast<int32_t>(lParam));
             return 0;

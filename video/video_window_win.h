@@ -47,6 +47,9 @@ struct VideoWindowCallbacks {
     // windows), moves those as the layout says, and returns this window's rectangle. Unset:
     // this window alone on the work area.
     std::function<Rect(LayoutRequest request)> arrange;
+    // Window thread: the window was hidden (its phone stopped, or the user closed it), so the
+    // room it took is free for the others.
+    std::function<void()> hidden;
 };
 
 class VideoWindow {
@@ -56,6 +59,8 @@ class VideoWindow {
     // The same for the phone's screen size, dropped if a stream's size is known by the time it is
     // handled: the stream's shape, asked for from another thread, may have come first.
     static constexpr UINT kPhoneShapeMessage = WM_APP + 2;
+    // Lay the window out again at its shape, if it is still shown.
+    static constexpr UINT kLayOutAgainMessage = WM_APP + 3;
 
     explicit VideoWindow(VideoWindowCallbacks callbacks);
     ~VideoWindow();
@@ -98,6 +103,8 @@ class VideoWindow {
     void fitToShape(int32_t width, int32_t height);
     // Window thread: the picture shape the window last took; 0 x 0 before any.
     Size shape() const { return shape_; }
+    // Lays this window out again with the others, once its thread gets to it (any thread).
+    void layOutAgain();
     // Window thread: moves the window to a window rectangle of the screen as the program's own
     // move (a window the user placed stays marked so); nothing in fullscreen.
     void placeAt(Rect window);
