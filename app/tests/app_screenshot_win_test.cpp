@@ -79,7 +79,13 @@ TEST_F(AppScreenshotTest, TheShortcutSavesThePictureOnScreenAtTheStreamsSize) {
     ASSERT_TRUE(app.init(error)) << error;
     // The session settles first: its states before that reset the video.
     ASSERT_TRUE(pumpUntil([&] { return app.buildModel().linkState == LinkState::NoAdb; }));
-    const HWND window = FindWindowW(L"TovenmarVideo", nullptr);
+    // This program's own: another test program running beside this one has video windows too.
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"TovenmarVideo", nullptr)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == GetCurrentProcessId()) break;
+    }
     ASSERT_NE(window, nullptr);
 
     pressShortcut(window);
