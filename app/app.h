@@ -271,8 +271,6 @@ class App : private PhoneStreamHost {
     // A phone was probed, before its stream connects: its level is readied now.
     void adaptPhoneProbed(PhoneStream& phone);
     void adaptStartLive(PhoneStream& phone, int64_t nowUs);
-    // "adapt", or "adapt KEY" for a phone streamed beside the chosen one: its log lines' tag.
-    static std::string adaptTag(const PhoneStream& phone);
     void setInputToggles(bool keyboard, bool mouse);
     // Tells the phone the model's keyboard and mouse toggles while its stream is live,
     // remembered so that its echo is known as one.

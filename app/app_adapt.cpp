@@ -92,10 +92,6 @@ void putAdaptLevel(const AdaptLevelFields& level, PanelModel& m) {
     m.adaptText = level.text;
 }
 
-std::string App::adaptTag(const PhoneStream& phone) {
-    return phone.key().empty() ? "adapt" : "adapt " + phone.key();
-}
-
 // The switch holds for every phone's stream.
 void App::setAdapt(bool on) {
     {
@@ -116,7 +112,7 @@ void App::setAdapt(bool on) {
             putAdaptLevel({}, m);
         });
         if (keys.empty()) continue;
-        logLine("%s: off, back to the user's choice", adaptTag(*phone).c_str());
+        logLine("%s: off, back to the user's choice", logTag("adapt", phone->streamName()).c_str());
         sendStreamChange(*phone, keys);
     }
     save();
@@ -211,7 +207,7 @@ void App::adaptTick(PhoneStream& phone) {
         textChanged = m.adaptText != text;
         m.adaptText = text;
     });
-    const std::string tag = adaptTag(phone);
+    const std::string tag = logTag("adapt", phone.streamName());
     if (d.changed()) {
         logLine("%s: %s", tag.c_str(), d.why.c_str());
         std::vector<std::string> keys;
@@ -288,7 +284,8 @@ void App::adaptNotLive(PhoneStream& phone, const std::string& phoneKey, bool wif
     if (!changed) return;
     pushStreamOptions(phone);
     logLine("%s: the next stream over %s starts at %s, where it settled last time",
-            adaptTag(phone).c_str(), wifi ? "Wi-Fi" : "USB", levelText(level, ladder).c_str());
+            logTag("adapt", phone.streamName()).c_str(), wifi ? "Wi-Fi" : "USB",
+            levelText(level, ladder).c_str());
 }
 
 bool App::adaptKnowPhone(AdaptRun& a, const std::string& phoneKey, bool wifi) {
@@ -315,7 +312,8 @@ void App::adaptStartLive(PhoneStream& phone, int64_t nowUs) {
     a.sampler.restart(nowUs);
     a.running = true;
     logLine("%s: following the stream from %s (the user's %s Mbps, %zu size%s)",
-            adaptTag(phone).c_str(), levelText(a.controller.level(), a.ladder).c_str(),
+            logTag("adapt", phone.streamName()).c_str(),
+            levelText(a.controller.level(), a.ladder).c_str(),
             mbpsFigure(static_cast<double>(ceiling) / 1e6).c_str(), a.ladder.size(),
             a.ladder.size() == 1 ? "" : "s");
 }

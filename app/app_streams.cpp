@@ -7,7 +7,6 @@
 #include "app/report_fields.h"
 #include "core/log.h"
 #include "core/stream_options.h"
-#include "platform/user_folders.h"
 
 namespace tov {
 
@@ -207,7 +206,7 @@ void App::startPhone(const std::string& key) {
         phone.own = own;
     }
     // Its log lines and timing file are told apart from the other streams' by its key.
-    phone.video->setStreamName(fileNamePart(key));
+    phone.video->setStreamName(phone.streamName());
     std::string error;
     if (!phone.video->create(error)) {
         logLine("app: no window for %s: %s", key.c_str(), error.c_str());

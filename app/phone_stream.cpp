@@ -6,6 +6,7 @@
 
 #include "phone/phone_info_probe.h"
 #include "platform/clock.h"
+#include "platform/user_folders.h"
 
 namespace tov {
 
@@ -50,6 +51,10 @@ PhoneStream::PhoneStream(PhoneStreamHost& host, std::string key,
 
 PhoneStream::~PhoneStream() {
     stop();
+}
+
+std::string PhoneStream::streamName() const {
+    return fileNamePart(key_);
 }
 
 std::wstring PhoneStream::serialArgs() const {

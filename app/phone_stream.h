@@ -104,6 +104,9 @@ class PhoneStream {
     PhoneStream& operator=(const PhoneStream&) = delete;
 
     const std::string& key() const { return key_; }
+    // The name its log lines and timing file go by beside the other streams' (the key made fit
+    // for a file name); empty for the chosen phone's.
+    std::string streamName() const;
     PhoneChoice choice() const { return choice_(); }
     // "-s " + serial + " " for this phone's connection; empty while none serves it.
     std::wstring serialArgs() const;

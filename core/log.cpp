@@ -41,4 +41,8 @@ void logLine(const char* format, ...) {
     std::fflush(logFile);
 }
 
+std::string logTag(const char* what, const std::string& stream) {
+    return stream.empty() ? std::string(what) : what + (" " + stream);
+}
+
 }  // namespace tov

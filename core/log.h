@@ -9,6 +9,8 @@
 #define TOV_PRINTF_FORMAT(fmt, args)
 #endif
 
+#include <string>
+
 namespace tov {
 
 // Opens (replacing) the log. Without LOCALAPPDATA, or when the file cannot be made, the run
@@ -16,5 +18,8 @@ namespace tov {
 void openLog();
 // One line: "HH:MM:SS.mmm  " + the formatted message + line feed, flushed. Safe from any thread.
 void logLine(const char* format, ...) TOV_PRINTF_FORMAT(1, 2);
+// A log line's tag: `what` ("video", "adapt"...), followed by the stream's name when it has one
+// (a phone streamed beside the chosen one), so that the streams' lines stay apart.
+std::string logTag(const char* what, const std::string& stream);
 
 }  // namespace tov

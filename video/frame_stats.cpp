@@ -26,12 +26,12 @@ std::string format(const char* fmt, ...) {
 
 std::string statisticsLine(const IntervalReport& r, const std::string& stream) {
     return format(
-        "video%s%s: rx %d, decoded %d, shown %d, waiting-for-key %d, blt-fail %d (0x%08lx), queue "
+        "%s: rx %d, decoded %d, shown %d, waiting-for-key %d, blt-fail %d (0x%08lx), queue "
         "%zu"
         " | phone->PC %.1f ms, decode %.1f ms, total %d ms | %dx%d frame %ux%u back %ux%u",
-        stream.empty() ? "" : " ", stream.c_str(), r.rx, r.decoded, r.shown, r.waitingForKey,
-        r.bltFailures, static_cast<unsigned long>(r.lastBltResult), r.queueLength, r.phoneToPcMs,
-        r.decodeMs, r.latencyMs, r.streamWidth, r.streamHeight, static_cast<unsigned>(r.frameWidth),
+        logTag("video", stream).c_str(), r.rx, r.decoded, r.shown, r.waitingForKey, r.bltFailures,
+        static_cast<unsigned long>(r.lastBltResult), r.queueLength, r.phoneToPcMs, r.decodeMs,
+        r.latencyMs, r.streamWidth, r.streamHeight, static_cast<unsigned>(r.frameWidth),
         static_cast<unsigned>(r.frameHeight), static_cast<unsigned>(r.backWidth),
         static_cast<unsigned>(r.backHeight));
 }
@@ -86,10 +86,10 @@ std::string timingLine(const std::vector<FrameRecord>& records, double expectMs,
     const GapSeries show = gapSeries(shown);
     const double tripSpread = anyTrip ? static_cast<double>(tripMax - tripMin) / 1000.0 : -1.0;
     return format(
-        "timing%s%s: expect %.1f | capture gap %.1f sd %.1f max %.1f | arrive gap %.1f sd %.1f max "
+        "%s: expect %.1f | capture gap %.1f sd %.1f max %.1f | arrive gap %.1f sd %.1f max "
         "%.1f, bunched %d | shown %zu of %zu, gap %.1f sd %.1f max %.1f | trip spread %.1f ms | "
         "monitor %.0f Hz",
-        stream.empty() ? "" : " ", stream.c_str(), expectMs, capture.mean, capture.sd, capture.max,
+        logTag("timing", stream).c_str(), expectMs, capture.mean, capture.sd, capture.max,
         arrive.mean, arrive.sd, arrive.max, arrive.shorterThan(0.25 * expectMs), shown.size(),
         records.size(), show.mean, show.sd, show.max, tripSpread, refreshHz);
 }

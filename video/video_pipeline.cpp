@@ -27,7 +27,7 @@ VideoPipeline::VideoPipeline(FrameDecoder& decoder, FramePresenter& presenter, C
 
 void VideoPipeline::setStreamName(const std::string& name) {
     streamName_ = name;
-    tag_ = name.empty() ? "video" : "video " + name;
+    tag_ = logTag("video", name);
     csvName_ = name.empty() ? L"frames.csv" : L"frames-" + widenBytes(name) + L".csv";
 }
 

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 
+#include "core/log.h"
 #include "video/fit_math.h"
 #include "video/frame_presenter.h"
 #include "video/picture_converter_win.h"
@@ -34,7 +35,7 @@ class VideoRenderer : public FramePresenter {
     // WM_SIZE (window thread): the next present rebuilds the back buffer.
     void requestResize() { resizePending_.store(true); }
     // Before the first present: names the window's stream in the back buffer's log line.
-    void setStreamName(const std::string& name) { tag_ = name.empty() ? "render" : "render " + name; }
+    void setStreamName(const std::string& name) { tag_ = logTag("render", name); }
     // Everything of present() except showing the result: the back buffer holds the frame.
     void drawFrame();
     // The size the input side maps mouse positions with (any thread).

@@ -237,7 +237,7 @@ void VideoWindow::fitToShape(int32_t width, int32_t height) {
                                            : layoutWindows(request).phones.front();
     placeAt(placed);
     logLine("%s: window shaped for %dx%d, client %dx%d at %d,%d",
-            streamName_.empty() ? "video" : ("video " + streamName_).c_str(), width, height,
+            logTag("video", streamName_).c_str(), width, height,
             placed.width() - request.frame.width, placed.height() - request.frame.height,
             placed.left, placed.top);
 }
